@@ -1,0 +1,61 @@
+#pragma once
+// Every fixed file-system path of the daemon is named here, once.
+// With SERVER_ROOT set in the environment every path is placed under that
+// directory ("/var/run/server.pid" becomes "$SERVER_ROOT/var/run/server.pid"),
+// so a host run needs no root and touches nothing of the machine.
+
+#include <string>
+
+namespace Board {
+namespace Paths {
+
+// Devices
+constexpr const char* Watchdog = "/dev/misc/gw-wd";
+constexpr const char* Hal = "/dev/hal";
+constexpr const char* MccCtl = "/dev/mcc/ctl";
+constexpr const char* Maintenance = "/dev/maintenance";
+constexpr const char* E1Cas = "/dev/e1-cas";
+constexpr const char* Dtmf = "/dev/dtmf";
+constexpr const char* Dsp = "/dev/dsp";
+constexpr const char* DspData = "/dev/dsp-data";
+constexpr const char* Rtp = "/dev/rtp";
+constexpr const char* RtpExt = "/dev/rtp_ext";
+constexpr const char* Voice = "/dev/voice";
+constexpr const char* Mixer = "/dev/mixer";
+constexpr const char* ModemCtl = "/dev/mctl";
+constexpr const char* ModemData = "/dev/mdm%d";
+constexpr const char* Console = "/dev/console";
+constexpr const char* SyslogSocket = "/dev/log";
+
+// Files
+constexpr const char* ConfigFile = "/usr/local/etc/server.conf";
+constexpr const char* ConfigDir = "/usr/local/etc/";
+constexpr const char* RunDir = "/var/run/";
+constexpr const char* StatusDump = "/var/log/server-status";
+constexpr const char* MonitoringDir = "/var/monitoring/";
+constexpr const char* Proc = "/proc";
+constexpr const char* FramerStatus = "/proc/driver/hdlc/peb22554/";
+constexpr const char* Temperature = "/proc/temperature";
+constexpr const char* VoiceVersion = "/proc/voice/version";
+constexpr const char* VoicePhrases = "/usr/local/voice/";
+
+// Child programs and their files
+constexpr const char* Pppd = "/usr/local/sbin/pppd";
+constexpr const char* PppdAuthOptions = "/usr/local/etc/ppp/aoptions";
+constexpr const char* PppdCallOptions = "/usr/local/etc/ppp/coptions";
+constexpr const char* PppdInOptions = "/usr/local/etc/ppp/ioptions";
+constexpr const char* FaxSend = "/usr/local/sbin/fax";
+constexpr const char* FaxReceive = "/usr/local/bin/fax";
+constexpr const char* T38 = "/usr/local/sbin/t38";
+
+// The simulated board's control socket (host builds only).
+constexpr const char* SimControl = "/var/run/board-sim.sock";
+
+// The directory that every path is placed under: $SERVER_ROOT, or "" when unset.
+const std::string& root();
+
+// A fixed path placed under the root directory.
+std::string path(const char* fixed);
+
+}  // namespace Paths
+}  // namespace Board

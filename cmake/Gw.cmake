@@ -1,0 +1,24 @@
+# gw_objects(<target> [deps...]): an object library of every .cpp beside the
+# calling CMakeLists.txt. Object libraries let one subsystem's static library
+# be assembled from its folders, and let a test link just the folders it needs.
+function(gw_objects target)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${target} OBJECT ${srcs})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${target} PUBLIC ${ARGN})
+endfunction()
+
+# gw_tests(<name> [libs...]): one GoogleTest executable of every .cpp in the
+# tests/ folder beside the calling CMakeLists.txt, registered with CTest.
+# Tests run with SERVER_ROOT pointing into the build tree, never at the machine.
+function(gw_tests name)
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  add_executable(${name} ${srcs})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main Threads::Threads)
+  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-root/${name})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES
+    ENVIRONMENT "SERVER_ROOT=${CMAKE_BINARY_DIR}/test-root/${name};GW_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    TIMEOUT 600)
+endfunction()
