@@ -3,19 +3,32 @@
 # be assembled from its folders, and let a test link just the folders it needs.
 function(gw_objects target)
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    # A folder whose sources are still to come.
+    set(srcs ${CMAKE_CURRENT_BINARY_DIR}/${target}_empty.cpp)
+    file(WRITE ${srcs} "")
+  endif()
   add_library(${target} OBJECT ${srcs})
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${target} PUBLIC ${ARGN})
 endfunction()
 
-# gw_tests(<name> [libs...]): one GoogleTest executable of every .cpp in the
-# tests/ folder beside the calling CMakeLists.txt, registered with CTest.
-# Tests run with SERVER_ROOT pointing into the build tree, never at the machine.
+# gw_tests(<name> [DIR <folder>] [libs...]): one GoogleTest executable of every
+# .cpp in <folder> (default tests/) beside the calling CMakeLists.txt,
+# registered with CTest. Tests run with SERVER_ROOT pointing into the build
+# tree, never at the machine, and GW_SOURCE_DIR naming the source tree.
 function(gw_tests name)
-  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  cmake_parse_arguments(T "" "DIR" "" ${ARGN})
+  if(NOT T_DIR)
+    set(T_DIR tests)
+  endif()
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${T_DIR}/*.cpp)
+  if(NOT srcs)
+    return()
+  endif()
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${ARGN} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_UNPARSED_ARGUMENTS} GTest::gtest GTest::gtest_main Threads::Threads)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-root/${name})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES
