@@ -1,0 +1,243 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "foundation/config/IniFile.h"
+
+namespace {
+
+struct Line {
+  std::string value;
+  int line;
+  bool operator==(const Line& other) const { return value == other.value && line == other.line; }
+};
+
+std::ostream& operator<<(std::ostream& out, const Line& l) { return out << '"' << l.value << "\"@" << l.line; }
+
+void parse(IniFile::File& file, const std::string& text) {
+  std::istringstream in(text);
+  in >> file;
+}
+
+std::vector<Line> occurrences(IniFile::Key& key) {
+  std::vector<Line> lines;
+  for (const IniFile::SubKey& subKey : key) lines.push_back({subKey.value(), subKey.line()});
+  return lines;
+}
+
+// The first subsection's key of that name.
+std::vector<Line> keyOf(IniFile::File& file, const std::string& section, const std::string& key) {
+  return occurrences((*file[section].begin())[key]);
+}
+
+std::vector<std::string> keyNames(const IniFile::SubSection& subSection) {
+  std::vector<std::string> names;
+  for (const IniFile::Key& key : subSection) names.push_back(key.name());
+  return names;
+}
+
+TEST(IniParse, RepeatedHeadersAreNumberedSubsectionsWithTheirLines) {
+  IniFile::File file;
+  parse(file,
+        "# leading comment\n"
+        "stray=ignored\n"
+        "[traces]\n"
+        "signalling.hdlc=yes\n"
+        "\n"
+        "[snmpagent]  # header comment\n"
+        "host=10.0.0.1:161\n"
+        "[traces] trailing text ignored\n"
+        "signalling.isdn=on\n");
+  EXPECT_TRUE(file.isOpen());
+  ASSERT_EQ(2, file.count());
+  EXPECT_EQ("traces", file.begin()->name());
+  IniFile::Section& traces = file["traces"];
+  ASSERT_EQ(2, traces.count());
+  auto sub = traces.begin();
+  EXPECT_EQ(3, sub->line());
+  EXPECT_EQ(std::vector<std::string>{"signalling.hdlc"}, keyNames(*sub));
+  ++sub;
+  EXPECT_EQ(8, sub->line());
+  EXPECT_EQ((std::vector<Line>{{"on", 9}}), occurrences((*sub)["signalling.isdn"]));
+  ++sub;
+  EXPECT_TRUE(sub == traces.end());
+  ++sub;
+  EXPECT_TRUE(sub == traces.end());
+  EXPECT_EQ((std::vector<Line>{{"10.0.0.1:161", 7}}), keyOf(file, "snmpagent", "host"));
+}
+
+TEST(IniParse, BlanksCommentsAndHashesInKeysAndValues) {
+  IniFile::File file;
+  parse(file,
+        "[ a b ]\n"
+        "  key one  =  inner  blanks kept   \n"
+        "\tk#[x]=v#glued # comment\n"
+        "empty=\n"
+        "commented= # only a comment\n"
+        "commented2=#no blank\n"
+        "eq=a=b = c\n"
+        "tab=\tx\n"
+        "crlf=value\r\n"
+        "repeat=1\n"
+        "repeat=2\n");
+  ASSERT_EQ(1, file.count());
+  EXPECT_EQ(" a b ", file.begin()->name());
+  IniFile::SubSection& sub = *file[" a b "].begin();
+  EXPECT_EQ((std::vector<std::string>{"key one", "k#[x]", "empty", "commented", "commented2", "eq", "tab", "crlf",
+                                      "repeat"}),
+            keyNames(sub));
+  EXPECT_EQ((std::vector<Line>{{"inner  blanks kept", 2}}), occurrences(sub["key one"]));
+  EXPECT_EQ((std::vector<Line>{{"v#glued", 3}}), occurrences(sub["k#[x]"]));
+  EXPECT_EQ((std::vector<Line>{{"", 4}}), occurrences(sub["empty"]));
+  EXPECT_EQ((std::vector<Line>{{"", 5}}), occurrences(sub["commented"]));
+  EXPECT_EQ((std::vector<Line>{{"", 6}}), occurrences(sub["commented2"]));
+  EXPECT_EQ((std::vector<Line>{{"a=b = c", 7}}), occurrences(sub["eq"]));
+  EXPECT_EQ((std::vector<Line>{{"\tx", 8}}), occurrences(sub["tab"]));
+  EXPECT_EQ((std::vector<Line>{{"value", 9}}), occurrences(sub["crlf"]));
+  EXPECT_EQ((std::vector<Line>{{"1", 10}, {"2", 11}}), occurrences(sub["repeat"]));
+}
+
+TEST(IniParse, BrokenLinesAreDroppedAndParsingResumes) {
+  IniFile::File file;
+  parse(file,
+        "[good]\n"
+        "no equals sign\n"
+        "[next]\n"
+        "after=1\n"
+        "noeq\n"
+        "  indented=2\n"
+        "[unterminated\n"
+        "lost=3\n"
+        "[]\n"
+        "anon=4\n"
+        "[tail]\n"
+        "last=  x y");
+  EXPECT_EQ(0, file["good"].begin()->count());
+  EXPECT_EQ((std::vector<Line>{{"1", 4}}), keyOf(file, "next", "after"));
+  EXPECT_EQ((std::vector<Line>{{"2", 6}}), keyOf(file, "next", "indented"));
+  EXPECT_EQ((std::vector<std::string>{"after", "indented"}), keyNames(*file["next"].begin()));
+  EXPECT_EQ((std::vector<Line>{{"4", 10}}), keyOf(file, "", "anon"));
+  EXPECT_EQ((std::vector<Line>{{"x y", 12}}), keyOf(file, "tail", "last"));
+  std::vector<std::string> sections;
+  for (const IniFile::Section& section : file) sections.push_back(section.name());
+  EXPECT_EQ((std::vector<std::string>{"good", "next", "", "tail"}), sections);
+}
+
+TEST(IniParse, EndOfInputStoresAPendingKeyOnly) {
+  IniFile::File file;
+  parse(file, "[s]\nk=");
+  EXPECT_EQ((std::vector<Line>{{"", 2}}), keyOf(file, "s", "k"));
+
+  parse(file, "[s]\nk=v # c");
+  EXPECT_EQ((std::vector<Line>{{"v", 2}}), keyOf(file, "s", "k"));
+
+  parse(file, "[s]\nhalf");
+  EXPECT_EQ(0, file["s"].begin()->count());
+
+  parse(file, "");
+  EXPECT_TRUE(file.isOpen());
+  EXPECT_EQ(0, file.count());
+
+  parse(file, "# only\n#comments\r\n");
+  EXPECT_EQ(0, file.count());
+}
+
+TEST(IniModel, MissingNamesAreCreatedEmptyAndDumped) {
+  IniFile::File file;
+  parse(file, "[s]\nk=v\n");
+  IniFile::Section& absent = file["absent"];
+  EXPECT_EQ(0, absent.count());
+  absent.CheckEmpty();
+  absent.CheckEmpty();
+  ASSERT_EQ(1, absent.count());
+  IniFile::Key& key = (*absent.begin())["nothing"];
+  EXPECT_EQ(0, key.count());
+  key.CheckEmpty();
+  EXPECT_EQ((std::vector<Line>{{"", -1}}), occurrences(key));
+
+  std::ostringstream dump;
+  file.Dump(dump);
+  EXPECT_EQ(
+      "dumping IniFile::File\n"
+      "mFileName=\"\"\n"
+      "\n"
+      "mSectionCount=2\n"
+      "dumping IniFile::Section\n"
+      "mName=\"s\"\n"
+      "mSubSectionCount=1\n"
+      "dumping IniFile::SubSection\n"
+      "mLineNo=\"1\"\n"
+      "mKeyCount=1\n"
+      "dumping IniFile::Key\n"
+      "mName=\"k\"\n"
+      "mSubKeyCount=1\n"
+      "dumping IniFile::SubKey\n"
+      "mValue=\"v\"\n"
+      "mLineNo=2\n"
+      "dumping IniFile::Section\n"
+      "mName=\"absent\"\n"
+      "mSubSectionCount=1\n"
+      "dumping IniFile::SubSection\n"
+      "mLineNo=\"-1\"\n"
+      "mKeyCount=1\n"
+      "dumping IniFile::Key\n"
+      "mName=\"nothing\"\n"
+      "mSubKeyCount=1\n"
+      "dumping IniFile::SubKey\n"
+      "mValue=\"\"\n"
+      "mLineNo=-1\n",
+      dump.str());
+}
+
+TEST(IniModel, SubKeyTypedAccess) {
+  IniFile::SubKey subKey("yes", 1);
+  EXPECT_TRUE(subKey.GetBool(false));
+  for (const char* word : {"true", "1", "on"}) EXPECT_TRUE(IniFile::SubKey(word, 1).GetBool(false)) << word;
+  for (const char* word : {"false", "no", "0", "off"}) EXPECT_FALSE(IniFile::SubKey(word, 1).GetBool(true)) << word;
+  EXPECT_FALSE(IniFile::SubKey("Yes", 1).GetBool(false));
+  EXPECT_TRUE(IniFile::SubKey("enabled", 1).GetBool(true));
+  subKey.SetBool(false);
+  EXPECT_EQ("no", subKey.value());
+
+  EXPECT_EQ(42, IniFile::SubKey("  42abc", 1).GetInt(7));
+  EXPECT_EQ(-3, IniFile::SubKey("-3", 1).GetInt(7));
+  EXPECT_EQ(7, IniFile::SubKey("x42", 1).GetInt(7));
+  EXPECT_EQ(7, IniFile::SubKey("", 1).GetInt(7));
+  subKey.SetInt(-120);
+  EXPECT_EQ("-120", subKey.value());
+
+  EXPECT_FLOAT_EQ(2.5f, IniFile::SubKey(" 2.5 kHz", 1).GetFloat(1.0f));
+  EXPECT_FLOAT_EQ(1.0f, IniFile::SubKey("kHz", 1).GetFloat(1.0f));
+  subKey.SetFloat(3.14159265f);
+  EXPECT_EQ("3.14159", subKey.value());
+  subKey.SetFloat(0.5f);
+  EXPECT_EQ("0.5", subKey.value());
+}
+
+TEST(IniFileOpen, ReadsAFileAndReopensCleanly) {
+  const std::string root = std::getenv("SERVER_ROOT") ? std::getenv("SERVER_ROOT") : ".";
+  const std::string path = root + "/ini-open-test.conf";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[traces]\r\nsignalling.hdlc=yes\r\n";
+  }
+  IniFile::File file(path);
+  EXPECT_TRUE(file.isOpen());
+  EXPECT_EQ(path, file.name());
+  EXPECT_EQ((std::vector<Line>{{"yes", 2}}), keyOf(file, "traces", "signalling.hdlc"));
+
+  EXPECT_TRUE(file.Open(path));
+  EXPECT_EQ(1, file.count());
+  EXPECT_EQ(1, file["traces"].count());
+
+  EXPECT_FALSE(file.Open(root + "/no-such-file.conf"));
+  EXPECT_FALSE(file.isOpen());
+  EXPECT_EQ(0, file.count());
+  std::remove(path.c_str());
+}
+
+}  // namespace

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "foundation/config/TraceCtl.h"
+
+namespace {
+
+// Captures standard error, where the switches report their problems.
+class CerrCapture {
+ public:
+  CerrCapture() : mOld(std::cerr.rdbuf(mText.rdbuf())) {}
+  ~CerrCapture() { std::cerr.rdbuf(mOld); }
+  std::string text() const { return mText.str(); }
+
+ private:
+  std::ostringstream mText;
+  std::streambuf* mOld;
+};
+
+std::vector<bool> switches(const TraceCtl& t) {
+  return {t.signalling_hdlc, t.signalling_lemzgw, t.signalling_events, t.signalling_isdn, t.monitoring_internal};
+}
+
+TEST(TraceSwitches, StartClearAndTheLastOccurrenceDecides) {
+  EXPECT_EQ(std::vector<bool>(5, false), switches(traces));
+
+  IniFile::File file;
+  std::istringstream in(
+      "[traces]\n"
+      "signalling.hdlc=yes\n"
+      "signalling.lemzgw=enabled\n"
+      "[other]\n"
+      "signalling.isdn=1\n"
+      "[traces]\n"
+      "signalling.events=true\n"
+      "monitoring.internal=enable\n"
+      "signalling.isdn=1\n");
+  in >> file;
+  TraceCtl t;
+  CerrCapture errors;
+  t.Configure(file["traces"]);
+  EXPECT_EQ((std::vector<bool>{false, false, true, true, true}), switches(t));
+  EXPECT_EQ("", errors.text());
+
+  t.Clear();
+  EXPECT_EQ(std::vector<bool>(5, false), switches(t));
+  t.Configure(file["absent"]);
+  EXPECT_EQ(std::vector<bool>(5, false), switches(t));
+}
+
+TEST(TraceSwitches, BadWordsAreReportedAndLeaveTheSwitchOff) {
+  IniFile::File file;
+  std::istringstream in(
+      "[traces]\n"
+      "signalling.hdlc=on\n"
+      "signalling.isdn=yes\n"
+      "signalling.isdn=no\n"
+      "Signalling.events=yes\n");
+  in >> file;
+  TraceCtl t;
+  t.signalling_events = true;
+  CerrCapture errors;
+  t.Configure(file["traces"]);
+  EXPECT_EQ(std::vector<bool>(5, false), switches(t));
+  EXPECT_EQ(
+      "traces: optional key \"signalling.hdlc\" has invalid value=\"on\", line 2. Key will be ignored.\n"
+      "traces: optional key \"signalling.isdn\" is duplicated!\n"
+      "traces:  first occurence at 3 line.\n"
+      "traces:  second occurence at 4 line. Both keys will be ignored.\n",
+      errors.text());
+}
+
+}  // namespace
