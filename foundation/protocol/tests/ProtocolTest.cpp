@@ -1,0 +1,245 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "foundation/protocol/Protocol.h"
+
+namespace {
+
+std::vector<std::string> events;
+
+// A layer that records what reaches it and frames data with its tag byte.
+class Layer : public Protocol {
+public:
+  Layer(std::string tag, unsigned header = 0) : tag_(std::move(tag)), header_(header) {}
+  ~Layer() override { events.push_back(tag_ + " deleted"); }
+
+  void local_prepare_head(Packet& p) override { p.reserve_head(header_); }
+  void local_activate() override {
+    events.push_back(tag_ + " local_activate");
+    if (ready_) on_activate();
+  }
+  void local_deactivate() override {
+    events.push_back(tag_ + " local_deactivate");
+    Protocol::local_deactivate();
+  }
+  Protocol_status local_initialize() override {
+    events.push_back(tag_ + " initialize");
+    if (init_fails_) return new Protocol_initialize_error(this, tag_ + " failed");
+    return Protocol::local_initialize();
+  }
+  void message(Packet& p) override {
+    p.push(uint8_t(tag_[0]));
+    transmit(p);
+  }
+  void receive(Packet& p) override {
+    events.push_back(tag_ + " receive " + p.text());
+    p.pull();
+    on_message(p);
+  }
+
+  bool ready_ = true;
+  bool init_fails_ = false;
+
+private:
+  std::string tag_;
+  unsigned header_;
+};
+
+// The owner: hears everything that leaves the stack.
+class Stack : public ProtocolsFamily {
+public:
+  void transmit(Packet& p) override { sent.push_back(p.text()); }
+  void on_message(Packet& p) override { received.push_back(p.text()); }
+  void on_activated(Protocol* p) override {
+    events.push_back("owner activated");
+    ProtocolsFamily::on_activated(p);
+  }
+  void on_deactivated(Protocol* p, Protocol_status status) override {
+    deactivations.push_back({p, status});
+  }
+
+  std::vector<std::string> sent;
+  std::vector<std::string> received;
+  std::vector<std::pair<Protocol*, Protocol_status>> deactivations;
+};
+
+class ProtocolStack : public ::testing::Test {
+protected:
+  void SetUp() override {
+    events.clear();
+    stack = new Stack;
+    a = new Layer("A", 2);
+    b = new Layer("B", 4);
+    stack->add_protocol_tail(a);
+    stack->add_protocol_tail(b);
+  }
+  void TearDown() override {
+    delete stack;
+    EXPECT_EQ(packet_pool().count(), 1024u);
+  }
+
+  Stack* stack;
+  Layer* a;
+  Layer* b;
+};
+
+Packet bytes(std::initializer_list<uint8_t> list) {
+  Packet p;
+  p.reserve_head(0);
+  for (uint8_t v : list) p.put(v);
+  return p;
+}
+
+TEST_F(ProtocolStack, DataGoesDownThroughEveryLayerAndUpToTheOwner) {
+  EXPECT_EQ(stack->bottom(), a);
+  EXPECT_EQ(stack->top(), b);
+  EXPECT_EQ(a->upper(), b);
+  EXPECT_EQ(b->lower(), a);
+
+  Packet out;
+  stack->prepare_head(out);
+  EXPECT_EQ(out.headroom(), 6u);
+  out.put(0x10);
+  stack->message(out);
+  ASSERT_EQ(stack->sent.size(), 1u);
+  EXPECT_EQ(stack->sent[0], "41 42 10");
+
+  Packet in = bytes({0x41, 0x42, 0x20});
+  stack->receive(in);
+  EXPECT_EQ(events, (std::vector<std::string>{"A receive 41 42 20", "B receive 42 20"}));
+  EXPECT_EQ(stack->received, std::vector<std::string>{"20"});
+}
+
+TEST_F(ProtocolStack, DataPastAnEndWithoutOwnerIsDropped) {
+  Layer* loose = new Layer("L");
+  Packet p;
+  p.reserve_head(1);
+  p.put(1);
+  loose->message(p);
+  loose->on_message(p);
+  EXPECT_EQ(p.text(), "4C 01");
+  delete loose;
+
+  ProtocolsFamily empty;
+  empty.message(p);
+  empty.receive(p);
+  Packet fresh;
+  empty.prepare_head(fresh);
+  EXPECT_TRUE(fresh.null());
+}
+
+TEST_F(ProtocolStack, ActivationRunsBottomUpAndReachesTheOwnerFromTheTop) {
+  stack->activate();
+  EXPECT_EQ(events, (std::vector<std::string>{"A local_activate", "B local_activate", "owner activated"}));
+
+  // A layer that is not ready holds the activation.
+  events.clear();
+  a->ready_ = false;
+  stack->activate();
+  EXPECT_EQ(events, std::vector<std::string>{"A local_activate"});
+
+  // A report from a layer other than the top is ignored by a family.
+  events.clear();
+  ProtocolsFamily inner;
+  Layer* x = new Layer("X");
+  Layer* y = new Layer("Y");
+  inner.add_protocol_tail(x);
+  inner.add_protocol_tail(y);
+  Stack outer;
+  outer.add_protocol_tail(&inner);
+  inner.on_activated(x);
+  EXPECT_TRUE(events.empty());
+  inner.on_activated(y);
+  EXPECT_EQ(events, std::vector<std::string>{"owner activated"});
+  outer.remove(&inner);
+}
+
+TEST_F(ProtocolStack, OrderlyDeactivationIsReportedOnceByTheBottom) {
+  stack->deactivate();
+  EXPECT_EQ(events, (std::vector<std::string>{"B local_deactivate", "A local_deactivate"}));
+  ASSERT_EQ(stack->deactivations.size(), 1u);
+  EXPECT_EQ(stack->deactivations[0].first, a);
+  EXPECT_TRUE(stack->deactivations[0].second->success());
+  EXPECT_EQ(stack->deactivations[0].second->message(), "success");
+}
+
+TEST_F(ProtocolStack, AFailureClimbsToTheOwnerWithTheSameStatus) {
+  Protocol_status error(new Protocol_status_error(a, "read error: boom"));
+  a->on_deactivate(error);
+  EXPECT_TRUE(events.empty());
+  ASSERT_EQ(stack->deactivations.size(), 1u);
+  EXPECT_EQ(stack->deactivations[0].first, b);
+  EXPECT_EQ(stack->deactivations[0].second.get(), error.get());
+  EXPECT_FALSE(error->success());
+  EXPECT_EQ(error->protocol(), a);
+  std::ostringstream os;
+  error->out(os);
+  EXPECT_EQ(os.str(), "read error: boom");
+
+  // Status reports travel up without changing state.
+  stack->on_status(error);
+  b->on_status(error);
+  EXPECT_EQ(stack->deactivations.size(), 1u);
+}
+
+TEST_F(ProtocolStack, InitialisationStopsAtTheFirstFailure) {
+  Protocol_status ok = stack->initialize();
+  EXPECT_TRUE(ok->success());
+  EXPECT_EQ(events, (std::vector<std::string>{"A initialize", "B initialize"}));
+
+  events.clear();
+  a->init_fails_ = true;
+  Protocol_status failed = stack->initialize();
+  EXPECT_FALSE(failed->success());
+  EXPECT_EQ(failed->message(), "A failed");
+  EXPECT_EQ(events, std::vector<std::string>{"A initialize"});
+
+  ProtocolsFamily empty;
+  Protocol_status none = empty.initialize();
+  EXPECT_FALSE(none->success());
+  EXPECT_EQ(none->message(), "error");
+}
+
+TEST_F(ProtocolStack, NamesAndSearch) {
+  Protocol_name_str tpkt("tpkt");
+  Protocol_name_str same("tpkt");
+  Protocol_name_str other("strm");
+  Protocol_name_null null_name;
+  Protocol_name_str unnamed(nullptr);
+  EXPECT_TRUE(tpkt.compare(same));
+  EXPECT_FALSE(tpkt.compare(other));
+  EXPECT_FALSE(tpkt.compare(null_name));
+  EXPECT_TRUE(null_name.compare(Protocol_name_null()));
+  EXPECT_STREQ(unnamed.name(), "(no name)");
+  EXPECT_STREQ(a->name().name(), "(no name)");
+  EXPECT_EQ(stack->search(tpkt), nullptr);
+  EXPECT_EQ(stack->search(null_name), nullptr);
+}
+
+TEST_F(ProtocolStack, DestructionRunsFromTheTopAndALayerLeavesOnItsOwn) {
+  delete a;
+  EXPECT_EQ(stack->count(), 1u);
+  EXPECT_EQ(stack->bottom(), b);
+  EXPECT_EQ(b->lower(), nullptr);
+  stack->add_protocol_head(new Layer("C"));
+  stack->add_protocol_tail(new Layer("D"));
+  events.clear();
+  delete stack;
+  stack = new Stack;
+  EXPECT_EQ(events, (std::vector<std::string>{"D deleted", "B deleted", "C deleted"}));
+}
+
+TEST(ProtocolDeathTest, NullStatusEndsTheProcess) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(
+      {
+        Protocol p;
+        p.on_deactivate(Protocol_status());
+      },
+      "SMART POINTER ASSERTION!");
+}
+
+}  // namespace
