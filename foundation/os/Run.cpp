@@ -1,0 +1,23 @@
+#include "foundation/os/Run.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "board/Paths.h"
+
+namespace Linux {
+
+Run::Run(const char* name) : path_(Board::Paths::path(Board::Paths::RunDir) + name + ".pid") {
+  fd_ = open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_SYNC | O_CLOEXEC, 0644);
+  if (fd_ < 0) return;
+  std::string pid = std::to_string(getpid());
+  if (write(fd_, pid.data(), pid.size()) == ssize_t(pid.size())) fsync(fd_);
+}
+
+Run::~Run() {
+  if (fd_ < 0) return;
+  close(fd_);
+  unlink(path_.c_str());
+}
+
+}  // namespace Linux
