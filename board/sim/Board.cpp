@@ -1,0 +1,94 @@
+// The device layer on the simulated board: descriptors of modelled devices
+// are answered by their models, everything else goes to the system.
+
+#include "board/Board.h"
+
+#include "board/Request.h"
+#include "board/sim/Registry.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace Board {
+
+namespace {
+
+template <class T>
+T result(T r) {
+  if (r >= 0) return r;
+  errno = int(-r);
+  return -1;
+}
+
+}  // namespace
+
+int open(const char* path, int flags) {
+  Sim::Registry& board = Sim::Registry::instance();
+  {
+    std::lock_guard<std::mutex> guard(board.mutex());
+    board.sweep();
+    if (Sim::Device* d = board.atPath(path)) return result(board.open(*d, flags));
+  }
+  return ::open(path, flags, 0666);
+}
+
+int close(int fd) {
+  Sim::Registry& board = Sim::Registry::instance();
+  std::lock_guard<std::mutex> guard(board.mutex());
+  const bool simulated = board.lookup(fd).device != nullptr;
+  const int r = ::close(fd);
+  const int err = errno;
+  // The open file ends with its last descriptor (dup() and fork() make more).
+  if (simulated) board.sweep();
+  errno = err;
+  return r;
+}
+
+ssize_t read(int fd, void* buf, size_t len) { return ::read(fd, buf, len); }
+
+ssize_t write(int fd, const void* buf, size_t len) {
+  Sim::Registry& board = Sim::Registry::instance();
+  std::unique_lock<std::mutex> guard(board.mutex());
+  const Sim::Registry::Target t = board.lookup(fd);
+  if (!t.device) {
+    guard.unlock();
+    return ::write(fd, buf, len);
+  }
+  if (t.file->accessMode == O_RDONLY) return result<ssize_t>(-EBADF);
+  if (len && !buf) return result<ssize_t>(-EFAULT);
+  if (const int err = t.device->writeRefusal()) return result<ssize_t>(-err);
+  return result(t.device->write(*t.file, static_cast<const uint8_t*>(buf), len));
+}
+
+int ioctl(int fd, unsigned long request, void* record) {
+  Sim::Registry& board = Sim::Registry::instance();
+  std::unique_lock<std::mutex> guard(board.mutex());
+  const Sim::Registry::Target t = board.lookup(fd);
+  if (!t.device) {
+    guard.unlock();
+    return ::ioctl(fd, request, record);
+  }
+  const size_t size = Request::size(uint32_t(request));
+  if (size && !record) return result(-EFAULT);
+  if (const int err = t.device->requestRefusal(uint32_t(request))) return result(-err);
+  return result(t.device->ioctl(*t.file, uint32_t(request), static_cast<uint8_t*>(record), size));
+}
+
+int ioctlValue(int fd, unsigned long request, unsigned long value) {
+  Sim::Registry& board = Sim::Registry::instance();
+  std::unique_lock<std::mutex> guard(board.mutex());
+  const Sim::Registry::Target t = board.lookup(fd);
+  if (!t.device) {
+    guard.unlock();
+    return ::ioctl(fd, request, value);
+  }
+  if (const int err = t.device->requestRefusal(uint32_t(request))) return result(-err);
+  return result(t.device->ioctlValue(*t.file, uint32_t(request), value));
+}
+
+int poll(struct pollfd* fds, nfds_t count, int timeout) { return ::poll(fds, count, timeout); }
+
+}  // namespace Board

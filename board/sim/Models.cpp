@@ -1,0 +1,29 @@
+#include "board/sim/Models.h"
+
+#include "board/sim/Watchdog.h"
+
+namespace Board {
+namespace Sim {
+
+namespace {
+
+template <class M>
+std::unique_ptr<Device> make() {
+  return std::make_unique<M>();
+}
+
+// One line per modelled device.
+std::unique_ptr<Device> (*const models[])() = {
+    make<Watchdog>,
+};
+
+}  // namespace
+
+std::vector<std::unique_ptr<Device>> makeModels() {
+  std::vector<std::unique_ptr<Device>> all;
+  for (auto model : models) all.push_back(model());
+  return all;
+}
+
+}  // namespace Sim
+}  // namespace Board

@@ -1,0 +1,119 @@
+#include "board/sim/Registry.h"
+
+#include "board/Paths.h"
+#include "board/sim/Models.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <pthread.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace Board {
+namespace Sim {
+
+namespace {
+Registry* theBoard = nullptr;
+}
+
+Registry& Registry::instance() {
+  static Registry* board = theBoard = new Registry;
+  board->control_.ensureRunning(*board);
+  return *board;
+}
+
+Registry::Registry() {
+  for (auto& model : makeModels()) add(std::move(model));
+  // A fork (daemon mode, child programs) must not inherit a locked board,
+  // and the child has no control thread: it starts its own on next use.
+  pthread_atfork([] { theBoard->mutex_.lock(); }, [] { theBoard->mutex_.unlock(); },
+                 [] {
+                   theBoard->mutex_.unlock();
+                   theBoard->afterForkInChild();
+                 });
+}
+
+void Registry::afterForkInChild() { control_.forgetAfterFork(); }
+
+Device* Registry::atPath(const std::string& fullPath) const {
+  std::string path = fullPath;
+  const std::string& root = Paths::root();
+  if (!root.empty() && path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+      path[root.size()] == '/') {
+    path.erase(0, root.size());
+  }
+  for (const auto& d : devices_) {
+    if (d->path() == path) return d.get();
+  }
+  return nullptr;
+}
+
+Device* Registry::find(const std::string& pathOrName) const {
+  if (Device* d = atPath(pathOrName)) return d;
+  for (const auto& d : devices_) {
+    if (d->name() == pathOrName) return d.get();
+  }
+  return nullptr;
+}
+
+Device& Registry::add(std::unique_ptr<Device> device) {
+  for (auto& d : devices_) {
+    if (d->path() != device->path()) continue;
+    for (auto it = open_.begin(); it != open_.end();) {
+      it = it->second.device == d.get() ? open_.erase(it) : std::next(it);
+    }
+    d = std::move(device);
+    return *d;
+  }
+  devices_.push_back(std::move(device));
+  return *devices_.back();
+}
+
+int Registry::open(Device& device, int flags) {
+  if (!device.present()) return -ENOENT;
+  int ends[2];
+  if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) < 0) return -errno;
+  const int fd = ends[0];
+  struct stat st;
+  if ((!(flags & O_CLOEXEC) && ::fcntl(fd, F_SETFD, 0) < 0) ||
+      ((flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, O_NONBLOCK) < 0) || ::fstat(fd, &st) < 0) {
+    const int err = errno;
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return -err;
+  }
+  OpenFile& file = device.attach(ends[1], flags & O_ACCMODE);
+  open_[{st.st_dev, st.st_ino}] = Target{&device, &file};
+  return fd;
+}
+
+Registry::Target Registry::lookup(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) < 0 || !S_ISSOCK(st.st_mode)) return {};
+  auto it = open_.find({st.st_dev, st.st_ino});
+  return it == open_.end() ? Target{} : it->second;
+}
+
+void Registry::sweep() {
+  std::vector<pollfd> peers;
+  for (const auto& entry : open_) peers.push_back(pollfd{entry.second.file->peer, 0, 0});
+  if (peers.empty() || ::poll(peers.data(), peers.size(), 0) <= 0) return;
+  size_t i = 0;
+  for (auto it = open_.begin(); it != open_.end(); ++i) {
+    if (peers[i].revents & POLLHUP) {
+      it->second.device->detach(it->second.file->id);
+      it = open_.erase(it);
+    } else {
+      ++it;
+    }
+  }
+}
+
+void Registry::reset() {
+  for (auto& d : devices_) d->reset();
+}
+
+}  // namespace Sim
+}  // namespace Board

@@ -1,0 +1,78 @@
+#include "board/Record.h"
+#include "board/Request.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+using namespace Board;
+
+TEST(Record, PacksBigEndianAtNamedOffsets) {
+  std::vector<uint8_t> buf(11, 0xAA);
+  RecordWriter w(buf.data(), buf.size());
+  EXPECT_TRUE(w.u32(0, 0x01020304));
+  EXPECT_TRUE(w.u16(4, 0xBEEF));
+  EXPECT_TRUE(w.u8(6, 0x7F));
+  EXPECT_TRUE(w.u32(7, 0xFFFFFFFE));
+  EXPECT_TRUE(w.ok());
+  const std::vector<uint8_t> expected = {0x01, 0x02, 0x03, 0x04, 0xBE, 0xEF, 0x7F, 0xFF, 0xFF, 0xFF, 0xFE};
+  EXPECT_EQ(buf, expected);
+
+  RecordReader r(buf.data(), buf.size());
+  EXPECT_EQ(r.u32(0), 0x01020304u);
+  EXPECT_EQ(r.u16(4), 0xBEEF);
+  EXPECT_EQ(r.u8(6), 0x7F);
+  EXPECT_EQ(r.s32(7), -2);
+  EXPECT_EQ(r.u16(1), 0x0203);  // unaligned fields are fine
+  EXPECT_TRUE(r.ok());
+}
+
+TEST(Record, FieldOutsideTheRecordFailsAndSticks) {
+  uint8_t buf[8] = {};
+  RecordWriter w(buf, sizeof buf);
+  EXPECT_TRUE(w.u32(4, 0x11223344));
+  EXPECT_FALSE(w.u32(5, 0xFFFFFFFF));
+  EXPECT_FALSE(w.u16(7, 0xFFFF));
+  EXPECT_FALSE(w.u8(8, 0xFF));
+  EXPECT_TRUE(w.u8(0, 1));
+  EXPECT_FALSE(w.ok());
+  // Nothing was written past or across the end.
+  EXPECT_EQ(buf[5], 0x22);
+  EXPECT_EQ(buf[7], 0x44);
+
+  RecordReader r(buf, 6);
+  EXPECT_EQ(r.u16(4), 0x1122);
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.u32(4), 0u);
+  EXPECT_FALSE(r.ok());
+  EXPECT_EQ(r.u8(0), 1);
+  EXPECT_FALSE(r.ok());
+
+  RecordReader empty(nullptr, 0);
+  EXPECT_EQ(empty.u8(0), 0);
+  EXPECT_FALSE(empty.ok());
+}
+
+TEST(Request, PowerPcEncodingOfTheSwitchRequests) {
+  // The switch's requests as the board's driver numbers them.
+  EXPECT_EQ(Request::iow('M', 2, 8), 0x80084D02u);
+  EXPECT_EQ(Request::iow('M', 3, 4), 0x80044D03u);
+  EXPECT_EQ(Request::iowr('M', 4, 8), 0xC0084D04u);
+  EXPECT_EQ(Request::iowr('M', 5, 8), 0xC0084D05u);
+  EXPECT_EQ(Request::iow('C', 1, 4), 0x80044301u);
+  EXPECT_EQ(Request::io('T', 7), 0x20005407u);
+  EXPECT_EQ(Request::ior('T', 7, 12), 0x400C5407u);
+}
+
+TEST(Request, FieldsComeBackOut) {
+  const uint32_t r = Request::iowr('R', 0x9A, 0x1234);
+  EXPECT_EQ(Request::direction(r), uint32_t(Request::Read | Request::Write));
+  EXPECT_EQ(Request::size(r), 0x1234u);
+  EXPECT_EQ(Request::group(r), uint32_t('R'));
+  EXPECT_EQ(Request::number(r), 0x9Au);
+  // A size wider than its 13 bits never spills into the direction.
+  const uint32_t big = Request::ior('x', 1, 0x2001);
+  EXPECT_EQ(Request::direction(big), uint32_t(Request::Read));
+  EXPECT_EQ(Request::size(big), 1u);
+}

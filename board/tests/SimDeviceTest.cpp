@@ -1,0 +1,268 @@
+#include "board/Board.h"
+#include "board/Paths.h"
+#include "board/Record.h"
+#include "board/sim/Sim.h"
+#include "board/tests/Probe.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using Board::Sim::with;
+
+namespace {
+
+const char* const ProbePath = "/dev/test-probe";
+const char* const OtherPath = "/dev/test-other";
+
+size_t openCount(const char* path) {
+  return with<Probe>(path, [](Probe& p) { return p.files().size(); });
+}
+
+bool readable(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return Board::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
+}
+
+class SimDevice : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Board::Sim::install(std::make_unique<Probe>("probe", ProbePath, true));
+    Board::Sim::install(std::make_unique<Probe>("other", OtherPath, false));
+    Board::Sim::reset();
+  }
+  int open(const char* path, int flags = O_RDWR | O_NONBLOCK) {
+    return Board::open(Board::Paths::path(path).c_str(), flags);
+  }
+};
+
+}  // namespace
+
+TEST_F(SimDevice, EventsArriveAsWholeRecordsOnAPollableDescriptor) {
+  const int fd = open(ProbePath);
+  ASSERT_GE(fd, 0);
+  EXPECT_FALSE(readable(fd));
+
+  uint8_t event[12];
+  Board::RecordWriter(event, sizeof event).u32(0, 0xCAFE0001);
+  Board::RecordWriter(event, sizeof event).u32(8, 3);
+  EXPECT_EQ(with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, sizeof event); }), 1u);
+  Board::RecordWriter(event, sizeof event).u32(0, 0xCAFE0002);
+  with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, sizeof event); });
+  EXPECT_TRUE(readable(fd));
+
+  // One read, one record, even with room for more; then the read fails.
+  uint8_t buf[64];
+  ASSERT_EQ(Board::read(fd, buf, sizeof buf), 12);
+  EXPECT_EQ(Board::RecordReader(buf, 12).u32(0), 0xCAFE0001u);
+  EXPECT_EQ(Board::RecordReader(buf, 12).u32(8), 3u);
+  ASSERT_EQ(Board::read(fd, buf, sizeof buf), 12);
+  EXPECT_EQ(Board::RecordReader(buf, 12).u32(0), 0xCAFE0002u);
+  EXPECT_EQ(Board::read(fd, buf, sizeof buf), -1);
+  EXPECT_EQ(errno, EAGAIN);
+  EXPECT_EQ(Board::close(fd), 0);
+}
+
+TEST_F(SimDevice, AFullEventQueueDropsEventsButKeepsTheQueuedOnes) {
+  const int fd = open(ProbePath);
+  ASSERT_GE(fd, 0);
+  uint8_t event[12] = {};
+  size_t queued = 0;
+  for (uint32_t i = 0; i < 100000; ++i) {
+    Board::RecordWriter(event, sizeof event).u32(0, i);
+    if (with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, sizeof event); }) == 0) break;
+    ++queued;
+  }
+  ASSERT_GT(queued, 0u);
+  ASSERT_LT(queued, 100000u);
+  uint8_t buf[12];
+  for (size_t i = 0; i < queued; ++i) {
+    ASSERT_EQ(Board::read(fd, buf, sizeof buf), 12);
+    ASSERT_EQ(Board::RecordReader(buf, 12).u32(0), i);
+  }
+  EXPECT_FALSE(readable(fd));
+  Board::close(fd);
+}
+
+TEST_F(SimDevice, ADuplicateIsTheSameOpenFileUntilTheLastCopyCloses) {
+  const int fd = open(ProbePath);
+  ASSERT_GE(fd, 0);
+  const int copy = ::dup(fd);
+  uint8_t word[4];
+  Board::RecordWriter(word, 4).u32(0, 1);
+  ASSERT_EQ(Board::ioctl(fd, ProbeRequest, word), 0);
+  const unsigned first = with<Probe>(ProbePath, [](Probe& p) { return p.lastFile; });
+  ASSERT_EQ(Board::ioctl(copy, ProbeRequest, word), 0);
+  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.lastFile; }), first);
+  EXPECT_EQ(openCount(ProbePath), 1u);
+
+  EXPECT_EQ(Board::close(fd), 0);
+  EXPECT_EQ(openCount(ProbePath), 1u);
+  EXPECT_EQ(Board::ioctl(copy, ProbeRequest, word), 0);
+  // Closed with the plain call, not through the layer: still noticed.
+  EXPECT_EQ(::close(copy), 0);
+  EXPECT_EQ(openCount(ProbePath), 0u);
+  EXPECT_EQ(Board::ioctl(copy, ProbeRequest, word), -1);
+  EXPECT_EQ(errno, EBADF);
+}
+
+TEST_F(SimDevice, SeparateOpensAreSeparateFilesAndEachGetsTheEvents) {
+  const int a = open(ProbePath);
+  const int b = open(ProbePath);
+  ASSERT_GE(a, 0);
+  ASSERT_GE(b, 0);
+  EXPECT_EQ(openCount(ProbePath), 2u);
+  const uint8_t event[4] = {1, 2, 3, 4};
+  EXPECT_EQ(with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, 4); }), 2u);
+  EXPECT_TRUE(readable(a));
+  EXPECT_TRUE(readable(b));
+  Board::close(a);
+  Board::close(b);
+}
+
+TEST_F(SimDevice, RequestsAreDispatchedByDeviceThenNumber) {
+  const int probe = open(ProbePath);
+  const int other = open(OtherPath);
+  ASSERT_GE(probe, 0);
+  ASSERT_GE(other, 0);
+  // A write-direction request whose driver writes back: the caller's buffer carries the answer.
+  uint8_t word[4];
+  Board::RecordWriter(word, 4).u32(0, 41);
+  ASSERT_EQ(Board::ioctl(probe, ProbeRequest, word), 0);
+  EXPECT_EQ(Board::RecordReader(word, 4).u32(0), 42u);
+  // The same number on the other device only takes the word.
+  Board::RecordWriter(word, 4).u32(0, 41);
+  ASSERT_EQ(Board::ioctl(other, ProbeRequest, word), 0);
+  EXPECT_EQ(Board::RecordReader(word, 4).u32(0), 41u);
+  EXPECT_EQ(with<Probe>(OtherPath, [](Probe& p) { return p.last; }), 41u);
+
+  EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 0x12345), 7);
+  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.value; }), 0x12345u);
+
+  EXPECT_EQ(Board::ioctl(probe, Board::Request::iow('C', 9, 4), word), -1);
+  EXPECT_EQ(errno, ENOTTY);
+  EXPECT_EQ(Board::ioctl(probe, ProbeRequest, nullptr), -1);
+  EXPECT_EQ(errno, EFAULT);
+  Board::close(probe);
+  Board::close(other);
+}
+
+TEST_F(SimDevice, WritesGoToTheModelAndRespectTheAccessMode) {
+  const int rw = open(ProbePath, O_RDWR);
+  const int ro = open(ProbePath, O_RDONLY);
+  ASSERT_GE(rw, 0);
+  ASSERT_GE(ro, 0);
+  EXPECT_EQ(Board::write(rw, "abc", 3), 3);
+  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return std::string(p.written.begin(), p.written.end()); }), "abc");
+  EXPECT_EQ(Board::write(ro, "x", 1), -1);
+  EXPECT_EQ(errno, EBADF);
+  // Nothing the daemon writes comes back as an event.
+  EXPECT_FALSE(readable(rw));
+  Board::close(rw);
+  Board::close(ro);
+}
+
+TEST_F(SimDevice, CloseOnExecAndNonBlockingFollowTheOpenFlags) {
+  const int plain = open(ProbePath, O_RDWR);
+  const int flagged = open(ProbePath, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  EXPECT_EQ(::fcntl(plain, F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_EQ(::fcntl(plain, F_GETFL) & O_NONBLOCK, 0);
+  EXPECT_NE(::fcntl(flagged, F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_NE(::fcntl(flagged, F_GETFL) & O_NONBLOCK, 0);
+  Board::close(plain);
+  Board::close(flagged);
+}
+
+TEST_F(SimDevice, InjectedFaults) {
+  Board::Sim::control("absent probe");
+  EXPECT_EQ(open(ProbePath), -1);
+  EXPECT_EQ(errno, ENOENT);
+  Board::Sim::control("present probe");
+  const int fd = open(ProbePath);
+  ASSERT_GE(fd, 0);
+
+  // Absence concerns opening: a descriptor already open keeps working.
+  Board::Sim::control("absent probe");
+  uint8_t word[4] = {};
+  EXPECT_EQ(Board::ioctl(fd, ProbeRequest, word), 0);
+
+  Board::Sim::control("fail probe ioctl 0x80044301 EBUSY");
+  EXPECT_EQ(Board::ioctl(fd, ProbeRequest, word), -1);
+  EXPECT_EQ(errno, EBUSY);
+  EXPECT_EQ(Board::ioctlValue(fd, ProbeValue, 1), 7);
+  Board::Sim::control("fail probe ioctl 0x20004302 5");
+  EXPECT_EQ(Board::ioctlValue(fd, ProbeValue, 1), -1);
+  EXPECT_EQ(errno, EIO);
+
+  Board::Sim::control("fail probe write ENOSPC");
+  EXPECT_EQ(Board::write(fd, "a", 1), -1);
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_TRUE(with<Probe>(ProbePath, [](Probe& p) { return p.written.empty(); }));
+
+  Board::Sim::control("heal probe");
+  EXPECT_EQ(Board::ioctl(fd, ProbeRequest, word), 0);
+  EXPECT_EQ(Board::write(fd, "a", 1), 1);
+  Board::close(fd);
+}
+
+TEST_F(SimDevice, PathsTheBoardDoesNotModelReachTheSystem) {
+  const std::string file = Board::Paths::path("/sim-plain-file");
+  const int fd = Board::open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC);
+  ASSERT_GE(fd, 0) << file;
+  EXPECT_EQ(Board::write(fd, "hello", 5), 5);
+  EXPECT_EQ(::lseek(fd, 0, SEEK_SET), 0);
+  char buf[8];
+  EXPECT_EQ(Board::read(fd, buf, sizeof buf), 5);
+  int pending = -1;
+  EXPECT_EQ(Board::ioctl(fd, FIONREAD, &pending), 0);
+  EXPECT_EQ(Board::close(fd), 0);
+  ::unlink(file.c_str());
+
+  EXPECT_EQ(Board::open(Board::Paths::path("/dev/not-on-this-board").c_str(), O_RDWR), -1);
+  EXPECT_EQ(errno, ENOENT);
+}
+
+TEST_F(SimDevice, OpenFailsCleanlyWhenDescriptorsRunOut) {
+  rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  std::vector<int> held;
+  rlimit low = saved;
+  low.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &low), 0);
+  int fd;
+  while ((fd = open(ProbePath)) >= 0) held.push_back(fd);
+  const int err = errno;
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(err, EMFILE);
+  EXPECT_EQ(openCount(ProbePath), held.size());
+  for (int h : held) Board::close(h);
+  EXPECT_EQ(openCount(ProbePath), 0u);
+  fd = open(ProbePath);
+  EXPECT_GE(fd, 0);
+  Board::close(fd);
+}
+
+TEST_F(SimDevice, AForkedChildFindsTheBoardUnlocked) {
+  const int fd = open(ProbePath);
+  ASSERT_GE(fd, 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    uint8_t word[4] = {};
+    const bool ok = Board::ioctl(fd, ProbeRequest, word) == 0 && Board::Sim::control("devices").back() == "OK";
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // The child's copy went with it; the parent's is still open.
+  EXPECT_EQ(openCount(ProbePath), 1u);
+  Board::close(fd);
+}
