@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/protocol/StrmProtocol.h"
+#include "foundation/protocol/Tpkt_protocol.h"
+#include "foundation/protocol/tests/Harness.h"
+
+namespace {
+
+using harness::frame;
+using harness::run_until;
+
+// A stream-and-TPKT stack over one end of a socket pair.
+class Link : public ProtocolsFamily {
+public:
+  Link() {
+    strm = new StrmProtocol;
+    add_protocol_tail(strm);
+    add_protocol_tail(new Tpkt_protocol);
+    strm->service_name("test");
+  }
+  void on_message(Packet& p) override {
+    received.emplace_back(reinterpret_cast<const char*>(p.data()), p.length());
+  }
+  void on_deactivated(Protocol* from, Protocol_status status) override {
+    reports.push_back({from, status});
+  }
+  void send(const std::string& payload) {
+    Packet p;
+    prepare_head(p);
+    p.put(payload.data(), unsigned(payload.size()));
+    message(p);
+  }
+
+  StrmProtocol* strm;
+  std::vector<std::string> received;
+  std::vector<std::pair<Protocol*, Protocol_status>> reports;
+};
+
+class StreamLayer : public ::testing::Test {
+protected:
+  void SetUp() override {
+    int fds[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM, 0, fds), 0);
+    mine = Fd(fds[0]);
+    peer = Fd(fds[1]);
+    ASSERT_TRUE(mine.NonBlock());
+  }
+  void TearDown() override { EXPECT_EQ(packet_pool().count(), 1024u); }
+
+  std::string read_peer(size_t n) {
+    std::string got;
+    char buf[4096];
+    while (got.size() < n) {
+      ssize_t r = ::read(peer.get(), buf, std::min(sizeof buf, n - got.size()));
+      if (r <= 0) break;
+      got.append(buf, size_t(r));
+    }
+    return got;
+  }
+
+  Fd mine;
+  Fd peer;
+};
+
+TEST_F(StreamLayer, FramesCrossTheSocketBothWays) {
+  Link link;
+  link.strm->attach(mine);
+  mine.close();
+  link.activate();
+
+  std::string stream = frame("one") + frame(std::string(3000, 't')) + frame("");
+  // Two writes that cut the second frame in the middle.
+  ASSERT_EQ(::write(peer.get(), stream.data(), 100), 100);
+  ASSERT_TRUE(run_until([&] { return link.received.size() == 1; }));
+  ASSERT_EQ(::write(peer.get(), stream.data() + 100, stream.size() - 100), ssize_t(stream.size() - 100));
+  ASSERT_TRUE(run_until([&] { return link.received.size() == 3; }));
+  EXPECT_EQ(link.received[0], "one");
+  EXPECT_EQ(link.received[1], std::string(3000, 't'));
+  EXPECT_EQ(link.received[2], "");
+  EXPECT_GE(link.strm->read_measure().counter(), 2u);
+
+  link.send("reply");
+  EXPECT_EQ(harness::hex(read_peer(9)), "03 00 00 09 72 65 70 6C 79");
+  EXPECT_EQ(link.strm->write_measure().counter(), 1u);
+  EXPECT_TRUE(link.reports.empty());
+}
+
+TEST_F(StreamLayer, APeerThatClosesGivesOneErrorFromTheTop) {
+  ASSERT_TRUE(harness::tcp_pair(mine, peer));
+  ASSERT_TRUE(mine.NonBlock());
+  Link link;
+  link.strm->attach(mine);
+  link.activate();
+  peer.close();
+  ASSERT_TRUE(run_until([&] { return !link.reports.empty(); }));
+  harness::run_for(50);
+  ASSERT_EQ(link.reports.size(), 1u);
+  EXPECT_EQ(link.reports[0].first, link.top());
+  EXPECT_FALSE(link.reports[0].second->success());
+  EXPECT_EQ(link.reports[0].second->message().rfind("read error: ", 0), 0u);
+  EXPECT_FALSE(link.strm->fd());
+}
+
+TEST_F(StreamLayer, ActivationWithoutASocketFails) {
+  Link link;
+  link.activate();
+  ASSERT_EQ(link.reports.size(), 1u);
+  EXPECT_EQ(link.reports[0].second->message(), "fd not attached");
+  EXPECT_FALSE(link.reports[0].second->success());
+}
+
+TEST_F(StreamLayer, OrderlyDeactivationClosesTheSocketAndReportsFromTheBottom) {
+  Link link;
+  link.strm->attach(mine);
+  mine.close();
+  link.activate();
+  link.deactivate();
+  ASSERT_EQ(link.reports.size(), 1u);
+  EXPECT_EQ(link.reports[0].first, link.strm);
+  EXPECT_EQ(link.reports[0].second->message(), "success");
+  char c;
+  EXPECT_EQ(::read(peer.get(), &c, 1), 0) << "the peer sees end of file";
+}
+
+TEST_F(StreamLayer, AFullSendBufferTimesOutAfterOneSecond) {
+  int small = 4096;
+  setsockopt(mine.get(), SOL_SOCKET, SO_SNDBUF, &small, sizeof small);
+  setsockopt(peer.get(), SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+  Link link;
+  link.strm->attach(mine);
+  link.activate();
+  harness::Capture err(std::cerr);
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 50 && link.reports.empty(); ++i) link.send(std::string(60000, 'w'));
+  auto took = std::chrono::steady_clock::now() - start;
+  ASSERT_EQ(link.reports.size(), 1u);
+  EXPECT_EQ(link.reports[0].second->message(), "write timeout");
+  EXPECT_EQ(link.strm->overflow_counter(), 1u);
+  EXPECT_GE(took, std::chrono::milliseconds(1000));
+  EXPECT_LT(took, std::chrono::milliseconds(3000));
+  EXPECT_EQ(err.str().rfind("SockStream[test]: write timeout, sendbuf=", 0), 0u) << err.str();
+  EXPECT_NE(err.str().find(", recvbuf="), std::string::npos);
+  EXPECT_EQ(err.str().find(", error="), std::string::npos);
+  EXPECT_FALSE(link.strm->fd());
+}
+
+TEST_F(StreamLayer, AWriteToAClosedPeerIsAWriteError) {
+  Link link;
+  link.strm->attach(mine);
+  link.activate();
+  peer.close();
+  harness::Capture err(std::cerr);
+  link.send("lost");
+  ASSERT_EQ(link.reports.size(), 1u);
+  EXPECT_EQ(link.reports[0].second->message().rfind("write error: ", 0), 0u);
+  EXPECT_NE(err.str().find("SockStream[test]: write error, sendbuf="), std::string::npos);
+  EXPECT_NE(err.str().find(", error="), std::string::npos);
+  EXPECT_EQ(link.strm->overflow_counter(), 1u);
+}
+
+}  // namespace
