@@ -56,9 +56,33 @@ def qualified(t):
     return '::%s::%s' % (t.module.name, t.name)
 
 
+def integer_alias(bounds):
+    lo, hi = bounds
+    return 'INTEGER_%s%d_%d' % ('m' if lo < 0 else '', abs(lo), hi)
+
+
 def integer_class(bounds):
     lo, hi = bounds
     return 'ASN1::Constrained_INTEGER<ASN1::FixedConstraint, %d, %du>' % (lo, hi)
+
+
+def integer_aliases(module):
+    """One short name per INTEGER range the module uses."""
+    ranges = set()
+
+    def walk(type_):
+        if isinstance(type_, ListOf):
+            walk(type_.element)
+        elif isinstance(type_, Builtin) and type_.name == 'INTEGER' and type_.bounds:
+            ranges.add(type_.bounds)
+
+    for t in module.types:
+        for m in t.members:
+            walk(m.type)
+    for bounds in sorted(ranges):
+        if integer_alias(bounds) in module.by_name:
+            raise SchemaError(module.path, 1, 'the type name %s is reserved' % integer_alias(bounds))
+    return ''.join('using %s = %s;\n' % (integer_alias(b), integer_class(b)) for b in sorted(ranges))
 
 
 def value_class(type_, where):
@@ -73,7 +97,7 @@ def value_class(type_, where):
                               '%s: a size-constrained element type needs a named type' % where.name)
         return 'ASN1::%s<%s>' % (template, value_class(element, where))
     if type_.name == 'INTEGER':
-        return integer_class(type_.bounds) if type_.bounds else 'ASN1::INTEGER'
+        return integer_alias(type_.bounds) if type_.bounds else 'ASN1::INTEGER'
     if type_.name in STRING_RECORDS:
         return STRING_RECORDS[type_.name][0]
     return 'ASN1::' + type_.name
@@ -136,20 +160,20 @@ def asn1_line(t):
     return '%s ::= %s { %s }' % (t.name, t.kind, ', '.join(items))
 
 
-def wrap(text, first, rest):
-    """Words of text on lines of at most 100 columns."""
+def wrap(pieces, first, rest):
+    """Pieces on lines of at most 100 columns, a blank between two on a line."""
     lines, line = [], first
-    for word in text.split(' '):
-        if len(line) + len(word) > 100 and line not in (first, rest):
+    for piece in pieces:
+        if len(line) + len(piece) > 100 and line not in (first, rest):
             lines.append(line.rstrip())
             line = rest
-        line += word + ' '
+        line += piece + ' '
     lines.append(line.rstrip())
     return '\n'.join(lines) + '\n'
 
 
 def wrap_comment(text):
-    return wrap(text, '// ', '//   ')
+    return wrap(text.split(' '), '// ', '//   ')
 
 
 def optional_ids(t):
@@ -277,7 +301,8 @@ def enumerated_class(t):
     check_unique(t, [c.split(' ')[0] for c in constants])
     out = ['class %s : public ASN1::ENUMERATED {\npublic:\n' % t.name,
            '    static const InfoType theInfo;\n',
-           wrap('enum NamedNumber { %s };' % ', '.join(constants), '    ', '        '),
+           wrap(['enum NamedNumber {'] + [c + ',' for c in constants[:-1]] + [constants[-1], '};'],
+                '    ', '        '),
            '    explicit %s(const InfoType* info = &theInfo) : ENUMERATED(info) {}\n' % t.name,
            '    ~%s() override;\n' % t.name,
            '    using ASN1::ENUMERATED::operator=;\n',
@@ -313,6 +338,9 @@ def header(module):
            '#include "asn1/modules/ModuleTable.h"\n']
     out += ['#include "asn1/modules/%s.h"\n' % d for d in module_deps(module)]
     out.append('\n#include <string>\n\nnamespace %s {\n' % module.name)
+    aliases = integer_aliases(module)
+    if aliases:
+        out.append('\n' + aliases)
     for t in ordered_types(module):
         out.append('\n' + wrap_comment(asn1_line(t)))
         out.append({'SEQUENCE': sequence_class, 'CHOICE': choice_class,

@@ -98,8 +98,9 @@ class SchemaChecks(unittest.TestCase):
         self.assertIn('true, infos + 4, 2, 3, nullptr, names + 4};', unit)
         self.assertIn('true, 9u, names + 7, 3, values + 0};', unit)
         self.assertIn('ASN1::FixedConstraint, 1, 4u},\n    ASN1::IA5StringSet, 128, 7, 7, 8};', unit)
-        self.assertIn('&ASN1::SEQUENCE_OF<ASN1::Constrained_INTEGER<ASN1::FixedConstraint, -128, 127u>>'
-                      '::theInfo', files['B_1.cpp'])
+        self.assertIn('using INTEGER_m128_127 = ASN1::Constrained_INTEGER<ASN1::FixedConstraint, -128, 127u>;',
+                      files['B.h'])
+        self.assertIn('&ASN1::SEQUENCE_OF<INTEGER_m128_127>::theInfo', files['B_1.cpp'])
 
 
 if __name__ == '__main__':
