@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <ostream>
+#include <regex>
+#include <sstream>
+#include <thread>
+
+#include "board/Paths.h"
+#include "foundation/log/SysLogManager.h"
+#include "foundation/log/SysLogStreamBuf.h"
+#include "foundation/log/tests/LogSocket.h"
+
+namespace {
+
+// "<pri>Mmm dd hh:mm:ss " and what follows, the record's NUL included.
+::testing::AssertionResult isRecord(const std::string& record, int priority, const std::string& rest) {
+  const std::regex form("<" + std::to_string(priority) + ">[A-Z][a-z]{2} [ 123][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9] ");
+  std::smatch head;
+  if (!std::regex_search(record, head, form, std::regex_constants::match_continuous))
+    return ::testing::AssertionFailure() << "no record head in \"" << record << "\"";
+  if (record.substr(static_cast<std::size_t>(head.length())) != rest + '\0')
+    return ::testing::AssertionFailure() << "\"" << record.substr(static_cast<std::size_t>(head.length()))
+                                         << "\" is not \"" << rest << "\\0\"";
+  return ::testing::AssertionSuccess();
+}
+
+// Captures what is written straight to descriptor 2.
+class StderrCapture {
+ public:
+  StderrCapture() : mSaved(::dup(STDERR_FILENO)) {
+    if (::pipe2(mPipe, O_NONBLOCK) == 0) ::dup2(mPipe[1], STDERR_FILENO);
+  }
+  ~StderrCapture() {
+    ::dup2(mSaved, STDERR_FILENO);
+    ::close(mSaved);
+    ::close(mPipe[0]);
+    ::close(mPipe[1]);
+  }
+  std::string text() {
+    char buffer[4096];
+    const ssize_t length = ::read(mPipe[0], buffer, sizeof buffer);
+    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
+  }
+
+ private:
+  int mSaved;
+  int mPipe[2] = {-1, -1};
+};
+
+TEST(SysLogClient, RecordFormAndBatchingUntilSent) {
+  LogSocket log(SOCK_DGRAM);
+  SysLogManager client;
+  client.openlog("tvd-T1", SysLogManager::LogOpenAtOnce, 0);
+  ASSERT_TRUE(client.connected());
+  EXPECT_EQ(SOCK_DGRAM, client.socketType());
+
+  client.syslog(29, "text %d", 1);
+  client.syslog(3, "default facility");
+  EXPECT_EQ("", log.datagram(0));
+  EXPECT_EQ(2, client.sendmsg());
+  EXPECT_TRUE(isRecord(log.datagram(), 29, "tvd-T1: text 1"));
+  EXPECT_TRUE(isRecord(log.datagram(), 11, "tvd-T1: default facility"));
+  EXPECT_EQ(0, client.sendmsg());
+
+  client.openlog(nullptr, SysLogManager::LogPid, 3 << 3);
+  client.syslog(5, "with pid");
+  client.syslog(255, "outside facility");
+  client.sendmsg();
+  EXPECT_TRUE(isRecord(log.datagram(), 29, "tvd-T1[" + std::to_string(::getpid()) + "]: with pid"));
+  EXPECT_TRUE(isRecord(log.datagram(), 255, "tvd-T1[" + std::to_string(::getpid()) + "]: outside facility"));
+
+  client.openlog("", 0, 0x400);
+  client.syslog(7, "no ident");
+  client.sendmsg();
+  EXPECT_TRUE(isRecord(log.datagram(), 31, "no ident"));
+
+  client.closelog();
+  EXPECT_FALSE(client.connected());
+  EXPECT_EQ("syslog-qv", client.ident());
+  client.syslog(13, "reopened on demand");
+  EXPECT_TRUE(client.connected());
+  client.sendmsg();
+  EXPECT_TRUE(isRecord(log.datagram(), 13, "syslog-qv: reopened on demand"));
+}
+
+TEST(SysLogClient, LongRecordsAreCutAndAFullBatchLeavesAtOnce) {
+  LogSocket log(SOCK_DGRAM);
+  SysLogManager client;
+  client.openlog("x", SysLogManager::LogOpenAtOnce, 0);
+  const std::string longText(2000, 'a');
+  // Twelve records of 1023 characters and their NULs stay just below the bound.
+  for (int i = 0; i < 12; ++i) client.syslog(13, "%s", longText.c_str());
+  EXPECT_EQ("", log.datagram(0));
+  std::vector<std::string> received;
+  std::thread reader([&] { received = log.drain(2000); });
+  client.syslog(13, "%s", longText.c_str());
+  reader.join();
+  ASSERT_EQ(13u, received.size());
+  for (const std::string& record : received) {
+    EXPECT_EQ(1024u, record.size());
+    EXPECT_EQ('\0', record.back());
+  }
+
+  // 256 short records leave as soon as the last one is handed over.
+  received.clear();
+  std::thread shortReader([&] { received = log.drain(2000); });
+  for (int i = 0; i < 256; ++i) client.syslog(13, "%d", i);
+  shortReader.join();
+  ASSERT_EQ(256u, received.size());
+  EXPECT_TRUE(isRecord(received.front(), 13, "x: 0"));
+  EXPECT_TRUE(isRecord(received.back(), 13, "x: 255"));
+}
+
+TEST(SysLogClient, StreamSocketAfterProtocolRefusal) {
+  LogSocket log(SOCK_STREAM);
+  SysLogManager client;
+  client.openlog("tvd-S", SysLogManager::LogOpenAtOnce, 0);
+  ASSERT_TRUE(client.connected());
+  EXPECT_EQ(SOCK_STREAM, client.socketType());
+  client.syslog(27, "first");
+  client.syslog(27, "second");
+  EXPECT_GT(client.sendmsg(), 0);
+  const std::string bytes = log.streamBytes(2);
+  const std::size_t split = bytes.find('\0') + 1;
+  ASSERT_LT(split, bytes.size());
+  EXPECT_TRUE(isRecord(bytes.substr(0, split), 27, "tvd-S: first"));
+  EXPECT_TRUE(isRecord(bytes.substr(split), 27, "tvd-S: second"));
+  client.closelog();
+  EXPECT_EQ(SOCK_DGRAM, client.socketType());
+}
+
+TEST(SysLogClient, WithoutSocketRecordsAreDroppedOrCopiedAsAsked) {
+  ::unlink(Board::Paths::path(Board::Paths::SyslogSocket).c_str());
+  const std::string console = Board::Paths::path(Board::Paths::Console);
+  ::mkdir((Board::Paths::root() + "/dev").c_str(), 0755);
+  std::ofstream(console, std::ios::trunc).close();
+
+  SysLogManager client;
+  StderrCapture err;
+  client.openlog("tvd", SysLogManager::LogOpenAtOnce | SysLogManager::LogToStderr, 0);
+  EXPECT_FALSE(client.connected());
+  client.syslog(13, "to stderr");
+  client.syslog(13, "ends line\n");
+  client.sendmsg();
+  EXPECT_EQ("tvd: to stderr\ntvd: ends line\n", err.text());
+
+  // A batch that cannot be sent falls back to the console when asked to.
+  client.openlog(nullptr, SysLogManager::LogConsole, 0);
+  const std::string longText(1500, 'c');
+  for (int i = 0; i < 13; ++i) client.syslog(13, "%s", longText.c_str());
+  std::ifstream in(console);
+  std::stringstream written;
+  written << in.rdbuf();
+  const std::string expected = "tvd: " + std::string(1023 - std::string("<13>Jan  1 00:00:00 tvd: ").size(), 'c');
+  EXPECT_EQ(expected + "\r\n", written.str());
+}
+
+TEST(SysLogStreams, OneRecordPerLineAtTheStreamPriority) {
+  LogSocket log(SOCK_DGRAM);
+  syslogManager.closelog();
+  syslogManager.openlog("tvd-B", SysLogManager::LogOpenAtOnce, 0);
+  ManagedSysLogStreamBuf errBuf(3, 3);
+  EXPECT_EQ(27, errBuf.priority());
+  std::ostream err(&errBuf);
+
+  err << "one\ntwo\n" << std::flush;
+  EXPECT_TRUE(isRecord(log.datagram(), 27, "tvd-B: one"));
+  EXPECT_TRUE(isRecord(log.datagram(), 27, "tvd-B: two"));
+
+  err << "part" << std::flush;
+  err << "ial" << std::flush;
+  EXPECT_EQ("", log.datagram(0));
+  err << " line\nrest" << std::flush;
+  EXPECT_TRUE(isRecord(log.datagram(), 27, "tvd-B: partial line"));
+  EXPECT_TRUE(isRecord(log.datagram(), 27, "tvd-B: rest"));
+
+  // Without a line end text waits until 16383 characters are pending, then
+  // leaves as one record.
+  err << std::string(16382, 'z') << std::flush;
+  EXPECT_EQ("", log.datagram(0));
+  err << "zy" << std::flush;
+  const std::string full = log.datagram();
+  EXPECT_EQ(1024u, full.size());
+  EXPECT_EQ("", log.datagram(0));
+  err << std::endl;
+  EXPECT_TRUE(isRecord(log.datagram(), 27, "tvd-B: y"));
+  syslogManager.closelog();
+}
+
+}  // namespace
