@@ -27,7 +27,7 @@ T result(T r) {
 
 int open(const char* path, int flags) {
   Sim::Registry& board = Sim::Registry::instance();
-  {
+  if (path) {
     std::lock_guard<std::mutex> guard(board.mutex());
     board.sweep();
     if (Sim::Device* d = board.atPath(path)) return result(board.open(*d, flags));

@@ -227,6 +227,15 @@ TEST_F(SimDevice, PathsTheBoardDoesNotModelReachTheSystem) {
 
   EXPECT_EQ(Board::open(Board::Paths::path("/dev/not-on-this-board").c_str(), O_RDWR), -1);
   EXPECT_EQ(errno, ENOENT);
+  // A model's name is no path; a path outside the root still names the device.
+  EXPECT_EQ(Board::open("probe", O_RDWR), -1);
+  EXPECT_EQ(errno, ENOENT);
+  const int bare = Board::open(ProbePath, O_RDWR);
+  EXPECT_GE(bare, 0);
+  EXPECT_EQ(openCount(ProbePath), 1u);
+  Board::close(bare);
+  EXPECT_EQ(Board::open(nullptr, O_RDWR), -1);
+  EXPECT_EQ(errno, EFAULT);
 }
 
 TEST_F(SimDevice, OpenFailsCleanlyWhenDescriptorsRunOut) {
