@@ -4,6 +4,7 @@
 // message of the same shape takes its nodes back from per-size free lists
 // instead of the heap. Blocks above the largest size class, and every block
 // under AddressSanitizer (so it still sees use after free), go to the heap.
+// The pool serves one thread, as the daemon has.
 #pragma once
 
 #include <cstddef>

@@ -264,7 +264,6 @@ public:
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     bool getName(std::string& name) const;
     bool setFromName(const std::string& name);
-    AbstractData* do_clone() const override;
     bool do_accept(Visitor& visitor) override;
     bool do_accept(ConstVisitor& visitor) const override;
 };
@@ -279,6 +278,7 @@ public:
         const int* values; // null: entry i has value i
     };
     explicit ENUMERATED(const InfoType* info) : AbstractData(info) {}
+    ENUMERATED(const ENUMERATED&) = default;
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     int getValue() const { return value_; }
     void setValue(int value) { value_ = value; }
@@ -448,6 +448,7 @@ public:
     explicit GeneralizedTime(const std::string& text, const InfoType* info = &theInfo);
     GeneralizedTime(int year, int month, int day, int hour, int minute, int second, int millisec, int mindiff,
                     bool utc, const InfoType* info = &theInfo);
+    GeneralizedTime(const GeneralizedTime&) = default;
     // "YYYYMMDDhhmmss[.fff][Z|+hhmm]"
     std::string get() const;
     void set(const std::string& text);
@@ -779,7 +780,6 @@ public:
     };
     explicit TypeConstrainedOpenData(const InfoType* info);
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
-    AbstractData* do_clone() const override;
     bool do_accept(Visitor& visitor) override;
     bool do_accept(ConstVisitor& visitor) const override;
 };
