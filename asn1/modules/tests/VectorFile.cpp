@@ -1,0 +1,131 @@
+#include "VectorFile.h"
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace VectorFile {
+
+bool Block::hasFlag(const std::string& flag) const {
+  std::istringstream words(flags);
+  std::string word;
+  while (words >> word)
+    if (word == flag) return true;
+  return false;
+}
+
+namespace {
+
+[[noreturn]] void malformed(const std::string& path, int line, const std::string& why) {
+  throw std::runtime_error(path + ":" + std::to_string(line) + ": " + why);
+}
+
+void setKey(Block& b, const std::string& key, const std::string& val, const std::string& path, int line) {
+  static const struct {
+    const char* key;
+    std::string Block::*field;
+  } keys[] = {
+      {"id", &Block::id},         {"type", &Block::type},     {"note", &Block::note},
+      {"flags", &Block::flags},   {"encoding", &Block::encoding}, {"expect", &Block::expect},
+      {"reason", &Block::reason}, {"aper", &Block::aper},     {"uper", &Block::uper},
+      {"ber", &Block::ber},       {"data", &Block::data},
+  };
+  for (const auto& k : keys) {
+    if (key == k.key) {
+      b.*k.field = val;
+      if (key == "ber") b.hasBer = true;
+      return;
+    }
+  }
+  malformed(path, line, "unknown key \"" + key + "\"");
+}
+
+}  // namespace
+
+std::vector<Block> read(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) throw std::runtime_error(path + ": cannot open");
+  std::vector<Block> blocks;
+  Block current;
+  bool open = false;
+  std::string text;
+  int lineNo = 0;
+  auto close = [&] {
+    if (!open) return;
+    if (current.id.empty() || current.type.empty()) malformed(path, current.line, "block without id or type");
+    blocks.push_back(current);
+    current = Block();
+    open = false;
+  };
+  while (std::getline(in, text)) {
+    ++lineNo;
+    if (!text.empty() && text[0] == '#') continue;
+    if (text.empty()) {
+      close();
+      continue;
+    }
+    if (!open) {
+      open = true;
+      current.file = path;
+      current.line = lineNo;
+    }
+    if (text == "value:") {
+      std::string body, sep;
+      const int start = lineNo;
+      while (true) {
+        if (!std::getline(in, text)) malformed(path, start, "value without end-value");
+        ++lineNo;
+        if (text == "end-value") break;
+        body += sep + text;
+        sep = "\n";
+      }
+      current.value = body;
+      current.hasValue = true;
+      continue;
+    }
+    const auto colon = text.find(':');
+    if (colon == std::string::npos) malformed(path, lineNo, "line without a key");
+    std::string val = text.substr(colon + 1);
+    if (!val.empty() && val[0] == ' ') val.erase(0, 1);
+    setKey(current, text.substr(0, colon), val, path, lineNo);
+  }
+  close();
+  return blocks;
+}
+
+std::vector<std::string> listTextFiles(const std::string& dir) {
+  std::vector<std::string> files;
+  DIR* d = opendir(dir.c_str());
+  if (!d) throw std::runtime_error(dir + ": cannot open the directory");
+  while (const dirent* e = readdir(d)) {
+    const std::string name = e->d_name;
+    if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) files.push_back(dir + "/" + name);
+  }
+  closedir(d);
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+std::vector<unsigned char> fromHex(const std::string& hex) {
+  if (hex.size() % 2) throw std::runtime_error("odd hex length: " + hex);
+  std::vector<unsigned char> out;
+  out.reserve(hex.size() / 2);
+  for (size_t i = 0; i < hex.size(); i += 2) out.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+  return out;
+}
+
+std::string toHex(const std::vector<unsigned char>& bytes) {
+  static const char digits[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(bytes.size() * 2);
+  for (unsigned char b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+  return out;
+}
+
+}  // namespace VectorFile
