@@ -51,21 +51,36 @@ TEST_F(ControlSocket, FaultsSetFromOutsideReachTheDaemon) {
   EXPECT_EQ(client.command("present watchdog"), Lines{"OK"});
   const int fd = openWatchdog();
   ASSERT_GE(fd, 0);
+  // Absence concerns opening: a descriptor already open keeps working.
+  EXPECT_EQ(client.command("absent watchdog"), Lines{"OK"});
+  EXPECT_EQ(Board::write(fd, "START", 5), 5);
 
   EXPECT_EQ(client.command("fail watchdog write EIO"), Lines{"OK"});
   EXPECT_EQ(Board::write(fd, "PING", 4), -1);
   EXPECT_EQ(errno, EIO);
-  EXPECT_EQ(client.command("watchdog journal"), Lines{"OK"});
+  EXPECT_EQ(client.command("watchdog journal").size(), 2u);  // START and OK: the refused write left no trace
   EXPECT_EQ(client.command("heal watchdog"), Lines{"OK"});
   EXPECT_EQ(Board::write(fd, "PING", 4), 4);
+  // The watchdog has no requests at all.
+  EXPECT_EQ(Board::ioctlValue(fd, Board::Request::io('W', 0), 0), -1);
+  EXPECT_EQ(errno, ENOTTY);
 
-  EXPECT_EQ(client.command("fail /dev/test-probe ioctl 2147762945 ENODEV"), Lines{"OK"});
   const int probe = Board::open(Board::Paths::path("/dev/test-probe").c_str(), O_RDWR);
   uint8_t word[4] = {};
+  EXPECT_EQ(client.command("fail /dev/test-probe ioctl 2147762945 ENODEV"), Lines{"OK"});
   EXPECT_EQ(Board::ioctl(probe, ProbeRequest, word), -1);
   EXPECT_EQ(errno, ENODEV);
+  // Only that request is refused.
+  EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 1), 7);
+  EXPECT_EQ(client.command("fail probe ioctl 0x20004302 5"), Lines{"OK"});
+  EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 1), -1);
+  EXPECT_EQ(errno, EIO);
   EXPECT_EQ(client.command("reset"), Lines{"OK"});
   EXPECT_EQ(Board::ioctl(probe, ProbeRequest, word), 0);
+  EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 1), 7);
+  const int again = openWatchdog();
+  EXPECT_GE(again, 0);
+  Board::close(again);
   Board::close(probe);
   Board::close(fd);
 }

@@ -180,38 +180,6 @@ TEST_F(SimDevice, CloseOnExecAndNonBlockingFollowTheOpenFlags) {
   Board::close(flagged);
 }
 
-TEST_F(SimDevice, InjectedFaults) {
-  Board::Sim::control("absent probe");
-  EXPECT_EQ(open(ProbePath), -1);
-  EXPECT_EQ(errno, ENOENT);
-  Board::Sim::control("present probe");
-  const int fd = open(ProbePath);
-  ASSERT_GE(fd, 0);
-
-  // Absence concerns opening: a descriptor already open keeps working.
-  Board::Sim::control("absent probe");
-  uint8_t word[4] = {};
-  EXPECT_EQ(Board::ioctl(fd, ProbeRequest, word), 0);
-
-  Board::Sim::control("fail probe ioctl 0x80044301 EBUSY");
-  EXPECT_EQ(Board::ioctl(fd, ProbeRequest, word), -1);
-  EXPECT_EQ(errno, EBUSY);
-  EXPECT_EQ(Board::ioctlValue(fd, ProbeValue, 1), 7);
-  Board::Sim::control("fail probe ioctl 0x20004302 5");
-  EXPECT_EQ(Board::ioctlValue(fd, ProbeValue, 1), -1);
-  EXPECT_EQ(errno, EIO);
-
-  Board::Sim::control("fail probe write ENOSPC");
-  EXPECT_EQ(Board::write(fd, "a", 1), -1);
-  EXPECT_EQ(errno, ENOSPC);
-  EXPECT_TRUE(with<Probe>(ProbePath, [](Probe& p) { return p.written.empty(); }));
-
-  Board::Sim::control("heal probe");
-  EXPECT_EQ(Board::ioctl(fd, ProbeRequest, word), 0);
-  EXPECT_EQ(Board::write(fd, "a", 1), 1);
-  Board::close(fd);
-}
-
 TEST_F(SimDevice, PathsTheBoardDoesNotModelReachTheSystem) {
   const std::string file = Board::Paths::path("/sim-plain-file");
   const int fd = Board::open(file.c_str(), O_RDWR | O_CREAT | O_TRUNC);

@@ -76,13 +76,3 @@ TEST_F(WatchdogModel, TheJournalKeepsTheLatestWritesOnly) {
   EXPECT_TRUE(journal().empty());
   EXPECT_EQ(Board::Sim::control("watchdog journal"), Lines{"OK"});
 }
-
-TEST_F(WatchdogModel, ARefusedWriteLeavesNoTrace) {
-  Board::Sim::control("fail watchdog write EIO");
-  EXPECT_EQ(Board::write(fd, "START", 5), -1);
-  EXPECT_EQ(errno, EIO);
-  EXPECT_TRUE(journal().empty());
-  // The watchdog has no requests.
-  EXPECT_EQ(Board::ioctlValue(fd, 0x20005700, 0), -1);
-  EXPECT_EQ(errno, ENOTTY);
-}
