@@ -76,12 +76,16 @@ private:
   std::streambuf* saved_;
 };
 
-// A listening TCP socket on 127.0.0.1 and an ephemeral port.
+// A listening TCP socket on 127.0.0.1 and the port, or an ephemeral port
+// (written back) when the port is 0.
 inline Fd listen_loopback(unsigned short& port) {
   Fd s(socket(AF_INET, SOCK_STREAM, 0));
+  int on = 1;
+  setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(port);
   socklen_t size = sizeof a;
   if (bind(s.get(), reinterpret_cast<sockaddr*>(&a), size) != 0 || listen(s.get(), 4) != 0) return Fd();
   getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &size);

@@ -1,0 +1,384 @@
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "foundation/control/AcceptorNet.h"
+#include "foundation/control/ConnectorNet.h"
+#include "foundation/control/ServiceUnixForms.h"
+#include "foundation/control/tests/Client.h"
+#include "foundation/protocol/tests/Harness.h"
+
+namespace {
+
+using harness::frame;
+using harness::run_until;
+
+class Sink : public Control::Notify {
+public:
+  void OnConnect() override { ++connects; }
+  void OnDisconnect() override { ++disconnects; }
+  void OnMessage(const char* data, int length) override { messages.emplace_back(data, size_t(length)); }
+  int connects = 0;
+  int disconnects = 0;
+  std::vector<std::string> messages;
+};
+
+unsigned short free_port() {
+  unsigned short port = 0;
+  harness::listen_loopback(port);
+  return port;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+class ControlLink : public ::testing::Test {
+protected:
+  ControlLink() : out_(std::cout), log_(std::clog), err_(std::cerr) {}
+  void TearDown() override { EXPECT_EQ(packet_pool().count(), 1024u); }
+
+  bool logged(const std::string& what, int limit_ms = 3000) {
+    return run_until([&] { return log_.str().find(what) != std::string::npos; }, limit_ms);
+  }
+
+  harness::Capture out_;
+  harness::Capture log_;
+  harness::Capture err_;
+  Sink sink;
+};
+
+class Controller : public ControlLink {
+protected:
+  void SetUp() override {
+    port = free_port();
+    acceptor.reset(new Control::AcceptorNetCheckConnection(port));
+    acceptor->service_name("server");
+    acceptor->Bind(&sink);
+    ASSERT_TRUE(acceptor->Activate());
+  }
+  void TearDown() override {
+    acceptor->Deactivate();
+    acceptor->Disconnect();
+    acceptor.reset();
+    ControlLink::TearDown();
+  }
+  Client connect() {
+    Client c = Client::tcp(port);
+    int before = sink.connects;
+    run_until([&] { return sink.connects > before; });
+    return c;
+  }
+  std::string peer_of_first() const { return acceptor->peer(); }
+
+  unsigned short port = 0;
+  std::unique_ptr<Control::AcceptorNetCheckConnection> acceptor;
+};
+
+TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
+  Client first = connect();
+  ASSERT_EQ(sink.connects, 1);
+  EXPECT_EQ(acceptor->state(), Control::Service::State::Connected);
+  EXPECT_EQ(out_.str(), "new connection from " + acceptor->peer() + "\n");
+  EXPECT_EQ(acceptor->peer().rfind("127.0.0.1:", 0), 0u);
+
+  // Frames cut one byte at a time, then several in one write.
+  std::string one = frame("hello");
+  for (char c : one) {
+    first.write(std::string(1, c));
+    run_until([] { return false; }, 2);
+  }
+  first.write(frame("") + frame(std::string(4096, 'k')) + frame("bye"));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 4; }));
+  EXPECT_EQ(sink.messages[0], "hello");
+  EXPECT_EQ(sink.messages[1], "");
+  EXPECT_EQ(sink.messages[2], std::string(4096, 'k'));
+  EXPECT_EQ(sink.messages[3], "bye");
+
+  acceptor->Send("ok!", 3);
+  EXPECT_EQ(harness::hex(first.read(7)), "03 00 00 07 6F 6B 21");
+
+  // A second controller is taken and closed at once; the first is probed.
+  Client second = Client::tcp(port);
+  ASSERT_TRUE(logged("CheckConnectionState CheckConnection"));
+  EXPECT_NE(log_.str().find("refuse connection from 127.0.0.1:"), std::string::npos);
+  EXPECT_EQ(acceptor->check_state(), Control::AcceptorNetCheckConnection::CheckState::CheckConnection);
+  EXPECT_TRUE(second.sees_eof());
+  EXPECT_EQ(sink.connects, 1);
+
+  // The first answers its probes: the next check returns to normal.
+  ASSERT_TRUE(logged("CheckConnectionState Idle", 2500));
+  EXPECT_EQ(acceptor->check_state(), Control::AcceptorNetCheckConnection::CheckState::Idle);
+  EXPECT_EQ(acceptor->state(), Control::Service::State::Connected);
+  first.write(frame("still here"));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 5; }));
+  EXPECT_EQ(sink.disconnects, 0);
+}
+
+TEST_F(Controller, DisconnectClosesTheSocketTowardsThePeer) {
+  Client first = connect();
+  std::string peer = acceptor->peer();
+  acceptor->Disconnect();
+  EXPECT_EQ(acceptor->state(), Control::Service::State::Deactivating);
+  EXPECT_NE(log_.str().find("control connection " + peer + " closed.\n"), std::string::npos);
+  EXPECT_TRUE(first.sees_eof());
+  // Nothing more is heard or sent until the loss has been handled.
+  acceptor->Send("x", 1);
+  EXPECT_EQ(sink.disconnects, 0);
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  EXPECT_EQ(acceptor->state(), Control::Service::State::Connecting);
+  acceptor->Disconnect();
+  EXPECT_EQ(count(log_.str(), "closed."), 2u);
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 2; }));
+
+  // The next controller is accepted.
+  Client next = connect();
+  EXPECT_EQ(sink.connects, 2);
+  next.write(frame("again"));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 1; }));
+}
+
+TEST_F(Controller, APeerThatGoesAwayIsNoticedAndReplaced) {
+  Client first = connect();
+  first.close();
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  EXPECT_EQ(acceptor->state(), Control::Service::State::Connecting);
+  EXPECT_EQ(count(log_.str(), " closed."), 1u);
+  Client second = connect();
+  EXPECT_EQ(sink.connects, 2);
+}
+
+TEST_F(Controller, AConnectionTakenWhileDeactivatingIsClosed) {
+  Client first = connect();
+  Client late = Client::tcp(port);
+  acceptor->Disconnect();
+  out_.clear();
+  acceptor->OnSocketEvent(-1, POLLIN);
+  EXPECT_EQ(out_.str().rfind("new connection from 127.0.0.1:", 0), 0u);
+  EXPECT_EQ(sink.connects, 1);
+  EXPECT_TRUE(late.sees_eof());
+  EXPECT_TRUE(first.sees_eof());
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+}
+
+class ControllerCheck : public ControlLink {
+protected:
+  harness::PinnedClock clock_;
+};
+
+TEST_F(ControllerCheck, TheTickSeesAPeerWhoseSocketLeftEstablished) {
+  unsigned short port = free_port();
+  Control::AcceptorNetCheckConnection acceptor(port);
+  acceptor.Bind(&sink);
+  ASSERT_TRUE(acceptor.Activate());
+  Client c = Client::tcp(port);
+  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  c.close();
+  // Only the check timer runs here, never the socket's reader.
+  for (int i = 0; i < 200 && log_.str().find("tcp socket change state") == std::string::npos; ++i) {
+    poll(nullptr, 0, 1);
+    clock_.advance(1000);
+  }
+  std::string peer = acceptor.peer();
+  EXPECT_NE(log_.str().find("connection from " + peer + " closed: tcp socket change state.\n"), std::string::npos);
+  EXPECT_NE(log_.str().find("control connection " + peer + " closed.\nCheckConnectionState Idle\n"),
+            std::string::npos);
+  // The loss itself is handled on the loop's next deferred-call run.
+  EXPECT_EQ(sink.disconnects, 1);
+  EXPECT_EQ(acceptor.state(), Control::Service::State::Connecting);
+  acceptor.Deactivate();
+}
+
+TEST_F(ControllerCheck, ABusyPortIsRetriedEveryFiveSeconds) {
+  unsigned short port = 0;
+  Fd blocker = harness::listen_loopback(port);
+  Control::AcceptorNet acceptor(port);
+  acceptor.Bind(&sink);
+  ASSERT_TRUE(acceptor.Activate());
+  const std::string line = "can't bind to socket: \"Address already in use\"  waiting...\n";
+  EXPECT_EQ(err_.str(), line);
+  clock_.advance(4999);
+  EXPECT_EQ(count(err_.str(), line), 1u);
+  clock_.advance(1);
+  EXPECT_EQ(count(err_.str(), line), 2u);
+  blocker.close();
+  clock_.advance(5000);
+  EXPECT_EQ(count(err_.str(), line), 2u);
+  Client c = Client::tcp(port);
+  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  acceptor.Deactivate();
+  acceptor.Disconnect();
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+}
+
+TEST_F(ControlLink, SendOutsideAConnectionAndStateNames) {
+  Control::ConnectorNet idle("127.0.0.1", 1);
+  idle.Send("x", 1);
+  EXPECT_EQ(log_.str(), "Control::Service::Send() ignore Send request in Idle state.\n");
+  EXPECT_STREQ(Control::GetTextNotation(Control::Service::State::Connecting), "Connecting");
+  EXPECT_STREQ(Control::GetTextNotation(Control::Service::State::Deactivating), "Deactivating");
+  EXPECT_STREQ(Control::GetTextNotation(Control::Service::State::Connected), "Connected");
+  EXPECT_STREQ(Control::GetTextNotation(Control::Service::State::Type(7)), "Unknown");
+
+  // Disconnect without a peer still goes through the loss.
+  idle.Bind(&sink);
+  idle.Disconnect();
+  EXPECT_EQ(idle.state(), Control::Service::State::Deactivating);
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  EXPECT_EQ(idle.state(), Control::Service::State::Connecting);
+  idle.Send("x", 1);
+  EXPECT_NE(log_.str().find("ignore Send request in Connecting state."), std::string::npos);
+  idle.Deactivate();
+}
+
+class Connector : public ControlLink {
+protected:
+  // Attempts so far: refusals seen at once or on the socket.
+  size_t attempts() const {
+    return count(err_.str(), "can't connect to ") + count(err_.str(), "fail to connect to ");
+  }
+  bool attempt_after(unsigned ms) {
+    size_t before = attempts();
+    clock_.advance(ms);
+    run_until([&] { return attempts() > before || sink.connects > connects_; }, 200);
+    connects_ = sink.connects;
+    return attempts() > before;
+  }
+
+  harness::PinnedClock clock_;
+  int connects_ = 0;
+};
+
+TEST_F(Connector, RetriesQuicklySevenTimesThenSlowly) {
+  unsigned short port = free_port();
+  Control::ConnectorNet connector("127.0.0.1:" + std::to_string(port));
+  EXPECT_EQ(connector.host(), "127.0.0.1");
+  EXPECT_EQ(connector.port(), port);
+  connector.Bind(&sink);
+  ASSERT_TRUE(connector.Activate());
+  ASSERT_TRUE(run_until([&] { return attempts() == 1; }, 500));
+  EXPECT_NE(err_.str().find("127.0.0.1:" + std::to_string(port)), std::string::npos);
+  for (int i = 0; i < 7; ++i) ASSERT_TRUE(attempt_after(1000)) << "quick retry " << i;
+  EXPECT_FALSE(attempt_after(1000));
+  // A refusal at once waits 20 s, one seen on the socket 15 s.
+  bool refused_at_once = count(err_.str(), "can't connect to ") > 0;
+  EXPECT_FALSE(attempt_after(refused_at_once ? 18999 : 13999));
+  EXPECT_TRUE(attempt_after(1));
+  EXPECT_EQ(connector.state(), Control::Service::State::Connecting);
+
+  // A new activation starts the quick retries again.
+  ASSERT_TRUE(connector.Activate());
+  EXPECT_TRUE(attempt_after(1000));
+  connector.Deactivate();
+  EXPECT_EQ(connector.state(), Control::Service::State::Idle);
+  EXPECT_FALSE(attempt_after(30000));
+}
+
+TEST_F(Connector, ReconnectsToAListenerThatComesAndGoes) {
+  unsigned short port = free_port();
+  Control::ConnectorNet connector("127.0.0.1", port);
+  connector.Bind(&sink);
+  ASSERT_TRUE(connector.Activate());
+  ASSERT_TRUE(run_until([&] { return attempts() == 1; }, 500));
+
+  Fd listener = harness::listen_loopback(port);
+  ASSERT_TRUE(listener) << "port " << port << " was taken meanwhile";
+  attempt_after(1000);
+  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  EXPECT_EQ(connector.state(), Control::Service::State::Connected);
+  EXPECT_EQ(connector.peer(), "127.0.0.1:" + std::to_string(port));
+  Client agent(Fd(accept(listener.get(), nullptr, nullptr)));
+
+  connector.Send("ping", 4);
+  EXPECT_EQ(agent.read(8), frame("ping"));
+  agent.write(frame("pong"));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 1; }));
+  EXPECT_EQ(sink.messages[0], "pong");
+
+  // The agent goes away: the connector tries again 10 s later.
+  agent.close();
+  listener.close();
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  EXPECT_EQ(connector.state(), Control::Service::State::Connecting);
+  EXPECT_FALSE(attempt_after(9999));
+  EXPECT_TRUE(attempt_after(1));
+
+  // And gets through once the agent is back.
+  listener = harness::listen_loopback(port);
+  ASSERT_TRUE(listener);
+  for (int i = 0; i < 10 && sink.connects < 2; ++i) attempt_after(1000);
+  EXPECT_EQ(sink.connects, 2);
+  connector.Deactivate();
+}
+
+class UnixLink : public ControlLink {
+protected:
+  std::string path(const char* name) const {
+    const char* root = std::getenv("SERVER_ROOT");
+    return std::string(root ? root : "/tmp") + "/" + name;
+  }
+  harness::PinnedClock clock_;
+};
+
+TEST_F(UnixLink, AcceptorAndConnectorExchangeFrames) {
+  std::string where = path("control.sock");
+  std::ofstream(where) << "stale";
+  Control::AcceptorUnix acceptor(where);
+  Sink far;
+  acceptor.Bind(&far);
+  ASSERT_TRUE(acceptor.Activate());
+  EXPECT_EQ(err_.str(), "");
+
+  Control::ConnectorUnix connector(where, path("client.sock"));
+  connector.Bind(&sink);
+  ASSERT_TRUE(connector.Activate());
+  EXPECT_EQ(connector.state(), Control::Service::State::Connected);
+  EXPECT_EQ(connector.peer(), where);
+  EXPECT_NE(log_.str().find("connected to " + where + "\n"), std::string::npos);
+  ASSERT_TRUE(run_until([&] { return far.connects == 1; }));
+  EXPECT_EQ(acceptor.peer(), path("client.sock"));
+
+  connector.Send("up", 2);
+  acceptor.Send("down", 4);
+  ASSERT_TRUE(run_until([&] { return far.messages.size() == 1 && sink.messages.size() == 1; }));
+  EXPECT_EQ(far.messages[0], "up");
+  EXPECT_EQ(sink.messages[0], "down");
+
+  // One peer at a time here too.
+  Control::ConnectorUnix second(where);
+  Sink refused;
+  second.Bind(&refused);
+  second.Activate();
+  ASSERT_TRUE(logged("refuse connection from "));
+  ASSERT_TRUE(run_until([&] { return refused.disconnects == 1; }));
+
+  // A lost connection is retried 10 s later.
+  acceptor.Disconnect();
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1 && far.disconnects == 1; }));
+  clock_.advance(10000);
+  ASSERT_TRUE(run_until([&] { return far.connects == 2 && sink.connects == 2; }));
+  second.Deactivate();
+  connector.Deactivate();
+  acceptor.Deactivate();
+}
+
+TEST_F(UnixLink, AConnectorWithoutListenerRetries) {
+  std::string nowhere = path("missing.sock");
+  Control::ConnectorUnix connector(nowhere);
+  ASSERT_TRUE(connector.Activate());
+  const std::string line = "can't connect to " + nowhere + " : No such file or directory\n";
+  EXPECT_EQ(err_.str(), line);
+  clock_.advance(999);
+  EXPECT_EQ(count(err_.str(), line), 1u);
+  clock_.advance(1);
+  EXPECT_EQ(count(err_.str(), line), 2u);
+  connector.Deactivate();
+}
+
+}  // namespace
