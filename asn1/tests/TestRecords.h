@@ -103,4 +103,63 @@ public:
     }
 };
 
+// Status ::= ENUMERATED { normal, lossBF, lossCarrier, ais, rai, unknown, disabled }
+class TrunkState : public ASN1::ENUMERATED {
+public:
+    enum NamedNumber { normal, lossBF, lossCarrier, ais, rai, unknown, disabled };
+    static const InfoType theInfo;
+    explicit TrunkState(const InfoType* info = &theInfo) : ENUMERATED(info) {}
+    ~TrunkState() override;
+};
+
+// TrunkType ::= ENUMERATED { e1, bri, ... }
+class TrunkType : public ASN1::ENUMERATED {
+public:
+    enum NamedNumber { e1, bri };
+    static const InfoType theInfo;
+    explicit TrunkType(const InfoType* info = &theInfo) : ENUMERATED(info) {}
+    ~TrunkType() override;
+};
+
+// TrunkStatus ::= SEQUENCE { trunk INTEGER, state TrunkState, slips INTEGER, lossBF INTEGER,
+//   lossCarrier INTEGER, lossAIS INTEGER, lossRAI INTEGER, name IA5String, clockMaster BOOLEAN,
+//   type TrunkType, ... }
+class TrunkStatus : public ASN1::SEQUENCE {
+public:
+    static const InfoType theInfo;
+    static const ASN1::AbstractData::InfoType* const fieldInfos[];
+    static const int fieldIds[];
+    static const char* const fieldNames[];
+    enum FieldIndex { e_trunk, e_state, e_slips, e_lossBF, e_lossCarrier, e_lossAIS, e_lossRAI, e_name,
+                      e_clockMaster, e_type };
+    explicit TrunkStatus(const InfoType* info = &theInfo) : SEQUENCE(info) {}
+    ~TrunkStatus() override;
+};
+
+// HostAddress ::= SEQUENCE { iaddr IA5String, port INTEGER (0..65535) }
+class HostAddress : public ASN1::SEQUENCE {
+public:
+    static const InfoType theInfo;
+    static const ASN1::AbstractData::InfoType* const fieldInfos[];
+    static const int fieldIds[];
+    static const char* const fieldNames[];
+    enum FieldIndex { e_iaddr, e_port };
+    explicit HostAddress(const InfoType* info = &theInfo) : SEQUENCE(info) {}
+    ~HostAddress() override;
+};
+
+// Params ::= SEQUENCE { o0 .. o6 BOOLEAN OPTIONAL, ..., traceLevel INTEGER, x1 .. x5 BOOLEAN, vad BOOLEAN }
+// (the optional-field and addition layout of a terminal's parameters)
+class Params : public ASN1::SEQUENCE {
+public:
+    static const InfoType theInfo;
+    static const ASN1::AbstractData::InfoType* const fieldInfos[];
+    static const int fieldIds[];
+    static const char* const fieldNames[];
+    enum FieldIndex { e_o0, e_traceLevel = 7, e_vad = 13 };
+    enum OptionalId { o_o0, o_traceLevel = 7, o_vad = 13 };
+    explicit Params(const InfoType* info = &theInfo) : SEQUENCE(info) {}
+    ~Params() override;
+};
+
 } // namespace GWTEST
