@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <cctype>
 #include <sstream>
 
 #include "foundation/os/TimeVal.h"
@@ -65,12 +65,20 @@ TEST(TimeVal, PeriodTimer) {
   EXPECT_EQ(500, t.period());
 }
 
+// Digits wherever the pattern has '9', the pattern's own character elsewhere.
+bool shaped(const std::string& text, const std::string& pattern) {
+  if (text.size() != pattern.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i)
+    if (pattern[i] == '9' ? !isdigit((unsigned char)text[i]) : text[i] != pattern[i]) return false;
+  return true;
+}
+
 TEST(TimeVal, TextForms) {
-  EXPECT_TRUE(std::regex_match(Mux::timevaltostring(timeval{86400 * 365, 42}),
-                               std::regex("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.000042")));
+  std::string text = Mux::timevaltostring(timeval{86400 * 365, 42});
+  EXPECT_TRUE(shaped(text, "9999-99-99 99:99:99.000042")) << text;
   std::ostringstream out;
   timestamp(out);
-  EXPECT_TRUE(std::regex_match(out.str(), std::regex("\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d"))) << out.str();
+  EXPECT_TRUE(shaped(out.str(), "99/99 99:99:99")) << out.str();
 }
 
 }  // namespace
