@@ -389,6 +389,7 @@ public:
     };
     using detail::Allocator<AbstractString>::operator new;
     using detail::Allocator<AbstractString>::operator delete;
+    using AbstractData::compare;
     static const InfoType NumericStringInfo;
     static const InfoType PrintableStringInfo;
     static const InfoType VisibleStringInfo;
@@ -428,6 +429,7 @@ public:
     };
     using detail::Allocator<BMPString>::operator new;
     using detail::Allocator<BMPString>::operator delete;
+    using AbstractData::compare;
     static const InfoType theInfo;
     explicit BMPString(const InfoType* info = &theInfo) : ConstrainedObject(info) {}
     BMPString(const std::wstring& text, const InfoType* info = &theInfo) : ConstrainedObject(info), std::wstring(text) {}
