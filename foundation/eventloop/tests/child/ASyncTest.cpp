@@ -1,0 +1,266 @@
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "foundation/eventloop/ASyncConnect.h"
+#include "foundation/eventloop/ASyncCopy.h"
+#include "foundation/eventloop/tests/child/LoopRunner.h"
+
+namespace {
+
+using ASync::Connect;
+using ASync::Copy;
+using childtest::LoopRunner;
+using childtest::VirtualTime;
+
+struct PipeEnds {
+  PipeEnds() {
+    int fds[2];
+    if (::pipe2(fds, O_NONBLOCK) == 0) {
+      read = Fd(fds[0]);
+      write = Fd(fds[1]);
+    }
+  }
+  Fd read;
+  Fd write;
+};
+
+std::string pattern(std::size_t size) {
+  std::string text(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + i * 7 % 26);
+  return text;
+}
+
+Fd fileWith(const std::string& name, const std::string& content) {
+  const char* root = std::getenv("SERVER_ROOT");
+  const std::string path = std::string(root ? root : ".") + "/" + name;
+  Fd out(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644));
+  EXPECT_EQ(static_cast<ssize_t>(content.size()), ::write(out.get(), content.data(), content.size()));
+  return Fd(::open(path.c_str(), O_RDONLY));
+}
+
+// The test's side of a copy: hears the outcomes and drains the destination.
+class CopyTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { ::signal(SIGPIPE, SIG_IGN); }
+
+  void SetUp() override { copy.Bind(&CopyTest::OnDone, this); }
+
+  void OnDone(Copy::Status::Type status) { outcomes.push_back(status); }
+
+  // Reads whatever the destination pipe holds while the loop runs.
+  void drain(const Fd& from) {
+    reader.Bind("CopyTest::OnReadable", &CopyTest::OnReadable, this);
+    reader.Schedule(from, POLLIN);
+  }
+  void OnReadable(int fd, short revents) {
+    if (!(revents & POLLIN)) return;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(n));
+  }
+
+  Copy copy;
+  Event reader;
+  std::vector<Copy::Status::Type> outcomes;
+  std::string received;
+  LoopRunner loop;
+};
+
+TEST_F(CopyTest, PumpsEveryByteThroughASmallBufferThenFlushes) {
+  const std::string content = pattern(200000);
+  PipeEnds destination;
+  drain(destination.read);
+  copy.set_bufsize(700);
+  EXPECT_EQ(Copy::Status::Idle, copy.state());
+  EXPECT_EQ(0, copy.Start(fileWith("copy-source", content), destination.write.dup()));
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+  loop.run([&] { return received.size() >= content.size(); }, 1000);
+  EXPECT_EQ(content, received);
+  EXPECT_EQ(200000u, copy.total());
+}
+
+TEST_F(CopyTest, SourceAtEndAtOnce) {
+  PipeEnds source;
+  PipeEnds destination;
+  source.write.close();
+  copy.Start(source.read.dup(), destination.write.dup());
+  EXPECT_EQ(Copy::Status::Flushing, copy.state());
+  EXPECT_TRUE(outcomes.empty());
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+
+  // Without a flush mask the end is immediate.
+  outcomes.clear();
+  PipeEnds again;
+  again.write.close();
+  Copy::EventsParams noFlush;
+  noFlush.flush = 0;
+  copy.set_events(noFlush);
+  copy.Start(again.read.dup(), destination.write.dup());
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+}
+
+TEST_F(CopyTest, FailuresOfEitherSide) {
+  // A source that cannot be read before anything went out.
+  const char* root = std::getenv("SERVER_ROOT");
+  PipeEnds destination;
+  copy.Start(Fd(::open(root ? root : ".", O_RDONLY | O_DIRECTORY)), destination.write.dup());
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Failed}, outcomes);
+
+  // A destination whose reader is gone: the write's errno is kept.
+  outcomes.clear();
+  PipeEnds closedReader;
+  closedReader.read.close();
+  copy.Start(fileWith("copy-small", "some bytes"), closedReader.write.dup());
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Failed}, outcomes);
+  EXPECT_EQ(EPIPE, copy.error());
+}
+
+// Fills the destination, then takes its reader away while data is buffered.
+class HangUp {
+ public:
+  explicit HangUp(Fd& reader) : mReader(reader) {}
+  void OnTimer(Timer*) { mReader.close(); }
+  Timer timer;
+
+ private:
+  Fd& mReader;
+};
+
+TEST_F(CopyTest, DestinationHangingUpMidCopyAndReconfiguration) {
+  PipeEnds full;
+  copy.Start(fileWith("copy-large", pattern(300000)), full.write.dup());
+  EXPECT_EQ(Copy::Status::Copying, copy.state());
+  HangUp hangUp(full.read);
+  hangUp.timer.set(10, &HangUp::OnTimer, &hangUp);
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Failed}, outcomes);
+  EXPECT_EQ(0, copy.error());
+
+  outcomes.clear();
+  PipeEnds blocked;
+  copy.Start(fileWith("copy-large", pattern(300000)), blocked.write.dup());
+  copy.set_events(Copy::EventsParams());
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Aborted}, outcomes);
+  copy.set_bufsize(512);
+  EXPECT_EQ(1u, outcomes.size());
+}
+
+TEST_F(CopyTest, StopEndsTheSourceAndTheCopyCompletes) {
+  PipeEnds source;
+  PipeEnds destination;
+  drain(destination.read);
+  ASSERT_EQ(5, ::write(source.write.get(), "hello", 5));
+  copy.Start(source.read.dup(), destination.write.dup());
+  ASSERT_TRUE(loop.run([&] { return received == "hello"; }));
+  EXPECT_TRUE(outcomes.empty());
+  copy.Stop();
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+  copy.Stop();
+  EXPECT_EQ(1u, outcomes.size());
+}
+
+// The test's side of a connect.
+class ConnectTest : public ::testing::Test {
+ protected:
+  void SetUp() override { connect.Bind(&ConnectTest::OnDone, this); }
+
+  void OnDone(Connect::Status::Type status, Fd socket) {
+    outcomes.push_back(status);
+    connected = socket.dup();
+  }
+
+  // A listener on a free loopback port; its "a.b.c.d:port" text.
+  std::string listenOn(Fd& listener, int backlog) {
+    listener = Fd(::socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(0, ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
+    EXPECT_EQ(0, ::listen(listener.get(), backlog));
+    socklen_t length = sizeof address;
+    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length);
+    return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  }
+
+  Connect connect;
+  std::vector<Connect::Status::Type> outcomes;
+  Fd connected;
+  LoopRunner loop;
+};
+
+TEST_F(ConnectTest, ConnectsToALoopbackListener) {
+  Fd listener;
+  connect.Start(listenOn(listener, 4), 5000);
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Connected}, outcomes);
+  ASSERT_TRUE(connected);
+  Fd accepted(::accept(listener.get(), nullptr, nullptr));
+  ASSERT_TRUE(accepted);
+  ASSERT_EQ(2, ::write(connected.get(), "hi", 2));
+  char buffer[2];
+  EXPECT_EQ(2, ::read(accepted.get(), buffer, 2));
+  EXPECT_EQ(0u, multiplexer.timer_count());
+}
+
+TEST_F(ConnectTest, RefusedOrUnparsableAddressesFail) {
+  std::string closedPort;
+  {
+    Fd listener;
+    closedPort = listenOn(listener, 1);
+  }
+  connect.Start(closedPort, 5000);
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Failed}, outcomes);
+  EXPECT_FALSE(connected);
+
+  for (const char* bad : {"not-an-address:80", "127.0.0.1", ""}) {
+    outcomes.clear();
+    connect.Start(bad, 5000);
+    EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Failed}, outcomes) << bad;
+    EXPECT_FALSE(connected);
+    EXPECT_EQ(0u, multiplexer.timer_count());
+  }
+}
+
+TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
+  VirtualTime time;
+  // A listener whose accept queue is full drops further handshakes.
+  Fd listener;
+  const std::string address = listenOn(listener, 0);
+  Fd filler(::socket(AF_INET, SOCK_STREAM, 0));
+  sockaddr_in peer = {};
+  peer.sin_family = AF_INET;
+  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  peer.sin_port = htons(static_cast<uint16_t>(std::stoi(address.substr(address.find(':') + 1))));
+  ASSERT_EQ(0, ::connect(filler.get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer));
+
+  connect.Start(address, 3000);
+  ASSERT_EQ(Connect::Status::Connecting, connect.state());
+  const uint32_t started = Mux::milliseconds();
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }, 60000));
+  EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Failed}, outcomes);
+  EXPECT_EQ(3000u, Mux::milliseconds() - started);
+  EXPECT_FALSE(connected);
+
+  outcomes.clear();
+  connect.Start(address, 3000);
+  connect.Stop();
+  EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Stopped}, outcomes);
+  loop.run([] { return false; }, 10000);
+  EXPECT_EQ(1u, outcomes.size());
+  EXPECT_EQ(Connect::Status::Stopped, connect.state());
+}
+
+}  // namespace
