@@ -9,7 +9,6 @@
 
 #include "LoopTestSupport.h"
 #include "foundation/eventloop/Profile.h"
-#include "foundation/eventloop/Trace.h"
 
 using namespace looptest;
 
@@ -19,8 +18,7 @@ TEST(PollEventAsText, NamesInBitOrderJoinedByBars) {
   EXPECT_EQ("", PollEventAsText(0));
   EXPECT_EQ("POLLIN|POLLOUT", PollEventAsText(5));
   EXPECT_EQ("POLLERR|POLLHUP|POLLNVAL", PollEventAsText(56));
-  EXPECT_EQ("POLLMSG", PollEventAsText(1024));
-  EXPECT_EQ("POLLPRI|POLLRDNORM|POLLWRBAND", PollEventAsText(2 | 64 | 512));
+  EXPECT_EQ("POLLPRI|POLLRDNORM|POLLWRBAND|POLLMSG", PollEventAsText(2 | 64 | 512 | 1024));
 }
 
 class ClockTest : public LoopTest {};
@@ -59,16 +57,6 @@ TEST_F(ClockTest, ProfilePointsListNewestFirst) {
   std::ostringstream out;
   Profile::dump(out);
   EXPECT_EQ("[older]: min=7000 max=7000 avg=7000 counter=1\n", out.str()) << "a destroyed point leaves the list";
-}
-
-TEST(TraceBlock, EnterAndLeaveOnlyWhenEnabled) {
-  std::ostringstream out;
-  {
-    Trace::Block on(true, "work", out);
-    Trace::Block off(false, "quiet", out);
-    out << "inside\n";
-  }
-  EXPECT_EQ("Enter work\ninside\nLeave work\n", out.str());
 }
 
 class DumpTest : public LoopTest {
@@ -152,16 +140,6 @@ TEST_F(DumpTest, LayoutWithMeasurementsProfilePointsAndNamedHandlers) {
                 fdCell(unbound.fd().get()) + "|                min=0 max=0 avg=0 counter=0                 |\n" +
                 kRule + "\n",
             table(dump));
-}
-
-TEST_F(DumpTest, ProfilePointsSitBetweenMeasurementsAndTable) {
-  Profile::Point point("Control::Service::Send [1]");
-  std::ostringstream out;
-  multiplexer.dump(out);
-  std::string dump = out.str();
-  std::string::size_type at = dump.find("[Control::Service::Send [1]]: min=0 max=0 avg=0 counter=0\n+---");
-  EXPECT_NE(std::string::npos, at) << dump;
-  EXPECT_EQ(3, std::count(dump.begin(), dump.begin() + long(at), '\n'));
 }
 
 }  // namespace

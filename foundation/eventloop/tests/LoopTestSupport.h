@@ -52,7 +52,6 @@ public:
       errno = ENOENT;
       return -1;
     }
-    opened = true;
     return 1000;
   }
   ssize_t write(int, const void* data, size_t size) override {
@@ -76,7 +75,6 @@ public:
 
   bool failOpen = false;
   std::string refuse;
-  bool opened = false;
   bool closed = false;
   std::vector<Word> journal;
 };

@@ -27,18 +27,6 @@ TEST(OutUnsignedInHex, PrefixDigitsAndPadding) {
   EXPECT_EQ("0xA 0x000A 0xABCDEF 255   7", out.str()) << "flags restored, fill reset to a blank";
 }
 
-struct Named {
-  void PutHeader(std::ostream& out) const { out << "ctrl [" << 7 << "]: "; }
-};
-
-TEST(HeaderAndQuoted, WrittenByTheObjectAndBetweenQuotes) {
-  Named n;
-  std::ostringstream out;
-  const char* text = "busy";
-  out << ext::header(&n) << ext::quoted(text) << ' ' << ext::quoted("x") << ' ' << ext::quoted(std::string());
-  EXPECT_EQ("ctrl [7]: \"busy\" \"x\" \"\"", out.str());
-}
-
 TEST(Table, DelimiterAndCentredCells) {
   ext::Table t(3, 4);
   std::ostringstream out;
@@ -67,29 +55,11 @@ TEST(Table, CutCellsPartialRowsAndCellsPastTheEnd) {
       out.str());
 }
 
-TEST(Table, GapAndEmptyTable) {
-  ext::Table t;
+TEST(Version, CurrentTagAndTypeNames) {
   std::ostringstream out;
-  t.delimeter(out);
-  t.row(out, "nothing");
-  EXPECT_EQ("", out.str());
-  t.add(2);
-  t.gap(out);
-  EXPECT_EQ("|  |\n", out.str());
-}
-
-TEST(Version, CurrentRecordAndTypeNames) {
-  std::ostringstream out;
-  out << Version::current;
-  EXPECT_EQ("T250325-1115", out.str());
-  EXPECT_EQ(Version::snapshot, Version::current.type);
-  EXPECT_EQ(0, Version::current.number);
-  EXPECT_STREQ("2025-03-25 11:15", Version::current.date);
-  EXPECT_STREQ("ppc", Version::current.arch);
-  std::ostringstream names;
-  for (int t = 0; t <= 4; ++t)
-    names << Version::Type(t) << '/' << version_suffix(Version::Type(t)) << ' ';
-  EXPECT_EQ("snapshot/S test/T release/R unit-test/T unknown/U ", names.str());
+  out << Version::current << ' ';
+  for (int t = 0; t <= 4; ++t) out << Version::Type(t) << '/' << version_suffix(Version::Type(t)) << ' ';
+  EXPECT_EQ("T250325-1115 snapshot/S test/T release/R unit-test/T unknown/U ", out.str());
 }
 
 }  // namespace
