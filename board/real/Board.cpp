@@ -2,13 +2,20 @@
 
 #include "board/Board.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace Board {
 
-int open(const char* path, int flags) { return ::open(path, flags, 0666); }
+int open(const char* path, int flags) {
+  if (!path) {
+    errno = EFAULT;
+    return -1;
+  }
+  return ::open(path, flags, 0666);
+}
 
 int close(int fd) { return ::close(fd); }
 

@@ -26,8 +26,9 @@ T result(T r) {
 }  // namespace
 
 int open(const char* path, int flags) {
+  if (!path) return result(-EFAULT);
   Sim::Registry& board = Sim::Registry::instance();
-  if (path) {
+  {
     std::lock_guard<std::mutex> guard(board.mutex());
     board.sweep();
     if (Sim::Device* d = board.atPath(path)) return result(board.open(*d, flags));

@@ -99,20 +99,9 @@ private:
   bool exited_ = false;
 };
 
-std::vector<Entry> journal(Board::Sim::ControlClient& client) {
-  std::vector<Entry> entries;
-  for (const auto& line : client.command("watchdog journal")) {
-    const size_t space = line.find(' ');
-    if (line == "OK" || space == std::string::npos) continue;
-    entries.push_back(Entry{std::stoull(line.substr(0, space)), line.substr(space + 1)});
-  }
-  return entries;
-}
-
-size_t pings(const std::vector<Entry>& entries) {
-  size_t n = 0;
-  for (const auto& e : entries) n += e.text == "PING";
-  return n;
+Entry parse(const std::string& line) {
+  const size_t space = line.find(' ');
+  return Entry{std::stoull(line.substr(0, space)), line.substr(space + 1)};
 }
 
 }  // namespace
@@ -122,21 +111,29 @@ TEST(Server, RunsWithTheWatchdogAndStopsInOrderOnSigterm) {
   const int port = freePort();
   daemon.start({"--port", std::to_string(port)});
 
-  Board::Sim::ControlClient control;
-  ASSERT_TRUE(control.connect(3000, daemon.file(Board::Paths::SimControl)));
-  // START, then a PING on the first pass and about one a second after it.
+  // The daemon's writes, streamed as they happen; the stream outlives the daemon.
+  Board::Sim::ControlClient follower;
+  ASSERT_TRUE(follower.connect(3000, daemon.file(Board::Paths::SimControl)));
+  std::vector<std::string> lines = follower.command("follow watchdog");
+  ASSERT_FALSE(lines.empty());
+  ASSERT_EQ(lines.back(), "OK");
+  lines.pop_back();
+  // START, then a PING after each second of the idle loop.
   std::vector<Entry> entries;
-  const auto deadline = Clock::now() + std::chrono::seconds(3);
-  while (pings(entries = journal(control)) < 3 && Clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  ASSERT_GE(pings(entries), 3u);
-  EXPECT_EQ(entries.front().text, "START");
-  for (size_t i = 2; i < entries.size(); ++i) {
-    ASSERT_EQ(entries[i].text, "PING");
+  for (const auto& l : lines) entries.push_back(parse(l));
+  for (std::string l; entries.size() < 3 && follower.readLine(l, 3000);) entries.push_back(parse(l));
+  ASSERT_GE(entries.size(), 3u);
+  EXPECT_EQ(entries[0].text, "START");
+  for (size_t i = 1; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].text, "PING");
     EXPECT_GE(entries[i].ms - entries[i - 1].ms, 900u);
     EXPECT_LE(entries[i].ms - entries[i - 1].ms, 1500u);
   }
+  Board::Sim::ControlClient control;
+  ASSERT_TRUE(control.connect(1000, daemon.file(Board::Paths::SimControl)));
+  const std::vector<std::string> journal = control.command("watchdog journal");
+  ASSERT_GE(journal.size(), 4u);
+  EXPECT_EQ(parse(journal[2]).ms, entries[2].ms);
 
   const std::string pidFile = daemon.file(Board::Paths::RunDir) + "server.pid";
   EXPECT_EQ(readFile(pidFile), std::to_string(daemon.pid()));
@@ -146,10 +143,6 @@ TEST(Server, RunsWithTheWatchdogAndStopsInOrderOnSigterm) {
   ASSERT_GT(started.size(), tail.size());
   EXPECT_EQ(started.substr(started.size() - tail.size()), tail) << started;
 
-  // The stream outlives the daemon: its last write is read after it has gone.
-  Board::Sim::ControlClient follower;
-  ASSERT_TRUE(follower.connect(1000, daemon.file(Board::Paths::SimControl)));
-  ASSERT_EQ(follower.command("follow watchdog").back(), "OK");
   ASSERT_EQ(::kill(daemon.pid(), SIGTERM), 0);
   std::string line, last;
   while (follower.readLine(line, 3000)) last = line;
