@@ -43,10 +43,10 @@ class LogSocket {
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
   }
 
-  // Datagrams until none arrives in time.
-  std::vector<std::string> drain(int timeoutMs) {
+  // Up to that many datagrams, as long as each arrives in time.
+  std::vector<std::string> drain(std::size_t count, int timeoutMs = 5000) {
     std::vector<std::string> all;
-    for (std::string next; !(next = datagram(timeoutMs)).empty();) all.push_back(next);
+    for (std::string next; all.size() < count && !(next = datagram(timeoutMs)).empty();) all.push_back(next);
     return all;
   }
 
