@@ -4,12 +4,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <ctime>
 #include <fstream>
 #include <iostream>
 #include <sstream>
-#include <thread>
 
 #include "board/Paths.h"
 #include "foundation/log/Daemon.h"
@@ -123,27 +121,6 @@ TEST(DaemonSetUp, StreamsGoToSyslogWithTheDaemonIdentity) {
   EXPECT_EQ("<31>", dbg.substr(0, 4));
   EXPECT_EQ(" " + ident + ": to log" + '\0', dbg.substr(dbg.size() - ident.size() - 10));
   EXPECT_EQ("raw bytes", log.datagram());
-}
-
-TEST(DaemonSetUp, LogFileModeWritesTheStreamsToTheDirectory) {
-  const std::string dir = logDirectory("daemon-files");
-  inDaemonChild([&] {
-    Daemon::Params params;
-    params.mode = Daemon::LogFiles;
-    params.nochdir = true;
-    params.name = dir;
-    Daemon::Init(params);
-    std::cout << "from cout" << std::endl;
-    std::cerr << "from cerr" << std::endl;
-  });
-  const std::time_t now = std::time(nullptr);
-  std::string text;
-  for (int waited = 0; waited < 5000 && text.find("from cerr\n") == std::string::npos; waited += 10) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    text = readFile(hourFile(dir, now)) + readFile(hourFile(dir, now - 3600));
-  }
-  EXPECT_NE(std::string::npos, text.find(": from cout\n"));
-  EXPECT_NE(std::string::npos, text.find(": from cerr\n"));
 }
 
 }  // namespace
