@@ -1,0 +1,207 @@
+// The controller server's reply rules, signals and send failures, against a
+// real socket in this process.
+
+#include <iostream>
+
+#include "server/tests/unit/Fixture.h"
+
+using fixture::Capture;
+using fixture::count;
+using fixture::first;
+using fixture::header;
+using fixture::second;
+using Replies = std::vector<std::string>;
+
+namespace {
+
+// {signal number "2"}, to be sent with or without a slot.
+LGCP::Signal digit() {
+  LGCP::Signal sig;
+  sig.select_number().setValue("2");
+  return sig;
+}
+
+}  // namespace
+
+class CtrlServerTest : public fixture::ServerTest {};
+
+TEST_F(CtrlServerTest, PingRepliesCarrySeqAndSlotExactlyWhenTheCommandDid) {
+  auto c = connect();
+  EXPECT_EQ(exchange(*c, "0600"), Replies{"10"});                      // no seq, no slot
+  EXPECT_EQ(exchange(*c, "80017f18"), Replies{"80017f40"});            // seq 127
+  EXPECT_EQ(exchange(*c, "8001ff18"), Replies{"8001ff40"});            // seq -1
+  EXPECT_EQ(exchange(*c, "40033218"), Replies{"40033240"});            // slot 818
+  EXPECT_EQ(exchange(*c, "c002008003ff18"), Replies{"c002008003ff40"});  // seq 128, slot 1023
+}
+
+TEST_F(CtrlServerTest, WhatNoServiceTakesIsAnUnexpectedMessage) {
+  auto c = connect();
+  // A response and a signal from the controller; the signal's slot is not echoed.
+  EXPECT_EQ(exchange(*c, "10"), Replies{"1900"});
+  EXPECT_EQ(exchange(*c, "400007820132"), Replies{"1900"});
+  // protoLemz (seq 144) has no service.
+  EXPECT_EQ(exchange(*c, "800200901c01000412ed61f0040ed26a090030200c046bb63c9260047fffffff200203d41f30"),
+            Replies{"8002009064"});
+  // query with a slot (seq 5, slot 3): declined by everyone, answered with both.
+  EXPECT_EQ(exchange(*c, "c00105000300"), Replies{"c00105000364"});
+}
+
+TEST_F(CtrlServerTest, ASlotAbove1023IsRefusedWithoutEchoingIt) {
+  auto c = connect();
+  bool offered = false;
+  first().take = [&](fixture::Probe&, const LGCP::Command&) { return offered = true; };
+  // seq 9, slot 2000 (two octets on the wire), ping.
+  EXPECT_EQ(exchange(*c, "c0010907d018"), Replies{"80010962"});
+  EXPECT_FALSE(offered);
+}
+
+TEST_F(CtrlServerTest, AnUndecodableFrameIsLoggedWithItsBytesAndNotAnswered) {
+  auto c = connect();
+  {
+    Capture err(std::cerr);
+    EXPECT_TRUE(sendQuietly(*c, "ff").empty());
+    EXPECT_EQ(err.str(), header() + "receive fail: decode error!\n msg: FF \n");
+    // A seq whose length says four octets, with one.
+    EXPECT_TRUE(sendQuietly(*c, "800401").empty());
+    EXPECT_NE(err.str().find("receive fail: decode error!\n msg: 80 04 01 \n"), std::string::npos);
+  }
+  EXPECT_FALSE(c->closed);
+  EXPECT_EQ(exchange(*c, "0600"), Replies{"10"});
+}
+
+TEST_F(CtrlServerTest, AnErrorMayFollowASuccessButNeverASecondError) {
+  auto c = connect();
+  first().take = [](fixture::Probe& p, const LGCP::Command&) {
+    p.Success();
+    p.Success();
+    p.Error(LGCP::ErrorCause::busError);
+    p.Error(LGCP::ErrorCause::internal);
+    p.Success();
+    return true;
+  };
+  EXPECT_EQ(exchange(*c, "0000", 2), (Replies{"10", "1a80"}));
+  c->pump();
+  EXPECT_EQ(c->frames.size(), 2u);
+
+  Capture err(std::cerr);
+  first().take = [](fixture::Probe&, const LGCP::Command&) { return true; };
+  EXPECT_EQ(exchange(*c, "0000"), Replies{"1940"});  // error internal
+  EXPECT_EQ(count(err.str(), "]: software error: server do NOT send ack!!!\n"), 1u);
+  EXPECT_EQ(count(err.str(), "\n"), 2u);
+}
+
+TEST_F(CtrlServerTest, ADelayedSuccessCarriesTheTokenAndTheGivenSlot) {
+  auto c = connect();
+  unsigned token = 0;
+  first().take = [&](fixture::Probe& p, const LGCP::Command& cmd) {
+    if (cmd.currentSelection() != LGCP::Command::e_destroy) return false;
+    EXPECT_EQ(p.GetSlot(), p.IsSlotPresent() ? 5u : CtrlSrv::Server::NoSlot);
+    token = p.delayResponse();
+    return true;
+  };
+  Capture err(std::cerr);
+  // seq 33, slot 5, destroy: no reply yet, and no complaint.
+  EXPECT_TRUE(sendQuietly(*c, "c0012100050a").empty());
+  EXPECT_EQ(token, 33u);
+  first().delayedSuccess(5, token);
+  EXPECT_EQ(exchange(*c, "0600", 2), (Replies{"c00121000540", "10"}));
+  // A destroy without seq gets the last seq seen as its token.
+  EXPECT_TRUE(sendQuietly(*c, "0280").empty());
+  EXPECT_EQ(token, 33u);
+  first().delayedSuccess(9, token);
+  EXPECT_EQ(exchange(*c, "0600", 2), (Replies{"c00121000940", "10"}));
+  EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(CtrlServerTest, SignalsTakeTheCommandsSlotAndAreShownToTheOtherServicesFirst) {
+  auto c = connect();
+  first().take = [](fixture::Probe& p, const LGCP::Command& cmd) {
+    if (cmd.currentSelection() != LGCP::Command::e_query) return false;
+    p.SendSignal(digit());
+    p.Success();
+    return true;
+  };
+  // seq 5, slot 3, query: the signal carries slot 3 and no seq.
+  EXPECT_EQ(exchange(*c, "c00105000300", 2), (Replies{"400003820132", "c00105000340"}));
+  EXPECT_TRUE(first().seen.empty());
+  EXPECT_EQ(second().seen, std::vector<std::string>{"number : \"2\""});
+
+  // Outside a command: no slot, unless one is given.
+  c->frames.clear();
+  second().SendSignal(digit());
+  second().SendSignal(12, digit());
+  EXPECT_TRUE(fixture::run_until([&] {
+    c->pump();
+    return c->frames.size() >= 2;
+  }));
+  EXPECT_EQ(c->frames, (Replies{"20800132", "40000c820132"}));
+  EXPECT_EQ(first().seen.size(), 2u);
+  EXPECT_EQ(second().seen.size(), 1u);
+}
+
+TEST_F(CtrlServerTest, MessagesThatCannotGoAreLoggedAndDropped) {
+  {
+    // Before any controller: the transport's line once, not once per signal.
+    Capture log(std::clog);
+    first().SendSignal(digit());
+    first().SendSignal(digit());
+    EXPECT_EQ(log.str(), "Control::Service::Send() ignore Send request in Connecting state.\n");
+  }
+  auto c = connect();
+  {
+    Capture err(std::cerr);
+    first().SendSignal(LGCP::Signal());  // nothing selected: cannot be encoded
+    EXPECT_EQ(count(err.str(), "]: send fail: encode error! "), 1u);
+    fixture::run_for(30);
+    c->pump();
+    EXPECT_TRUE(c->frames.empty());
+  }
+  {
+    // After the controller went: again one line for the disconnection.
+    c.reset();
+    ASSERT_TRUE(fixture::run_until([] { return first().disconnects == 1; }));
+    Capture log(std::clog);
+    first().SendSignal(digit());
+    second().SendSignal(digit());
+    EXPECT_EQ(log.str(), "Control::Service::Send() ignore Send request in Connecting state.\n");
+  }
+  {
+    CtrlSrv::ctrlServer.Deactivate();
+    Capture err(std::cerr);
+    first().SendSignal(digit());
+    first().SendSignal(digit());
+    EXPECT_EQ(err.str(), "ctrl [null]: send fail: Service not attached!\nctrl [null]: send fail: Service not attached!\n");
+  }
+}
+
+TEST_F(CtrlServerTest, TheHeaderNamesTheControllerWhileConnected) {
+  EXPECT_EQ(header(), "ctrl [not connected]: ");
+  Capture log(std::clog);
+  auto c = connect();
+  bool connected = false;
+  EXPECT_TRUE(first().CheckServerConnection(connected));
+  EXPECT_TRUE(connected);
+  const std::string h = header();
+  EXPECT_EQ(h.compare(0, 16, "ctrl [127.0.0.1:"), 0) << h;
+  EXPECT_EQ(log.str().find(h + "controller connect.\n"), 0u) << log.str();
+  CtrlSrv::ctrlServer.Deactivate();
+  EXPECT_EQ(header(), "ctrl [null]: ");
+  EXPECT_FALSE(first().CheckServerConnection(connected));
+  EXPECT_EQ(first().disconnects, 1);
+  EXPECT_EQ(second().disconnects, 1);
+}
+
+TEST(CtrlService, AnUnboundServiceComplainsAndDoesNothing) {
+  fixture::Probe loose;
+  Capture err(std::cerr);
+  loose.Success();
+  loose.Error(LGCP::ErrorCause::internal);
+  EXPECT_EQ(loose.GetSlot(), CtrlSrv::Server::NoSlot);
+  EXPECT_FALSE(loose.IsSlotPresent());
+  EXPECT_EQ(loose.delayResponse(), CtrlSrv::Server::NoSlot);
+  loose.SendSignal(digit());
+  EXPECT_EQ(count(err.str(), "CtrlSrv::Service error! service not connected to server.\n"), 6u);
+  bool connected = true;
+  EXPECT_FALSE(loose.CheckServerConnection(connected));
+  EXPECT_EQ(count(err.str(), "\n"), 6u);
+}

@@ -1,0 +1,91 @@
+// The 120 s heartbeat on the loop's pinned clock: which frames re-arm it,
+// who is dropped and who is kept.
+
+#include <iostream>
+
+#include "server/tests/unit/Fixture.h"
+
+using fixture::Capture;
+using fixture::first;
+using fixture::PinnedClock;
+using Replies = std::vector<std::string>;
+
+class HeartbeatTest : public fixture::ServerTest {
+protected:
+  // Still connected after the loop has had its passes.
+  bool kept(fixture::Controller& c) {
+    fixture::run_for(30);
+    c.pump();
+    return !c.closed && first().disconnects == 0;
+  }
+};
+
+TEST_F(HeartbeatTest, AControllerSilentAfterItsFirstCommandIsDroppedAndSeesTheClose) {
+  PinnedClock clock;
+  auto c = connect();
+  ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+  clock.advance(HeartBeatCtl::TimeoutMs - 1);
+  EXPECT_TRUE(kept(*c));
+  Capture log(std::clog);
+  clock.advance(1);
+  EXPECT_EQ(log.str().substr(0, 21), "heartbeat timeout!!!\n");
+  EXPECT_TRUE(dropped(*c));
+  EXPECT_TRUE(fixture::run_until([] { return first().disconnects == 1; }));
+  EXPECT_FALSE(HeartBeatCtl::instance().armed());
+}
+
+TEST_F(HeartbeatTest, AControllerThatNeverSentACommandIsKept) {
+  PinnedClock clock;
+  auto c = connect();
+  for (int minute = 0; minute < 10; ++minute) clock.advance(60000);
+  EXPECT_TRUE(kept(*c));
+  EXPECT_FALSE(HeartBeatCtl::instance().armed());
+  EXPECT_EQ(exchange(*c, "0600"), Replies{"10"});
+  EXPECT_TRUE(HeartBeatCtl::instance().armed());
+}
+
+TEST_F(HeartbeatTest, AnyCommandRearmsItEvenOneThatEndsInAnError) {
+  PinnedClock clock;
+  auto c = connect();
+  ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+  clock.advance(100000);
+  // query without a slot: nobody takes it.
+  ASSERT_EQ(exchange(*c, "0000"), Replies{"1900"});
+  clock.advance(100000);
+  EXPECT_TRUE(kept(*c));
+  clock.advance(20000);
+  EXPECT_TRUE(dropped(*c));
+}
+
+TEST_F(HeartbeatTest, FramesThatAreNoCommandsDoNotRearmIt) {
+  PinnedClock clock;
+  auto c = connect();
+  ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+  clock.advance(100000);
+  {
+    Capture err(std::cerr);
+    EXPECT_EQ(exchange(*c, "c0010907d018"), Replies{"80010962"});  // slot 2000
+    EXPECT_EQ(exchange(*c, "10"), Replies{"1900"});                // a response
+    EXPECT_TRUE(sendQuietly(*c, "ff").empty());                   // undecodable
+  }
+  clock.advance(20000);
+  EXPECT_TRUE(dropped(*c));
+}
+
+TEST_F(HeartbeatTest, TheNextControllerStartsWithoutATimerUntilItsFirstCommand) {
+  PinnedClock clock;
+  {
+    auto c = connect();
+    ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+    clock.advance(HeartBeatCtl::TimeoutMs);
+    ASSERT_TRUE(dropped(*c));
+    ASSERT_TRUE(fixture::run_until([] { return first().disconnects == 1; }));
+  }
+  first().clear();
+  auto next = connect();
+  clock.advance(5 * HeartBeatCtl::TimeoutMs / 2);
+  EXPECT_TRUE(kept(*next));
+  ASSERT_EQ(exchange(*next, "80010118"), Replies{"80010140"});
+  clock.advance(HeartBeatCtl::TimeoutMs);
+  EXPECT_TRUE(dropped(*next));
+}
