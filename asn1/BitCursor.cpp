@@ -5,31 +5,6 @@
 
 namespace ASN1 {
 
-void BitWriter::putBit(bool bit)
-{
-    if (bitsLeft_ == 8)
-        out_.push_back(0);
-    --bitsLeft_;
-    if (bit)
-        out_.back() = static_cast<char>(out_.back() | 1 << bitsLeft_);
-    if (bitsLeft_ == 0)
-        bitsLeft_ = 8;
-}
-
-void BitWriter::putBits(std::uint32_t value, unsigned count)
-{
-    while (count > 0) {
-        if (bitsLeft_ == 8)
-            out_.push_back(0);
-        unsigned take = std::min(count, bitsLeft_);
-        unsigned chunk = (value >> (count - take)) & ((1u << take) - 1);
-        bitsLeft_ -= take;
-        count -= take;
-        out_.back() = static_cast<char>(out_.back() | chunk << bitsLeft_);
-        if (bitsLeft_ == 0)
-            bitsLeft_ = 8;
-    }
-}
 
 void BitWriter::putOctets(const char* octets, std::size_t count)
 {
@@ -37,38 +12,6 @@ void BitWriter::putOctets(const char* octets, std::size_t count)
     out_.insert(out_.end(), octets, octets + count);
 }
 
-bool BitReader::getBit(bool& bit)
-{
-    if (cursor_ >= end_)
-        return false;
-    --bitsLeft_;
-    bit = (*cursor_ >> bitsLeft_) & 1;
-    if (bitsLeft_ == 0) {
-        ++cursor_;
-        bitsLeft_ = 8;
-    }
-    return true;
-}
-
-bool BitReader::getBits(unsigned count, std::uint32_t& value)
-{
-    if (count > 32 || count > bitsRemaining())
-        return false;
-    std::uint32_t result = 0;
-    while (count > 0) {
-        unsigned take = std::min(count, bitsLeft_);
-        bitsLeft_ -= take;
-        count -= take;
-        unsigned chunk = (*cursor_ >> bitsLeft_) & ((1u << take) - 1);
-        result = static_cast<std::uint32_t>((static_cast<std::uint64_t>(result) << take) | chunk);
-        if (bitsLeft_ == 0) {
-            ++cursor_;
-            bitsLeft_ = 8;
-        }
-    }
-    value = result;
-    return true;
-}
 
 void BitReader::align()
 {

@@ -3,6 +3,7 @@
 // every shortfall by a false result.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -13,7 +14,16 @@ class BitWriter {
 public:
     explicit BitWriter(std::vector<char>& out) : out_(out) {}
 
-    void putBit(bool bit);
+    void putBit(bool bit)
+    {
+        if (bitsLeft_ == 8)
+            out_.push_back(0);
+        --bitsLeft_;
+        if (bit)
+            out_.back() = static_cast<char>(out_.back() | 1 << bitsLeft_);
+        if (bitsLeft_ == 0)
+            bitsLeft_ = 8;
+    }
     // The low `count` bits of value (0..32).
     void putBits(std::uint32_t value, unsigned count);
     // Pads the current octet with zero bits.
@@ -36,7 +46,18 @@ public:
     std::size_t bitsRemaining() const { return static_cast<std::size_t>(end_ - cursor_) * 8 + bitsLeft_ - 8; }
     // No octet left at the cursor (a partly read last octet still counts).
     bool atEnd() const { return cursor_ >= end_; }
-    bool getBit(bool& bit);
+    bool getBit(bool& bit)
+    {
+        if (cursor_ >= end_)
+            return false;
+        --bitsLeft_;
+        bit = (*cursor_ >> bitsLeft_) & 1;
+        if (bitsLeft_ == 0) {
+            ++cursor_;
+            bitsLeft_ = 8;
+        }
+        return true;
+    }
     bool getBits(unsigned count, std::uint32_t& value); // count 0..32
     void align();
     // Aligns, then copies exactly `count` octets; false (nothing copied)
@@ -56,5 +77,51 @@ private:
     const unsigned char* end_;
     unsigned bitsLeft_ = 8;
 };
+
+inline void BitWriter::putBits(std::uint32_t value, unsigned count)
+{
+    if (count == 0)
+        return;
+    std::uint64_t bits = value & (count == 32 ? 0xFFFFFFFFu : (1u << count) - 1);
+    if (bitsLeft_ != 8) {
+        unsigned take = std::min(count, bitsLeft_);
+        count -= take;
+        bitsLeft_ -= take;
+        out_.back() = static_cast<char>(out_.back() | ((bits >> count) << bitsLeft_));
+        if (bitsLeft_ == 0)
+            bitsLeft_ = 8;
+    }
+    for (; count >= 8; count -= 8)
+        out_.push_back(static_cast<char>(bits >> (count - 8)));
+    if (count) {
+        out_.push_back(static_cast<char>(bits << (8 - count)));
+        bitsLeft_ = 8 - count;
+    }
+}
+
+inline bool BitReader::getBits(unsigned count, std::uint32_t& value)
+{
+    if (count > 32 || count > bitsRemaining())
+        return false;
+    std::uint64_t result = 0;
+    if (count && bitsLeft_ != 8) {
+        unsigned take = std::min(count, bitsLeft_);
+        bitsLeft_ -= take;
+        count -= take;
+        result = (*cursor_ >> bitsLeft_) & ((1u << take) - 1);
+        if (bitsLeft_ == 0) {
+            ++cursor_;
+            bitsLeft_ = 8;
+        }
+    }
+    for (; count >= 8; count -= 8)
+        result = result << 8 | *cursor_++;
+    if (count) {
+        bitsLeft_ = 8 - count;
+        result = result << count | (*cursor_ >> bitsLeft_);
+    }
+    value = static_cast<std::uint32_t>(result);
+    return true;
+}
 
 } // namespace ASN1

@@ -405,7 +405,7 @@ bool PEREncoder::preVisitExtensionRoots(const SEQUENCE& seq)
 {
     if (seq.info()->extendable)
         writer_.putBit(lastKnownExtension(seq) >= 0);
-    encodeBitMap(seq.optionalMap().bytes().data(), seq.info()->numOptionals);
+    encodeBitMap(seq.optionalMap().data(), seq.info()->numOptionals);
     return true;
 }
 
@@ -421,7 +421,7 @@ bool PEREncoder::preVisitExtensions(const SEQUENCE& seq)
     if (last < 0)
         return true;
     encodeSmallUnsigned(static_cast<unsigned>(last));
-    encodeBitMap(seq.extensionMap().bytes().data(), static_cast<unsigned>(last) + 1);
+    encodeBitMap(seq.extensionMap().data(), static_cast<unsigned>(last) + 1);
     return true;
 }
 
@@ -807,7 +807,7 @@ Visitor::VISIT_SEQ_RESULT PERDecoder::preVisitExtensionRoots(SEQUENCE& seq)
     if (seq.info()->extendable && (reader_.atEnd() || !reader_.getBit(extension)))
         return FAIL;
     SEQUENCE::BitMap& optional = seq.optionalMap();
-    if (!decodeBitMap(optional.bytes().data(), optional.size()))
+    if (!decodeBitMap(optional.data(), optional.size()))
         return FAIL;
     return extension ? CONTINUE : NO_EXTENSION;
 }
@@ -829,7 +829,7 @@ Visitor::VISIT_SEQ_RESULT PERDecoder::preVisitExtensions(SEQUENCE& seq)
         return FAIL;
     SEQUENCE::BitMap& map = seq.extensionMap();
     map.resize(count);
-    return decodeBitMap(map.bytes().data(), count) ? CONTINUE : FAIL;
+    return decodeBitMap(map.data(), count) ? CONTINUE : FAIL;
 }
 
 Visitor::VISIT_SEQ_RESULT PERDecoder::visitKnownExtension(SEQUENCE& seq, int index, int)

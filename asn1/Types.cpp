@@ -24,16 +24,6 @@ AbstractData* cloneOrNull(const AbstractData* value) { return value ? value->clo
 
 } // namespace
 
-unsigned CountBits(unsigned n)
-{
-    if (n == 0)
-        return 32;
-    unsigned bits = 0;
-    while (bits < 32 && (std::uint64_t{1} << bits) < n)
-        ++bits;
-    return bits;
-}
-
 int lexicographic_compare_bytes(const char* first1, const char* last1, const char* first2, const char* last2)
 {
     for (; first1 != last1 && first2 != last2; ++first1, ++first2) {
@@ -608,40 +598,60 @@ bool CHOICE::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
 // ---- SEQUENCE ------------------------------------------------------------------------
 
-void SEQUENCE::BitMap::resize(unsigned bits)
+SEQUENCE::BitMap::BitMap(const BitMap& other) { *this = other; }
+
+SEQUENCE::BitMap& SEQUENCE::BitMap::operator=(const BitMap& other)
 {
-    bitCount_ = bits;
-    bytes_.resize((static_cast<std::size_t>(bits) + 7) / 8);
-    if (bits % 8) // bits past the count read as 0, also after growing again
-        bytes_.back() &= static_cast<char>(0xFF00 >> (bits % 8));
+    if (this != &other) {
+        resize(0);
+        resize(other.bitCount_);
+        std::copy(other.data(), other.data() + (bitCount_ + 7) / 8, data());
+    }
+    return *this;
 }
 
-bool SEQUENCE::BitMap::operator[](unsigned bit) const
+void SEQUENCE::BitMap::resize(unsigned bits)
 {
-    return bit < bitCount_ && (bytes_[bit / 8] >> (7 - bit % 8) & 1);
+    unsigned oldBytes = (bitCount_ + 7) / 8;
+    unsigned newBytes = static_cast<unsigned>((static_cast<std::uint64_t>(bits) + 7) / 8);
+    if (newBytes > capacity_) {
+        std::unique_ptr<char[]> grown(new char[newBytes]());
+        std::copy(data(), data() + oldBytes, grown.get());
+        heap_ = std::move(grown);
+        capacity_ = newBytes;
+    }
+    char* bytes = data();
+    if (newBytes > oldBytes)
+        std::fill(bytes + oldBytes, bytes + newBytes, 0);
+    bitCount_ = bits;
+    if (bits % 8) // bits past the count read as 0, also after growing again
+        bytes[newBytes - 1] &= static_cast<char>(0xFF00 >> (bits % 8));
 }
 
 void SEQUENCE::BitMap::set(unsigned bit)
 {
     if (bit < bitCount_)
-        bytes_[bit / 8] |= static_cast<char>(0x80 >> (bit % 8));
+        data()[bit / 8] |= static_cast<char>(0x80 >> (bit % 8));
 }
 
 void SEQUENCE::BitMap::clear(unsigned bit)
 {
     if (bit < bitCount_)
-        bytes_[bit / 8] &= static_cast<char>(~(0x80 >> (bit % 8)));
+        data()[bit / 8] &= static_cast<char>(~(0x80 >> (bit % 8)));
 }
 
 bool SEQUENCE::BitMap::any() const
 {
-    return std::any_of(bytes_.begin(), bytes_.end(), [](char c) { return c != 0; });
+    const char* bytes = data();
+    return std::any_of(bytes, bytes + (bitCount_ + 7) / 8, [](char c) { return c != 0; });
 }
 
 void SEQUENCE::BitMap::swap(BitMap& other)
 {
     std::swap(bitCount_, other.bitCount_);
-    bytes_.swap(other.bytes_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(inline_, other.inline_);
+    heap_.swap(other.heap_);
 }
 
 SEQUENCE::SEQUENCE(const InfoType* info) : AbstractData(info), fields_(info->numFields + info->knownExtensions, nullptr)
@@ -701,12 +711,8 @@ void SEQUENCE::copyFields(const SEQUENCE& other)
     extensionMap_ = other.extensionMap_;
 }
 
-bool SEQUENCE::createField(unsigned index)
+bool SEQUENCE::makeField(unsigned index)
 {
-    if (index >= fields_.size())
-        return false;
-    if (fields_[index])
-        return true;
     const AbstractData::InfoType* rec = info()->fieldInfos[index];
     if (!rec)
         return false;
@@ -722,7 +728,7 @@ bool SEQUENCE::hasOptionalField(unsigned optionalId) const
 
 void SEQUENCE::includeOptionalField(unsigned optionalId, unsigned index)
 {
-    if (index >= fields_.size())
+    if (index >= fields_.size() || optionalIdOf(index) != static_cast<int>(optionalId))
         return;
     unsigned roots = info()->numOptionals;
     if (optionalId < roots) {

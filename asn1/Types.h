@@ -74,6 +74,7 @@
 #include <cstdint>
 #include <ctime>
 #include <initializer_list>
+#include <memory>
 #include <ios>
 #include <iosfwd>
 #include <string>
@@ -107,7 +108,10 @@ constexpr unsigned MaximumStringSize = 16384;
 constexpr unsigned MaximumArraySize = 128;
 
 // Bits that hold the values 0 .. n-1 (32 for n = 0, the wrapped full range).
-unsigned CountBits(unsigned n);
+inline unsigned CountBits(unsigned n)
+{
+    return n == 0 ? 32 : n == 1 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(n - 1));
+}
 // Unsigned byte order; a proper prefix is the smaller.
 int lexicographic_compare_bytes(const char* first1, const char* last1, const char* first2, const char* last2);
 
@@ -143,6 +147,11 @@ public:
     std::ios_base::iostate print_on(std::ostream& stream) const;
     bool setFromValueNotation(const std::string& text);
     std::ios_base::iostate get_from(std::istream& stream);
+
+    // Constraint checks (asn1/Checker.h): with the allowances of extensible
+    // types, and the root only.
+    bool isValid() const;
+    bool isStrictlyValid() const;
 
 protected:
     explicit AbstractData(const void* info) : info_(info) {}
@@ -546,23 +555,30 @@ public:
     // Marker for `tags`: every field keeps its own record's tag.
     static const unsigned defaultTag;
 
-    // Presence bits, numbered from the most significant bit of byte 0.
+    // Presence bits, numbered from the most significant bit of byte 0. Up
+    // to 128 bits live inside the map (every decoded extension bitmap).
     class BitMap {
     public:
+        BitMap() = default;
+        BitMap(const BitMap& other);
+        BitMap& operator=(const BitMap& other);
         unsigned size() const { return bitCount_; }
         void resize(unsigned bits);
-        bool operator[](unsigned bit) const;
+        bool operator[](unsigned bit) const { return bit < bitCount_ && (data()[bit / 8] >> (7 - bit % 8) & 1); }
         void set(unsigned bit);
         void clear(unsigned bit);
         void clear() { resize(0); }
         bool any() const;
-        std::vector<char, detail::PoolAllocator<char>>& bytes() { return bytes_; }
-        const std::vector<char, detail::PoolAllocator<char>>& bytes() const { return bytes_; }
+        char* data() { return heap_ ? heap_.get() : inline_; }
+        const char* data() const { return heap_ ? heap_.get() : inline_; }
         void swap(BitMap& other);
 
     private:
+        static constexpr unsigned inlineBytes = 16;
         unsigned bitCount_ = 0;
-        std::vector<char, detail::PoolAllocator<char>> bytes_;
+        unsigned capacity_ = inlineBytes;
+        char inline_[inlineBytes] = {};
+        std::unique_ptr<char[]> heap_;
     };
     using FieldVector = std::vector<AbstractData*, detail::PoolAllocator<AbstractData*>>;
 
@@ -583,7 +599,7 @@ public:
     AbstractData* getField(unsigned index) { return fields_[index]; }
     const AbstractData* getField(unsigned index) const { return fields_[index]; }
     // Builds field `index` from its record when null; false when it has none.
-    bool createField(unsigned index);
+    bool createField(unsigned index) { return index < fields_.size() && (fields_[index] || makeField(index)); }
     // Is field `index` part of the value (mandatory, or its bit set)?
     bool isPresent(unsigned index) const;
     // Optional id of field `index` (-1 for a mandatory root field).
@@ -614,6 +630,7 @@ public:
     bool do_accept(ConstVisitor& visitor) const override;
 
 private:
+    bool makeField(unsigned index);
     void deleteFields();
     void copyFields(const SEQUENCE& other);
 
