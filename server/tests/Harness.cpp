@@ -1,0 +1,209 @@
+#include "server/tests/Harness.h"
+
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "server/tests/Frames.h"
+
+namespace e2e {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// UNIX socket paths (the board's control socket, the syslog socket) must fit
+// sun_path; a root too deep for them goes to the temporary directory.
+constexpr size_t MaxRootLength = 60;
+
+std::string freshRoot() {
+  const char* base = std::getenv("SERVER_ROOT");
+  std::string dir = base && *base ? base : "";
+  if (dir.empty() || dir.size() > MaxRootLength) {
+    const char* tmp = std::getenv("TMPDIR");
+    dir = tmp && *tmp ? tmp : "/tmp";
+  }
+  std::string path = dir + "/gw.XXXXXX";
+  if (!::mkdtemp(&path[0])) return std::string();
+  for (const char* sub : {"/var", "/var/run", "/var/log", "/dev", "/usr", "/usr/local", "/usr/local/etc"})
+    ::mkdir((path + sub).c_str(), 0755);
+  return path;
+}
+
+}  // namespace
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (Clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+int freePort() {
+  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
+  ::close(s);
+  return ntohs(a.sin_port);
+}
+
+Daemon::Daemon() : root_(freshRoot()) {}
+
+Daemon::~Daemon() {
+  if (pid_ > 0 && !exited_) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  // A failed test leaves its root behind to be looked at.
+  if (!root_.empty() && !::testing::Test::HasFailure()) std::system(("rm -rf '" + root_ + "'").c_str());
+}
+
+void Daemon::start(const std::vector<std::string>& args) {
+  std::fflush(nullptr);
+  pid_ = ::fork();
+  if (pid_ != 0) return;
+  ::setenv("SERVER_ROOT", root_.c_str(), 1);
+  if (!std::freopen((root_ + "/stdout").c_str(), "w", stdout)) ::_exit(127);
+  if (!std::freopen((root_ + "/stderr").c_str(), "w", stderr)) ::_exit(127);
+  std::vector<char*> argv{const_cast<char*>(SERVER_BINARY)};
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(SERVER_BINARY, argv.data());
+  ::_exit(127);
+}
+
+bool Daemon::serve(const std::vector<std::string>& args) {
+  port_ = freePort();
+  std::vector<std::string> all{"--port", std::to_string(port_)};
+  all.insert(all.end(), args.begin(), args.end());
+  start(all);
+  return outHas("Starting server [");
+}
+
+int Daemon::wait(int timeoutMs) {
+  int status = 0;
+  const bool done = waitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, timeoutMs);
+  if (!done) return -1;
+  exited_ = true;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+void Daemon::signal(int signo) const { ::kill(pid_, signo); }
+
+bool Daemon::outHas(const std::string& text, int timeoutMs) const {
+  return waitFor([&] { return out().find(text) != std::string::npos; }, timeoutMs);
+}
+
+bool Daemon::errHas(const std::string& text, int timeoutMs) const {
+  return waitFor([&] { return err().find(text) != std::string::npos; }, timeoutMs);
+}
+
+Controller::~Controller() { close(); }
+
+void Controller::close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+int Controller::localPort() const {
+  sockaddr_in a{};
+  socklen_t len = sizeof a;
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
+  return ntohs(a.sin_port);
+}
+
+bool Controller::connect(int port, int timeoutMs) {
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(uint16_t(port));
+  return waitFor(
+      [&] {
+        fd_ = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0) return true;
+        ::close(fd_);
+        fd_ = -1;
+        return false;
+      },
+      timeoutMs);
+}
+
+void Controller::send(const std::string& hexPayload) {
+  const std::string bytes = frames::tpkt(hexPayload);
+  ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+bool Controller::fill(int timeoutMs) {
+  pollfd p{fd_, POLLIN, 0};
+  if (closed_ || ::poll(&p, 1, timeoutMs) <= 0) return false;
+  char buf[4096];
+  const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+  if (n <= 0) {
+    closed_ = true;
+    return false;
+  }
+  received_.append(buf, size_t(n));
+  return true;
+}
+
+std::string Controller::receive(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::string payload;
+  while (!frames::cut(received_, payload)) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0 || !fill(int(left))) return std::string();
+  }
+  return payload;
+}
+
+bool Controller::seesClose(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!closed_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    fill(int(left));
+  }
+  return true;
+}
+
+bool Controller::quiet(int ms) {
+  std::string payload;
+  if (frames::cut(received_, payload)) return false;
+  return !fill(ms) && !closed_;
+}
+
+}  // namespace e2e

@@ -1,0 +1,96 @@
+#pragma once
+// The end-to-end harness: the real daemon in a root directory of its own
+// (fresh per test) on the simulated board and a free control port, a
+// controller speaking TPKT-framed LGCP frames to it over TCP, and bounded
+// waits that poll for a condition instead of sleeping.
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+std::string readFile(const std::string& path);
+bool exists(const std::string& path);
+size_t count(const std::string& text, const std::string& what);
+
+// Polls the condition every few milliseconds; false when it did not hold in time.
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
+
+// A port on 127.0.0.1 that nobody listens on right now.
+int freePort();
+
+class Daemon {
+public:
+  Daemon();
+  ~Daemon();
+  Daemon(const Daemon&) = delete;
+  Daemon& operator=(const Daemon&) = delete;
+
+  // Runs the daemon with exactly these arguments, its standard output and
+  // error into files of the root directory.
+  void start(const std::vector<std::string>& args);
+  // On a free port (plus the given arguments); true once it has started.
+  // A controller's connect retries until it listens.
+  bool serve(const std::vector<std::string>& args = {});
+
+  // The exit status (128 + signal when killed), -1 when still running after the time.
+  int wait(int timeoutMs = 3000);
+  void signal(int signo) const;
+
+  pid_t pid() const { return pid_; }
+  int port() const { return port_; }
+  const std::string& root() const { return root_; }
+  // A fixed path of the daemon, placed under its root.
+  std::string file(const char* fixed) const { return root_ + fixed; }
+  std::string out() const { return readFile(root_ + "/stdout"); }
+  std::string err() const { return readFile(root_ + "/stderr"); }
+  // Waits until the stream's file holds the text.
+  bool outHas(const std::string& text, int timeoutMs = 3000) const;
+  bool errHas(const std::string& text, int timeoutMs = 3000) const;
+
+private:
+  std::string root_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+  bool exited_ = false;
+};
+
+// The controller's end of the link.
+class Controller {
+public:
+  Controller() = default;
+  ~Controller();
+  Controller(const Controller&) = delete;
+  Controller& operator=(const Controller&) = delete;
+
+  // Retries until the port accepts or the time is up.
+  bool connect(int port, int timeoutMs = 3000);
+  void send(const std::string& hexPayload);
+  // The next frame's payload as hex; "" on timeout or close.
+  std::string receive(int timeoutMs = 2000);
+  // Sends one frame and returns the reply's payload.
+  std::string exchange(const std::string& hexPayload) {
+    send(hexPayload);
+    return receive();
+  }
+  // True when the daemon closed the connection within the time.
+  bool seesClose(int timeoutMs = 3000);
+  // True when nothing arrived within the time.
+  bool quiet(int ms);
+  // This end's port, as the daemon names the controller.
+  int localPort() const;
+  void close();
+
+private:
+  // Reads what arrives within the time; false on close or timeout.
+  bool fill(int timeoutMs);
+
+  int fd_ = -1;
+  bool closed_ = false;
+  std::string received_;
+};
+
+}  // namespace e2e

@@ -1,0 +1,306 @@
+// Start-up and process control of the real daemon: command line, starting
+// line, pid file, watchdog, signals, status dump, configuration file and
+// daemon mode with its syslog output.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "board/Paths.h"
+#include "board/sim/ControlClient.h"
+#include "foundation/os/Version.h"
+#include "server/tests/Harness.h"
+
+using e2e::Controller;
+using e2e::Daemon;
+
+namespace {
+
+const std::string usage =
+    "Usage:\n trelvisd -Dh\n"
+    "  -D --daemon                      run as daemon\n"
+    "  -p --port                        use this port\n"
+    "     --disable-clock               disable clock control\n"
+    "     --version                     print version\n"
+    "  -h --help                        display this information\n"
+    "\n";
+
+std::string version() {
+  std::ostringstream text;
+  text << Version::current;
+  return text.str();
+}
+
+struct Entry {
+  uint64_t ms;
+  std::string text;
+};
+
+std::vector<Entry> journal(Board::Sim::ControlClient& client) {
+  std::vector<Entry> entries;
+  for (const auto& line : client.command("watchdog journal")) {
+    const size_t space = line.find(' ');
+    if (line == "OK" || space == std::string::npos) continue;
+    entries.push_back(Entry{std::stoull(line.substr(0, space)), line.substr(space + 1)});
+  }
+  return entries;
+}
+
+size_t pings(const std::vector<Entry>& entries) {
+  size_t n = 0;
+  for (const auto& e : entries) n += e.text == "PING";
+  return n;
+}
+
+std::string pidFile(const Daemon& daemon) { return daemon.file(Board::Paths::RunDir) + "server.pid"; }
+
+// The syslog socket the daemon finds at "/dev/log" under its root.
+class SyslogSink {
+public:
+  explicit SyslogSink(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM, 0)) {
+    sockaddr_un a{};
+    a.sun_family = AF_UNIX;
+    path.copy(a.sun_path, sizeof a.sun_path - 1);
+    bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    timeval limit = {0, 100000};
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  }
+  ~SyslogSink() { ::close(fd_); }
+  bool bound() const { return bound_; }
+  // Collects records until one holds the text; returns that record.
+  std::string await(const std::string& text) {
+    std::string found;
+    e2e::waitFor([&] {
+      char buf[2048];
+      const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+      if (n > 0) {
+        records.emplace_back(buf, size_t(n));
+        if (records.back().find(text) != std::string::npos) found = records.back();
+      }
+      return !found.empty();
+    });
+    return found;
+  }
+  std::vector<std::string> records;
+
+private:
+  int fd_;
+  bool bound_ = false;
+};
+
+}  // namespace
+
+TEST(Startup, RunsWithTheWatchdogAndStopsInOrderOnSigterm) {
+  Daemon daemon;
+  ASSERT_TRUE(daemon.serve());
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+
+  Board::Sim::ControlClient control;
+  ASSERT_TRUE(control.connect(3000, daemon.file(Board::Paths::SimControl)));
+  // START, then a PING on the first pass and one after each poll() that
+  // ends a second or more after the previous one: a timer that ends the
+  // wait just short of the second (the connection check's) skips one.
+  std::vector<Entry> entries;
+  ASSERT_TRUE(e2e::waitFor([&] { return pings(entries = journal(control)) >= 3; }));
+  EXPECT_EQ(entries.front().text, "START");
+  for (size_t i = 2; i < entries.size(); ++i) {
+    ASSERT_EQ(entries[i].text, "PING");
+    EXPECT_GE(entries[i].ms - entries[i - 1].ms, 900u);
+    EXPECT_LE(entries[i].ms - entries[i - 1].ms, 2100u);
+  }
+  EXPECT_EQ(e2e::readFile(pidFile(daemon)), std::to_string(daemon.pid()));
+
+  // The stream outlives the daemon: its last write is read after it has gone.
+  Board::Sim::ControlClient follower;
+  ASSERT_TRUE(follower.connect(1000, daemon.file(Board::Paths::SimControl)));
+  ASSERT_EQ(follower.command("follow watchdog").back(), "OK");
+  daemon.signal(SIGTERM);
+  std::string line, last;
+  while (follower.readLine(line, 3000)) last = line;
+  EXPECT_EQ(last.substr(last.find(' ') + 1), "STOP");
+  EXPECT_EQ(daemon.wait(), 0);
+  EXPECT_TRUE(controller.seesClose());
+  EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+  EXPECT_EQ(e2e::count(daemon.err(), "Mux: terminating...\n"), 1u);
+}
+
+TEST(Startup, SigintStopsLikeSigterm) {
+  Daemon daemon;
+  ASSERT_TRUE(daemon.serve());
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  EXPECT_EQ(controller.exchange("0600"), "10");
+  daemon.signal(SIGINT);
+  EXPECT_EQ(daemon.wait(), 0);
+  EXPECT_TRUE(controller.seesClose());
+  EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+  EXPECT_EQ(e2e::count(daemon.err(), "Mux: terminating...\n"), 1u);
+}
+
+TEST(Startup, AnnouncesItselfWithVersionAndPortAndWritesItsPidFile) {
+  Daemon daemon;
+  ASSERT_TRUE(daemon.serve());
+  EXPECT_EQ(daemon.out(), "Starting server [" + version() + "], port=" + std::to_string(daemon.port()) + "\n");
+  EXPECT_EQ(e2e::readFile(pidFile(daemon)), std::to_string(daemon.pid()));
+  // No configuration file: nothing to complain about.
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  EXPECT_EQ(controller.exchange("0600"), "10");
+  EXPECT_EQ(daemon.err().find("traces"), std::string::npos) << daemon.err();
+  EXPECT_TRUE(daemon.outHas("new connection from 127.0.0.1:"));
+}
+
+TEST(Startup, ReadsTheTracesOfItsConfigurationFile) {
+  Daemon daemon;
+  std::ofstream(daemon.file(Board::Paths::ConfigFile)) << "[traces]\nsignalling.isdn = 1\nsignalling.hdlc = maybe\n";
+  ASSERT_TRUE(daemon.serve());
+  EXPECT_TRUE(daemon.errHas("traces: optional key \"signalling.hdlc\" has invalid value=\"maybe\", line 3."));
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  EXPECT_EQ(controller.exchange("0600"), "10");
+}
+
+TEST(CommandLine, MistakesPrintTheUsageAndExitWithStatus2) {
+  const std::vector<std::vector<std::string>> wrong = {
+      {"--port", "0"}, {"--port", "65536"}, {"--port", "12x"},  {"--port", "-5"}, {"--port", " 5"},
+      {"--port="},     {"--port"},          {"-p", "20001"},    {"-p20001"},      {"--bogus"},
+      {"-x"},          {"--bogus", "--help"},
+  };
+  for (const auto& args : wrong) {
+    Daemon daemon;
+    daemon.start(args);
+    EXPECT_EQ(daemon.wait(), 2) << args[0];
+    EXPECT_EQ(daemon.out(), usage) << args[0];
+    EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+  }
+}
+
+TEST(CommandLine, HelpAndVersionEndTheProcess) {
+  const std::vector<std::vector<std::string>> help = {
+      {"--help"}, {"-h"}, {"--help", "--bogus"}, {"-h", "--version"}, {"--version", "-h"}};
+  for (const auto& args : help) {
+    Daemon daemon;
+    daemon.start(args);
+    EXPECT_EQ(daemon.wait(), 0) << args[0];
+    EXPECT_EQ(daemon.out(), usage) << args[0];
+  }
+  for (const auto& args : std::vector<std::vector<std::string>>{{"--version"}, {"--version", "--port", "20002"}}) {
+    Daemon daemon;
+    daemon.start(args);
+    EXPECT_EQ(daemon.wait(), 2);
+    EXPECT_EQ(daemon.out(), "server version: " + version() + "\n");
+    EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+  }
+}
+
+TEST(CommandLine, PortFormsAndClockControlOff) {
+  for (const bool joined : {true, false}) {
+    Daemon daemon;
+    const int port = e2e::freePort();
+    if (joined)
+      daemon.start({"--port=" + std::to_string(port), "--disable-clock"});
+    else
+      daemon.start({"--disable-clock", "--port", std::to_string(port)});
+    ASSERT_TRUE(daemon.outHas("], port=" + std::to_string(port) + "\n"));
+    Controller controller;
+    ASSERT_TRUE(controller.connect(port));
+    EXPECT_EQ(controller.exchange("80010118"), "80010140");
+    daemon.signal(SIGTERM);
+    EXPECT_EQ(daemon.wait(), 0);
+  }
+}
+
+TEST(Signals, Sigusr2WritesTheStatusDumpEachTimeAfresh) {
+  Daemon daemon;
+  ASSERT_TRUE(daemon.serve());
+  const std::string dump = daemon.file(Board::Paths::StatusDump);
+  // Complete once the table's closing delimiter and the empty line are there.
+  auto written = [&] {
+    const std::string text = e2e::readFile(dump);
+    return text.size() > 3 && text.compare(text.size() - 3, 3, "+\n\n") == 0;
+  };
+  for (int round = 0; round < 2; ++round) {
+    ::unlink(dump.c_str());
+    daemon.signal(SIGUSR2);
+    ASSERT_TRUE(e2e::waitFor(written));
+    const std::string text = e2e::readFile(dump);
+    std::istringstream lines(text);
+    std::string title, versionLine, dpc, event, timer;
+    std::getline(lines, title);
+    std::getline(lines, versionLine);
+    std::getline(lines, dpc);
+    std::getline(lines, event);
+    std::getline(lines, timer);
+    EXPECT_FALSE(title.empty());
+    EXPECT_EQ(versionLine, "version : " + version());
+    EXPECT_EQ(dpc.rfind("dpc transition measurement (min/max/cur/counter): min=", 0), 0u) << dpc;
+    EXPECT_EQ(event.rfind("event transition measurement (min/max/cur/counter): min=", 0), 0u) << event;
+    EXPECT_EQ(timer.rfind("timer transition measurement (min/max/cur/counter): min=", 0), 0u) << timer;
+    EXPECT_EQ(e2e::count(text, "version : "), 1u);
+    EXPECT_NE(text.find("|       AcceptorNet::OnSocketEvent       |            POLLIN            |"),
+              std::string::npos)
+        << text;
+  }
+
+  // A dump that cannot be written is reported, and the next request tries again.
+  const std::string logDir = daemon.file("/var/log");
+  ASSERT_EQ(std::system(("rm -rf '" + logDir + "'").c_str()), 0);
+  daemon.signal(SIGUSR2);
+  EXPECT_TRUE(daemon.errHas("dump status error\n"));
+  ASSERT_EQ(::mkdir(logDir.c_str(), 0755), 0);
+  daemon.signal(SIGUSR2);
+  EXPECT_TRUE(e2e::waitFor(written));
+  EXPECT_EQ(e2e::count(daemon.err(), "dump status error\n"), 1u);
+}
+
+TEST(Signals, SighupAsksForAResourceUpdate) {
+  Daemon daemon;
+  ASSERT_TRUE(daemon.serve());
+  daemon.signal(SIGHUP);
+  EXPECT_TRUE(daemon.errHas("update hardware resources\n"));
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  EXPECT_EQ(controller.exchange("0600"), "10");
+  EXPECT_EQ(e2e::count(daemon.err(), "update hardware resources\n"), 1u);
+}
+
+TEST(Daemon, DetachesAndLogsToSyslogUnderItsIdentity) {
+  Daemon daemon;
+  SyslogSink syslog(daemon.file(Board::Paths::SyslogSocket));
+  ASSERT_TRUE(syslog.bound());
+  const int port = e2e::freePort();
+  daemon.start({"-D", "--port", std::to_string(port)});
+  // The process started returns once the daemon has detached.
+  EXPECT_EQ(daemon.wait(), 0);
+  const std::string ident = "tvd-" + version();
+  const std::string started = syslog.await("Starting server [");
+  ASSERT_FALSE(started.empty());
+  // Standard output at notice of the daemon facility.
+  EXPECT_EQ(started.rfind("<29>", 0), 0u) << started;
+  EXPECT_NE(started.find(" " + ident + ": Starting server [" + version() + "], port=" + std::to_string(port)),
+            std::string::npos)
+      << started;
+  EXPECT_EQ(daemon.out(), "");
+
+  std::string pid;
+  ASSERT_TRUE(e2e::waitFor([&] { return !(pid = e2e::readFile(pidFile(daemon))).empty(); }));
+  EXPECT_NE(pid, std::to_string(daemon.pid()));
+  Controller controller;
+  ASSERT_TRUE(controller.connect(port));
+  EXPECT_EQ(controller.exchange("0600"), "10");
+
+  ASSERT_EQ(::kill(std::stoi(pid), SIGTERM), 0);
+  // The log stream at debug.
+  const std::string stopping = syslog.await("Mux: terminating...");
+  EXPECT_EQ(stopping.rfind("<31>", 0), 0u) << stopping;
+  EXPECT_NE(stopping.find(" " + ident + ": "), std::string::npos) << stopping;
+  EXPECT_TRUE(controller.seesClose());
+  EXPECT_TRUE(e2e::waitFor([&] { return !e2e::exists(pidFile(daemon)); }));
+}
