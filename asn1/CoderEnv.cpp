@@ -1,4 +1,5 @@
 #include "asn1/CoderEnv.h"
+#include "asn1/BerCoder.h"
 #include "asn1/PerCoder.h"
 #include "asn1/ValueNotation.h"
 
@@ -6,8 +7,8 @@ namespace ASN1 {
 
 namespace {
 
-// The coders by encoding rule; BER takes index 1 when it joins.
-const CoderRule* const ruleTable[] = {&avnRule, nullptr, &perAlignedRule, &perUnalignedRule};
+// The coders by encoding rule.
+const CoderRule* const ruleTable[] = {&avnRule, &berRule, &perAlignedRule, &perUnalignedRule};
 
 } // namespace
 
