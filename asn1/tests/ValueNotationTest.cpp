@@ -226,9 +226,6 @@ TEST(CoderEnvironment, RulesByNumber)
     CoderEnv unknown(7);
     EXPECT_EQ(unknown.encode(r, out), -1);
     EXPECT_FALSE(unknown.decode(out.data(), out.data() + 1, back));
-    CoderEnv ber(CoderEnv::ber);
-    EXPECT_EQ(ber.encode(r, out), -1);
-    EXPECT_EQ(out, std::vector<char>{'k'});
 
     CoderEnv per;
     Record unprintable;
