@@ -1,5 +1,6 @@
 #include "board/sim/Models.h"
 
+#include "board/sim/Hal.h"
 #include "board/sim/Watchdog.h"
 
 namespace Board {
@@ -15,6 +16,7 @@ std::unique_ptr<Device> make() {
 // One line per modelled device.
 std::unique_ptr<Device> (*const models[])() = {
     make<Watchdog>,
+    make<Hal>,
 };
 
 }  // namespace

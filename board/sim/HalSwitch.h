@@ -1,0 +1,62 @@
+#pragma once
+// The TDM switch of the board-control device (request group 'M'). It keeps
+// the full map of its outputs: each is off (power-on), carries a source
+// channel, or is driven with a constant byte. Reads return the byte on a
+// channel: an output's constant, or the byte a test set on the channel (or
+// on the source an output carries); 0xFF when nothing was set.
+
+#include "board/sim/Hal.h"
+
+#include <cstdint>
+#include <map>
+#include <string>
+
+namespace Board {
+namespace Sim {
+
+class HalSwitch : public HalPart {
+public:
+  // Channels the switch knows: trunk side below 8192, 16 buses of 128 above.
+  static constexpr int32_t Channels = 8192 + 16 * 128;
+
+  enum Request : uint32_t {
+    ConnectRequest = 0x80084D02,
+    DisableRequest = 0x80044D03,
+    WriteRequest = 0xC0084D04,
+    ReadRequest = 0xC0084D05,
+  };
+
+  struct Output {
+    bool driven;    // false: carries `value` as source channel
+    int32_t value;  // the source channel, or the constant byte
+  };
+
+  struct Counts {
+    unsigned connect = 0, disable = 0, write = 0, read = 0;
+  };
+
+  explicit HalSwitch(Hal& hal) : HalPart(hal) {}
+
+  uint32_t group() const override { return 'M'; }
+  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
+  Command command() const override;
+  void reset() override;
+
+  // Outputs that are not off, by channel.
+  const std::map<int32_t, Output>& outputs() const { return outputs_; }
+  // The source an output carries, -1 when it carries none.
+  int32_t sourceOf(int32_t output) const;
+  const Counts& counts() const { return counts_; }
+  void setLineByte(int32_t channel, uint8_t value) { lineBytes_[channel] = value; }
+  uint8_t byteOn(int32_t channel) const;
+  // One map line: "8192 <- 69", or "8193 = 0xD5" for a driven output.
+  static std::string format(int32_t output, const Output& o);
+
+private:
+  std::map<int32_t, Output> outputs_;
+  std::map<int32_t, uint8_t> lineBytes_;
+  Counts counts_;
+};
+
+}  // namespace Sim
+}  // namespace Board
