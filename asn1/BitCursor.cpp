@@ -9,9 +9,34 @@ namespace ASN1 {
 void BitWriter::putOctets(const char* octets, std::size_t count)
 {
     align();
-    out_.insert(out_.end(), octets, octets + count);
+    if (size_ + count > capacity_)
+        grow(count);
+    if (count)
+        std::memcpy(data_ + size_, octets, count);
+    size_ += count;
 }
 
+void BitWriter::grow(std::size_t more)
+{
+    out_.resize(std::max(2 * capacity_, size_ + more + 64));
+    data_ = out_.data();
+    capacity_ = out_.size();
+}
+
+void BitWriter::detach()
+{
+    out_.resize(size_);
+    data_ = nullptr;
+    capacity_ = size_;
+}
+
+void BitWriter::attach()
+{
+    size_ = out_.size();
+    capacity_ = std::max(out_.capacity(), size_ + 64);
+    out_.resize(capacity_);
+    data_ = out_.data();
+}
 
 void BitReader::align()
 {

@@ -12,15 +12,21 @@ namespace ASN1 {
 
 class BitWriter {
 public:
-    explicit BitWriter(std::vector<char>& out) : out_(out) {}
+    // Appends to `out`. While attached, the vector is kept larger than the
+    // octets written (so each octet is a plain store); detach() trims it to
+    // exactly the octets written, and the destructor does so too.
+    explicit BitWriter(std::vector<char>& out) : out_(out) { attach(); }
+    ~BitWriter() { detach(); }
+    BitWriter(const BitWriter&) = delete;
+    BitWriter& operator=(const BitWriter&) = delete;
 
     void putBit(bool bit)
     {
         if (bitsLeft_ == 8)
-            out_.push_back(0);
+            pushOctet(0);
         --bitsLeft_;
         if (bit)
-            out_.back() = static_cast<char>(out_.back() | 1 << bitsLeft_);
+            data_[size_ - 1] = static_cast<char>(data_[size_ - 1] | 1 << bitsLeft_);
         if (bitsLeft_ == 0)
             bitsLeft_ = 8;
     }
@@ -31,10 +37,25 @@ public:
     void putOctets(const char* octets, std::size_t count);
     // Free bits of the last octet; 8 when the next bit opens a new one.
     unsigned bitsLeft() const { return bitsLeft_; }
-    std::vector<char>& buffer() { return out_; }
+
+    // Hands the vector back with exactly the octets written (for a nested
+    // writer on the same vector), and takes it again afterwards.
+    void detach();
+    void attach();
 
 private:
+    void pushOctet(char c)
+    {
+        if (size_ == capacity_)
+            grow(1);
+        data_[size_++] = c;
+    }
+    void grow(std::size_t more);
+
     std::vector<char>& out_;
+    char* data_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
     unsigned bitsLeft_ = 8;
 };
 
@@ -87,14 +108,14 @@ inline void BitWriter::putBits(std::uint32_t value, unsigned count)
         unsigned take = std::min(count, bitsLeft_);
         count -= take;
         bitsLeft_ -= take;
-        out_.back() = static_cast<char>(out_.back() | ((bits >> count) << bitsLeft_));
+        data_[size_ - 1] = static_cast<char>(data_[size_ - 1] | ((bits >> count) << bitsLeft_));
         if (bitsLeft_ == 0)
             bitsLeft_ = 8;
     }
     for (; count >= 8; count -= 8)
-        out_.push_back(static_cast<char>(bits >> (count - 8)));
+        pushOctet(static_cast<char>(bits >> (count - 8)));
     if (count) {
-        out_.push_back(static_cast<char>(bits << (8 - count)));
+        pushOctet(static_cast<char>(bits << (8 - count)));
         bitsLeft_ = 8 - count;
     }
 }

@@ -198,30 +198,28 @@ bool PEREncoder::encodeAnyType(const AbstractData* value)
     // Encoded in place behind a two-octet length slot that shrinks to one
     // octet for short contents: no buffer of its own.
     writer_.align();
-    std::vector<char>& out = writer_.buffer();
-    std::size_t slot = out.size();
-    out.insert(out.end(), 2, 0);
+    writer_.detach();
+    std::size_t slot = out_.size();
+    out_.insert(out_.end(), 2, 0);
+    bool encoded = true;
     if (value) {
-        PEREncoder inner(out, true);
-        if (!value->accept(inner))
-            return false;
+        PEREncoder inner(out_, true);
+        encoded = value->accept(inner);
     }
-    std::size_t count = out.size() - slot - 2;
+    std::size_t count = out_.size() - slot - 2;
     if (count == 0) {
-        out.push_back(0);
+        out_.push_back(0);
         count = 1;
     }
-    if (count > maxLength)
-        return false;
     if (count < 128) {
-        out[slot] = static_cast<char>(count);
-        out.erase(out.begin() + static_cast<std::ptrdiff_t>(slot) + 1);
+        out_[slot] = static_cast<char>(count);
+        out_.erase(out_.begin() + static_cast<std::ptrdiff_t>(slot) + 1);
     } else {
-        out[slot] = static_cast<char>(0x80 | count >> 8);
-        out[slot + 1] = static_cast<char>(count & 0xFF);
+        out_[slot] = static_cast<char>(0x80 | count >> 8);
+        out_[slot + 1] = static_cast<char>(count & 0xFF);
     }
-    writer_.align();
-    return true;
+    writer_.attach();
+    return encoded && count <= maxLength;
 }
 
 bool PEREncoder::encodeUnconstrainedInteger(int value)

@@ -18,7 +18,7 @@ namespace ASN1 {
 
 class PEREncoder : public ConstVisitor {
 public:
-    PEREncoder(std::vector<char>& out, bool aligned) : writer_(out), aligned_(aligned) {}
+    PEREncoder(std::vector<char>& out, bool aligned) : out_(out), writer_(out), aligned_(aligned) {}
 
     void encodeSingleBit(bool bit) { writer_.putBit(bit); }
     void encodeMultiBit(unsigned value, unsigned bits) { writer_.putBits(value, bits); }
@@ -60,6 +60,7 @@ protected:
 private:
     bool encodeUnconstrainedInteger(int value);
 
+    std::vector<char>& out_;
     BitWriter writer_;
     bool aligned_;
 };
