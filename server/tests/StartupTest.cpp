@@ -220,6 +220,10 @@ TEST(CommandLine, PortFormsAndClockControlOff) {
 TEST(Signals, Sigusr2WritesTheStatusDumpEachTimeAfresh) {
   Daemon daemon;
   ASSERT_TRUE(daemon.serve());
+  // Served once, so the listening socket is among the active handlers.
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  ASSERT_EQ(controller.exchange("0600"), "10");
   const std::string dump = daemon.file(Board::Paths::StatusDump);
   // Complete once the table's closing delimiter and the empty line are there.
   auto written = [&] {
