@@ -2,6 +2,8 @@
 
 #include "board/Paths.h"
 #include "board/Request.h"
+#include "board/sim/HalClock.h"
+#include "board/sim/HalSpi.h"
 #include "board/sim/HalSwitch.h"
 
 #include <cerrno>
@@ -19,6 +21,8 @@ std::unique_ptr<HalPart> make(Hal& hal) {
 // One line per function of the device.
 std::unique_ptr<HalPart> (*const partMakers[])(Hal&) = {
     make<HalSwitch>,
+    make<HalClock>,
+    make<HalSpi>,
 };
 
 }  // namespace

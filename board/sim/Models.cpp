@@ -1,5 +1,7 @@
 #include "board/sim/Models.h"
 
+#include "board/sim/E1Cas.h"
+#include "board/sim/Maintenance.h"
 #include "board/sim/Hal.h"
 #include "board/sim/Watchdog.h"
 
@@ -17,6 +19,8 @@ std::unique_ptr<Device> make() {
 std::unique_ptr<Device> (*const models[])() = {
     make<Watchdog>,
     make<Hal>,
+    make<Maintenance>,
+    make<E1Cas>,
 };
 
 }  // namespace
