@@ -45,9 +45,9 @@ Multiplexer::~Multiplexer() {
   // Objects of other files may outlive the loop and unlink themselves from
   // it: leave the lists empty, not dangling.
   timers_.clear();
-  pending_.clear();
-  dispatched_.clear();
-  active_.clear();
+  // A handler detaching itself later must find itself already detached.
+  for (F_dual_list<EventHandler>* list : {&pending_, &dispatched_, &active_})
+    while (EventHandler* handler = list->remove_from_head()) handler->attached_ = false;
   dpcPending_.clear();
   dpcRunning_.clear();
   plugins_.clear();

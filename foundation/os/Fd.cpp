@@ -8,7 +8,11 @@ Fd::Fd(int fd) : fd_(fd < 0 ? -1 : fd) {
   if (fd_ >= 0) SetCloexec(fd_, true);
 }
 
-Fd::Fd(const Fd& other) : fd_(other.dup().fd_) {}
+Fd::Fd(const Fd& other) : fd_(-1) {
+  Fd copy = other.dup();
+  fd_ = copy.fd_;
+  copy.fd_ = -1;
+}
 
 Fd::Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
 

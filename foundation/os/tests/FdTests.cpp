@@ -34,8 +34,13 @@ TEST(Fd, CopiesAreCloseOnExecDuplicatesClosedWithTheirOwner) {
   Fd a = pipeEnd();
   EXPECT_TRUE(cloexec(a.get()));
   int seen = -1;
-  auto callee = [&](Fd theirs) { seen = theirs.get(); };
+  bool openInCallee = false;
+  auto callee = [&](Fd theirs) {
+    seen = theirs.get();
+    openInCallee = isOpen(seen) && cloexec(seen);
+  };
   callee(a);
+  EXPECT_TRUE(openInCallee) << "a copy is a live duplicate while its holder runs";
   EXPECT_NE(a.get(), seen);
   EXPECT_FALSE(isOpen(seen)) << "the callee's duplicate is closed when it returns";
   EXPECT_TRUE(isOpen(a.get()));
