@@ -2,6 +2,7 @@
 
 #include "board/sim/E1Cas.h"
 #include "board/sim/Maintenance.h"
+#include "board/sim/Mcc.h"
 #include "board/sim/Hal.h"
 #include "board/sim/Watchdog.h"
 
@@ -21,6 +22,7 @@ std::unique_ptr<Device> (*const models[])() = {
     make<Hal>,
     make<Maintenance>,
     make<E1Cas>,
+    make<Mcc>,
 };
 
 }  // namespace

@@ -1,0 +1,112 @@
+#include "slots/tdm/MccSlot.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <poll.h>
+
+#include "board/Board.h"
+#include "board/Paths.h"
+#include "board/Record.h"
+#include "foundation/os/Ext.h"
+
+namespace {
+
+// Channel type codes of the allocation request.
+constexpr uint32_t TypeCodes[] = {0, 1, 2};  // data, bri, transparent
+constexpr uint32_t Ss7Code = 3;
+constexpr size_t AllocateRecord = 20;
+constexpr size_t ResourcesRecord = 16;
+
+}  // namespace
+
+MccSlot::MccSlot(const Fd& fd, int channel) : channel(channel) {
+  event.Bind("MccSlot::OnEvent", &MccSlot::OnEvent, this);
+  event.Schedule(fd, POLLIN);
+}
+
+bool MccSlot::IUserData(const std::vector<char>& data) {
+  const ssize_t n = Board::write(event.fd().get(), data.data(), data.size());
+  if (n < 0) {
+    std::cerr << "mcc: slot " << *this << " write fail: " << std::strerror(errno) << std::endl;
+  } else if (size_t(n) != data.size()) {
+    std::cerr << "mcc: slot " << *this << " short write: " << n << " of " << data.size() << std::endl;
+  }
+  return true;
+}
+
+void MccSlot::OnEvent(int, short revents) {
+  const bool alive = !(revents & POLLIN) || DoRead();
+  if (alive && !(revents & (POLLERR | POLLHUP | POLLNVAL))) return;
+  // A dead descriptor would keep the loop spinning: stop watching it.
+  std::cerr << "mcc: slot " << *this << " channel closed" << std::endl;
+  event.Release();
+}
+
+bool MccSlot::DoRead() {
+  char buf[ReadSize];
+  for (;;) {
+    const ssize_t n = Board::read(event.fd().get(), buf, sizeof buf);
+    if (n > 0) {
+      OnUserData(std::vector<char>(buf, buf + n));
+    } else if (n == 0) {
+      return false;
+    } else if (errno != EINTR) {
+      return errno == EAGAIN || errno == EWOULDBLOCK;
+    }
+  }
+}
+
+MccFactory& MccFactory::instance() {
+  static MccFactory factory;
+  return factory;
+}
+
+Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
+  if (params.currentSelection() != LGCP::CreateParams::e_mcc) return nullptr;
+  Fd fd(Board::open(Board::Paths::path(Board::Paths::MccCtl).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  if (!fd) {
+    std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  const LGCP::MccParams& mcc = params.get_mcc();
+  const unsigned type = unsigned(mcc.get_type().getValue());
+  if (type >= sizeof TypeCodes / sizeof TypeCodes[0]) return nullptr;
+  const uint32_t code = mcc.get_mode().getValue() == LGCP::MccMode::ss7 ? Ss7Code : TypeCodes[type];
+  std::clog << ext::header(this) << "MCC_ALLOCATE" << " type=" << code << std::endl;
+
+  uint8_t record[AllocateRecord];
+  Board::RecordWriter out(record, sizeof record);
+  out.u32(0, code);
+  out.u32(4, 512);
+  out.u32(8, 0);
+  out.u32(12, 1);
+  out.u32(16, 1);
+  if (Board::ioctl(fd.get(), AllocateRequest, record) < 0) {
+    std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  const int channel = Board::ioctlValue(fd.get(), TimeslotRequest, 0);
+  if (channel < 0) {
+    std::cerr << ext::header(this) << "timeslot query fail: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  return new MccSlot(fd, channel);
+}
+
+void MccFactory::PutHeader(std::ostream& out) const { out << "mcc: "; }
+
+void MccFactory::Query(LGCP::Resources& resources) {
+  resources.set_mcc_data(0);
+  resources.set_mcc_bri(0);
+  resources.set_mcc_trans(0);
+  Fd fd(Board::open(Board::Paths::path(Board::Paths::MccCtl).c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) return;
+  uint8_t record[ResourcesRecord] = {};
+  if (Board::ioctl(fd.get(), ResourcesRequest, record) < 0) return;
+  Board::RecordReader in(record, sizeof record);
+  resources.set_mcc_data(in.s32(0));
+  resources.set_mcc_bri(in.s32(4));
+  resources.set_mcc_trans(in.s32(8));
+}

@@ -1,0 +1,53 @@
+#pragma once
+// A channel of the multichannel HDLC controller: the factory allocates it on
+// "/dev/mcc/ctl", the slot carries raw user data between the controller and
+// the channel, and the channel is a point of the TDM switch. The slot holds
+// its descriptor until it is deleted; closing it frees the channel.
+
+#include "foundation/eventloop/Event.h"
+#include "server/slot/Slot.h"
+#include "server/slot/SlotFactory.h"
+
+class MccSlot : public Slot {
+public:
+  static constexpr size_t ReadSize = 1024;
+
+  // `fd`: the allocated channel (the slot keeps a duplicate); `channel`: its switch channel.
+  MccSlot(const Fd& fd, int channel);
+
+  bool IUserData(const std::vector<char>& data) override;
+  bool IOnOutputStream() override { return true; }
+  bool IOnInputStream() override { return true; }
+  int IGetTransmitChannel() override { return channel; }
+  int IGetReceiveChannel() override { return channel; }
+  const char* GetName() const override { return "MCC"; }
+
+  void OnEvent(int fd, short revents);
+  // Sends what the channel has, one userData signal per read; false when the
+  // channel is gone (end of file or a hard error).
+  bool DoRead();
+
+private:
+  int channel;
+  Event event;
+};
+
+class MccFactory : public SlotFactory {
+public:
+  // Requests of "/dev/mcc/ctl" (group 'M'), as issued on the board.
+  static constexpr unsigned long AllocateRequest = 0x40144D00;
+  static constexpr unsigned long TimeslotRequest = 0x20004D02;
+  static constexpr unsigned long ResourcesRequest = 0x80104D03;
+
+  static MccFactory& instance();
+
+  const char* GetName() const override { return "MCC"; }
+  Slot* INewSlot(const LGCP::CreateParams& params) override;
+  // The channels the controller has free, by type.
+  void Query(LGCP::Resources& resources) override;
+
+  void PutHeader(std::ostream& out) const;
+
+private:
+  MccFactory() = default;
+};
