@@ -12,10 +12,12 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <thread>
 
+#include "board/Paths.h"
 #include "server/tests/Frames.h"
 
 namespace e2e {
@@ -37,8 +39,10 @@ std::string freshRoot() {
   }
   std::string path = dir + "/gw.XXXXXX";
   if (!::mkdtemp(&path[0])) return std::string();
-  for (const char* sub : {"/var", "/var/run", "/var/log", "/dev", "/usr", "/usr/local", "/usr/local/etc"})
-    ::mkdir((path + sub).c_str(), 0755);
+  // The directories of the daemon's own files, as on the board.
+  for (const char* fixed : {Board::Paths::RunDir, Board::Paths::StatusDump, Board::Paths::SyslogSocket,
+                            Board::Paths::ConfigFile})
+    std::filesystem::create_directories(std::filesystem::path(path + fixed).parent_path());
   return path;
 }
 
@@ -88,6 +92,9 @@ Daemon::~Daemon() {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
   }
+  // A detached daemon still running is named by its pid file, in this root only.
+  const int detached = std::atoi(readFile(file(Board::Paths::RunDir) + "server.pid").c_str());
+  if (detached > 0 && detached != pid_) ::kill(detached, SIGKILL);
   // A failed test leaves its root behind to be looked at.
   if (!root_.empty() && !::testing::Test::HasFailure()) std::system(("rm -rf '" + root_ + "'").c_str());
 }
