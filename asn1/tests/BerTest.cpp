@@ -48,6 +48,21 @@ const INTEGER::InfoType contextTag200 = {
 const INTEGER::InfoType contextTag65535 = {
     {&create<INTEGER>, makeTag(ContextSpecificTagClass, 65535)}, Unconstrained, 0, 0xFFFFFFFFu};
 
+// Outer ::= CHOICE { alt Alt, flag [APPLICATION 1] BOOLEAN }: a tag table
+// whose first alternative is an untagged CHOICE.
+const AbstractData::InfoType* const outerInfos[] = {&Alt::theInfo, &BOOLEAN::theInfo};
+const unsigned outerTags[] = {0, makeTag(ApplicationTagClass, 1)};
+const char* const outerNames[] = {"alt", "flag"};
+const CHOICE::InfoType outerChoice = {{&create<CHOICE>, 0}, false, outerInfos, 2, 2, outerTags, outerNames};
+
+// Plain ::= SEQUENCE { a INTEGER, b BOOLEAN OPTIONAL, c Alt }, every field
+// with its own tag.
+const AbstractData::InfoType* const plainInfos[] = {&INTEGER::theInfo, &BOOLEAN::theInfo, &Alt::theInfo};
+const int plainIds[] = {-1, 0, -1};
+const char* const plainNames[] = {"a", "b", "c"};
+const SEQUENCE::InfoType plainSequence = {{&create<SEQUENCE>, makeTag(UniversalTagClass, 16)}, false, plainInfos,
+                                          plainIds, 3, 0, 1, nullptr, &SEQUENCE::defaultTag, plainNames};
+
 Record sampleRecord()
 {
     Record r;
@@ -155,6 +170,29 @@ TEST(BerEncoding, SequencesChoicesAndLists)
     Alt idBeyondRecord;
     idBeyondRecord.setSelection(9, new Null);
     EXPECT_EQ(ber(idBeyondRecord), "FAIL");
+}
+
+TEST(BerEncoding, TagTablesAndOwnTags)
+{
+    CHOICE outer(&outerChoice);
+    outer.setSelection(1, new BOOLEAN(true, &BOOLEAN::theInfo));
+    roundTrip(outer, "4101ff");
+    auto* alt = new Alt;
+    alt->select_num() = 7u;
+    outer.setSelection(0, alt);
+    roundTrip(outer, "810107");
+    EXPECT_FALSE(decodeBer("8a0100", outer)) << "neither listed nor known to the nested CHOICE";
+    EXPECT_EQ(outer.getSelectionId(), CHOICE::unknownSelection_);
+
+    SEQUENCE plain(&plainSequence);
+    static_cast<INTEGER*>(plain.getField(0))->setValue(5);
+    static_cast<Alt*>(plain.getField(2))->select_num() = 7u;
+    roundTrip(plain, "3006" "020105" "810107");
+    plain.includeOptionalField(0, 1);
+    static_cast<BOOLEAN*>(plain.getField(1))->setValue(true);
+    roundTrip(plain, "3009" "020105" "0101ff" "810107");
+    SEQUENCE missing(&plainSequence);
+    EXPECT_FALSE(decodeBer("3003" "020105", missing)) << "untagged mandatory CHOICE missing";
 }
 
 TEST(BerEncoding, OpenTypes)
@@ -279,7 +317,7 @@ TEST(BerDecoding, RandomAndMutatedFramesNeverMisbehave)
     status.field<IA5String>(TrunkStatus::e_name) = "trunk";
     const std::vector<std::vector<char>> seeds = {unhex(ber(full)), unhex(ber(nested)), unhex(ber(status))};
     unsigned compared = 0;
-    for (int round = 0; round < 30000; ++round) {
+    for (int round = 0; round < 100000; ++round) {
         std::vector<char> frame;
         if (round % 5 == 0) {
             frame.resize(random() % 48);

@@ -119,7 +119,7 @@ TEST(BerVectors, MutatedEncodingsFailCleanlyOrRoundTrip)
 
     std::mt19937 random(777);
     unsigned roundTrips = 0;
-    for (int round = 0; round < 20000; ++round) {
+    for (int round = 0; round < 60000; ++round) {
         const Sample& seed = samples[random() % samples.size()];
         std::vector<unsigned char> frame = seed.octets;
         for (unsigned flips = 1 + random() % 3; flips > 0; --flips)
