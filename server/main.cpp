@@ -12,10 +12,28 @@
 #include "foundation/eventloop/Multiplexer.h"
 #include "foundation/os/Run.h"
 #include "foundation/os/Version.h"
+#include "hardware/HwMux.h"
 #include "server/CommandLine.h"
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
 #include "server/ProcessControl.h"
+#include "server/slot/Slots.h"
+#include "slots/tdm/EchoSlot.h"
+#include "slots/tdm/ExtSlot.h"
+#include "slots/tdm/MapSlot.h"
+#include "slots/tdm/MccSlot.h"
+
+namespace {
+
+// The signal flags; a SIGHUP also has the slot table report the resources.
+void CheckSignalsAndResources() {
+  CheckDumpStatus();
+  if (!updateResources) return;
+  CheckUpdateResources();
+  Slots::instance().UpdateHardwareResources();
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   // A missing configuration file is no error: the defaults stay.
@@ -31,6 +49,11 @@ int main(int argc, char* argv[]) {
   // Slot factories, once each, in their creation order (each heads the
   // factory chain); then the TDM switch, then the monitoring service's
   // share of the configuration.
+  MapFactory::instance();
+  ExtFactory::instance();
+  MccFactory::instance();
+  EchoFactory::instance();
+  HwMux::instance();
 
   if (options.daemon) RunDaemon();
   Linux::Run pidFile("server");
@@ -38,10 +61,11 @@ int main(int argc, char* argv[]) {
 
   // Control services, in the order every command is offered to them.
   CtrlSrv::ctrlServer.Bind(&HeartBeatCtl::instance());
+  CtrlSrv::ctrlServer.Bind(&Slots::instance());
 
   ChildWait::Activate();
   Dpc signalCheck;
-  signalCheck.Bind(new DpcHandler1(CheckSignals));
+  signalCheck.Bind(new DpcHandler1(CheckSignalsAndResources));
   signalCheck.Activate();
   CtrlSrv::ctrlServer.Activate(new Control::AcceptorNetCheckConnection(options.port));
 
