@@ -83,7 +83,6 @@ private:
     bool readLetters(std::string& word);
     bool readNameToken(std::string& token);
 
-    CoderEnv* env_ = nullptr;
     std::istream* stream_;
     std::vector<std::string> names_;
 };
