@@ -127,31 +127,6 @@ TEST_F(PacketLayout, SubCopiesTheWindowIntoItsOwnBuffer) {
   EXPECT_EQ(p.sub(0, 4).length(), 0u);
 }
 
-TEST_F(PacketLayout, TextAndDumps) {
-  EXPECT_EQ(Packet().text(), "(null)");
-  EXPECT_EQ(bytes({}).text(), "");
-  EXPECT_EQ(bytes({0x01, 0xAB}).text(), "01 AB");
-
-  std::ostringstream os;
-  EXPECT_FALSE(Packet().dump(os));
-  Packet p;
-  p.reserve_head(4);
-  p.put(0x0A);
-  p.put(0xFF);
-  p.put(0x00);
-  EXPECT_TRUE(p.dump(os));
-  EXPECT_EQ(os.str(), "head=4, data=3, tail=65529");
-
-  std::ostringstream ctx;
-  Packet none;
-  EXPECT_FALSE(none.dump_context(ctx));
-  Packet empty = bytes({});
-  EXPECT_TRUE(empty.dump_context(ctx));
-  EXPECT_EQ(ctx.str(), "");
-  EXPECT_TRUE(p.dump_context(ctx));
-  EXPECT_EQ(ctx.str(), "dump: a ff 0");
-}
-
 TEST_F(PacketSharing, WriteThroughOneHandleCopiesTheBuffer) {
   Packet a = bytes({1, 2});
   Packet b = a;
@@ -243,10 +218,7 @@ TEST_F(PacketDeathTest, BrokenInvariantsEndTheProcessWithAReport) {
       },
       "len<=_tailroom\\(\\)\nhead=65535, data=1, tail=0\ndump:\n ab\n\n");
   EXPECT_DEATH(bytes({1}).push(0), "len<=_headroom\\(\\)\nhead=0, data=1, tail=65535");
-  EXPECT_DEATH(bytes({1})[1], "index out of range");
   EXPECT_DEATH(bytes({1, 2}).sub(2, 1), "start\\+len<=_length\\(\\)");
-  EXPECT_DEATH(bytes({1}).sub(0, 2), "start<=_length\\(\\)");
-  EXPECT_DEATH(bytes({1}).cut_tail(2), "len<=_length\\(\\)");
   EXPECT_DEATH(
       {
         Packet p;
@@ -270,8 +242,6 @@ TEST_F(PacketDeathTest, BrokenInvariantsEndTheProcessWithAReport) {
         p.reserve_tail(3);
       },
       "len<=_headroom");
-  EXPECT_DEATH(SmartPtrAssertion(), "SMART POINTER ASSERTION!");
-  EXPECT_DEATH(SharedPtrAssertion(), "SHARED POINTER ASSERTION!");
   EXPECT_DEATH(check_fail("after \"%s\" fdata invalid", "put"), "packet check fail\nafter \"put\" fdata invalid\nterminate.");
 }
 

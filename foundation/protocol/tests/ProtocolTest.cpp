@@ -113,24 +113,6 @@ TEST_F(ProtocolStack, DataGoesDownThroughEveryLayerAndUpToTheOwner) {
   EXPECT_EQ(stack->received, std::vector<std::string>{"20"});
 }
 
-TEST_F(ProtocolStack, DataPastAnEndWithoutOwnerIsDropped) {
-  Layer* loose = new Layer("L");
-  Packet p;
-  p.reserve_head(1);
-  p.put(1);
-  loose->message(p);
-  loose->on_message(p);
-  EXPECT_EQ(p.text(), "4C 01");
-  delete loose;
-
-  ProtocolsFamily empty;
-  empty.message(p);
-  empty.receive(p);
-  Packet fresh;
-  empty.prepare_head(fresh);
-  EXPECT_TRUE(fresh.null());
-}
-
 TEST_F(ProtocolStack, ActivationRunsBottomUpAndReachesTheOwnerFromTheTop) {
   stack->activate();
   EXPECT_EQ(events, (std::vector<std::string>{"A local_activate", "B local_activate", "owner activated"}));
@@ -201,22 +183,6 @@ TEST_F(ProtocolStack, InitialisationStopsAtTheFirstFailure) {
   Protocol_status none = empty.initialize();
   EXPECT_FALSE(none->success());
   EXPECT_EQ(none->message(), "error");
-}
-
-TEST_F(ProtocolStack, NamesAndSearch) {
-  Protocol_name_str tpkt("tpkt");
-  Protocol_name_str same("tpkt");
-  Protocol_name_str other("strm");
-  Protocol_name_null null_name;
-  Protocol_name_str unnamed(nullptr);
-  EXPECT_TRUE(tpkt.compare(same));
-  EXPECT_FALSE(tpkt.compare(other));
-  EXPECT_FALSE(tpkt.compare(null_name));
-  EXPECT_TRUE(null_name.compare(Protocol_name_null()));
-  EXPECT_STREQ(unnamed.name(), "(no name)");
-  EXPECT_STREQ(a->name().name(), "(no name)");
-  EXPECT_EQ(stack->search(tpkt), nullptr);
-  EXPECT_EQ(stack->search(null_name), nullptr);
 }
 
 TEST_F(ProtocolStack, DestructionRunsFromTheTopAndALayerLeavesOnItsOwn) {
