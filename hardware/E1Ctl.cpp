@@ -1,0 +1,310 @@
+#include "hardware/E1Ctl.h"
+
+#include <fcntl.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+
+#include "board/Board.h"
+#include "board/Paths.h"
+#include "board/Record.h"
+#include "board/Request.h"
+#include "foundation/os/Ext.h"
+#include "hardware/DevicePaths.h"
+
+namespace {
+
+namespace Req = Board::Request;
+
+// "/dev/maintenance"
+const uint32_t SyncStatusRequest = Req::iowr('M', 3, 80);
+const uint32_t TclkRequest = Req::iowr('M', 11, 4);
+
+// The synchronisation status record.
+constexpr size_t StatusSize = 80;
+enum : size_t {
+  StatusTrunkAt = 0,
+  SlipsAt = 36,
+  LossBFAt = 40,
+  LossCarrierAt = 44,
+  LossAISAt = 48,
+  LossRAIAt = 52,
+  StateAt = 76,
+};
+
+// "/dev/e1-cas"
+const uint32_t CasTrunkOpen = Req::iow('C', 0, 4);
+const uint32_t CasTrunkClose = Req::iow('C', 1, 4);
+const uint32_t CasChannelSet = Req::iowr('C', 2, 12);
+const uint32_t CasChannelGet = Req::iowr('C', 3, 12);
+const uint32_t CasChannelOpenClose = Req::iowr('C', 4, 16);
+
+// The channel record (also the change event); the open-or-close request
+// appends its operation word.
+constexpr size_t ChannelSize = 12;
+enum : size_t { ChannelTrunkAt = 0, TimeslotAt = 4, RxAt = 8, TxAt = 9, OperationAt = 12 };
+constexpr size_t ChannelOpenCloseSize = 16;
+enum : int { OperationOpen = 0, OperationClose = 1 };
+
+constexpr int TxBits = 0x0F;
+// Timeslots that carry framing and the signalling multiframe, never a channel.
+bool TrunkOnlyTimeslot(int timeslot) { return timeslot == 0 || timeslot == 16; }
+
+constexpr int DeviceFlags = O_RDWR | O_NONBLOCK | O_CLOEXEC;
+
+ACP::TrunkState::NamedNumber TrunkState(uint32_t value) {
+  return value > ACP::TrunkState::disabled ? ACP::TrunkState::unknown : ACP::TrunkState::NamedNumber(value);
+}
+
+}  // namespace
+
+E1Ctl& E1Ctl::instance() {
+  static E1Ctl service;
+  return service;
+}
+
+E1Ctl::~E1Ctl() {
+  casEvent.Release();
+  cas.close();
+  timer.reset();
+  if (maintenance >= 0) Board::close(maintenance);
+}
+
+void E1Ctl::PutHeader(std::ostream& out) const { out << "E1: "; }
+
+void E1Ctl::OnConnect() {
+  SendStatus();
+  SetTimer();
+  tclk = 0;
+  UpdateTclk();
+  CheckOpenCas();
+}
+
+void E1Ctl::OnDisconnect() {
+  for (unsigned trunk = 0; trunk < Trunks; ++trunk) {
+    if (casOpen[trunk]) CasCloseChannel(int(trunk), 0);
+  }
+}
+
+bool E1Ctl::OnCommand(const LGCP::Command& cmd) {
+  switch (cmd.currentSelection()) {
+    case LGCP::Command::e_ioctl:
+      HandleCas(cmd.get_ioctl());
+      Success();
+      return true;
+    case LGCP::Command::e_trunkCfg:
+      SetMode(cmd.get_trunkCfg());
+      Success();
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool E1Ctl::IsMaintenanceOpen() {
+  if (maintenance < 0) maintenance = Board::open(GetMaintenance(), DeviceFlags);
+  return maintenance >= 0;
+}
+
+void E1Ctl::SendStatus() {
+  if (!IsMaintenanceOpen()) return;
+  for (unsigned trunk = 0; trunk < Trunks; ++trunk) {
+    uint8_t record[StatusSize] = {};
+    Board::RecordWriter(record, sizeof record).u32(StatusTrunkAt, trunk);
+    if (Board::ioctl(maintenance, SyncStatusRequest, record) < 0) {
+      std::cerr << ext::header(this) << "synchronization status read fail, trunk = " << trunk
+                << " cause = " << std::strerror(errno) << std::endl;
+      continue;
+    }
+    Board::RecordReader in(record, sizeof record);
+    LGCP::Signal sig;
+    ACP::TrunkStatus& status = sig.select_trunkStatus();
+    status.set_trunk(int(trunk));
+    status.set_state(TrunkState(in.u32(StateAt)));
+    status.set_slips(in.s32(SlipsAt));
+    status.set_lossBF(in.s32(LossBFAt));
+    status.set_lossCarrier(in.s32(LossCarrierAt));
+    status.set_lossAIS(in.s32(LossAISAt));
+    status.set_lossRAI(in.s32(LossRAIAt));
+    status.set_name("");
+    status.set_clockMaster(false);
+    status.set_type(ACP::TrunkType::e1);
+    SendSignal(sig);
+  }
+}
+
+void E1Ctl::SetTimer() { timer.set(StatusPeriodMs, &E1Ctl::OnCheckStatus, this); }
+
+void E1Ctl::OnCheckStatus(Timer*) {
+  SendStatus();
+  CheckOpenCas();
+  SetTimer();
+}
+
+void E1Ctl::SetMode(const LGCP::TrunkCfg& cfg) {
+  const int trunk = cfg.get_trunk().getValue();
+  if (trunk < 0) return;
+  // The mask has one bit per trunk up to 31; a higher trunk has no bit to change.
+  if (trunk < 32) {
+    const uint32_t bit = 1u << trunk;
+    if (cfg.get_mode().get() == LGCP::TrunkMode::slave)
+      tclk |= bit;
+    else
+      tclk &= ~bit;
+  }
+  UpdateTclk();
+}
+
+void E1Ctl::UpdateTclk() {
+  if (!IsMaintenanceOpen()) return;
+  if (Board::ioctlValue(maintenance, TclkRequest, tclk) < 0)
+    std::cerr << ext::header(this) << "fail to set TCLK [cause=" << std::strerror(errno) << "]" << std::endl;
+  else
+    std::clog << ext::header(this) << "TCLT = " << ext::OutUnsignedInHex(tclk) << std::endl;
+}
+
+bool E1Ctl::CheckOpenCas() {
+  if (cas) return true;
+  const int fd = Board::open(Board::Paths::path(Board::Paths::E1Cas).c_str(), DeviceFlags);
+  if (fd < 0) return false;
+  cas = Fd(fd);
+  std::clog << ext::header(this) << "cas interface opened!" << std::endl;
+  casEvent.Bind("E1/Cas", &E1Ctl::OnUpdateCas, this);
+  casEvent.Schedule(cas, POLLIN);
+  return true;
+}
+
+// A dead descriptor leaves the poll set at once; the status timer opens the
+// device again.
+void E1Ctl::CloseCas() {
+  casEvent.Release();
+  cas.close();
+}
+
+void E1Ctl::OnUpdateCas(int fd, short revents) {
+  if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
+    std::clog << ext::header(this) << "cas interface lost: " << PollEventAsText(revents) << std::endl;
+    return CloseCas();
+  }
+  if (!(revents & POLLIN)) return;
+  for (;;) {
+    uint8_t record[ChannelSize];
+    const ssize_t n = Board::read(fd, record, sizeof record);
+    if (n < 0) {
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
+      std::clog << ext::header(this) << "cas interface lost: read: " << std::strerror(errno) << std::endl;
+      return CloseCas();
+    }
+    if (n == 0) {
+      std::clog << ext::header(this) << "cas interface lost: end of file" << std::endl;
+      return CloseCas();
+    }
+    if (size_t(n) != ChannelSize) continue;
+    Board::RecordReader in(record, sizeof record);
+    SendCas(in.s32(ChannelTrunkAt), in.s32(TimeslotAt), in.u8(RxAt), in.u8(TxAt));
+  }
+}
+
+void E1Ctl::HandleCas(const LGCP::IoctlParams& params) {
+  if (!CheckOpenCas() || params.currentSelection() != LGCP::IoctlParams::e_cas) return;
+  const LGCP::CasCommand& command = params.get_cas();
+  const int trunk = command.get_channel().get_path().getValue();
+  const int timeslot = command.get_channel().get_timeslot().getValue();
+  if (unsigned(trunk) >= Trunks) return;
+  const LGCP::CasCommandSignal& cmd = command.get_cmd();
+  switch (cmd.currentSelection()) {
+    case LGCP::CasCommandSignal::e_open:
+      return CasOpenChannel(trunk, timeslot, cmd.get_open().getValue());
+    case LGCP::CasCommandSignal::e_close:
+      return CasCloseChannel(trunk, timeslot);
+    case LGCP::CasCommandSignal::e_set:
+      return CasSetChannel(trunk, timeslot, cmd.get_set().getValue());
+    case LGCP::CasCommandSignal::e_get:
+      return CasGetChannel(trunk, timeslot);
+    default:
+      return;
+  }
+}
+
+bool E1Ctl::CasOpenTrunk(int trunk) {
+  if (casOpen[trunk]) {
+    SendCas(trunk, 0, 0, 0);
+    return true;
+  }
+  const int result = Board::ioctlValue(cas.get(), CasTrunkOpen, unsigned(trunk));
+  SendCas(trunk, 0, result, 0);
+  if (result < 0) {
+    std::clog << ext::header(this) << "open cas signalling on trunk(" << trunk << ") - fail(" << result << ")"
+              << std::endl;
+    return false;
+  }
+  std::clog << ext::header(this) << "open cas signalling on trunk(" << trunk << ") - ok" << std::endl;
+  casOpen[trunk] = 1;
+  return true;
+}
+
+void E1Ctl::CasOpenChannel(int trunk, int timeslot, int tx) {
+  if (!CasOpenTrunk(trunk) || TrunkOnlyTimeslot(timeslot)) return;
+  const int result = CasChannelRequest(CasChannelOpenClose, trunk, timeslot, tx & TxBits, OperationOpen);
+  if (result < 0) return SendCas(trunk, timeslot, result, 0);
+  CasGetChannel(trunk, timeslot);
+}
+
+void E1Ctl::CasCloseChannel(int trunk, int timeslot) {
+  if (!casOpen[trunk]) return;
+  if (timeslot == 0) {
+    int result = Board::ioctlValue(cas.get(), CasTrunkClose, unsigned(trunk));
+    // A report of 0 reads "opened": a closed trunk reports 1.
+    if (result == 0) result = 1;
+    SendCas(trunk, 0, result, 0);
+    if (result < 0) return;
+    casOpen[trunk] = 0;
+  }
+  if (TrunkOnlyTimeslot(timeslot)) return;
+  const int result = CasChannelRequest(CasChannelOpenClose, trunk, timeslot, 0, OperationClose);
+  if (result < 0)
+    SendCas(trunk, timeslot, result, 0);
+  else
+    SendCas(trunk, timeslot, -1, 1);
+}
+
+void E1Ctl::CasSetChannel(int trunk, int timeslot, int tx) {
+  if (!casOpen[trunk]) return;
+  const int result = CasChannelRequest(CasChannelSet, trunk, timeslot, tx & TxBits, NoOperation);
+  if (result < 0) return SendCas(trunk, timeslot, result, 0);
+  CasGetChannel(trunk, timeslot);
+}
+
+void E1Ctl::CasGetChannel(int trunk, int timeslot) {
+  if (!casOpen[trunk]) return;
+  uint8_t record[ChannelSize] = {};
+  Board::RecordWriter out(record, sizeof record);
+  out.u32(ChannelTrunkAt, uint32_t(trunk));
+  out.u32(TimeslotAt, uint32_t(timeslot));
+  const int result = Board::ioctl(cas.get(), CasChannelGet, record);
+  if (result < 0) return SendCas(trunk, timeslot, result, 0);
+  Board::RecordReader in(record, sizeof record);
+  SendCas(trunk, timeslot, in.u8(RxAt), in.u8(TxAt));
+}
+
+int E1Ctl::CasChannelRequest(unsigned long request, int trunk, int timeslot, int tx, int operation) {
+  uint8_t record[ChannelOpenCloseSize] = {};
+  Board::RecordWriter out(record, sizeof record);
+  out.u32(ChannelTrunkAt, uint32_t(trunk));
+  out.u32(TimeslotAt, uint32_t(timeslot));
+  out.u8(TxAt, uint8_t(tx));
+  if (operation != NoOperation) out.u32(OperationAt, uint32_t(operation));
+  return Board::ioctl(cas.get(), request, record);
+}
+
+void E1Ctl::SendCas(int trunk, int timeslot, int rx, int tx) {
+  LGCP::Signal sig;
+  LGCP::CasSignalling& cas = sig.select_cas();
+  cas.get_channel().set_path(trunk);
+  cas.get_channel().set_timeslot(timeslot);
+  cas.set_rx(rx);
+  cas.set_tx(tx);
+  SendSignal(sig);
+}

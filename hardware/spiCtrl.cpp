@@ -1,0 +1,200 @@
+#include "hardware/spiCtrl.h"
+
+#include <fcntl.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <iostream>
+
+#include "board/Board.h"
+#include "board/Paths.h"
+#include "board/Request.h"
+
+namespace {
+
+// Register access on "/dev/hal": a record {interface, address, data}.
+const uint32_t RegisterWrite = Board::Request::iowr('B', 4, 3);
+const uint32_t RegisterRead = Board::Request::iowr('B', 3, 3);
+enum : size_t { InterfaceAt = 0, AddressAt = 1, DataAt = 2, RecordSize = 3 };
+
+enum Register : unsigned {
+  PowerDown = 0x32,
+  StatusRegister = 0x33,
+  ClockSelect = 0x57,
+};
+constexpr unsigned PowerOff = 0x80;
+constexpr unsigned PowerOn = 0x00;
+constexpr unsigned ClockSlave = 0x30;
+constexpr unsigned ClockMaster = 0x38;
+
+struct RegisterValue {
+  unsigned address;
+  unsigned value;
+};
+
+// Set-up of one interface, written in this order.
+const RegisterValue setup[] = {
+    {PowerDown, PowerOff}, {0x30, 0x08}, {ClockSelect, ClockSlave}, {0x34, 0x60}, {0x35, 0x00}, {0x36, 0x00}, {0x37, 0x00},
+};
+
+// Bits of the status register.
+constexpr unsigned Carrier = 0x01;
+constexpr unsigned BasicFrame = 0x04;
+constexpr unsigned Slip = 0x20;
+constexpr unsigned AlarmBits = 0xC0;
+constexpr unsigned RemoteAlarm = 0x80;
+
+ACP::TrunkState::NamedNumber LineState(unsigned reg) {
+  if (!(reg & Carrier)) return ACP::TrunkState::lossCarrier;
+  if (!(reg & BasicFrame)) return ACP::TrunkState::lossBF;
+  if ((reg & AlarmBits) == RemoteAlarm) return ACP::TrunkState::rai;
+  if ((reg & AlarmBits) == AlarmBits) return ACP::TrunkState::normal;
+  return ACP::TrunkState::ais;
+}
+
+bool ValidInterface(int n) { return n >= 0 && n < spiCtrl::Interfaces; }
+
+}  // namespace
+
+spiCtrl& spiCtrl::instance() {
+  static spiCtrl service;
+  return service;
+}
+
+spiCtrl::spiCtrl() { init_device_and_channels(); }
+
+spiCtrl::~spiCtrl() {
+  if (fd < 0) return;
+  timer.reset();
+  for (int n = 0; n < Interfaces; ++n) disable_channel(n);
+  clock(-1);
+  Board::close(fd);
+}
+
+void spiCtrl::init_device_and_channels() {
+  if (fd >= 0 || !spiPresent) return;
+  std::clog << "spi: try init" << std::endl;
+  fd = Board::open(Board::Paths::path(Board::Paths::Hal).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    std::clog << "spi: /dev/hal open fail" << std::endl;
+    return;
+  }
+  for (int n = 0; n < Interfaces; ++n) {
+    init_channel(n);
+    enable_channel(n);
+  }
+}
+
+void spiCtrl::init_channel(int n) {
+  if (!spiPresent) return;
+  if (!ValidInterface(n)) {
+    std::clog << "spi: bad channel for init " << n << std::endl;
+    return;
+  }
+  init_device_and_channels();
+  for (const RegisterValue& r : setup) write(unsigned(n), r.address, r.value);
+  std::clog << "spi: init channel " << n << std::endl;
+}
+
+void spiCtrl::enable_channel(int n) {
+  if (!spiPresent) return;
+  if (!ValidInterface(n)) {
+    std::clog << "spi: bad channel for enable " << n << std::endl;
+    return;
+  }
+  init_device_and_channels();
+  write(unsigned(n), PowerDown, PowerOn);
+  std::clog << "spi: enable channel " << n << std::endl;
+}
+
+void spiCtrl::disable_channel(int n) {
+  if (!spiPresent) return;
+  if (!ValidInterface(n)) {
+    std::clog << "spi: bad channel for disable " << n << std::endl;
+    return;
+  }
+  init_device_and_channels();
+  write(unsigned(n), PowerDown, PowerOff);
+  std::clog << "spi: disable channel " << n << std::endl;
+}
+
+void spiCtrl::clock(int n) {
+  if (!spiPresent) return;
+  if (n < -1 || n >= Interfaces) {
+    std::clog << "spi: bad channel for set clock master " << n << std::endl;
+    return;
+  }
+  init_device_and_channels();
+  for (int i = 0; i < Interfaces; ++i) write(unsigned(i), ClockSelect, ClockSlave);
+  if (n >= 0) {
+    write(unsigned(n), ClockSelect, ClockMaster);
+    std::clog << "spi: set clock master on channel " << n << std::endl;
+  } else {
+    std::clog << "spi: clock master disabled" << std::endl;
+  }
+}
+
+void spiCtrl::write(unsigned n, unsigned address, unsigned value) {
+  if (!Accessible()) return;
+  uint8_t record[RecordSize] = {uint8_t(n), uint8_t(address), uint8_t(value)};
+  if (Board::ioctl(fd, RegisterWrite, record) >= 0) return;
+  if (errno == ENODEV)
+    NoSpi();
+  else
+    std::clog << "spi: write error: channel=" << n << " addr=" << address << " data=" << value << std::endl;
+}
+
+unsigned spiCtrl::read(unsigned n, unsigned address) {
+  if (!Accessible()) return 0;
+  uint8_t record[RecordSize] = {uint8_t(n), uint8_t(address), 0xFF};
+  const int result = Board::ioctl(fd, RegisterRead, record);
+  if (result != -1) return unsigned(result) & 0xFF;
+  if (errno == ENODEV)
+    NoSpi();
+  else
+    std::clog << "spi: read error: channel=" << n << " addr=" << address << std::endl;
+  return 0;
+}
+
+void spiCtrl::NoSpi() {
+  spiPresent = false;
+  timer.reset();
+  std::clog << "spi: hal without spi" << std::endl;
+}
+
+int spiCtrl::Slips(int n, unsigned reg) {
+  if (!(reg & Slip)) {
+    slipLatch[n] = false;
+    return 0;
+  }
+  if (slipLatch[n]) return 0;
+  slipLatch[n] = true;
+  return 1;
+}
+
+void spiCtrl::status() {
+  if (!spiPresent) return;
+  for (int n = 0; n < Interfaces; ++n) {
+    const unsigned reg = read(unsigned(n), StatusRegister);
+    LGCP::Signal sig;
+    ACP::TrunkStatus& line = sig.select_trunkStatus();
+    line.set_trunk(n);
+    line.set_state(LineState(reg));
+    line.set_slips(Slips(n, reg));
+    line.set_lossBF(0);
+    line.set_lossCarrier(0);
+    line.set_lossAIS(0);
+    line.set_lossRAI(0);
+    line.set_name("");
+    line.set_clockMaster(false);
+    line.set_type(ACP::TrunkType::bri);
+    SendSignal(sig);
+  }
+  timer.set(StatusPeriodMs, &spiCtrl::status, this);
+}
+
+void spiCtrl::OnConnect() {
+  if (Accessible()) timer.set(StatusPeriodMs, &spiCtrl::status, this);
+}
+
+void spiCtrl::OnDisconnect() { timer.reset(); }
