@@ -80,10 +80,9 @@ TEST(BerEncoding, SimpleValuesByteForByte)
 {
     for (auto [value, expected] : std::vector<std::pair<int, const char*>>{
              {0, "020100"}, {127, "02017f"}, {128, "02020080"}, {-1, "0201ff"}, {-128, "020180"},
-             {-129, "0202ff7f"}, {32768, "0203008000"}, {INT_MIN, "020480000000"}, {INT_MAX, "02047fffffff"}})
+             {-129, "0202ff7f"}, {32768, "0203008000"}, {-8388609, "0204ff7fffff"}, {INT_MIN, "020480000000"},
+             {INT_MAX, "02047fffffff"}})
         roundTrip(INTEGER(value, &INTEGER::theInfo), expected);
-    EXPECT_EQ(getIntegerDataLength(-8388609), 4u);
-    EXPECT_EQ(getIntegerDataLength(8388607), 3u);
 
     roundTrip(Null(), "0500");
     roundTrip(BOOLEAN(true, &BOOLEAN::theInfo), "0101ff");
@@ -135,7 +134,6 @@ TEST(BerEncoding, TagNumbersInTheHighForm)
 {
     roundTrip(INTEGER(5, &contextTag200), "9f81480105");
     roundTrip(INTEGER(5, &contextTag65535), "9f83ff7f0105");
-    EXPECT_EQ(getObjectLength(INTEGER(5, &contextTag200), Ber::ownTag), 5u);
 
     INTEGER n(0, &contextTag65535);
     EXPECT_FALSE(decodeBer("9f8480000105", n)) << "tag 65536";
@@ -156,7 +154,6 @@ TEST(BerEncoding, SequencesChoicesAndLists)
     Alt alt;
     alt.select_num() = 7u;
     roundTrip(alt, "810107");
-    EXPECT_EQ(getObjectLength(alt, Ber::ownTag), 3u);
 
     Record nested;
     nested.ref_alt().select_inner().set_name("ab");

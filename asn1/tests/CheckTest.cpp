@@ -201,21 +201,3 @@ TEST(Checkers, ChoicesOpenTypesAndPaths)
     EXPECT_FALSE(trace_invalid(out, "hosts:", hosts));
     EXPECT_EQ(out.str(), "hosts: This SEQUENCE OF has size 3 greater than its upper bound 2\n");
 }
-
-TEST(Checkers, PrimitiveOrConstructed)
-{
-    EXPECT_TRUE(PrimitiveChecker::isPrimitive(INTEGER()));
-    EXPECT_TRUE(PrimitiveChecker::isPrimitive(IA5String("x")));
-    EXPECT_FALSE(PrimitiveChecker::isPrimitive(Inner()));
-    EXPECT_FALSE(PrimitiveChecker::isPrimitive(Hosts()));
-    Alt alt;
-    alt.select_num();
-    EXPECT_TRUE(PrimitiveChecker::isPrimitive(alt));
-    alt.select_inner();
-    EXPECT_FALSE(PrimitiveChecker::isPrimitive(alt));
-    OpenData open;
-    open.make_buf();
-    EXPECT_FALSE(PrimitiveChecker::isPrimitive(open));
-    open.grab(new Null);
-    EXPECT_TRUE(PrimitiveChecker::isPrimitive(open));
-}
