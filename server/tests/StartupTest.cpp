@@ -109,7 +109,7 @@ TEST(Startup, RunsWithTheWatchdogAndStopsInOrderOnSigterm) {
   // ends a second or more after the previous one: a timer that ends the
   // wait just short of the second (the connection check's) skips one.
   std::vector<Entry> entries;
-  ASSERT_TRUE(e2e::waitFor([&] { return pings(entries = journal(control)) >= 3; }));
+  ASSERT_TRUE(e2e::waitFor([&] { return pings(entries = journal(control)) >= 3; }, 6000));
   EXPECT_EQ(entries.front().text, "START");
   for (size_t i = 2; i < entries.size(); ++i) {
     ASSERT_EQ(entries[i].text, "PING");
