@@ -1,0 +1,158 @@
+// What only a process whose services do not exist yet can show: the BRI
+// set-up as construction runs it, devices missing from the start, and access
+// switched off for good. Each scenario runs in a forked copy of this test
+// program; death-test suites run before all others, so nothing is built yet.
+
+#include <iostream>
+
+#include "hardware/tests/Support.h"
+
+using fixture::Capture;
+using fixture::count;
+using hw::board;
+using Lines = std::vector<std::string>;
+
+namespace {
+
+// Runs the scenario in a child process; its failures make the child fail.
+void inNewProcess(void (*scenario)()) {
+  EXPECT_EXIT(
+      {
+        scenario();
+        std::exit(::testing::Test::HasFailure() ? 1 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+Lines spiWrites() {
+  auto lines = board("hal spi writes");
+  lines.pop_back();
+  return lines;
+}
+
+// The services on a server of their own, no transport: a probe sees every signal.
+struct Bound {
+  Bound() {
+    server.Bind(&probe);
+    server.Bind(&BusCtl::instance());
+    server.Bind(&E1Ctl::instance());
+    server.Bind(&spiCtrl::instance());
+  }
+  CtrlSrv::Server server;
+  fixture::Probe probe;
+};
+
+}  // namespace
+
+TEST(FreshServiceDeathTest, ConstructionSetsUpAndEnablesEachInterfaceInTurn) {
+  inNewProcess([] {
+    Capture log(std::clog);
+    spiCtrl::instance();
+    Lines expected;
+    std::string lines = "spi: try init\n";
+    for (int n = 0; n < spiCtrl::Interfaces; ++n) {
+      const std::string i = std::to_string(n) + " ";
+      for (const char* w : {"0x32 0x80", "0x30 0x08", "0x57 0x30", "0x34 0x60", "0x35 0x00", "0x36 0x00",
+                            "0x37 0x00", "0x32 0x00"})
+        expected.push_back(i + w);
+      lines += "spi: init channel " + std::to_string(n) + "\nspi: enable channel " + std::to_string(n) + "\n";
+    }
+    EXPECT_EQ(spiWrites(), expected);
+    EXPECT_EQ(log.str(), lines);
+  });
+}
+
+TEST(FreshServiceDeathTest, WithoutHalNoSweepRunsAndTheClockFallsBackToTheLines) {
+  inNewProcess([] {
+    EXPECT_EQ(board("absent hal"), Lines{"OK"});
+    Capture log(std::clog);
+    Capture err(std::cerr);
+    Bound bound;
+    EXPECT_EQ(log.str(), "spi: try init\nspi: /dev/hal open fail\n");
+    spiCtrl::instance().OnConnect();
+    EXPECT_FALSE(spiCtrl::instance().Sweeping());
+    BusCtl::instance().OnConnect();
+    EXPECT_EQ(count(err.str(), "clkctl: set clock source fail: code 1.\n"), 1u);
+    EXPECT_EQ(count(log.str(), "spi: /dev/hal open fail\n"), 2u);
+    EXPECT_EQ(count(log.str(), "spi: clock master disabled\n"), 1u);
+
+    // The next operation opens the device and sets every interface up first.
+    EXPECT_EQ(board("present hal"), Lines{"OK"});
+    spiCtrl::instance().enable_channel(5);
+    const Lines writes = spiWrites();
+    ASSERT_EQ(writes.size(), 65u);
+    EXPECT_EQ(writes.front(), "0 0x32 0x80");
+    EXPECT_EQ(writes.back(), "5 0x32 0x00");
+    BusCtl::instance().OnDisconnect();
+    EXPECT_EQ(board("hal clock source"), (Lines{"4", "OK"}));
+  });
+}
+
+TEST(FreshServiceDeathTest, AHalWithoutSpiStopsRegisterAccessForGood) {
+  inNewProcess([] {
+    fixture::PinnedClock clock;
+    Bound bound;
+    spiCtrl& spi = spiCtrl::instance();
+    spi.OnConnect();
+    EXPECT_EQ(board("fail hal ioctl 0xC0034203 ENODEV"), Lines{"OK"});
+    Capture log(std::clog);
+    Capture err(std::cerr);
+    clock.advance(spiCtrl::StatusPeriodMs);
+    EXPECT_EQ(log.str(), "spi: hal without spi\n");
+    EXPECT_FALSE(spi.SpiPresent());
+    EXPECT_EQ(bound.probe.seen.size(), 8u);
+    // At most one more run, which sends nothing and arms nothing.
+    clock.advance(spiCtrl::StatusPeriodMs);
+    EXPECT_EQ(bound.probe.seen.size(), 8u);
+    EXPECT_FALSE(spi.Sweeping());
+    spi.OnConnect();
+    EXPECT_FALSE(spi.Sweeping());
+    const size_t writes = spiWrites().size();
+    spi.enable_channel(1);
+    spi.clock(3);
+    EXPECT_EQ(spiWrites().size(), writes);
+    EXPECT_EQ(log.str(), "spi: hal without spi\n");
+  });
+}
+
+TEST(FreshServiceDeathTest, DisabledClockControlLeavesTheClockAlone) {
+  inNewProcess([] {
+    Capture log(std::clog);
+    BusCtl::instance().DisableControl();
+    EXPECT_EQ(log.str(), "clkctl: clock control disabled.\n");
+    Bound bound;
+    BusCtl::instance().OnConnect();
+    BusCtl::instance().OnDisconnect();
+    LGCP::Command cmd;
+    cmd.select_clockCfg().set_source(1);
+    Capture err(std::cerr);
+    EXPECT_TRUE(BusCtl::instance().OnCommand(cmd));
+    EXPECT_EQ(count(err.str(), "clkctl: "), 0u);
+    EXPECT_EQ(board("hal clock history"), Lines{"OK"});
+  });
+}
+
+TEST(FreshServiceDeathTest, E1DevicesMissingAtConnectAreOpenedByTheNextPoll) {
+  inNewProcess([] {
+    fixture::PinnedClock clock;
+    EXPECT_EQ(board("absent maintenance"), Lines{"OK"});
+    EXPECT_EQ(board("absent e1-cas"), Lines{"OK"});
+    Bound bound;
+    Capture log(std::clog);
+    E1Ctl::instance().OnConnect();
+    LGCP::Command cas;
+    cas.select_ioctl().select_cas().get_cmd().select_open().setValue(1);
+    E1Ctl::instance().OnCommand(cas);
+    EXPECT_TRUE(bound.probe.seen.empty());
+    EXPECT_EQ(log.str(), "");
+    EXPECT_EQ(board("maintenance tclk"), Lines{"OK"});
+
+    EXPECT_EQ(board("present maintenance"), Lines{"OK"});
+    EXPECT_EQ(board("present e1-cas"), Lines{"OK"});
+    clock.advance(E1Ctl::StatusPeriodMs);
+    EXPECT_EQ(bound.probe.seen.size(), 4u);
+    EXPECT_EQ(log.str(), "E1: cas interface opened!\n");
+    // The mask goes out with the next connect or trunkCfg, not with the poll.
+    EXPECT_EQ(board("maintenance tclk"), Lines{"OK"});
+  });
+}
