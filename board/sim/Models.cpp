@@ -1,8 +1,12 @@
 #include "board/sim/Models.h"
 
+#include "board/sim/Dsp.h"
+#include "board/sim/Dtmf.h"
 #include "board/sim/E1Cas.h"
 #include "board/sim/Maintenance.h"
 #include "board/sim/Mcc.h"
+#include "board/sim/MixerDevice.h"
+#include "board/sim/Voice.h"
 #include "board/sim/Hal.h"
 #include "board/sim/Watchdog.h"
 
@@ -23,6 +27,10 @@ std::unique_ptr<Device> (*const models[])() = {
     make<Maintenance>,
     make<E1Cas>,
     make<Mcc>,
+    make<Dtmf>,
+    make<Dsp>,
+    make<MixerDevice>,
+    make<Voice>,
 };
 
 }  // namespace

@@ -1,0 +1,99 @@
+#pragma once
+// The one owner of the DSP processing driver "/dev/dsp": it issues the
+// requests of every DSP receiver, reads the driver's events and hands each
+// to the receiver of its timeslot (the oldest one, when two share a
+// timeslot). VAD and SD events of a function that is off, or with an id
+// older than its last enable, are stale and dropped; BSS events need the
+// function on; tone-filter and flag events always pass.
+
+#include <cstdint>
+#include <string>
+
+#include "asn1/modules/LGCP.h"
+#include "foundation/eventloop/Event.h"
+#include "foundation/os/Fd.h"
+#include "hardware/CyclicList.h"
+#include "hardware/DSProcReceiver.h"
+#include "hardware/DetectorIds.h"
+
+namespace Hardware {
+
+class DSProcReceiverService : public Event {
+public:
+  // Requests (group 'd'), as issued on the board.
+  static constexpr unsigned long ConfigureRequest = 0x40146401;
+  static constexpr unsigned long EnableRequest = 0x400C6402;
+  static constexpr unsigned long DisableRequest = 0x400C6403;
+  static constexpr unsigned long VadVersionRequest = 0x40046404;
+  static constexpr size_t EventSize = 24;
+
+  // Function numbers, also the bits of a function mask.
+  enum FunctionBit : uint32_t {
+    VAD = 0x1,
+    SD = 0x2,
+    MuteRx = 0x4,
+    MuteTx = 0x8,
+    BSS = 0x10,
+    Delays = 0x20,
+    RxGain = 0x40,
+    NG = 0x80,
+    ToneFilter = 0x100,
+    SelcalSh = 0x400,
+  };
+  // Event types.
+  enum EventType : uint32_t { VadEvent = 0x1, SdEvent = 0x2, BssEvent = 0x10, ToneEvent = 0x100, FlagsEvent = 0x200 };
+  // The VAD parameters the driver takes from version 2 on; other versions get fixed values.
+  static constexpr int VadVersion2 = 2;
+
+  // Built on first use, which opens the device.
+  static DSProcReceiverService& instance();
+
+  bool configureVAD(unsigned timeslot, const LGCP::VADParams& params);
+  bool enableVAD(DSProcReceiver& receiver, bool on);
+  bool enableBSS(DSProcReceiver& receiver, bool on);
+  bool enableNG(DSProcReceiver& receiver, bool on);
+  bool enableSelcalSh(DSProcReceiver& receiver, bool on);
+  bool enableSD(DSProcReceiver& receiver, bool on);
+  bool enableMute(DSProcReceiver& receiver, bool rx, bool tx);
+  bool configureSD(unsigned timeslot);
+  bool configureDelays(unsigned timeslot, unsigned rx, unsigned tx, unsigned selcal);
+  bool configureRxGain(unsigned timeslot, signed char gainDB);
+  bool configureToneFilter(unsigned timeslot, unsigned freq, unsigned enable, int durationMs, int levelDB);
+  bool disableToneAll(DSProcReceiver& receiver);
+
+  // Reads the driver's events until a read fails.
+  void OnEvent(int fd, short revents);
+
+  // Every live receiver, oldest first.
+  Containers::CyclicList<DSProcReceiver>& receivers() { return list; }
+  bool IsOpened() const { return bool(device); }
+  DetectorIds& ids() { return detectorIds; }
+
+private:
+  struct FunctionSpec;
+  static const FunctionSpec vadSpec, bssSpec, ngSpec, selcalShSpec, sdSpec;
+  static constexpr size_t ConfigureSize = 20;
+  using ConfigureRecord = uint8_t[ConfigureSize];
+
+  DSProcReceiverService();
+  // Opens the device when it is not open; true when it is open.
+  bool init();
+  // The device opened, or else the "(interface not opened)" line of the request.
+  bool opened(const char* what, unsigned timeslot);
+  // A descriptor that hung up, failed or ended is logged with the line and
+  // leaves the poll set; a configure request opens the device again.
+  void lost(const std::string& line);
+  // A configure record with its timeslot and function, the parameters zero.
+  static void start(ConfigureRecord& record, unsigned timeslot, uint32_t function);
+  bool enable(const FunctionSpec& spec, DSProcReceiver& receiver, bool on);
+  // Enable {timeslot, id, mask} or disable {timeslot, 0, mask}; the ioctl result.
+  int switchFunctions(unsigned long request, unsigned timeslot, uint32_t id, uint32_t mask);
+  static void failed(const char* what, unsigned timeslot, int err);
+  void dispatch(uint32_t timeslot, uint32_t id, uint32_t type, uint32_t a, uint32_t b, uint32_t c);
+
+  Fd device;
+  DetectorIds detectorIds;
+  Containers::CyclicList<DSProcReceiver> list;
+};
+
+}  // namespace Hardware

@@ -1,0 +1,82 @@
+#pragma once
+// The one owner of the tone DSP driver "/dev/dtmf": it issues the requests
+// of every tone receiver, reads the driver's events and hands each to the
+// receiver of its timeslot (the oldest one, when two share a timeslot).
+// Events of a receiver whose detectors are off, or with an id older than
+// its last DTMF enable, are stale and dropped.
+
+#include <cstdint>
+#include <string>
+
+#include "asn1/modules/LGCP.h"
+#include "asn1/modules/TERM.h"
+#include "foundation/eventloop/Event.h"
+#include "foundation/os/Fd.h"
+#include "hardware/CyclicList.h"
+#include "hardware/DetectorIds.h"
+#include "hardware/TonecReceiver.h"
+
+namespace Hardware {
+
+class TonecReceiverService : public Event {
+public:
+  // Requests (group 'B'), as issued on the board.
+  static constexpr unsigned long ConfigureDetectorRequest = 0x40144202;
+  static constexpr unsigned long EnableDetectorRequest = 0x40084203;
+  static constexpr unsigned long DisableDetectorRequest = 0x40044204;
+  static constexpr unsigned long ToneGeneratorRequest = 0x400C4205;
+  static constexpr unsigned long EchoCancelOnRequest = 0x40044206;
+  static constexpr unsigned long EchoCancelOffRequest = 0x40044207;
+  static constexpr unsigned long RejectionOnRequest = 0x40044209;
+  static constexpr unsigned long RejectionOffRequest = 0x4004420A;
+  static constexpr unsigned long IvaOnRequest = 0x4004420B;
+  static constexpr unsigned long IvaOffRequest = 0x4004420C;
+  static constexpr unsigned long ConfigureIvaRequest = 0x4008420D;
+  static constexpr unsigned long SelcalDialRequest = 0x400C420E;
+  static constexpr size_t EventSize = 16;
+  static constexpr uint16_t DefaultSelcalAmplitude = 12000;
+  static constexpr size_t SelcalSigns = 4;
+
+  // Built on first use, which opens the device.
+  static TonecReceiverService& instance();
+
+  bool configureDTMF(unsigned timeslot, const LGCP::DTMFParams& params);
+  bool echoCancel(unsigned timeslot, bool on);
+  bool enableDTMFReject(unsigned timeslot, bool on);
+  bool enableDTMF(TonecReceiver& receiver, bool on);
+  bool enableToneGenerator(unsigned timeslot, unsigned short freq1, unsigned short freq2, unsigned short amp1,
+                           unsigned short amp2);
+  bool configureIVA(TonecReceiver& receiver, const LGCP::IVAParams& params);
+  bool enableIVA(TonecReceiver& receiver, bool on);
+  bool translateSelcal(TonecReceiver& receiver, const TERM::SelcalCommand& command);
+
+  // Reads the driver's events until a read fails.
+  void OnEvent(int fd, short revents);
+
+  // Every live receiver, oldest first.
+  Containers::CyclicList<TonecReceiver>& receivers() { return list; }
+  bool IsOpened() const { return bool(device); }
+  DetectorIds& ids() { return detectorIds; }
+
+private:
+  TonecReceiverService();
+  // Opens the device when it is not open; true when it is open.
+  bool init();
+  // A descriptor that hung up, failed or ended is logged with the line and
+  // leaves the poll set; a configure request opens the device again.
+  void lost(const std::string& line);
+  // An ioctl whose argument is the timeslot itself.
+  int byValue(unsigned long request, unsigned timeslot);
+  // The common "<what> fail: timeslot=N errno="text"" line.
+  static void failed(const char* what, unsigned timeslot, int err);
+  // A switch request that logs in the "<name>[ts] ok" form.
+  bool onOff(const char* name, const char* onName, const char* offName, unsigned long onRequest,
+             unsigned long offRequest, unsigned timeslot, bool on);
+  void dispatch(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id);
+
+  Fd device;
+  DetectorIds detectorIds;
+  Containers::CyclicList<TonecReceiver> list;
+};
+
+}  // namespace Hardware
