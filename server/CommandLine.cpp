@@ -53,7 +53,7 @@ bool ParsePort(const char* text, int& port) {
 
 }  // namespace
 
-Options Parse(int argc, char* argv[]) {
+Options Parse(int argc, char* argv[], void (*disableClock)()) {
   Options options;
   opterr = 1;
   for (int c; (c = getopt_long(argc, argv, "Dh", long_options, nullptr)) != -1;) {
@@ -69,7 +69,7 @@ Options Parse(int argc, char* argv[]) {
         options.daemon = true;
         break;
       case DisableClock:
-        // Accepted: this build has no clock control to switch off yet.
+        if (disableClock) disableClock();
         break;
       default:
         break;

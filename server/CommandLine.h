@@ -13,7 +13,7 @@ struct Options {
 
 // Parses the arguments. Ends the process after "--help" (status 0), a
 // mistake (status 2, both with the usage on standard output) and "--version"
-// (status 2).
-Options Parse(int argc, char* argv[]);
+// (status 2). "--disable-clock" calls disableClock at once, while parsing.
+Options Parse(int argc, char* argv[], void (*disableClock)() = nullptr);
 
 }  // namespace CommandLine

@@ -12,7 +12,11 @@
 #include "foundation/eventloop/Multiplexer.h"
 #include "foundation/os/Run.h"
 #include "foundation/os/Version.h"
+#include "hardware/BusCtl.h"
+#include "hardware/E1Ctl.h"
 #include "hardware/HwMux.h"
+#include "hardware/HwTests.h"
+#include "hardware/spiCtrl.h"
 #include "server/CommandLine.h"
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
@@ -44,7 +48,8 @@ int main(int argc, char* argv[]) {
   }
 
   InstallSignalHandlers();
-  const CommandLine::Options options = CommandLine::Parse(argc, argv);
+  const CommandLine::Options options =
+      CommandLine::Parse(argc, argv, [] { BusCtl::instance().DisableControl(); });
 
   // Slot factories, once each, in their creation order (each heads the
   // factory chain); then the TDM switch, then the monitoring service's
@@ -62,6 +67,10 @@ int main(int argc, char* argv[]) {
   // Control services, in the order every command is offered to them.
   CtrlSrv::ctrlServer.Bind(&HeartBeatCtl::instance());
   CtrlSrv::ctrlServer.Bind(&Slots::instance());
+  CtrlSrv::ctrlServer.Bind(&HwTests::instance());
+  CtrlSrv::ctrlServer.Bind(&BusCtl::instance());
+  CtrlSrv::ctrlServer.Bind(&E1Ctl::instance());
+  CtrlSrv::ctrlServer.Bind(&spiCtrl::instance());
 
   ChildWait::Activate();
   Dpc signalCheck;

@@ -34,7 +34,7 @@ std::string hexByte(unsigned v) {
   return text;
 }
 
-const char* usage = "usage: hal spi line N STATE [slip] | reg N ADDR [VALUE] | writes | clear";
+const char* usage = "usage: hal spi line N STATE [slip] | reg N ADDR [VALUE] | writes | reads | clear";
 
 void lineCommand(HalSpi& spi, const Args& a, Reply& reply) {
   long line;
@@ -63,6 +63,8 @@ void run(Device& d, const Args& a, Reply& reply) {
   if (sub == "reg") return regCommand(*spi, a, reply);
   if (sub == "writes" && a.size() == 1) {
     for (const HalSpi::Write& w : spi->writes()) reply.line(HalSpi::format(w));
+  } else if (sub == "reads" && a.size() == 1) {
+    reply.line(std::to_string(spi->reads()));
   } else if (sub == "clear" && a.size() == 1) {
     spi->clearWrites();
   } else {
@@ -79,7 +81,10 @@ int HalSpi::ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) {
   const uint8_t address = in.u8(AddressAt);
   const uint8_t data = in.u8(DataAt);
   if (!in.ok() || line >= Interfaces) return -EINVAL;
-  if (request == ReadRequest) return registers_[line][address];
+  if (request == ReadRequest) {
+    ++reads_;
+    return registers_[line][address];
+  }
   registers_[line][address] = data;
   if (writes_.size() == JournalLimit) writes_.pop_front();
   writes_.push_back(Write{line, address, data});
@@ -100,11 +105,14 @@ std::string HalSpi::format(const Write& w) {
   return std::to_string(w.line) + " " + hexByte(w.address) + " " + hexByte(w.value);
 }
 
-Command HalSpi::command() const { return Command{"spi", "line N STATE [slip] | reg N ADDR [VALUE] | writes | clear", run}; }
+Command HalSpi::command() const {
+  return Command{"spi", "line N STATE [slip] | reg N ADDR [VALUE] | writes | reads | clear", run};
+}
 
 void HalSpi::reset() {
   registers_ = {};
   writes_.clear();
+  reads_ = 0;
 }
 
 }  // namespace Sim

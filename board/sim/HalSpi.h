@@ -44,6 +44,8 @@ public:
   static bool statusFor(const std::string& state, uint8_t& value);
 
   const std::deque<Write>& writes() const { return writes_; }
+  // Register reads answered since power-on.
+  uint64_t reads() const { return reads_; }
   void clearWrites() { writes_.clear(); }
   // One journal line: "3 0x32 0x00".
   static std::string format(const Write& w);
@@ -51,6 +53,7 @@ public:
 private:
   std::array<std::array<uint8_t, Registers>, Interfaces> registers_{};
   std::deque<Write> writes_;
+  uint64_t reads_ = 0;
 };
 
 }  // namespace Sim

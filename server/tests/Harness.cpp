@@ -187,10 +187,18 @@ bool Controller::fill(int timeoutMs) {
   return true;
 }
 
+// A trunkStatus signal without seq and slot: pdu signal, alternative 11.
+bool Controller::next(std::string& payload) {
+  while (frames::cut(received_, payload)) {
+    if (keepTrunkStatus_ || payload.compare(0, 4, "22c0") != 0) return true;
+  }
+  return false;
+}
+
 std::string Controller::receive(int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   std::string payload;
-  while (!frames::cut(received_, payload)) {
+  while (!next(payload)) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0 || !fill(int(left))) return std::string();
   }
@@ -208,9 +216,13 @@ bool Controller::seesClose(int timeoutMs) {
 }
 
 bool Controller::quiet(int ms) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
   std::string payload;
-  if (frames::cut(received_, payload)) return false;
-  return !fill(ms) && !closed_;
+  for (;;) {
+    if (next(payload)) return false;
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0 || !fill(int(left))) return !closed_;
+  }
 }
 
 }  // namespace e2e

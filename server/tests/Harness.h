@@ -80,6 +80,9 @@ public:
   bool seesClose(int timeoutMs = 3000);
   // True when nothing arrived within the time.
   bool quiet(int ms);
+  // The E1 and BRI trunk statuses the daemon sends every second while a
+  // controller is connected are set aside unless a test keeps them.
+  void keepTrunkStatus(bool keep) { keepTrunkStatus_ = keep; }
   // This end's port, as the daemon names the controller.
   int localPort() const;
   void close();
@@ -87,9 +90,12 @@ public:
 private:
   // Reads what arrives within the time; false on close or timeout.
   bool fill(int timeoutMs);
+  // The next frame received that is not set aside.
+  bool next(std::string& payload);
 
   int fd_ = -1;
   bool closed_ = false;
+  bool keepTrunkStatus_ = false;
   std::string received_;
 };
 

@@ -9,9 +9,12 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <sstream>
+#include <thread>
 
 #include "board/Paths.h"
 #include "board/sim/ControlClient.h"
@@ -62,6 +65,8 @@ size_t pings(const std::vector<Entry>& entries) {
 std::string pidFile(const Daemon& daemon) { return daemon.file(Board::Paths::RunDir) + "server.pid"; }
 
 // The syslog socket the daemon finds at "/dev/log" under its root.
+// Drains the socket all the time, as syslogd does: a daemon whose datagrams
+// are not read blocks once the socket's queue is full.
 class SyslogSink {
 public:
   explicit SyslogSink(const std::string& path) : fd_(::socket(AF_UNIX, SOCK_DGRAM, 0)) {
@@ -71,28 +76,44 @@ public:
     bound_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
     timeval limit = {0, 100000};
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    reader_ = std::thread([this] {
+      while (!stop_) {
+        char buf[2048];
+        const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
+        if (n <= 0) continue;
+        std::lock_guard<std::mutex> guard(mutex_);
+        records_.emplace_back(buf, size_t(n));
+      }
+    });
   }
-  ~SyslogSink() { ::close(fd_); }
+  ~SyslogSink() {
+    stop_ = true;
+    reader_.join();
+    ::close(fd_);
+  }
   bool bound() const { return bound_; }
-  // Collects records until one holds the text; returns that record.
+  // Waits for a record that holds the text; returns that record.
   std::string await(const std::string& text) {
     std::string found;
     e2e::waitFor([&] {
-      char buf[2048];
-      const ssize_t n = ::recv(fd_, buf, sizeof buf, 0);
-      if (n > 0) {
-        records.emplace_back(buf, size_t(n));
-        if (records.back().find(text) != std::string::npos) found = records.back();
+      std::lock_guard<std::mutex> guard(mutex_);
+      for (const std::string& r : records_) {
+        if (r.find(text) == std::string::npos) continue;
+        found = r;
+        break;
       }
       return !found.empty();
     });
     return found;
   }
-  std::vector<std::string> records;
 
 private:
   int fd_;
   bool bound_ = false;
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<std::string> records_;
+  std::thread reader_;
 };
 
 }  // namespace
