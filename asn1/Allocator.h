@@ -4,7 +4,8 @@
 // message of the same shape takes its nodes back from per-size free lists
 // instead of the heap. Blocks above the largest size class, and every block
 // under AddressSanitizer (so it still sees use after free), go to the heap.
-// The pool serves one thread, as the daemon has.
+// The pool serves one thread, as the daemon has. Taking and giving back a
+// block are inline: a decode does one of each per field.
 #pragma once
 
 #include <cstddef>
@@ -12,8 +13,74 @@
 namespace ASN1 {
 namespace detail {
 
-void* poolAllocate(std::size_t size);
-void poolRelease(void* block, std::size_t size) noexcept;
+class Pool {
+public:
+#if defined(__SANITIZE_ADDRESS__)
+    static constexpr bool enabled = false;
+#else
+    static constexpr bool enabled = true;
+#endif
+
+    void* take(std::size_t size)
+    {
+        std::size_t cls = sizeClass(size);
+        if (enabled && cls < classCount) {
+            List& list = lists_[cls];
+            if (FreeBlock* block = list.head) {
+                list.head = block->next;
+                --list.count;
+                return block;
+            }
+        }
+        return fromHeap(size);
+    }
+
+    void give(void* block, std::size_t size) noexcept
+    {
+        if (!block)
+            return;
+        std::size_t cls = sizeClass(size);
+        if (enabled && cls < classCount && lists_[cls].count < maxFreeBlocks) {
+            List& list = lists_[cls];
+            auto* freed = static_cast<FreeBlock*>(block);
+            freed->next = list.head;
+            list.head = freed;
+            ++list.count;
+            return;
+        }
+        ::operator delete(block);
+    }
+
+private:
+    static constexpr std::size_t granule = 16;
+    static constexpr std::size_t classCount = 32; // blocks up to 512 bytes
+    // A list never keeps more than this many blocks, so one huge message
+    // does not pin its peak memory for ever.
+    static constexpr unsigned maxFreeBlocks = 4096;
+
+    struct FreeBlock {
+        FreeBlock* next;
+    };
+    struct List {
+        FreeBlock* head = nullptr;
+        unsigned count = 0;
+    };
+
+    // Size 0 wraps to a class beyond the pool and goes to the heap.
+    static std::size_t sizeClass(std::size_t size) { return (size - 1) / granule; }
+    // A new block, sized to its whole class when pooled, so any size of the
+    // class can reuse it.
+    static void* fromHeap(std::size_t size);
+
+    List lists_[classCount];
+};
+
+// Never destroyed: values in static objects are freed after every other
+// destructor ran, and the blocks go back to the system with the process.
+extern Pool pool;
+
+inline void* poolAllocate(std::size_t size) { return pool.take(size); }
+inline void poolRelease(void* block, std::size_t size) noexcept { pool.give(block, size); }
 
 // Allocation hook mixed into every value class: class-specific new/delete
 // through the pool. The size the compiler passes to delete is that of the

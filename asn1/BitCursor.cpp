@@ -5,7 +5,6 @@
 
 namespace ASN1 {
 
-
 void BitWriter::putOctets(const char* octets, std::size_t count)
 {
     align();
@@ -36,14 +35,6 @@ void BitWriter::attach()
     capacity_ = std::max(out_.capacity(), size_ + 64);
     out_.resize(capacity_);
     data_ = out_.data();
-}
-
-void BitReader::align()
-{
-    if (bitsLeft_ != 8) {
-        ++cursor_;
-        bitsLeft_ = 8;
-    }
 }
 
 bool BitReader::getOctets(char* out, std::size_t count)

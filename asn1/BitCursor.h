@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace ASN1 {
@@ -80,10 +81,36 @@ public:
         return true;
     }
     bool getBits(unsigned count, std::uint32_t& value); // count 0..32
-    void align();
+    void align()
+    {
+        if (bitsLeft_ != 8) {
+            ++cursor_;
+            bitsLeft_ = 8;
+        }
+    }
+    // Aligns, then reads one octet; false at the end.
+    bool getOctet(unsigned& value)
+    {
+        align();
+        if (cursor_ >= end_)
+            return false;
+        value = *cursor_++;
+        return true;
+    }
     // Aligns, then copies exactly `count` octets; false (nothing copied)
     // when fewer remain.
     bool getOctets(char* out, std::size_t count);
+    // Aligns, then steps over `count` octets and returns where they start;
+    // null (no step) when fewer remain.
+    const char* takeOctets(std::size_t count)
+    {
+        align();
+        if (octetsRemaining() < count)
+            return nullptr;
+        const char* first = position();
+        cursor_ += count;
+        return first;
+    }
     // Aligns, then skips `count` octets; false when fewer remain.
     bool skipOctets(std::size_t count);
     std::size_t octetsRemaining() const { return static_cast<std::size_t>(end_ - cursor_); }
@@ -99,49 +126,71 @@ private:
     unsigned bitsLeft_ = 8;
 };
 
+namespace detail {
+
+// Eight octets as one big-endian word, whatever the host's byte order.
+inline std::uint64_t loadBigEndian(const unsigned char* p)
+{
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    return word;
+}
+
+inline void storeBigEndian(char* p, std::uint64_t word)
+{
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    word = __builtin_bswap64(word);
+#endif
+    std::memcpy(p, &word, sizeof word);
+}
+
+} // namespace detail
+
+// The partly filled last octet and the new bits go out as one word: the
+// vector always has room for it, and what lies past the last octet written
+// is scratch.
 inline void BitWriter::putBits(std::uint32_t value, unsigned count)
 {
     if (count == 0)
         return;
-    std::uint64_t bits = value & (count == 32 ? 0xFFFFFFFFu : (1u << count) - 1);
-    if (bitsLeft_ != 8) {
-        unsigned take = std::min(count, bitsLeft_);
-        count -= take;
-        bitsLeft_ -= take;
-        data_[size_ - 1] = static_cast<char>(data_[size_ - 1] | ((bits >> count) << bitsLeft_));
-        if (bitsLeft_ == 0)
-            bitsLeft_ = 8;
-    }
-    for (; count >= 8; count -= 8)
-        pushOctet(static_cast<char>(bits >> (count - 8)));
-    if (count) {
-        pushOctet(static_cast<char>(bits << (8 - count)));
-        bitsLeft_ = 8 - count;
-    }
+    unsigned used = 8 - bitsLeft_;
+    std::size_t at = used ? size_ - 1 : size_;
+    if (at + 8 > capacity_)
+        grow(8);
+    std::uint64_t head = used ? std::uint64_t{static_cast<unsigned char>(data_[at])} << 56 : 0;
+    std::uint64_t bits = value & (0xFFFFFFFFu >> (32 - count));
+    detail::storeBigEndian(data_ + at, head | bits << (64 - used - count));
+    unsigned total = used + count;
+    size_ = at + (total + 7) / 8;
+    bitsLeft_ = 8 - total % 8;
 }
 
+// Eight octets ahead hold any 32 bits after the partly read one, so the
+// common case needs no count check; near the end the word is assembled from
+// what is left.
 inline bool BitReader::getBits(unsigned count, std::uint32_t& value)
 {
-    if (count > 32 || count > bitsRemaining())
-        return false;
-    std::uint64_t result = 0;
-    if (count && bitsLeft_ != 8) {
-        unsigned take = std::min(count, bitsLeft_);
-        bitsLeft_ -= take;
-        count -= take;
-        result = (*cursor_ >> bitsLeft_) & ((1u << take) - 1);
-        if (bitsLeft_ == 0) {
-            ++cursor_;
-            bitsLeft_ = 8;
+    unsigned used = 8 - bitsLeft_;
+    unsigned total = used + count;
+    std::uint64_t word = 0;
+    if (end_ - cursor_ >= 8 && count - 1 < 32) {
+        word = detail::loadBigEndian(cursor_);
+    } else {
+        if (count > 32 || count > bitsRemaining())
+            return false;
+        if (count == 0) {
+            value = 0;
+            return true;
         }
+        for (unsigned i = 0; i < (total + 7) / 8; ++i)
+            word |= std::uint64_t{cursor_[i]} << (56 - 8 * i);
     }
-    for (; count >= 8; count -= 8)
-        result = result << 8 | *cursor_++;
-    if (count) {
-        bitsLeft_ = 8 - count;
-        result = result << count | (*cursor_ >> bitsLeft_);
-    }
-    value = static_cast<std::uint32_t>(result);
+    value = static_cast<std::uint32_t>(word << used >> (64 - count));
+    cursor_ += total / 8;
+    bitsLeft_ = 8 - total % 8;
     return true;
 }
 

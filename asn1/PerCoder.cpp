@@ -1,6 +1,7 @@
 #include "asn1/PerCoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace ASN1 {
 
@@ -24,9 +25,10 @@ bool inRange(const ConstrainedObject& object, unsigned value)
 // Highest set bit among the known extension additions, or -1.
 int lastKnownExtension(const SEQUENCE& seq)
 {
-    unsigned known = std::min(seq.extensionMap().size(), seq.info()->knownExtensions);
+    const SEQUENCE::BitMap& map = seq.extensionMap();
+    unsigned known = std::min(map.size(), seq.info()->knownExtensions);
     for (unsigned i = known; i-- > 0;)
-        if (seq.extensionMap()[i])
+        if (map[i])
             return static_cast<int>(i);
     return -1;
 }
@@ -65,16 +67,52 @@ int charIndex(const AbstractString::InfoType* rec, unsigned char c)
     return -1;
 }
 
+// Are all characters below 2^k (k = 1..8)? Eight at a time: no octet may
+// have a bit at k or above.
+bool allBelowPowerOfTwo(const std::string& text, unsigned limit)
+{
+    const std::uint64_t high = 0x0101010101010101u * (0xFFu & ~(limit - 1));
+    std::uint64_t seen = 0;
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, sizeof word);
+        seen |= word;
+    }
+    for (; i < text.size(); ++i)
+        seen |= static_cast<unsigned char>(text[i]);
+    return (seen & high) == 0;
+}
+
+// Are all characters of the text in the record's set? Sets are in ascending
+// order, so one whose ends lie size - 1 apart is a single range, and one
+// starting at 0 with a power-of-two size (IA5String, GeneralString) a bit test.
+bool inCharacterSet(const AbstractString::InfoType* rec, const std::string& text)
+{
+    const auto* set = reinterpret_cast<const unsigned char*>(rec->characterSet);
+    unsigned size = rec->characterSetSize;
+    if (size > 0 && set[size - 1] - set[0] == static_cast<int>(size) - 1) {
+        if (set[0] == 0 && (size & (size - 1)) == 0)
+            return allBelowPowerOfTwo(text, size);
+        bool outside = false;
+        for (unsigned char c : text)
+            outside |= static_cast<unsigned>(c - set[0]) >= size;
+        return !outside;
+    }
+    return std::all_of(text.begin(), text.end(),
+                       [rec](char c) { return charIndex(rec, static_cast<unsigned char>(c)) >= 0; });
+}
+
 bool encodeValue(const AbstractData& value, std::vector<char>& out, bool aligned)
 {
     PEREncoder encoder(out, aligned);
-    return value.accept(encoder);
+    return encoder.encode(value);
 }
 
 bool decodeValue(const char* first, const char* last, AbstractData& value, CoderEnv* env, bool aligned)
 {
     PERDecoder decoder(first, last, env, aligned);
-    return value.accept(decoder);
+    return decoder.decode(value);
 }
 
 } // namespace
@@ -101,12 +139,6 @@ void PEREncoder::encodeBitMap(const char* bytes, unsigned bits)
         writer_.putBits(static_cast<unsigned char>(bytes[whole]) >> (8 - rest), rest);
 }
 
-void PEREncoder::encodeByte(unsigned value)
-{
-    writer_.align();
-    writer_.putBits(value & 0xFF, 8);
-}
-
 void PEREncoder::encodeBlock(const char* octets, unsigned count)
 {
     if (count > 0)
@@ -116,8 +148,7 @@ void PEREncoder::encodeBlock(const char* octets, unsigned count)
 void PEREncoder::encodeSmallUnsigned(unsigned value)
 {
     if (value <= 63) {
-        writer_.putBit(false);
-        writer_.putBits(value, 6);
+        writer_.putBits(value, 7); // a 0 bit and six bits of value
         return;
     }
     writer_.putBit(true);
@@ -204,7 +235,7 @@ bool PEREncoder::encodeAnyType(const AbstractData* value)
     bool encoded = true;
     if (value) {
         PEREncoder inner(out_, true);
-        encoded = value->accept(inner);
+        encoded = inner.encode(*value);
     }
     std::size_t count = out_.size() - slot - 2;
     if (count == 0) {
@@ -222,6 +253,8 @@ bool PEREncoder::encodeAnyType(const AbstractData* value)
     return encoded && count <= maxLength;
 }
 
+// ---- Encoder, per kind --------------------------------------------------------------
+
 bool PEREncoder::encodeUnconstrainedInteger(int value)
 {
     unsigned magnitude = static_cast<unsigned>(value);
@@ -232,18 +265,7 @@ bool PEREncoder::encodeUnconstrainedInteger(int value)
     return true;
 }
 
-// ---- Encoder, per type --------------------------------------------------------------
-
-bool PEREncoder::do_visit(const AbstractData&) { return false; }
-bool PEREncoder::do_visit(const Null&) { return true; }
-
-bool PEREncoder::do_visit(const BOOLEAN& value)
-{
-    writer_.putBit(value.getValue());
-    return true;
-}
-
-bool PEREncoder::do_visit(const INTEGER& value)
+bool PEREncoder::encodeInteger(const INTEGER& value)
 {
     unsigned v = value.getUnsignedValue();
     if (encodeConstraint(value, v))
@@ -254,7 +276,7 @@ bool PEREncoder::do_visit(const INTEGER& value)
     return encodeUnsigned(v - lower, 0, value.getUpperLimit() - lower);
 }
 
-bool PEREncoder::do_visit(const ENUMERATED& value)
+bool PEREncoder::encodeEnumerated(const ENUMERATED& value)
 {
     int v = value.getValue();
     unsigned maximum = value.getMaximum();
@@ -269,7 +291,7 @@ bool PEREncoder::do_visit(const ENUMERATED& value)
     return encodeUnsigned(static_cast<unsigned>(v), 0, maximum);
 }
 
-bool PEREncoder::do_visit(const OBJECT_IDENTIFIER& value)
+bool PEREncoder::encodeObjectIdentifier(const OBJECT_IDENTIFIER& value)
 {
     std::vector<char> content;
     value.encodeCommon(content);
@@ -279,7 +301,7 @@ bool PEREncoder::do_visit(const OBJECT_IDENTIFIER& value)
     return true;
 }
 
-bool PEREncoder::do_visit(const BIT_STRING& value)
+bool PEREncoder::encodeBitString(const BIT_STRING& value)
 {
     unsigned bits = value.size();
     if (!encodeConstrainedLength(value, bits))
@@ -291,7 +313,7 @@ bool PEREncoder::do_visit(const BIT_STRING& value)
     return true;
 }
 
-bool PEREncoder::do_visit(const OCTET_STRING& value)
+bool PEREncoder::encodeOctetString(const OCTET_STRING& value)
 {
     unsigned count = static_cast<unsigned>(value.size());
     if (!encodeConstrainedLength(value, count))
@@ -305,7 +327,7 @@ bool PEREncoder::do_visit(const OCTET_STRING& value)
     return true;
 }
 
-bool PEREncoder::do_visit(const AbstractString& value)
+bool PEREncoder::encodeCharacterString(const AbstractString& value)
 {
     const AbstractString::InfoType* rec = value.info();
     unsigned count = static_cast<unsigned>(value.size());
@@ -313,9 +335,8 @@ bool PEREncoder::do_visit(const AbstractString& value)
         return false;
     StringLayout layout = stringLayout(value, rec->alignedBits, rec->unalignedBits, aligned_, 16);
     bool ownCode = usesOwnCode(rec, layout.bits);
-    for (char c : value)
-        if (charIndex(rec, static_cast<unsigned char>(c)) < 0)
-            return false;
+    if (!inCharacterSet(rec, value))
+        return false;
     if (layout.block && ownCode) {
         encodeBlock(value.data(), count);
         return true;
@@ -329,7 +350,7 @@ bool PEREncoder::do_visit(const AbstractString& value)
     return true;
 }
 
-bool PEREncoder::do_visit(const BMPString& value)
+bool PEREncoder::encodeBMPString(const BMPString& value)
 {
     const BMPString::InfoType* rec = value.info();
     if (!encodeConstrainedLength(value, static_cast<unsigned>(value.size())))
@@ -346,7 +367,16 @@ bool PEREncoder::do_visit(const BMPString& value)
     return true;
 }
 
-bool PEREncoder::do_visit(const CHOICE& value)
+bool PEREncoder::encodeGeneralizedTime(const GeneralizedTime& value)
+{
+    std::string text = value.get();
+    if (!encodeLength(static_cast<unsigned>(text.size()), 0, unconstrainedUpper))
+        return false;
+    encodeBlock(text.data(), static_cast<unsigned>(text.size()));
+    return true;
+}
+
+bool PEREncoder::encodeChoice(const CHOICE& value)
 {
     const CHOICE::InfoType* rec = value.info();
     int id = value.currentSelection();
@@ -364,10 +394,50 @@ bool PEREncoder::do_visit(const CHOICE& value)
         return false;
     if (rec->numChoices > 1)
         encodeUnsigned(static_cast<unsigned>(id), 0, rec->numChoices - 1);
-    return value.getSelection()->accept(*this);
+    return encode(*value.getSelection());
 }
 
-bool PEREncoder::do_visit(const OpenData& value)
+bool PEREncoder::encodeSequence(const SEQUENCE& value)
+{
+    const SEQUENCE::InfoType* rec = value.info();
+    int last = lastKnownExtension(value);
+    if (rec->extendable)
+        writer_.putBit(last >= 0);
+    encodeBitMap(value.optionalMap().data(), rec->numOptionals);
+    for (unsigned i = 0; i < rec->numFields; ++i) {
+        int id = rec->fieldIds[i];
+        if (id >= 0 && !value.hasOptionalField(static_cast<unsigned>(id)))
+            continue;
+        const AbstractData* field = value.getField(i);
+        if (!field || !encode(*field))
+            return false;
+    }
+    if (last < 0)
+        return true;
+    const SEQUENCE::BitMap& additions = value.extensionMap();
+    encodeSmallUnsigned(static_cast<unsigned>(last));
+    encodeBitMap(additions.data(), static_cast<unsigned>(last) + 1);
+    for (unsigned k = 0; k <= static_cast<unsigned>(last); ++k) {
+        if (!additions[k])
+            continue;
+        const AbstractData* field = value.getField(rec->numFields + k);
+        if (!field || !encodeAnyType(field))
+            return false;
+    }
+    return true;
+}
+
+bool PEREncoder::encodeSequenceOf(const SEQUENCE_OF_Base& value)
+{
+    if (!encodeConstrainedLength(value, value.size()))
+        return false;
+    for (auto it = value.baseBegin(); it != value.baseEnd(); ++it)
+        if (!encode(**it))
+            return false;
+    return true;
+}
+
+bool PEREncoder::encodeOpenData(const OpenData& value)
 {
     if (!value.has_data() && value.has_buf()) {
         // Octets never decoded go back out as they came.
@@ -380,65 +450,7 @@ bool PEREncoder::do_visit(const OpenData& value)
     return encodeAnyType(value.has_data() ? &value.get_data() : nullptr);
 }
 
-bool PEREncoder::do_visit(const GeneralizedTime& value)
-{
-    std::string text = value.get();
-    if (!encodeLength(static_cast<unsigned>(text.size()), 0, unconstrainedUpper))
-        return false;
-    encodeBlock(text.data(), static_cast<unsigned>(text.size()));
-    return true;
-}
-
-bool PEREncoder::do_visit(const SEQUENCE_OF_Base& value)
-{
-    if (!encodeConstrainedLength(value, value.size()))
-        return false;
-    for (auto it = value.baseBegin(); it != value.baseEnd(); ++it)
-        if (!(*it)->accept(*this))
-            return false;
-    return true;
-}
-
-bool PEREncoder::preVisitExtensionRoots(const SEQUENCE& seq)
-{
-    if (seq.info()->extendable)
-        writer_.putBit(lastKnownExtension(seq) >= 0);
-    encodeBitMap(seq.optionalMap().data(), seq.info()->numOptionals);
-    return true;
-}
-
-bool PEREncoder::visitExtensionRoot(const SEQUENCE& seq, int index)
-{
-    const AbstractData* field = seq.getField(static_cast<unsigned>(index));
-    return field && field->accept(*this);
-}
-
-bool PEREncoder::preVisitExtensions(const SEQUENCE& seq)
-{
-    int last = lastKnownExtension(seq);
-    if (last < 0)
-        return true;
-    encodeSmallUnsigned(static_cast<unsigned>(last));
-    encodeBitMap(seq.extensionMap().data(), static_cast<unsigned>(last) + 1);
-    return true;
-}
-
-bool PEREncoder::visitKnownExtension(const SEQUENCE& seq, int index)
-{
-    const AbstractData* field = seq.getField(static_cast<unsigned>(index));
-    return field && encodeAnyType(field);
-}
-
 // ---- Decoder primitives ------------------------------------------------------------
-
-bool PERDecoder::decodeMultiBit(unsigned bits, unsigned& value)
-{
-    std::uint32_t v = 0;
-    if (!reader_.getBits(bits, v))
-        return false;
-    value = v;
-    return true;
-}
 
 bool PERDecoder::decodeBitMap(char* bytes, unsigned bits)
 {
@@ -465,7 +477,7 @@ bool PERDecoder::decodeSmallUnsigned(unsigned& value)
     if (!large)
         return decodeMultiBit(6, value);
     unsigned octets = 0;
-    if (decodeLength(0, unconstrainedUpper, octets) != 0 || octets == 0 || octets > 4)
+    if (!decodeUnconstrainedLength(octets) || octets == 0 || octets > 4)
         return false;
     reader_.align();
     return decodeMultiBit(8 * octets, value);
@@ -480,22 +492,25 @@ int PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& length)
         length = v + lower;
         return 0;
     }
-    if (upper > 65535) {
-        reader_.align();
-        unsigned first = 0;
-        if (reader_.atEnd() || !decodeMultiBit(8, first))
-            return -1;
-        if ((first & 0x80) == 0) {
-            length = first;
-            return 0;
-        }
-        unsigned second = 0;
-        if ((first & 0xC0) == 0xC0 || !decodeMultiBit(8, second)) // 11: fragmentation, not used
-            return -1;
-        length = (first & 0x3F) << 8 | second;
-        return 0;
-    }
+    if (upper > 65535)
+        return decodeUnconstrainedLength(length) ? 0 : -1;
     return decodeUnsigned(lower, upper, length);
+}
+
+bool PERDecoder::decodeUnconstrainedLength(unsigned& length)
+{
+    unsigned first = 0;
+    if (!reader_.getOctet(first))
+        return false;
+    if ((first & 0x80) == 0) {
+        length = first;
+        return true;
+    }
+    unsigned second = 0;
+    if ((first & 0xC0) == 0xC0 || !reader_.getOctet(second)) // 11: fragmentation, not used
+        return false;
+    length = (first & 0x3F) << 8 | second;
+    return true;
 }
 
 int PERDecoder::decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
@@ -532,16 +547,25 @@ int PERDecoder::decodeConstrainedLength(const ConstrainedObject& object, unsigne
     if (object.getConstraintType() == ExtendableConstraint && !reader_.getBit(unconstrained))
         return -1;
     if (unconstrained)
-        return decodeLength(0, unconstrainedUpper, length);
+        return decodeUnconstrainedLength(length) ? 0 : -1;
     return decodeLength(static_cast<unsigned>(object.getLowerLimit()), object.getUpperLimit(), length);
 }
 
 bool PERDecoder::openTypeBounds(const char*& end)
 {
     unsigned length = 0;
-    if (decodeLength(0, unconstrainedUpper, length) != 0 || length > reader_.octetsRemaining())
+    if (!decodeUnconstrainedLength(length) || length > reader_.octetsRemaining())
         return false;
     end = reader_.position() + length;
+    return true;
+}
+
+bool PERDecoder::decodeWithin(AbstractData& value, const char* end)
+{
+    PERDecoder inner(reader_.position(), end, env_, true);
+    if (!inner.decode(value))
+        return false;
+    reader_.setPosition(end);
     return true;
 }
 
@@ -568,11 +592,9 @@ bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
     return choice.setID(static_cast<int>(index));
 }
 
-// ---- Decoder, per type --------------------------------------------------------------
+// ---- Decoder, per kind --------------------------------------------------------------
 
-bool PERDecoder::do_visit(Null&) { return true; }
-
-bool PERDecoder::do_visit(BOOLEAN& value)
+bool PERDecoder::decodeBoolean(BOOLEAN& value)
 {
     bool bit = false;
     if (!reader_.getBit(bit))
@@ -581,18 +603,19 @@ bool PERDecoder::do_visit(BOOLEAN& value)
     return true;
 }
 
-bool PERDecoder::do_visit(INTEGER& value)
+bool PERDecoder::decodeInteger(INTEGER& value)
 {
     bool unconstrained = isUnconstrained(value.getConstraintType());
     if (value.getConstraintType() == ExtendableConstraint && !reader_.getBit(unconstrained))
         return false;
     if (unconstrained) {
         unsigned octets = 0;
-        if (decodeLength(0, unconstrainedUpper, octets) != 0 || octets > 4)
+        const char* content = nullptr;
+        if (!decodeUnconstrainedLength(octets) || octets > 4 || !(content = reader_.takeOctets(octets)))
             return false;
         unsigned v = 0;
-        if (octets > 0 && !decodeMultiBit(8 * octets, v))
-            return false;
+        for (unsigned i = 0; i < octets; ++i)
+            v = v << 8 | static_cast<unsigned char>(content[i]);
         // Sign extension; a 4-octet value already fills the word.
         if (octets > 0 && octets < 4 && (v >> (8 * octets - 1)) & 1)
             v |= ~0u << (8 * octets);
@@ -607,7 +630,7 @@ bool PERDecoder::do_visit(INTEGER& value)
     return true;
 }
 
-bool PERDecoder::do_visit(ENUMERATED& value)
+bool PERDecoder::decodeEnumerated(ENUMERATED& value)
 {
     unsigned v = 0;
     bool extension = false;
@@ -626,16 +649,16 @@ bool PERDecoder::do_visit(ENUMERATED& value)
     return true;
 }
 
-bool PERDecoder::do_visit(OBJECT_IDENTIFIER& value)
+bool PERDecoder::decodeObjectIdentifier(OBJECT_IDENTIFIER& value)
 {
     unsigned count = 0;
     if (decodeLength(0, 255, count) != 0)
         return false;
-    char content[255];
-    return reader_.getOctets(content, count) && value.decodeCommon(content, count);
+    const char* content = reader_.takeOctets(count);
+    return content && value.decodeCommon(content, count);
 }
 
-bool PERDecoder::do_visit(BIT_STRING& value)
+bool PERDecoder::decodeBitString(BIT_STRING& value)
 {
     unsigned bits = 0;
     if (decodeConstrainedLength(value, bits) != 0 || bits > MaximumStringSize)
@@ -653,7 +676,7 @@ bool PERDecoder::do_visit(BIT_STRING& value)
     return decodeBitMap(value.bytes().data(), bits);
 }
 
-bool PERDecoder::do_visit(OCTET_STRING& value)
+bool PERDecoder::decodeOctetString(OCTET_STRING& value)
 {
     unsigned count = 0;
     if (decodeConstrainedLength(value, count) != 0 || count > MaximumStringSize)
@@ -668,14 +691,14 @@ bool PERDecoder::do_visit(OCTET_STRING& value)
         value[count - 1] = static_cast<char>(v);
         return true;
     }
-    reader_.align();
-    if (count > reader_.octetsRemaining())
+    const char* octets = reader_.takeOctets(count);
+    if (!octets)
         return false;
-    value.resize(count);
-    return reader_.getOctets(value.data(), count);
+    value.assign(octets, octets + count);
+    return true;
 }
 
-bool PERDecoder::do_visit(AbstractString& value)
+bool PERDecoder::decodeCharacterString(AbstractString& value)
 {
     const AbstractString::InfoType* rec = value.info();
     unsigned count = 0;
@@ -683,13 +706,18 @@ bool PERDecoder::do_visit(AbstractString& value)
         return false;
     StringLayout layout = stringLayout(value, rec->alignedBits, rec->unalignedBits, aligned_, 16);
     bool ownCode = usesOwnCode(rec, layout.bits);
-    if (layout.alignFirst || (layout.block && ownCode))
+    if (layout.block && ownCode) {
+        const char* text = reader_.takeOctets(count);
+        if (!text)
+            return false;
+        value.assign(text, count);
+        return true;
+    }
+    if (layout.alignFirst)
         reader_.align();
     if (static_cast<std::uint64_t>(count) * layout.bits > reader_.bitsRemaining())
         return false;
     value.resize(count);
-    if (layout.block && ownCode)
-        return reader_.getOctets(&value[0], count);
     for (unsigned i = 0; i < count; ++i) {
         unsigned code = 0;
         decodeMultiBit(layout.bits, code);
@@ -703,7 +731,7 @@ bool PERDecoder::do_visit(AbstractString& value)
     return true;
 }
 
-bool PERDecoder::do_visit(BMPString& value)
+bool PERDecoder::decodeBMPString(BMPString& value)
 {
     const BMPString::InfoType* rec = value.info();
     unsigned count = 0;
@@ -723,142 +751,119 @@ bool PERDecoder::do_visit(BMPString& value)
     return true;
 }
 
-bool PERDecoder::do_visit(CHOICE& value)
+bool PERDecoder::decodeGeneralizedTime(GeneralizedTime& value)
+{
+    unsigned count = 0;
+    if (!decodeUnconstrainedLength(count) || count > MaximumStringSize)
+        return false;
+    const char* text = reader_.takeOctets(count);
+    if (!text)
+        return false;
+    value.set(std::string(text, count));
+    return true;
+}
+
+bool PERDecoder::decodeChoice(CHOICE& value)
 {
     memento_type end = nullptr;
     if (!decodeChoicePreamle(value, end))
         return false;
     if (!end)
-        return value.getSelection()->accept(*this);
+        return decode(*value.getSelection());
     // An extension alternative: decoded (aligned) within its own length.
-    PERDecoder inner(reader_.position(), end, env_, true);
-    if (!value.getSelection()->accept(inner))
+    return decodeWithin(*value.getSelection(), end);
+}
+
+bool PERDecoder::decodeSequence(SEQUENCE& value)
+{
+    const SEQUENCE::InfoType* rec = value.info();
+    // A value reused for another decode keeps none of the earlier additions.
+    value.extensionMap().clear();
+    bool extension = false;
+    if (rec->extendable && (reader_.atEnd() || !reader_.getBit(extension)))
         return false;
-    reader_.setPosition(end);
+    SEQUENCE::BitMap& optional = value.optionalMap();
+    if (!decodeBitMap(optional.data(), optional.size()))
+        return false;
+    for (unsigned i = 0; i < rec->numFields; ++i) {
+        int id = rec->fieldIds[i];
+        if (id >= 0 && !optional[static_cast<unsigned>(id)])
+            continue;
+        if (!value.createField(i) || !decode(*value.getField(i)))
+            return false;
+    }
+    return !extension || decodeExtensionAdditions(value);
+}
+
+bool PERDecoder::decodeExtensionAdditions(SEQUENCE& value)
+{
+    const SEQUENCE::InfoType* rec = value.info();
+    unsigned count = 0;
+    if (!decodeSmallUnsigned(count) || ++count > MaximumArraySize)
+        return false;
+    SEQUENCE::BitMap& additions = value.extensionMap();
+    additions.resize(count);
+    if (!decodeBitMap(additions.data(), count))
+        return false;
+    for (unsigned k = 0; k < count; ++k) {
+        if (!additions[k])
+            continue;
+        const char* end = nullptr;
+        if (!openTypeBounds(end))
+            return false;
+        // Additions this build does not know, or has no record for, are skipped.
+        unsigned index = rec->numFields + k;
+        if (k < rec->knownExtensions && value.createField(index)) {
+            if (!decodeWithin(*value.getField(index), end))
+                return false;
+        } else {
+            reader_.setPosition(end);
+        }
+    }
     return true;
 }
 
-bool PERDecoder::do_visit(SEQUENCE_OF_Base& value)
+bool PERDecoder::decodeSequenceOf(SEQUENCE_OF_Base& value)
 {
     unsigned count = 0;
     if (decodeConstrainedLength(value, count) != 0 || count > MaximumArraySize)
         return false;
     value.resize(count);
     for (unsigned i = 0; i < count; ++i)
-        if (!value.elementAt(i)->accept(*this)) {
+        if (!decode(*value.elementAt(i))) {
             value.erase(value.baseBegin() + i, value.baseEnd());
             return false;
         }
     return true;
 }
 
-bool PERDecoder::do_visit(OpenData& value)
+bool PERDecoder::decodeOpenData(OpenData& value)
 {
     unsigned count = 0;
-    if (decodeLength(0, unconstrainedUpper, count) != 0 || count > MaximumStringSize ||
-        count > reader_.octetsRemaining())
+    if (!decodeUnconstrainedLength(count) || count > MaximumStringSize)
         return false;
-    std::vector<char>& buf = value.make_buf();
-    buf.resize(count);
-    return reader_.getOctets(buf.data(), count);
+    const char* octets = reader_.takeOctets(count);
+    if (!octets)
+        return false;
+    value.make_buf().assign(octets, octets + count);
+    return true;
 }
 
-bool PERDecoder::do_revisit(OpenData& value)
+bool PERDecoder::revisit(OpenData& value)
 {
     if (!value.has_data() || !value.has_buf())
         return false;
     const std::vector<char>& buf = value.get_buf();
     PERDecoder inner(buf.data(), buf.data() + buf.size(), env_, true);
-    return value.get_data().accept(inner);
+    return inner.decode(value.get_data());
 }
 
-bool PERDecoder::do_visit(TypeConstrainedOpenData& value)
+bool PERDecoder::decodeTypeConstrainedOpenData(TypeConstrainedOpenData& value)
 {
     const char* end = nullptr;
     if (!value.has_data() || !openTypeBounds(end))
         return false;
-    PERDecoder inner(reader_.position(), end, env_, true);
-    if (!value.get_data().accept(inner))
-        return false;
-    reader_.setPosition(end);
-    return true;
-}
-
-bool PERDecoder::do_visit(GeneralizedTime& value)
-{
-    unsigned count = 0;
-    if (decodeLength(0, unconstrainedUpper, count) != 0 || count > MaximumStringSize ||
-        count > reader_.octetsRemaining())
-        return false;
-    std::string text(count, '\0');
-    if (!reader_.getOctets(&text[0], count))
-        return false;
-    value.set(text);
-    return true;
-}
-
-Visitor::VISIT_SEQ_RESULT PERDecoder::preVisitExtensionRoots(SEQUENCE& seq)
-{
-    // A value reused for another decode keeps none of the earlier additions.
-    seq.extensionMap().clear();
-    bool extension = false;
-    if (seq.info()->extendable && (reader_.atEnd() || !reader_.getBit(extension)))
-        return FAIL;
-    SEQUENCE::BitMap& optional = seq.optionalMap();
-    if (!decodeBitMap(optional.data(), optional.size()))
-        return FAIL;
-    return extension ? CONTINUE : NO_EXTENSION;
-}
-
-Visitor::VISIT_SEQ_RESULT PERDecoder::visitExtensionRoot(SEQUENCE& seq, int index, int optionalId)
-{
-    if (optionalId >= 0 && !seq.optionalMap()[static_cast<unsigned>(optionalId)])
-        return CONTINUE;
-    auto i = static_cast<unsigned>(index);
-    if (!seq.createField(i) || !seq.getField(i)->accept(*this))
-        return FAIL;
-    return CONTINUE;
-}
-
-Visitor::VISIT_SEQ_RESULT PERDecoder::preVisitExtensions(SEQUENCE& seq)
-{
-    unsigned count = 0;
-    if (!decodeSmallUnsigned(count) || ++count > MaximumArraySize)
-        return FAIL;
-    SEQUENCE::BitMap& map = seq.extensionMap();
-    map.resize(count);
-    return decodeBitMap(map.data(), count) ? CONTINUE : FAIL;
-}
-
-Visitor::VISIT_SEQ_RESULT PERDecoder::visitKnownExtension(SEQUENCE& seq, int index, int)
-{
-    auto i = static_cast<unsigned>(index);
-    if (!seq.extensionMap()[i - seq.info()->numFields])
-        return CONTINUE;
-    const char* end = nullptr;
-    if (!openTypeBounds(end))
-        return FAIL;
-    if (seq.createField(i)) {
-        PERDecoder inner(reader_.position(), end, env_, true);
-        if (!seq.getField(i)->accept(inner))
-            return FAIL;
-    }
-    reader_.setPosition(end);
-    return CONTINUE;
-}
-
-Visitor::VISIT_SEQ_RESULT PERDecoder::visitUnknownExtensions(SEQUENCE& seq)
-{
-    const SEQUENCE::BitMap& map = seq.extensionMap();
-    for (unsigned bit = seq.info()->knownExtensions; bit < map.size(); ++bit) {
-        if (!map[bit])
-            continue;
-        const char* end = nullptr;
-        if (!openTypeBounds(end))
-            return FAIL;
-        reader_.setPosition(end);
-    }
-    return STOP;
+    return decodeWithin(value.get_data(), end);
 }
 
 } // namespace ASN1

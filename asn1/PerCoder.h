@@ -8,26 +8,34 @@
 // (lengths above 16383 are refused), and unconstrained lengths start on an
 // octet boundary in the unaligned variant too. The decoder refuses strings
 // above MaximumStringSize and lists above MaximumArraySize.
+//
+// Both coders walk a value by its ValueKind, one plain call per field: the
+// controller link codes every message this way, so no visitor dispatch sits
+// on that path.
 #pragma once
 
 #include "asn1/BitCursor.h"
 #include "asn1/CoderEnv.h"
-#include "asn1/Visitor.h"
+#include "asn1/Types.h"
 
 namespace ASN1 {
 
-class PEREncoder : public ConstVisitor {
+class PEREncoder {
 public:
     PEREncoder(std::vector<char>& out, bool aligned) : out_(out), writer_(out), aligned_(aligned) {}
+
+    // Appends the value; false when it cannot be coded (nothing is undone).
+    bool encode(const AbstractData& value);
 
     void encodeSingleBit(bool bit) { writer_.putBit(bit); }
     void encodeMultiBit(unsigned value, unsigned bits) { writer_.putBits(value, bits); }
     void encodeBitMap(const char* bytes, unsigned bits);
-    void encodeByte(unsigned value);
     void encodeBlock(const char* octets, unsigned count);
     void encodeSmallUnsigned(unsigned value);
     bool encodeLength(unsigned length, unsigned lower, unsigned upper);
     bool encodeUnsigned(unsigned value, unsigned lower, unsigned upper);
+    // Writes the extension bit of an extendable constraint; true when the
+    // value takes the unconstrained form.
     bool encodeConstraint(const ConstrainedObject& object, unsigned value);
     bool encodeConstrainedLength(const ConstrainedObject& object, unsigned length);
     // Open-type wrapper: the value encoded aligned on its own, then its
@@ -36,36 +44,27 @@ public:
     void byteAlign() { writer_.align(); }
     bool aligned() const { return aligned_; }
 
-    bool do_visit(const AbstractData& value) override;
-    bool do_visit(const Null& value) override;
-    bool do_visit(const BOOLEAN& value) override;
-    bool do_visit(const INTEGER& value) override;
-    bool do_visit(const ENUMERATED& value) override;
-    bool do_visit(const OBJECT_IDENTIFIER& value) override;
-    bool do_visit(const BIT_STRING& value) override;
-    bool do_visit(const OCTET_STRING& value) override;
-    bool do_visit(const AbstractString& value) override;
-    bool do_visit(const BMPString& value) override;
-    bool do_visit(const CHOICE& value) override;
-    bool do_visit(const OpenData& value) override;
-    bool do_visit(const GeneralizedTime& value) override;
-    bool do_visit(const SEQUENCE_OF_Base& value) override;
-
-protected:
-    bool preVisitExtensionRoots(const SEQUENCE& seq) override;
-    bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
-    bool preVisitExtensions(const SEQUENCE& seq) override;
-    bool visitKnownExtension(const SEQUENCE& seq, int index) override;
-
 private:
+    bool encodeInteger(const INTEGER& value);
     bool encodeUnconstrainedInteger(int value);
+    bool encodeEnumerated(const ENUMERATED& value);
+    bool encodeObjectIdentifier(const OBJECT_IDENTIFIER& value);
+    bool encodeBitString(const BIT_STRING& value);
+    bool encodeOctetString(const OCTET_STRING& value);
+    bool encodeCharacterString(const AbstractString& value);
+    bool encodeBMPString(const BMPString& value);
+    bool encodeGeneralizedTime(const GeneralizedTime& value);
+    bool encodeChoice(const CHOICE& value);
+    bool encodeSequence(const SEQUENCE& value);
+    bool encodeSequenceOf(const SEQUENCE_OF_Base& value);
+    bool encodeOpenData(const OpenData& value);
 
     std::vector<char>& out_;
     BitWriter writer_;
     bool aligned_;
 };
 
-class PERDecoder : public Visitor {
+class PERDecoder {
 public:
     // Where an extension alternative ends, kept while it is decoded.
     using memento_type = const char*;
@@ -73,8 +72,14 @@ public:
     PERDecoder(const char* first, const char* last, CoderEnv* env, bool aligned)
         : reader_(first, last), env_(env), aligned_(aligned) {}
 
+    // Fills the value in place (fields, alternatives and elements it holds
+    // are reused); false on input that does not decode.
+    bool decode(AbstractData& value);
+    // Decodes an open value's `data` from its `buf` (both must exist).
+    bool revisit(OpenData& value);
+
     bool decodeSingleBit(bool& bit) { return reader_.getBit(bit); }
-    bool decodeMultiBit(unsigned bits, unsigned& value);
+    bool decodeMultiBit(unsigned bits, unsigned& value) { return reader_.getBits(bits, value); }
     bool decodeBitMap(char* bytes, unsigned bits);
     bool decodeSmallUnsigned(unsigned& value);
     // 0 success, -1 failure.
@@ -85,34 +90,29 @@ public:
     void byteAlign() { reader_.align(); }
     void setPosition(const char* p) { reader_.setPosition(p); }
     std::size_t getBitsLeft() const { return reader_.bitsRemaining(); }
-    const char* getPosition() const { return reader_.position(); }
-    CoderEnv* getEnv() const { return env_; }
     bool aligned() const { return aligned_; }
 
-    bool do_visit(Null& value) override;
-    bool do_visit(BOOLEAN& value) override;
-    bool do_visit(INTEGER& value) override;
-    bool do_visit(ENUMERATED& value) override;
-    bool do_visit(OBJECT_IDENTIFIER& value) override;
-    bool do_visit(OCTET_STRING& value) override;
-    bool do_visit(BIT_STRING& value) override;
-    bool do_visit(AbstractString& value) override;
-    bool do_visit(BMPString& value) override;
-    bool do_visit(CHOICE& value) override;
-    bool do_visit(SEQUENCE_OF_Base& value) override;
-    bool do_visit(OpenData& value) override;
-    bool do_revisit(OpenData& value) override;
-    bool do_visit(TypeConstrainedOpenData& value) override;
-    bool do_visit(GeneralizedTime& value) override;
-
-protected:
-    VISIT_SEQ_RESULT preVisitExtensionRoots(SEQUENCE& seq) override;
-    VISIT_SEQ_RESULT visitExtensionRoot(SEQUENCE& seq, int index, int optionalId) override;
-    VISIT_SEQ_RESULT preVisitExtensions(SEQUENCE& seq) override;
-    VISIT_SEQ_RESULT visitKnownExtension(SEQUENCE& seq, int index, int optionalId) override;
-    VISIT_SEQ_RESULT visitUnknownExtensions(SEQUENCE& seq) override;
-
 private:
+    bool decodeBoolean(BOOLEAN& value);
+    bool decodeInteger(INTEGER& value);
+    bool decodeEnumerated(ENUMERATED& value);
+    bool decodeObjectIdentifier(OBJECT_IDENTIFIER& value);
+    bool decodeBitString(BIT_STRING& value);
+    bool decodeOctetString(OCTET_STRING& value);
+    bool decodeCharacterString(AbstractString& value);
+    bool decodeBMPString(BMPString& value);
+    bool decodeGeneralizedTime(GeneralizedTime& value);
+    bool decodeChoice(CHOICE& value);
+    bool decodeSequence(SEQUENCE& value);
+    bool decodeExtensionAdditions(SEQUENCE& value);
+    bool decodeSequenceOf(SEQUENCE_OF_Base& value);
+    bool decodeOpenData(OpenData& value);
+    bool decodeTypeConstrainedOpenData(TypeConstrainedOpenData& value);
+    // Decodes a value that sits in an open type ending at `end` (aligned,
+    // within those octets), then moves to `end`.
+    bool decodeWithin(AbstractData& value, const char* end);
+    // The octet-aligned form of every unconstrained length.
+    bool decodeUnconstrainedLength(unsigned& length);
     // Reads an open type's length and checks it against the octets left;
     // `end` is where its contents end.
     bool openTypeBounds(const char*& end);
@@ -121,6 +121,80 @@ private:
     CoderEnv* env_;
     bool aligned_;
 };
+
+inline bool PEREncoder::encode(const AbstractData& value)
+{
+    switch (value.kind()) {
+    case ValueKind::Null:
+        return true;
+    case ValueKind::Boolean:
+        writer_.putBit(static_cast<const BOOLEAN&>(value).getValue());
+        return true;
+    case ValueKind::Integer:
+        return encodeInteger(static_cast<const INTEGER&>(value));
+    case ValueKind::Enumerated:
+        return encodeEnumerated(static_cast<const ENUMERATED&>(value));
+    case ValueKind::ObjectIdentifier:
+        return encodeObjectIdentifier(static_cast<const OBJECT_IDENTIFIER&>(value));
+    case ValueKind::BitString:
+        return encodeBitString(static_cast<const BIT_STRING&>(value));
+    case ValueKind::OctetString:
+        return encodeOctetString(static_cast<const OCTET_STRING&>(value));
+    case ValueKind::CharacterString:
+        return encodeCharacterString(static_cast<const AbstractString&>(value));
+    case ValueKind::BMPString:
+        return encodeBMPString(static_cast<const BMPString&>(value));
+    case ValueKind::GeneralizedTime:
+        return encodeGeneralizedTime(static_cast<const GeneralizedTime&>(value));
+    case ValueKind::Choice:
+        return encodeChoice(static_cast<const CHOICE&>(value));
+    case ValueKind::Sequence:
+        return encodeSequence(static_cast<const SEQUENCE&>(value));
+    case ValueKind::SequenceOf:
+        return encodeSequenceOf(static_cast<const SEQUENCE_OF_Base&>(value));
+    case ValueKind::Open:
+    case ValueKind::TypeConstrainedOpen:
+        return encodeOpenData(static_cast<const OpenData&>(value));
+    }
+    return false;
+}
+
+inline bool PERDecoder::decode(AbstractData& value)
+{
+    switch (value.kind()) {
+    case ValueKind::Null:
+        return true;
+    case ValueKind::Boolean:
+        return decodeBoolean(static_cast<BOOLEAN&>(value));
+    case ValueKind::Integer:
+        return decodeInteger(static_cast<INTEGER&>(value));
+    case ValueKind::Enumerated:
+        return decodeEnumerated(static_cast<ENUMERATED&>(value));
+    case ValueKind::ObjectIdentifier:
+        return decodeObjectIdentifier(static_cast<OBJECT_IDENTIFIER&>(value));
+    case ValueKind::BitString:
+        return decodeBitString(static_cast<BIT_STRING&>(value));
+    case ValueKind::OctetString:
+        return decodeOctetString(static_cast<OCTET_STRING&>(value));
+    case ValueKind::CharacterString:
+        return decodeCharacterString(static_cast<AbstractString&>(value));
+    case ValueKind::BMPString:
+        return decodeBMPString(static_cast<BMPString&>(value));
+    case ValueKind::GeneralizedTime:
+        return decodeGeneralizedTime(static_cast<GeneralizedTime&>(value));
+    case ValueKind::Choice:
+        return decodeChoice(static_cast<CHOICE&>(value));
+    case ValueKind::Sequence:
+        return decodeSequence(static_cast<SEQUENCE&>(value));
+    case ValueKind::SequenceOf:
+        return decodeSequenceOf(static_cast<SEQUENCE_OF_Base&>(value));
+    case ValueKind::Open:
+        return decodeOpenData(static_cast<OpenData&>(value));
+    case ValueKind::TypeConstrainedOpen:
+        return decodeTypeConstrainedOpenData(static_cast<TypeConstrainedOpenData&>(value));
+    }
+    return false;
+}
 
 extern const CoderRule perAlignedRule;
 extern const CoderRule perUnalignedRule;

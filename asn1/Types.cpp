@@ -396,11 +396,15 @@ bool BMPString::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
 // ---- GeneralizedTime -------------------------------------------------------------
 
-GeneralizedTime::GeneralizedTime(const std::string& text, const InfoType* info) : AbstractData(info) { set(text); }
+GeneralizedTime::GeneralizedTime(const std::string& text, const InfoType* info)
+    : AbstractData(info, ValueKind::GeneralizedTime)
+{
+    set(text);
+}
 
 GeneralizedTime::GeneralizedTime(int year_, int month_, int day_, int hour_, int minute_, int second_, int millisec_,
                                  int mindiff_, bool utc_, const InfoType* info)
-    : AbstractData(info), year(year_), month(month_), day(day_), hour(hour_), minute(minute_), second(second_),
+    : AbstractData(info, ValueKind::GeneralizedTime), year(year_), month(month_), day(day_), hour(hour_), minute(minute_), second(second_),
       millisec(millisec_), mindiff(mindiff_), utc(utc_)
 {
 }
@@ -511,7 +515,7 @@ bool GeneralizedTime::do_accept(ConstVisitor& v) const { return v.do_visit(*this
 // ---- CHOICE ------------------------------------------------------------------------
 
 CHOICE::CHOICE(const InfoType* info, int id, AbstractData* selection)
-    : AbstractData(info), selection_(selection), selectionId_(id)
+    : AbstractData(info, ValueKind::Choice), selection_(selection), selectionId_(id)
 {
 }
 
@@ -610,22 +614,12 @@ SEQUENCE::BitMap& SEQUENCE::BitMap::operator=(const BitMap& other)
     return *this;
 }
 
-void SEQUENCE::BitMap::resize(unsigned bits)
+void SEQUENCE::BitMap::grow(unsigned bytes)
 {
-    unsigned oldBytes = (bitCount_ + 7) / 8;
-    unsigned newBytes = static_cast<unsigned>((static_cast<std::uint64_t>(bits) + 7) / 8);
-    if (newBytes > capacity_) {
-        std::unique_ptr<char[]> grown(new char[newBytes]());
-        std::copy(data(), data() + oldBytes, grown.get());
-        heap_ = std::move(grown);
-        capacity_ = newBytes;
-    }
-    char* bytes = data();
-    if (newBytes > oldBytes)
-        std::fill(bytes + oldBytes, bytes + newBytes, 0);
-    bitCount_ = bits;
-    if (bits % 8) // bits past the count read as 0, also after growing again
-        bytes[newBytes - 1] &= static_cast<char>(0xFF00 >> (bits % 8));
+    std::unique_ptr<char[]> grown(new char[bytes]());
+    std::copy(data(), data() + bytesFor(bitCount_), grown.get());
+    heap_ = std::move(grown);
+    capacity_ = bytes;
 }
 
 void SEQUENCE::BitMap::set(unsigned bit)
@@ -654,9 +648,10 @@ void SEQUENCE::BitMap::swap(BitMap& other)
     heap_.swap(other.heap_);
 }
 
-SEQUENCE::SEQUENCE(const InfoType* info) : AbstractData(info), fields_(info->numFields + info->knownExtensions, nullptr)
+SEQUENCE::SEQUENCE(const InfoType* info)
+    : AbstractData(info, ValueKind::Sequence), fields_(info->numFields + info->knownExtensions, nullptr),
+      optionalMap_(info->numOptionals)
 {
-    optionalMap_.resize(info->numOptionals);
     try {
         for (unsigned i = 0; i < info->numFields; ++i)
             if (info->fieldIds[i] < 0)
@@ -718,12 +713,6 @@ bool SEQUENCE::makeField(unsigned index)
         return false;
     fields_[index] = rec->create(rec);
     return true;
-}
-
-bool SEQUENCE::hasOptionalField(unsigned optionalId) const
-{
-    unsigned roots = info()->numOptionals;
-    return optionalId < roots ? optionalMap_[optionalId] : extensionMap_[optionalId - roots];
 }
 
 void SEQUENCE::includeOptionalField(unsigned optionalId, unsigned index)
@@ -944,7 +933,8 @@ AbstractData* OpenData::do_clone() const
 bool OpenData::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool OpenData::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
-TypeConstrainedOpenData::TypeConstrainedOpenData(const InfoType* info) : OpenData(info)
+TypeConstrainedOpenData::TypeConstrainedOpenData(const InfoType* info)
+    : OpenData(info, ValueKind::TypeConstrainedOpen)
 {
     if (const AbstractData::InfoType* contained = info->containedInfo)
         grab(contained->create(contained));

@@ -72,6 +72,7 @@
 #include <boost/cast.hpp>
 
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <initializer_list>
 #include <memory>
@@ -115,6 +116,26 @@ inline unsigned CountBits(unsigned n)
 // Unsigned byte order; a proper prefix is the smaller.
 int lexicographic_compare_bytes(const char* first1, const char* last1, const char* first2, const char* last2);
 
+// The runtime class a value object belongs to (generated classes take their
+// base's): lets a coder switch on it instead of visiting.
+enum class ValueKind : std::uint8_t {
+    Null,
+    Boolean,
+    Integer,
+    Enumerated,
+    ObjectIdentifier,
+    BitString,
+    OctetString,
+    CharacterString,
+    BMPString,
+    GeneralizedTime,
+    Choice,
+    Sequence,
+    SequenceOf,
+    Open,
+    TypeConstrainedOpen,
+};
+
 class AbstractData {
 public:
     using CreateFun = AbstractData* (*)(const void* info);
@@ -140,6 +161,7 @@ public:
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     const void* infoRecord() const { return info_; }
     unsigned getTag() const { return info()->tag; }
+    ValueKind kind() const { return kind_; }
 
     // Value notation: the text of the value (partial text when printing
     // fails), printing onto a stream (0 or failbit), reading back.
@@ -154,12 +176,15 @@ public:
     bool isStrictlyValid() const;
 
 protected:
-    explicit AbstractData(const void* info) : info_(info) {}
+    AbstractData(const void* info, ValueKind kind) : info_(info), kind_(kind) {}
     AbstractData(const AbstractData&) = default;
-    // Assignment copies values; the record stays.
+    // Assignment copies values; the record and the kind stay.
     AbstractData& operator=(const AbstractData&) { return *this; }
 
     const void* info_;
+
+private:
+    ValueKind kind_;
 };
 
 // The factory stored in records: an object of class T on the given record.
@@ -194,7 +219,7 @@ class Null : public AbstractData, public detail::Allocator<Null> {
 public:
     using InfoType = AbstractData::InfoType;
     static const InfoType theInfo;
-    explicit Null(const InfoType* info = &theInfo) : AbstractData(info) {}
+    explicit Null(const InfoType* info = &theInfo) : AbstractData(info, ValueKind::Null) {}
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;
     bool do_accept(Visitor& visitor) override;
@@ -205,8 +230,8 @@ class BOOLEAN : public AbstractData, public detail::Allocator<BOOLEAN> {
 public:
     using InfoType = AbstractData::InfoType;
     static const InfoType theInfo;
-    explicit BOOLEAN(const InfoType* info = &theInfo) : AbstractData(info) {}
-    BOOLEAN(bool value, const InfoType* info) : AbstractData(info), value_(value) {}
+    explicit BOOLEAN(const InfoType* info = &theInfo) : AbstractData(info, ValueKind::Boolean) {}
+    BOOLEAN(bool value, const InfoType* info) : AbstractData(info, ValueKind::Boolean), value_(value) {}
     bool getValue() const { return value_; }
     void setValue(bool value) { value_ = value; }
     BOOLEAN& operator=(bool value) { value_ = value; return *this; }
@@ -224,8 +249,8 @@ class INTEGER : public ConstrainedObject, public detail::Allocator<INTEGER> {
 public:
     using InfoType = ConstrainedObject::InfoType;
     static const InfoType theInfo;
-    explicit INTEGER(const InfoType* info = &theInfo) : ConstrainedObject(info) {}
-    INTEGER(int value, const InfoType* info) : ConstrainedObject(info), value_(value) {}
+    explicit INTEGER(const InfoType* info = &theInfo) : ConstrainedObject(info, ValueKind::Integer) {}
+    INTEGER(int value, const InfoType* info) : ConstrainedObject(info, ValueKind::Integer), value_(value) {}
     int getValue() const { return value_; }
     unsigned getUnsignedValue() const { return static_cast<unsigned>(value_); }
     void setValue(int value) { value_ = value; }
@@ -286,7 +311,7 @@ public:
         unsigned numNames;
         const int* values; // null: entry i has value i
     };
-    explicit ENUMERATED(const InfoType* info) : AbstractData(info) {}
+    explicit ENUMERATED(const InfoType* info) : AbstractData(info, ValueKind::Enumerated) {}
     ENUMERATED(const ENUMERATED&) = default;
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     int getValue() const { return value_; }
@@ -313,9 +338,9 @@ class OBJECT_IDENTIFIER : public AbstractData, public detail::Allocator<OBJECT_I
 public:
     using InfoType = AbstractData::InfoType;
     static const InfoType theInfo;
-    explicit OBJECT_IDENTIFIER(const InfoType* info = &theInfo) : AbstractData(info) {}
+    explicit OBJECT_IDENTIFIER(const InfoType* info = &theInfo) : AbstractData(info, ValueKind::ObjectIdentifier) {}
     OBJECT_IDENTIFIER(std::initializer_list<unsigned> arcs, const InfoType* info = &theInfo)
-        : AbstractData(info), components_(arcs) {}
+        : AbstractData(info, ValueKind::ObjectIdentifier), components_(arcs) {}
     unsigned levels() const { return static_cast<unsigned>(components_.size()); }
     unsigned operator[](unsigned i) const { return components_[i]; }
     std::vector<unsigned>& components() { return components_; }
@@ -336,7 +361,7 @@ class BIT_STRING : public ConstrainedObject, public detail::Allocator<BIT_STRING
 public:
     using InfoType = ConstrainedObject::InfoType;
     static const InfoType theInfo;
-    explicit BIT_STRING(const InfoType* info = &theInfo) : ConstrainedObject(info) {}
+    explicit BIT_STRING(const InfoType* info = &theInfo) : ConstrainedObject(info, ValueKind::BitString) {}
     unsigned size() const { return totalBits_; }
     bool operator[](unsigned bit) const;
     void set(unsigned bit, bool value); // grows the string as needed
@@ -363,11 +388,11 @@ public:
     using detail::Allocator<OCTET_STRING>::operator new;
     using detail::Allocator<OCTET_STRING>::operator delete;
     static const InfoType theInfo;
-    explicit OCTET_STRING(const InfoType* info = &theInfo) : ConstrainedObject(info) {}
+    explicit OCTET_STRING(const InfoType* info = &theInfo) : ConstrainedObject(info, ValueKind::OctetString) {}
     OCTET_STRING(unsigned count, char fill, const InfoType* info = &theInfo)
-        : ConstrainedObject(info), OctetVector(count, fill) {}
+        : ConstrainedObject(info, ValueKind::OctetString), OctetVector(count, fill) {}
     OCTET_STRING(const std::vector<char>& octets, const InfoType* info = &theInfo)
-        : ConstrainedObject(info), OctetVector(octets.begin(), octets.end()) {}
+        : ConstrainedObject(info, ValueKind::OctetString), OctetVector(octets.begin(), octets.end()) {}
     OCTET_STRING& operator=(const std::vector<char>& octets) { assign(octets.begin(), octets.end()); return *this; }
     OCTET_STRING& operator=(const std::string& octets) { assign(octets.begin(), octets.end()); return *this; }
     void setValue(const char* octets, std::size_t count) { assign(octets, octets + count); }
@@ -405,9 +430,11 @@ public:
     static const InfoType IA5StringInfo;
     static const InfoType GeneralStringInfo;
 
-    explicit AbstractString(const InfoType* info) : ConstrainedObject(info) {}
-    AbstractString(const InfoType* info, const std::string& text) : ConstrainedObject(info), std::string(text) {}
-    AbstractString(const InfoType* info, const char* text) : ConstrainedObject(info), std::string(text) {}
+    explicit AbstractString(const InfoType* info) : ConstrainedObject(info, ValueKind::CharacterString) {}
+    AbstractString(const InfoType* info, const std::string& text)
+        : ConstrainedObject(info, ValueKind::CharacterString), std::string(text) {}
+    AbstractString(const InfoType* info, const char* text)
+        : ConstrainedObject(info, ValueKind::CharacterString), std::string(text) {}
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     AbstractString& operator=(const std::string& text) { std::string::assign(text); return *this; }
     AbstractString& operator=(const char* text) { std::string::assign(text); return *this; }
@@ -440,9 +467,11 @@ public:
     using detail::Allocator<BMPString>::operator delete;
     using AbstractData::compare;
     static const InfoType theInfo;
-    explicit BMPString(const InfoType* info = &theInfo) : ConstrainedObject(info) {}
-    BMPString(const std::wstring& text, const InfoType* info = &theInfo) : ConstrainedObject(info), std::wstring(text) {}
-    BMPString(const wchar_t* text, const InfoType* info = &theInfo) : ConstrainedObject(info), std::wstring(text) {}
+    explicit BMPString(const InfoType* info = &theInfo) : ConstrainedObject(info, ValueKind::BMPString) {}
+    BMPString(const std::wstring& text, const InfoType* info = &theInfo)
+        : ConstrainedObject(info, ValueKind::BMPString), std::wstring(text) {}
+    BMPString(const wchar_t* text, const InfoType* info = &theInfo)
+        : ConstrainedObject(info, ValueKind::BMPString), std::wstring(text) {}
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     BMPString& operator=(const std::wstring& text) { std::wstring::assign(text); return *this; }
     int do_compare(const AbstractData& other) const override;
@@ -455,7 +484,7 @@ class GeneralizedTime : public AbstractData, public detail::Allocator<Generalize
 public:
     using InfoType = AbstractData::InfoType;
     static const InfoType theInfo;
-    explicit GeneralizedTime(const InfoType* info = &theInfo) : AbstractData(info) {}
+    explicit GeneralizedTime(const InfoType* info = &theInfo) : AbstractData(info, ValueKind::GeneralizedTime) {}
     explicit GeneralizedTime(const std::string& text, const InfoType* info = &theInfo);
     GeneralizedTime(int year, int month, int day, int hour, int minute, int second, int millisec, int mindiff,
                     bool utc, const InfoType* info = &theInfo);
@@ -560,10 +589,23 @@ public:
     class BitMap {
     public:
         BitMap() = default;
+        explicit BitMap(unsigned bits) { resize(bits); }
         BitMap(const BitMap& other);
         BitMap& operator=(const BitMap& other);
         unsigned size() const { return bitCount_; }
-        void resize(unsigned bits);
+        void resize(unsigned bits)
+        {
+            unsigned oldBytes = bytesFor(bitCount_);
+            unsigned newBytes = bytesFor(bits);
+            if (newBytes > capacity_)
+                grow(newBytes);
+            char* bytes = data();
+            if (newBytes > oldBytes)
+                std::memset(bytes + oldBytes, 0, newBytes - oldBytes);
+            bitCount_ = bits;
+            if (bits % 8) // bits past the count read as 0, also after growing again
+                bytes[newBytes - 1] &= static_cast<char>(0xFF00 >> (bits % 8));
+        }
         bool operator[](unsigned bit) const { return bit < bitCount_ && (data()[bit / 8] >> (7 - bit % 8) & 1); }
         void set(unsigned bit);
         void clear(unsigned bit);
@@ -574,6 +616,9 @@ public:
         void swap(BitMap& other);
 
     private:
+        static unsigned bytesFor(unsigned bits) { return bits / 8 + (bits % 8 != 0); }
+        void grow(unsigned bytes);
+
         static constexpr unsigned inlineBytes = 16;
         unsigned bitCount_ = 0;
         unsigned capacity_ = inlineBytes;
@@ -588,7 +633,11 @@ public:
     ~SEQUENCE() override;
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
 
-    bool hasOptionalField(unsigned optionalId) const;
+    bool hasOptionalField(unsigned optionalId) const
+    {
+        unsigned roots = info()->numOptionals;
+        return optionalId < roots ? optionalMap_[optionalId] : extensionMap_[optionalId - roots];
+    }
     // Marks the field present, creating it from its record when null.
     void includeOptionalField(unsigned optionalId, unsigned index);
     // Clears the bit only; the object is kept for a later include.
@@ -661,7 +710,7 @@ public:
     using iterator = Container::iterator;
     using const_iterator = Container::const_iterator;
 
-    explicit SEQUENCE_OF_Base(const InfoType* info) : ConstrainedObject(info) {}
+    explicit SEQUENCE_OF_Base(const InfoType* info) : ConstrainedObject(info, ValueKind::SequenceOf) {}
     SEQUENCE_OF_Base(const SEQUENCE_OF_Base& other);
     SEQUENCE_OF_Base& operator=(const SEQUENCE_OF_Base& other);
     ~SEQUENCE_OF_Base() override;
@@ -769,7 +818,7 @@ class OpenData : public AbstractData, public detail::Allocator<OpenData> {
 public:
     using InfoType = AbstractData::InfoType;
     static const InfoType theInfo;
-    explicit OpenData(const void* info = &theInfo) : AbstractData(info) {}
+    explicit OpenData(const void* info = &theInfo) : AbstractData(info, ValueKind::Open) {}
     OpenData(const OpenData& other);
     OpenData& operator=(const OpenData& other);
     ~OpenData() override;
@@ -786,6 +835,9 @@ public:
     AbstractData* do_clone() const override;
     bool do_accept(Visitor& visitor) override;
     bool do_accept(ConstVisitor& visitor) const override;
+
+protected:
+    OpenData(const void* info, ValueKind kind) : AbstractData(info, kind) {}
 
 private:
     AbstractData* data_ = nullptr;
