@@ -26,6 +26,7 @@
 #include "slots/tdm/ExtSlot.h"
 #include "slots/tdm/MapSlot.h"
 #include "slots/tdm/MccSlot.h"
+#include "slots/tdm/MixerFactory.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ int main(int argc, char* argv[]) {
   // factory chain); then the TDM switch, then the monitoring service's
   // share of the configuration.
   MapFactory::instance();
+  Mixer::MixerFactory::instance();
   ExtFactory::instance();
   MccFactory::instance();
   EchoFactory::instance();

@@ -26,8 +26,6 @@ enum : size_t { RxAt = 0, TxAt = 12, GainAt = 24 };
 // The unit record.
 enum : size_t { QueryUnitAt = 0, QueryChannelsAt = 4, QueryUnusedAt = 8, QueryInputsAt = 12 };
 constexpr int32_t TdmType = 0;
-constexpr int32_t PowerOnChannels = 32;
-constexpr int32_t PowerOnInputs = 32;
 constexpr int32_t MaxUnit = 1023;
 
 std::string at(int32_t unit, int32_t number) { return std::to_string(unit) + "." + std::to_string(number); }
@@ -176,8 +174,6 @@ std::vector<Command> MixerDevice::commands() const {
 
 void MixerDevice::resetState() {
   units_.clear();
-  setUnit(0, PowerOnChannels, PowerOnInputs);
-  setUnit(1, PowerOnChannels, PowerOnInputs);
   opens_ = closes_ = 0;
   journal_.clear();
 }

@@ -3,9 +3,9 @@
 // TDM channels and of mixer inputs, and per unit the summing points with
 // the channels added into each (and their gains). A unit's channel n is
 // switch channel ChannelBase + 128 * unit + n. The unit query walks the
-// units in ascending order. A test adds and removes units; every request
-// goes into the journal, and opens and closes are counted (the daemon opens
-// the device anew for every request).
+// units in ascending order. The board has no unit at power-on: a test adds
+// and removes them. Every request goes into the journal, and opens and
+// closes are counted (the daemon opens the device anew for every request).
 
 #include "board/sim/Device.h"
 #include "board/sim/RequestJournal.h"
