@@ -177,10 +177,11 @@ bool E1Ctl::CheckOpenCas() {
 }
 
 // A dead descriptor leaves the poll set at once; the status timer opens the
-// device again.
+// device again. The trunks opened through it went with it.
 void E1Ctl::CloseCas() {
   casEvent.Release();
   cas.close();
+  for (int& open : casOpen) open = 0;
 }
 
 void E1Ctl::OnUpdateCas(int fd, short revents) {

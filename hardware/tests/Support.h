@@ -1,8 +1,8 @@
 #pragma once
 // The board's control services in this process, bound after the controller
 // server fixture's heartbeat and probes, on the simulated board and a pinned
-// loop clock. Frames are compared as the hex of messages built with the
-// generated classes, so every comparison is byte for byte.
+// loop clock. Expected frames are built with the generated classes and
+// compared as hex, byte for byte.
 
 #include <string>
 #include <vector>
@@ -18,12 +18,7 @@
 namespace hw {
 
 using Frames = std::vector<std::string>;
-
-inline std::string encode(const LGCP::Message& msg) {
-  std::vector<char> out;
-  EXPECT_GE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(msg, out), 0);
-  return frames::hex(std::string(out.begin(), out.end()));
-}
+using Lines = std::vector<std::string>;
 
 inline LGCP::Message decode(const std::string& hex) {
   const std::string raw = frames::bytes(hex);
@@ -32,81 +27,59 @@ inline LGCP::Message decode(const std::string& hex) {
   return msg;
 }
 
-inline std::string commandFrame(const LGCP::Command& cmd) {
+// A message without seq and slot carrying the pdu.
+template <class Fill>
+std::string frame(Fill fill) {
   LGCP::Message msg;
-  msg.get_pdu().select_command() = cmd;
-  return encode(msg);
+  fill(msg.get_pdu());
+  std::vector<char> out;
+  EXPECT_GE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(msg, out), 0);
+  return frames::hex(std::string(out.begin(), out.end()));
 }
 
-inline std::string signalFrame(const LGCP::Signal& sig) {
-  LGCP::Message msg;
-  msg.get_pdu().select_signal() = sig;
-  return encode(msg);
-}
-
-inline std::string errorFrame(LGCP::ErrorCause::NamedNumber cause) {
-  LGCP::Message msg;
-  msg.get_pdu().select_response().select_error().setValue(cause);
-  return encode(msg);
-}
-
-// The success reply to a command without seq and slot.
 const std::string success = "10";
+const std::string busError = "1a80";
 
 inline std::string casFrame(int trunk, int timeslot, int rx, int tx) {
-  LGCP::Signal sig;
-  LGCP::CasSignalling& cas = sig.select_cas();
-  cas.get_channel().set_path(trunk);
-  cas.get_channel().set_timeslot(timeslot);
-  cas.set_rx(rx);
-  cas.set_tx(tx);
-  return signalFrame(sig);
+  return frame([&](LGCP::PDU& pdu) {
+    LGCP::CasSignalling& cas = pdu.select_signal().select_cas();
+    cas.get_channel().set_path(trunk);
+    cas.get_channel().set_timeslot(timeslot);
+    cas.set_rx(rx);
+    cas.set_tx(tx);
+  });
 }
 
-struct Status {
-  int trunk;
-  ACP::TrunkState::NamedNumber state;
-  int slips = 0, lossBF = 0, lossCarrier = 0, lossAIS = 0, lossRAI = 0;
-};
-
-inline std::string statusFrame(const Status& s, ACP::TrunkType::NamedNumber type) {
-  LGCP::Signal sig;
-  ACP::TrunkStatus& t = sig.select_trunkStatus();
-  t.set_trunk(s.trunk);
-  t.set_state(s.state);
-  t.set_slips(s.slips);
-  t.set_lossBF(s.lossBF);
-  t.set_lossCarrier(s.lossCarrier);
-  t.set_lossAIS(s.lossAIS);
-  t.set_lossRAI(s.lossRAI);
-  t.set_name("");
-  t.set_clockMaster(false);
-  t.set_type(type);
-  return signalFrame(sig);
+inline std::string briFrame(int line, ACP::TrunkState::NamedNumber state, int slips = 0) {
+  return frame([&](LGCP::PDU& pdu) {
+    ACP::TrunkStatus& t = pdu.select_signal().select_trunkStatus();
+    t.set_trunk(line);
+    t.set_state(state);
+    t.set_slips(slips);
+    t.set_type(ACP::TrunkType::bri);
+  });
 }
 
-// Frames that are signals of one alternative, in order.
-inline Frames signalsOf(const Frames& all, LGCP::Signal::Alternative alt) {
+// The trunk statuses of one type among the frames, in order.
+inline Frames statuses(const Frames& all, ACP::TrunkType::NamedNumber type) {
   Frames picked;
   for (const std::string& f : all) {
     const LGCP::Message msg = decode(f);
-    if (msg.get_pdu().currentSelection() == LGCP::PDU::e_signal &&
-        msg.get_pdu().get_signal().currentSelection() == int(alt))
+    const LGCP::PDU& pdu = msg.get_pdu();
+    if (pdu.currentSelection() == LGCP::PDU::e_signal &&
+        pdu.get_signal().currentSelection() == LGCP::Signal::e_trunkStatus &&
+        pdu.get_signal().get_trunkStatus().get_type().get() == type)
       picked.push_back(f);
   }
   return picked;
 }
 
-inline bool isReply(const std::string& frame) {
-  return decode(frame).get_pdu().currentSelection() == LGCP::PDU::e_response;
-}
-
-// Statuses of one type with every counter zero, for trunks first..last.
-inline Frames quietStatuses(int first, int last, ACP::TrunkType::NamedNumber type,
-                            ACP::TrunkState::NamedNumber state) {
-  Frames all;
-  for (int n = first; n <= last; ++n) all.push_back(statusFrame({n, state}, type));
-  return all;
+// A control line's reply without its closing "OK" (which it must have).
+inline Lines board(const std::string& line) {
+  Lines lines = Board::Sim::control(line);
+  EXPECT_EQ(lines.back(), "OK") << line;
+  lines.pop_back();
+  return lines;
 }
 
 inline void bindServices() {
@@ -120,52 +93,48 @@ inline void bindServices() {
   CtrlSrv::ctrlServer.Bind(&spiCtrl::instance());
 }
 
-inline std::vector<std::string> board(const std::string& line) { return Board::Sim::control(line); }
-
 class ServiceTest : public fixture::ServerTest {
 protected:
   void SetUp() override {
     Board::Sim::reset();
     bindServices();
     ServerTest::SetUp();
+    c = connect();
+    settle();
   }
 
-  // A controller, with what its connect brought already taken in.
-  std::unique_ptr<fixture::Controller> controller() {
-    auto c = connect();
-    settle(*c);
-    return c;
-  }
-
-  // What arrives within a few loop passes, the frames taken before cleared.
-  Frames settle(fixture::Controller& c) {
-    c.frames.clear();
+  // What arrives within a few loop passes.
+  Frames settle() {
+    c->frames.clear();
     fixture::run_for(30);
-    c.pump();
-    return c.frames;
+    c->pump();
+    return c->frames;
   }
 
-  // Sends a command and returns every frame up to its reply, the reply included.
-  Frames command(fixture::Controller& c, const LGCP::Command& cmd) {
-    c.frames.clear();
-    c.send(commandFrame(cmd));
+  // Sends a command; every frame up to its reply, the reply included.
+  Frames command(const LGCP::Command& cmd) {
+    c->frames.clear();
+    c->send(frame([&](LGCP::PDU& pdu) { pdu.select_command() = cmd; }));
     fixture::run_until([&] {
-      c.pump();
-      return !c.frames.empty() && isReply(c.frames.back());
+      c->pump();
+      return !c->frames.empty() && decode(c->frames.back()).get_pdu().currentSelection() == LGCP::PDU::e_response;
     });
-    return c.frames;
+    return c->frames;
   }
 
-  // Moves the pinned loop clock and takes in what that sent.
-  Frames advance(fixture::Controller& c, unsigned ms) {
-    c.frames.clear();
+  // Moves the pinned loop clock; what that sent.
+  Frames advance(unsigned ms) {
     clock.advance(ms);
-    fixture::run_for(30);
-    c.pump();
-    return c.frames;
+    return settle();
+  }
+
+  void disconnect() {
+    c.reset();
+    ASSERT_TRUE(fixture::run_until([] { return fixture::first().disconnects == 1; }));
   }
 
   fixture::PinnedClock clock;
+  std::unique_ptr<fixture::Controller> c;
 };
 
 }  // namespace hw

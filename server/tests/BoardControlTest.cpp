@@ -67,6 +67,17 @@ class DisabledClock : public BoardControl {
   std::vector<std::string> args() const override { return {"--disable-clock"}; }
 };
 
+TEST_F(BoardControl, StartUpSetsUpAndEnablesEachBriLineInterfaceInTurn) {
+  Lines writes;
+  for (char n : std::string("01234567")) {
+    for (const char* w : {"0x32 0x80", "0x30 0x08", "0x57 0x30", "0x34 0x60", "0x35 0x00", "0x36 0x00", "0x37 0x00",
+                          "0x32 0x00"})
+      writes.push_back(std::string{n, ' '} + w);
+  }
+  EXPECT_EQ(control("hal spi writes"), writes);
+  EXPECT_TRUE(daemon.errHas("spi: try init\nspi: init channel 0\nspi: enable channel 0\nspi: init channel 1\n"));
+}
+
 TEST_F(BoardControl, AControllerSeesTrunkStatusesChangeAsTheBoardChanges) {
   control("maintenance set 1 state 2 slips 1");
   control("maintenance set 2 state 9");  // outside the enumeration
