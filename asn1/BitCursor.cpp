@@ -8,33 +8,36 @@ namespace ASN1 {
 void BitWriter::putOctets(const char* octets, std::size_t count)
 {
     align();
-    if (size_ + count > capacity_)
+    std::size_t at = bits_ / 8;
+    if (at + count > capacity_)
         grow(count);
     if (count)
-        std::memcpy(data_ + size_, octets, count);
-    size_ += count;
+        std::memcpy(data_ + at, octets, count);
+    bits_ += 8 * count;
 }
 
+// The new room is zero, as every write relies on.
 void BitWriter::grow(std::size_t more)
 {
-    out_.resize(std::max(2 * capacity_, size_ + more + 64));
+    std::size_t at = bits_ / 8;
+    out_.resize(std::max(2 * out_.size(), at + more + 64));
     data_ = out_.data();
     capacity_ = out_.size();
 }
 
 void BitWriter::detach()
 {
-    out_.resize(size_);
+    out_.resize((bits_ + 7) / 8);
     data_ = nullptr;
-    capacity_ = size_;
+    capacity_ = 0;
 }
 
 void BitWriter::attach()
 {
-    size_ = out_.size();
-    capacity_ = std::max(out_.capacity(), size_ + 64);
-    out_.resize(capacity_);
+    bits_ = 8 * out_.size();
+    out_.resize(std::max(out_.capacity(), out_.size() + 64));
     data_ = out_.data();
+    capacity_ = out_.size();
 }
 
 bool BitReader::getOctets(char* out, std::size_t count)
@@ -44,15 +47,6 @@ bool BitReader::getOctets(char* out, std::size_t count)
         return false;
     if (count)
         std::memcpy(out, cursor_, count);
-    cursor_ += count;
-    return true;
-}
-
-bool BitReader::skipOctets(std::size_t count)
-{
-    align();
-    if (octetsRemaining() < count)
-        return false;
     cursor_ += count;
     return true;
 }

@@ -13,9 +13,10 @@ namespace ASN1 {
 
 class BitWriter {
 public:
-    // Appends to `out`. While attached, the vector is kept larger than the
-    // octets written (so each octet is a plain store); detach() trims it to
-    // exactly the octets written, and the destructor does so too.
+    // Appends to `out`. While attached, the vector is kept at least eight
+    // octets longer than what is written and zero past it, so bits go in by
+    // OR-ing one 64-bit word; detach() trims it to exactly the octets
+    // written, and the destructor does so too.
     explicit BitWriter(std::vector<char>& out) : out_(out) { attach(); }
     ~BitWriter() { detach(); }
     BitWriter(const BitWriter&) = delete;
@@ -23,21 +24,17 @@ public:
 
     void putBit(bool bit)
     {
-        if (bitsLeft_ == 8)
-            pushOctet(0);
-        --bitsLeft_;
-        if (bit)
-            data_[size_ - 1] = static_cast<char>(data_[size_ - 1] | 1 << bitsLeft_);
-        if (bitsLeft_ == 0)
-            bitsLeft_ = 8;
+        std::size_t at = bits_ / 8;
+        if (at >= capacity_)
+            grow(1);
+        data_[at] = static_cast<char>(data_[at] | bit << (7 - bits_ % 8));
+        ++bits_;
     }
-    // The low `count` bits of value (0..32).
-    void putBits(std::uint32_t value, unsigned count);
+    // The low `count` bits of value (0..57).
+    void putBits(std::uint64_t value, unsigned count);
     // Pads the current octet with zero bits.
-    void align() { bitsLeft_ = 8; }
+    void align() { bits_ = (bits_ + 7) & ~std::size_t{7}; }
     void putOctets(const char* octets, std::size_t count);
-    // Free bits of the last octet; 8 when the next bit opens a new one.
-    unsigned bitsLeft() const { return bitsLeft_; }
 
     // Hands the vector back with exactly the octets written (for a nested
     // writer on the same vector), and takes it again afterwards.
@@ -45,19 +42,12 @@ public:
     void attach();
 
 private:
-    void pushOctet(char c)
-    {
-        if (size_ == capacity_)
-            grow(1);
-        data_[size_++] = c;
-    }
     void grow(std::size_t more);
 
     std::vector<char>& out_;
     char* data_ = nullptr;
-    std::size_t size_ = 0;
+    std::size_t bits_ = 0; // from the start of the vector
     std::size_t capacity_ = 0;
-    unsigned bitsLeft_ = 8;
 };
 
 class BitReader {
@@ -111,8 +101,6 @@ public:
         cursor_ += count;
         return first;
     }
-    // Aligns, then skips `count` octets; false when fewer remain.
-    bool skipOctets(std::size_t count);
     std::size_t octetsRemaining() const { return static_cast<std::size_t>(end_ - cursor_); }
     const char* position() const { return reinterpret_cast<const char*>(cursor_); }
     const char* end() const { return reinterpret_cast<const char*>(end_); }
@@ -149,23 +137,19 @@ inline void storeBigEndian(char* p, std::uint64_t word)
 
 } // namespace detail
 
-// The partly filled last octet and the new bits go out as one word: the
-// vector always has room for it, and what lies past the last octet written
-// is scratch.
-inline void BitWriter::putBits(std::uint32_t value, unsigned count)
+inline void BitWriter::putBits(std::uint64_t value, unsigned count)
 {
     if (count == 0)
         return;
-    unsigned used = 8 - bitsLeft_;
-    std::size_t at = used ? size_ - 1 : size_;
+    std::size_t at = bits_ / 8;
     if (at + 8 > capacity_)
         grow(8);
-    std::uint64_t head = used ? std::uint64_t{static_cast<unsigned char>(data_[at])} << 56 : 0;
-    std::uint64_t bits = value & (0xFFFFFFFFu >> (32 - count));
-    detail::storeBigEndian(data_ + at, head | bits << (64 - used - count));
-    unsigned total = used + count;
-    size_ = at + (total + 7) / 8;
-    bitsLeft_ = 8 - total % 8;
+    unsigned used = bits_ % 8;
+    // Only the first octet can hold bits already (a one-octet load, which
+    // the last word store forwards to).
+    std::uint64_t head = std::uint64_t{static_cast<unsigned char>(data_[at])} << 56;
+    detail::storeBigEndian(data_ + at, head | (value & ~std::uint64_t{0} >> (64 - count)) << (64 - used - count));
+    bits_ += count;
 }
 
 // Eight octets ahead hold any 32 bits after the partly read one, so the

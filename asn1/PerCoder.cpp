@@ -12,6 +12,9 @@ constexpr unsigned maxLength = 16383; // no fragmentation
 
 bool isUnconstrained(ConstraintType type) { return type == Unconstrained || type == PartiallyConstrained; }
 
+// Bits that hold the numbers 0 .. range.
+unsigned bitsFor(unsigned range) { return range == 0 ? 0 : 32 - static_cast<unsigned>(__builtin_clz(range)); }
+
 // Is `value` inside lower..upper, signed when the lower bound is negative?
 bool inRange(const ConstrainedObject& object, unsigned value)
 {
@@ -153,45 +156,31 @@ void PEREncoder::encodeSmallUnsigned(unsigned value)
     }
     writer_.putBit(true);
     unsigned octets = value < 0x100 ? 1 : value < 0x10000 ? 2 : value <= 0xFFFFFF ? 3 : 4;
-    encodeLength(octets, 0, unconstrainedUpper);
-    writer_.align();
+    encodeUnconstrainedLength(octets);
     writer_.putBits(value, 8 * octets);
 }
 
-bool PEREncoder::encodeLength(unsigned length, unsigned lower, unsigned upper)
+bool PEREncoder::encodeUnconstrainedLength(unsigned length)
 {
-    if (length < lower || length > upper)
+    writer_.align();
+    if (length < 128)
+        writer_.putBits(length, 8);
+    else if (length <= maxLength)
+        writer_.putBits(0x8000 | length, 16);
+    else
         return false;
-    if (!aligned_ && upper != unconstrainedUpper) {
-        writer_.putBits(length - lower, CountBits(upper - lower + 1));
-        return true;
-    }
-    if (upper > 65535) {
-        writer_.align();
-        if (length < 128)
-            writer_.putBits(length, 8);
-        else if (length <= maxLength)
-            writer_.putBits(0x8000 | length, 16);
-        else
-            return false;
-        return true;
-    }
-    return encodeUnsigned(length, lower, upper);
+    return true;
 }
 
-bool PEREncoder::encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
+void PEREncoder::encodeWholeNumber(unsigned offset, unsigned range)
 {
-    if (value < lower || value > upper)
-        return false;
-    if (lower == upper)
-        return true;
-    unsigned range = upper - lower;
-    unsigned offset = value - lower;
-    unsigned bits = CountBits(range + 1);
+    if (range == 0)
+        return;
+    unsigned bits = bitsFor(range);
     if (aligned_ && range > 254) {
-        if (bits >= 17) {
-            unsigned octets = offset == 0 ? 1 : (CountBits(offset + 1) + 7) / 8;
-            encodeLength(octets, 1, (bits + 7) / 8);
+        if (bits > 16) {
+            unsigned octets = offset == 0 ? 1 : (bitsFor(offset) + 7) / 8;
+            writer_.putBits(octets - 1, bitsFor((bits + 7) / 8 - 1));
             bits = 8 * octets;
         } else if (bits > 8) {
             bits = 16;
@@ -199,6 +188,23 @@ bool PEREncoder::encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
         writer_.align();
     }
     writer_.putBits(offset, bits);
+}
+
+bool PEREncoder::encodeLength(unsigned length, unsigned lower, unsigned upper)
+{
+    if (length < lower || length > upper)
+        return false;
+    if (upper > 65535 && (aligned_ || upper == unconstrainedUpper))
+        return encodeUnconstrainedLength(length);
+    encodeWholeNumber(length - lower, upper - lower);
+    return true;
+}
+
+bool PEREncoder::encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
+{
+    if (value < lower || value > upper)
+        return false;
+    encodeWholeNumber(value - lower, upper - lower);
     return true;
 }
 
@@ -220,7 +226,7 @@ bool PEREncoder::encodeConstraint(const ConstrainedObject& object, unsigned valu
 bool PEREncoder::encodeConstrainedLength(const ConstrainedObject& object, unsigned length)
 {
     if (encodeConstraint(object, length))
-        return encodeLength(length, 0, unconstrainedUpper);
+        return encodeUnconstrainedLength(length);
     return encodeLength(length, static_cast<unsigned>(object.getLowerLimit()), object.getUpperLimit());
 }
 
@@ -258,10 +264,14 @@ bool PEREncoder::encodeAnyType(const AbstractData* value)
 bool PEREncoder::encodeUnconstrainedInteger(int value)
 {
     unsigned magnitude = static_cast<unsigned>(value);
-    unsigned bits = value == 0 ? 1 : value > 0 ? CountBits(magnitude + 1) + 1 : CountBits(0u - magnitude) + 1;
-    unsigned octets = (bits + 7) / 8;
-    encodeLength(octets, 0, unconstrainedUpper);
-    writer_.putBits(magnitude, 8 * octets);
+    // Minimal two's complement: the significant bits of v (of -v - 1 when
+    // negative) and a sign bit, in whole octets (at least one).
+    unsigned significant = value < 0 ? ~magnitude : magnitude;
+    unsigned octets = (40 - static_cast<unsigned>(__builtin_clz(significant | 1))) / 8;
+    // The length octet and the content in one write.
+    writer_.align();
+    writer_.putBits(std::uint64_t{octets} << (8 * octets) | (magnitude & 0xFFFFFFFFu >> (32 - 8 * octets)),
+                    8 * (octets + 1));
     return true;
 }
 
@@ -273,7 +283,8 @@ bool PEREncoder::encodeInteger(const INTEGER& value)
     if (!inRange(value, v))
         return false;
     unsigned lower = static_cast<unsigned>(value.getLowerLimit());
-    return encodeUnsigned(v - lower, 0, value.getUpperLimit() - lower);
+    encodeWholeNumber(v - lower, value.getUpperLimit() - lower);
+    return true;
 }
 
 bool PEREncoder::encodeEnumerated(const ENUMERATED& value)
@@ -285,7 +296,8 @@ bool PEREncoder::encodeEnumerated(const ENUMERATED& value)
         writer_.putBit(extension);
         if (extension) {
             encodeSmallUnsigned(static_cast<unsigned>(v) + 1);
-            return encodeUnsigned(static_cast<unsigned>(v), 0, static_cast<unsigned>(v));
+            encodeWholeNumber(static_cast<unsigned>(v), static_cast<unsigned>(v));
+            return true;
         }
     }
     return encodeUnsigned(static_cast<unsigned>(v), 0, maximum);
@@ -370,7 +382,7 @@ bool PEREncoder::encodeBMPString(const BMPString& value)
 bool PEREncoder::encodeGeneralizedTime(const GeneralizedTime& value)
 {
     std::string text = value.get();
-    if (!encodeLength(static_cast<unsigned>(text.size()), 0, unconstrainedUpper))
+    if (!encodeUnconstrainedLength(static_cast<unsigned>(text.size())))
         return false;
     encodeBlock(text.data(), static_cast<unsigned>(text.size()));
     return true;
@@ -392,8 +404,7 @@ bool PEREncoder::encodeChoice(const CHOICE& value)
     }
     if (static_cast<unsigned>(id) >= rec->numChoices)
         return false;
-    if (rec->numChoices > 1)
-        encodeUnsigned(static_cast<unsigned>(id), 0, rec->numChoices - 1);
+    encodeWholeNumber(static_cast<unsigned>(id), rec->numChoices - 1);
     return encode(*value.getSelection());
 }
 
@@ -442,7 +453,7 @@ bool PEREncoder::encodeOpenData(const OpenData& value)
     if (!value.has_data() && value.has_buf()) {
         // Octets never decoded go back out as they came.
         const std::vector<char>& buf = value.get_buf();
-        if (!encodeLength(static_cast<unsigned>(buf.size()), 0, unconstrainedUpper))
+        if (!encodeUnconstrainedLength(static_cast<unsigned>(buf.size())))
             return false;
         encodeBlock(buf.data(), static_cast<unsigned>(buf.size()));
         return true;
@@ -485,14 +496,7 @@ bool PERDecoder::decodeSmallUnsigned(unsigned& value)
 
 int PERDecoder::decodeLength(unsigned lower, unsigned upper, unsigned& length)
 {
-    if (!aligned_ && upper != unconstrainedUpper) {
-        unsigned v = 0;
-        if (!decodeMultiBit(CountBits(upper - lower + 1), v))
-            return -1;
-        length = v + lower;
-        return 0;
-    }
-    if (upper > 65535)
+    if (upper > 65535 && (aligned_ || upper == unconstrainedUpper))
         return decodeUnconstrainedLength(length) ? 0 : -1;
     return decodeUnsigned(lower, upper, length);
 }
@@ -513,29 +517,31 @@ bool PERDecoder::decodeUnconstrainedLength(unsigned& length)
     return true;
 }
 
-int PERDecoder::decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
+bool PERDecoder::decodeWholeNumber(unsigned range, unsigned& offset)
 {
-    if (lower == upper) {
-        value = lower;
-        return 0;
+    if (range == 0) {
+        offset = 0;
+        return true;
     }
-    if (reader_.atEnd())
-        return -1;
-    unsigned range = upper - lower;
-    unsigned bits = CountBits(range + 1);
+    unsigned bits = bitsFor(range);
     if (aligned_ && range > 254) {
-        if (bits >= 17) {
+        if (bits > 16) {
             unsigned octets = 0;
-            if (decodeLength(1, (bits + 7) / 8, octets) != 0 || octets == 0 || octets > 4)
-                return -1;
-            bits = 8 * octets;
+            if (!reader_.getBits(bitsFor((bits + 7) / 8 - 1), octets))
+                return false;
+            bits = 8 * (octets + 1);
         } else if (bits > 8) {
             bits = 16;
         }
         reader_.align();
     }
+    return reader_.getBits(bits, offset);
+}
+
+int PERDecoder::decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
+{
     unsigned offset = 0;
-    if (!decodeMultiBit(bits, offset))
+    if (!decodeWholeNumber(upper - lower, offset))
         return -1;
     value = lower + offset;
     return 0;
@@ -584,7 +590,7 @@ bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
             return false;
         index += rec->numChoices;
     } else if (rec->numChoices > 1) {
-        if (decodeUnsigned(0, rec->numChoices - 1, index) != 0 || index >= rec->numChoices)
+        if (!decodeWholeNumber(rec->numChoices - 1, index) || index >= rec->numChoices)
             return false;
     }
     if (choice.getSelectionId() == static_cast<int>(index) && choice.getSelection())
@@ -616,15 +622,16 @@ bool PERDecoder::decodeInteger(INTEGER& value)
         unsigned v = 0;
         for (unsigned i = 0; i < octets; ++i)
             v = v << 8 | static_cast<unsigned char>(content[i]);
-        // Sign extension; a 4-octet value already fills the word.
-        if (octets > 0 && octets < 4 && (v >> (8 * octets - 1)) & 1)
-            v |= ~0u << (8 * octets);
+        if (octets > 0) { // sign extension from the top bit read
+            unsigned unused = 32 - 8 * octets;
+            v = static_cast<unsigned>(static_cast<int>(v << unused) >> unused);
+        }
         value.setValue(v);
         return true;
     }
     unsigned lower = static_cast<unsigned>(value.getLowerLimit());
     unsigned offset = 0;
-    if (decodeUnsigned(0, value.getUpperLimit() - lower, offset) != 0)
+    if (!decodeWholeNumber(value.getUpperLimit() - lower, offset))
         return false;
     value.setValue(offset + lower);
     return true;
@@ -638,12 +645,12 @@ bool PERDecoder::decodeEnumerated(ENUMERATED& value)
         return false;
     if (extension) {
         unsigned count = 0;
-        if (decodeSmallUnsigned(count) && count > 0 && decodeUnsigned(0, count - 1, v) == 0) {
+        if (decodeSmallUnsigned(count) && count > 0 && decodeWholeNumber(count - 1, v)) {
             value.setValue(static_cast<int>(v));
             return true;
         }
     }
-    if (decodeUnsigned(0, value.getMaximum(), v) != 0)
+    if (!decodeWholeNumber(value.getMaximum(), v))
         return false;
     value.setValue(static_cast<int>(v));
     return true;

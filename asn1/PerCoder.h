@@ -45,6 +45,9 @@ public:
     bool aligned() const { return aligned_; }
 
 private:
+    bool encodeUnconstrainedLength(unsigned length);
+    // A constrained whole number, offset in 0..range (not checked).
+    void encodeWholeNumber(unsigned offset, unsigned range);
     bool encodeInteger(const INTEGER& value);
     bool encodeUnconstrainedInteger(int value);
     bool encodeEnumerated(const ENUMERATED& value);
@@ -93,6 +96,7 @@ public:
     bool aligned() const { return aligned_; }
 
 private:
+    bool decodeWholeNumber(unsigned range, unsigned& offset);
     bool decodeBoolean(BOOLEAN& value);
     bool decodeInteger(INTEGER& value);
     bool decodeEnumerated(ENUMERATED& value);

@@ -655,7 +655,7 @@ SEQUENCE::SEQUENCE(const InfoType* info)
     try {
         for (unsigned i = 0; i < info->numFields; ++i)
             if (info->fieldIds[i] < 0)
-                createField(i);
+                makeField(i);
         if (info->defaultExtensions) {
             extensionMap_.resize(info->knownExtensions);
             for (unsigned k = 0; k < info->knownExtensions; ++k)
