@@ -10,74 +10,27 @@
 
 namespace Control {
 
-AcceptorNet::AcceptorNet(int port, bool verbose) : ServiceNet(verbose), port_(uint16_t(port)) {
-  listen_event_.Bind("AcceptorNet::OnSocketEvent", &AcceptorNet::OnSocketEvent, this);
-}
+AcceptorNet::AcceptorNet(int port, bool verbose)
+    : Acceptor("AcceptorNet::OnSocketEvent", verbose), port_(uint16_t(port)) {}
 
 AcceptorNet::~AcceptorNet() = default;
 
-bool AcceptorNet::ImplActivate() {
-  listen_ = Fd(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
-  if (!listen_) {
-    if (verbose()) std::cerr << "can't create socket:" << std::strerror(errno) << std::endl;
-    return false;
-  }
+Fd AcceptorNet::open_socket() {
+  Fd s(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
   int on = 1;
-  setsockopt(listen_.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  BindSocket();
-  return true;
+  if (s) setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  return s;
 }
 
-void AcceptorNet::BindSocket() {
+int AcceptorNet::bind_socket(int fd) {
   INet4::Addr any;
   any.set_port(port_);
-  if (bind(listen_.get(), any.sa(), INet4::Addr::size()) != 0) {
-    if (verbose())
-      std::cerr << "can't bind to socket: \"" << std::strerror(errno) << "\" "
-                << " waiting..." << std::endl;
-    bind_retry_.set(5000, &AcceptorNet::OnTimeout, this);
-    return;
-  }
-  if (listen(listen_.get(), 1) != 0) {
-    if (verbose()) std::cerr << "can't listen socket: " << std::strerror(errno) << std::endl;
-    Deactivate();
-    return;
-  }
-  if (!listen_.NonBlock()) {
-    if (verbose()) std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
-    Deactivate();
-    return;
-  }
-  listen_event_.Schedule(listen_, POLLIN);
+  return bind(fd, any.sa(), INet4::Addr::size());
 }
 
-void AcceptorNet::OnSocketEvent(int, short revents) {
-  if (!(revents & POLLIN)) return;
-  for (;;) {
-    INet4::Addr peer;
-    socklen_t size = INet4::Addr::size();
-    int s = accept(listen_.get(), peer.sa(), &size);
-    if (s < 0) return;
-    Fd socket(s);
-    if (state() == State::Connected) {
-      if (verbose()) std::clog << "refuse connection from " << peer << std::endl;
-      ImplRefuseConnection();
-      continue;
-    }
-    if (!socket.NonBlock()) {
-      if (verbose()) std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
-      continue;
-    }
-    if (verbose()) std::cout << "new connection from " << peer << std::endl;
-    Connected(socket, peer);
-    ImplConnected(socket);
-  }
-}
-
-void AcceptorNet::ImplDeactivate() {
-  bind_retry_.reset();
-  listen_event_.Release();
-  listen_.close();
+int AcceptorNet::accept_peer(int fd, INet4::Addr& peer) {
+  socklen_t size = INet4::Addr::size();
+  return accept(fd, peer.sa(), &size);
 }
 
 bool AcceptorNetCheckConnection::ImplActivate() {

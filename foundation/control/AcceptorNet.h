@@ -4,38 +4,27 @@
 // every second and, when a second peer knocks, probes the current one with
 // fast keep-alives so that a dead controller makes room quickly.
 
-#include "foundation/control/Service.h"
-#include "foundation/eventloop/Event.h"
+#include "foundation/control/Acceptor.h"
 #include "foundation/eventloop/Timer.h"
 
 namespace Control {
 
-class AcceptorNet : public ServiceNet {
+class AcceptorNet : public Acceptor<ServiceNet> {
 public:
   AcceptorNet() : AcceptorNet(0) {}
   explicit AcceptorNet(int port) : AcceptorNet(port, true) {}
   AcceptorNet(int port, bool verbose);
   ~AcceptorNet() override;
 
-  // Binds the port, retrying every 5 s while it is taken, then listens.
-  void BindSocket();
-  void OnSocketEvent(int fd, short revents);
-  void OnTimeout(Timer*) { BindSocket(); }
-
   unsigned short port() const { return port_; }
 
 protected:
-  bool ImplActivate() override;
-  void ImplDeactivate() override;
-  void ImplOnDisconnect() override {}
-  virtual void ImplRefuseConnection() {}
-  virtual void ImplConnected(const Fd&) {}
+  Fd open_socket() override;
+  int bind_socket(int fd) override;
+  int accept_peer(int fd, INet4::Addr& peer) override;
 
 private:
   unsigned short port_;
-  Fd listen_;
-  Timer bind_retry_;
-  Event listen_event_;
 };
 
 class AcceptorNetCheckConnection : public AcceptorNet {

@@ -88,6 +88,8 @@ const char* GetTextNotation(Service::State::Type state);
 // The TCP branch.
 class ServiceNet : public Service {
 public:
+  using Peer = INet4::Addr;
+
   // Attaches a connected TCP socket, unless a loss is being handled.
   void Connected(const Fd& socket, const INet4::Addr& peer);
   const INet4::Addr& peer_address() const { return peer_address_; }
@@ -102,6 +104,9 @@ private:
 // The UNIX-domain branch.
 class ServiceUnix : public Service {
 public:
+  // The peer's socket path.
+  using Peer = std::string;
+
   // Attaches a connected socket, unless a loss is being handled.
   void Connected(const Fd& socket, const std::string& path);
 

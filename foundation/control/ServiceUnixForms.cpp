@@ -28,71 +28,20 @@ int bind_path(int fd, const std::string& path) {
 
 }  // namespace
 
-AcceptorUnix::AcceptorUnix(const std::string& path) : ServiceUnix(true), path_(path) {
-  listen_event_.Bind("AcceptorUnix::OnSocketEvent", &AcceptorUnix::OnSocketEvent, this);
-}
+AcceptorUnix::AcceptorUnix(const std::string& path) : Acceptor("AcceptorUnix::OnSocketEvent", true), path_(path) {}
 
 AcceptorUnix::~AcceptorUnix() = default;
 
-bool AcceptorUnix::ImplActivate() {
-  listen_ = Fd(socket(AF_UNIX, SOCK_STREAM, 0));
-  if (!listen_) {
-    if (verbose()) std::cerr << "can't create socket:" << std::strerror(errno) << std::endl;
-    return false;
-  }
-  BindSocket();
-  return true;
-}
+Fd AcceptorUnix::open_socket() { return Fd(socket(AF_UNIX, SOCK_STREAM, 0)); }
 
-void AcceptorUnix::BindSocket() {
-  if (bind_path(listen_.get(), path_) != 0) {
-    if (verbose())
-      std::cerr << "can't bind to socket: \"" << std::strerror(errno) << "\" "
-                << " waiting..." << std::endl;
-    bind_retry_.set(5000, &AcceptorUnix::OnTimeout, this);
-    return;
-  }
-  if (listen(listen_.get(), 1) != 0) {
-    if (verbose()) std::cerr << "can't listen socket: " << std::strerror(errno) << std::endl;
-    Deactivate();
-    return;
-  }
-  if (!listen_.NonBlock()) {
-    if (verbose()) std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
-    Deactivate();
-    return;
-  }
-  listen_event_.Schedule(listen_, POLLIN);
-}
+int AcceptorUnix::bind_socket(int fd) { return bind_path(fd, path_); }
 
-void AcceptorUnix::OnSocketEvent(int, short revents) {
-  if (!(revents & POLLIN)) return;
-  for (;;) {
-    sockaddr_un a{};
-    socklen_t size = sizeof a;
-    int s = accept(listen_.get(), reinterpret_cast<sockaddr*>(&a), &size);
-    if (s < 0) return;
-    Fd socket(s);
-    std::string peer(a.sun_path, strnlen(a.sun_path, sizeof a.sun_path));
-    if (state() == State::Connected) {
-      if (verbose()) std::clog << "refuse connection from " << peer << std::endl;
-      ImplRefuseConnection();
-      continue;
-    }
-    if (!socket.NonBlock()) {
-      if (verbose()) std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
-      continue;
-    }
-    if (verbose()) std::cout << "new connection from " << peer << std::endl;
-    Connected(socket, peer);
-    ImplConnected(socket);
-  }
-}
-
-void AcceptorUnix::ImplDeactivate() {
-  bind_retry_.reset();
-  listen_event_.Release();
-  listen_.close();
+int AcceptorUnix::accept_peer(int fd, std::string& peer) {
+  sockaddr_un a{};
+  socklen_t size = sizeof a;
+  int s = accept(fd, reinterpret_cast<sockaddr*>(&a), &size);
+  if (s >= 0) peer.assign(a.sun_path, strnlen(a.sun_path, sizeof a.sun_path));
+  return s;
 }
 
 ConnectorUnix::ConnectorUnix(const std::string& path, const std::string& local)

@@ -2,37 +2,27 @@
 // Control connections over UNIX-domain stream sockets: a listener on a
 // socket path and a connector that retries and reconnects like the TCP one.
 
-#include "foundation/control/Service.h"
-#include "foundation/eventloop/Event.h"
+#include "foundation/control/Acceptor.h"
 #include "foundation/eventloop/Timer.h"
 
 namespace Control {
 
-class AcceptorUnix : public ServiceUnix {
+class AcceptorUnix : public Acceptor<ServiceUnix> {
 public:
   AcceptorUnix() : AcceptorUnix(std::string()) {}
   explicit AcceptorUnix(const std::string& path);
   ~AcceptorUnix() override;
 
-  // Removes a stale socket file, binds (retrying every 5 s) and listens.
-  void BindSocket();
-  void OnSocketEvent(int fd, short revents);
-  void OnTimeout(Timer*) { BindSocket(); }
-
   const std::string& path() const { return path_; }
 
 protected:
-  bool ImplActivate() override;
-  void ImplDeactivate() override;
-  void ImplOnDisconnect() override {}
-  virtual void ImplRefuseConnection() {}
-  virtual void ImplConnected(const Fd&) {}
+  Fd open_socket() override;
+  // Removes a stale socket file first.
+  int bind_socket(int fd) override;
+  int accept_peer(int fd, std::string& peer) override;
 
 private:
   std::string path_;
-  Fd listen_;
-  Timer bind_retry_;
-  Event listen_event_;
 };
 
 class ConnectorUnix : public ServiceUnix {
