@@ -21,7 +21,7 @@ std::tm localTime(std::time_t when) {
 }  // namespace
 
 LogFileStreamBuf::LogFileStreamBuf(const std::string& directory, WallClock clock)
-    : mDirectory(directory), mClock(clock) {
+    : AreaStreamBuf(0), mDirectory(directory), mClock(clock) {
   setbuf(new char[AreaSize], AreaSize);
   Mux::timeval now;
   mClock(now);
@@ -29,16 +29,6 @@ LogFileStreamBuf::LogFileStreamBuf(const std::string& directory, WallClock clock
 }
 
 LogFileStreamBuf::~LogFileStreamBuf() { sync(); }
-
-std::streambuf* LogFileStreamBuf::setbuf(char* area, std::streamsize size) {
-  std::unique_ptr<char[]> owned(area);
-  if (size < 2) return this;
-  if (mArea) sync();
-  mArea = std::move(owned);
-  mSize = size;
-  emptyArea();
-  return this;
-}
 
 void LogFileStreamBuf::openFile(const std::tm& local) {
   mFile.close();
@@ -61,7 +51,7 @@ void LogFileStreamBuf::put(const char* text, std::size_t length) {
 }
 
 int LogFileStreamBuf::sync() {
-  if (!mArea) return 0;
+  if (!hasArea()) return 0;
   const char* text = pbase();
   const char* const end = pptr();
   if (mMidLine) {
@@ -93,12 +83,4 @@ int LogFileStreamBuf::sync() {
   }
   emptyArea();
   return 0;
-}
-
-LogFileStreamBuf::int_type LogFileStreamBuf::overflow(int_type c) {
-  sync();
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  *pptr() = traits_type::to_char_type(c);
-  pbump(1);
-  return c;
 }

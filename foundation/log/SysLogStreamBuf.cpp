@@ -11,26 +11,16 @@ constexpr std::streamsize PlainAreaSize = 1024;
 constexpr std::streamsize ManagedAreaSize = 16384;
 }  // namespace
 
-SysLogStreamBuf::SysLogStreamBuf(int facility, int level) : mPriority((facility << 3) | level) {
+// The area's last byte stays free for the NUL that ends the pending text.
+SysLogStreamBuf::SysLogStreamBuf(int facility, int level)
+    : AreaStreamBuf(1), mPriority((facility << 3) | level) {
   setbuf(new char[PlainAreaSize], PlainAreaSize);
 }
 
 SysLogStreamBuf::~SysLogStreamBuf() { sync(); }
 
-std::streambuf* SysLogStreamBuf::setbuf(char* area, std::streamsize size) {
-  std::unique_ptr<char[]> owned(area);
-  if (size < 2) return this;
-  if (mArea) sync();
-  mArea = std::move(owned);
-  mSize = size;
-  emptyArea();
-  return this;
-}
-
-void SysLogStreamBuf::emptyArea() { setp(mArea.get(), mArea.get() + mSize - 1); }
-
 int SysLogStreamBuf::sync() {
-  if (!mArea) return 0;
+  if (!hasArea()) return 0;
   char* text = pbase();
   char* const end = pptr();
   *end = '\0';
@@ -50,15 +40,6 @@ int SysLogStreamBuf::sync() {
   endBatch();
   emptyArea();
   return 0;
-}
-
-SysLogStreamBuf::int_type SysLogStreamBuf::overflow(int_type c) {
-  sync();
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  if (pptr() == epptr()) return traits_type::eof();
-  *pptr() = traits_type::to_char_type(c);
-  pbump(1);
-  return c;
 }
 
 void SysLogStreamBuf::emit(const char* line) { ::syslog(mPriority, "%s", line); }
