@@ -33,6 +33,34 @@ ssize_t send_frame(int fd, const void* data, unsigned length) {
   return sendmsg(fd, &m, MSG_NOSIGNAL);
 }
 
+// Sends a frame; false when the connection is to be closed (a failure
+// other than an interrupt, or a short send).
+bool frame_sent(int fd, const void* data, unsigned length) {
+  ssize_t n = send_frame(fd, data, length);
+  return n < 0 ? errno == EINTR : size_t(n) >= length + 4u;
+}
+
+// Accepts every waiting connection and hands each non-blocking socket over.
+template <class Open>
+void accept_each(int fd, const char* opened, Open open) {
+  for (;;) {
+    INet4::Addr peer;
+    socklen_t size = INet4::Addr::size();
+    int s = accept(fd, peer.sa(), &size);
+    if (s < 0) return;
+    Fd socket(s);
+    std::clog << opened << peer << std::endl;
+    if (socket.NonBlock()) open(socket, peer);
+  }
+}
+
+template <class List>
+typename List::iterator find_fd(List& connections, int fd) {
+  for (auto it = connections.begin(); it != connections.end(); ++it)
+    if ((*it)->event.fd().get() == fd) return it;
+  return connections.end();
+}
+
 enum class Step { More, Wait, Close, Message };
 
 // Reads what the connection still expects and walks the header and payload
@@ -85,19 +113,12 @@ bool TPKTTracer::Listen(unsigned short port) {
 
 void TPKTTracer::OnEvent(int fd, short revents) {
   if (!(revents & POLLIN)) return;
-  for (;;) {
-    INet4::Addr peer;
-    socklen_t size = INet4::Addr::size();
-    int s = accept(fd, peer.sa(), &size);
-    if (s < 0) return;
-    Fd socket(s);
-    std::clog << "ACP connection open from " << peer << std::endl;
-    if (!socket.NonBlock()) continue;
+  accept_each(fd, "ACP connection open from ", [this](const Fd& socket, const INet4::Addr&) {
     Connection* c = new Connection;
     c->event.Bind("TPKTTracer::OnDataEvent", &TPKTTracer::OnDataEvent, this);
     c->event.Schedule(socket, POLLIN);
     connections_.push_back(c);
-  }
+  });
 }
 
 void TPKTTracer::OnDataEvent(int fd, short revents) {
@@ -127,24 +148,17 @@ void TPKTTracer::OnDataEvent(int fd, short revents) {
 void TPKTTracer::Send(const void* data, unsigned length) {
   if (!Tpkt_protocol::payload_fits(length)) return;
   if (current_ != connections_.end()) {
-    Position it = current_;
-    ssize_t n = send_frame((*it)->event.fd().get(), data, length);
-    if ((n < 0 && errno != EINTR) || (n >= 0 && size_t(n) < length + 4u)) CloseConnection(it);
+    if (!frame_sent((*current_)->event.fd().get(), data, length)) CloseConnection(current_);
     return;
   }
   for (Position it = connections_.begin(); it != connections_.end();) {
     Position next = std::next(it);
-    ssize_t n = send_frame((*it)->event.fd().get(), data, length);
-    if ((n < 0 && errno != EINTR) || (n >= 0 && size_t(n) < length + 4u)) CloseConnection(it);
+    if (!frame_sent((*it)->event.fd().get(), data, length)) CloseConnection(it);
     it = next;
   }
 }
 
-TPKTTracer::Position TPKTTracer::FindConnection(int fd) {
-  for (Position it = connections_.begin(); it != connections_.end(); ++it)
-    if ((*it)->event.fd().get() == fd) return it;
-  return connections_.end();
-}
+TPKTTracer::Position TPKTTracer::FindConnection(int fd) { return find_fd(connections_, fd); }
 
 void TPKTTracer::CloseConnection(Position position) {
   if (position == current_) current_ = connections_.end();
@@ -171,21 +185,14 @@ bool TPKTTracerP2P::Listen(unsigned short port) {
 
 void TPKTTracerP2P::OnEvent(int fd, short revents) {
   if (!(revents & POLLIN)) return;
-  for (;;) {
-    INet4::Addr peer;
-    socklen_t size = INet4::Addr::size();
-    int s = accept(fd, peer.sa(), &size);
-    if (s < 0) return;
-    Fd socket(s);
-    std::clog << "TPKT peer-to-peer connection open from " << peer << std::endl;
-    if (!socket.NonBlock()) continue;
+  accept_each(fd, "TPKT peer-to-peer connection open from ", [this](const Fd& socket, const INet4::Addr& peer) {
     Connection* c = new Connection;
     c->peer = peer;
     c->event.Bind("TPKTTracerP2P::OnDataEvent", &TPKTTracerP2P::OnDataEvent, this);
     c->event.Schedule(socket, POLLIN);
     connections_.push_back(c);
     if (listener_) listener_->OnPeerConnected(peer, c->event.fd().get());
-  }
+  });
 }
 
 void TPKTTracerP2P::OnDataEvent(int fd, short revents) {
@@ -236,11 +243,7 @@ int TPKTTracerP2P::Close(const INet4::Addr& peer) {
 
 bool TPKTTracerP2P::IsConnected(const INet4::Addr& peer) { return FindConnection(peer) != connections_.end(); }
 
-TPKTTracerP2P::Position TPKTTracerP2P::FindConnection(int fd) {
-  for (Position it = connections_.begin(); it != connections_.end(); ++it)
-    if ((*it)->event.fd().get() == fd) return it;
-  return connections_.end();
-}
+TPKTTracerP2P::Position TPKTTracerP2P::FindConnection(int fd) { return find_fd(connections_, fd); }
 
 TPKTTracerP2P::Position TPKTTracerP2P::FindConnection(const INet4::Addr& peer) {
   for (Position it = connections_.begin(); it != connections_.end(); ++it)
