@@ -33,25 +33,21 @@ unsigned tagNumberOctets(unsigned number)
     return groups;
 }
 
+// Octets of a long-form length after its first octet; 0 in short form.
+unsigned longLengthOctets(unsigned contentLength)
+{
+    unsigned octets = 0;
+    if (contentLength >= 128)
+        for (unsigned rest = contentLength; rest; rest >>= 8)
+            ++octets;
+    return octets;
+}
+
 unsigned headerOctets(unsigned tag, unsigned contentLength)
 {
     unsigned number = tag & 0xFFFF;
     unsigned identifier = number < 31 ? 1 : 1 + tagNumberOctets(number);
-    unsigned length = 1;
-    if (contentLength >= 128)
-        for (unsigned rest = contentLength; rest; rest >>= 8)
-            ++length;
-    return identifier + length;
-}
-
-// The choice's alternative when it can be encoded: a selection object
-// whose id the record knows.
-const AbstractData* encodableAlternative(const CHOICE& choice)
-{
-    int id = choice.currentSelection();
-    if (id < 0 || static_cast<unsigned>(id) >= choice.info()->totalChoices)
-        return nullptr;
-    return choice.getSelection();
+    return identifier + 1 + longLengthOctets(contentLength);
 }
 
 } // namespace
@@ -107,9 +103,7 @@ void BEREncoder::writeHeader(const AbstractData& value, bool constructed)
         out_.push_back(static_cast<char>(length));
         return;
     }
-    unsigned octets = 0;
-    for (unsigned rest = length; rest; rest >>= 8)
-        ++octets;
+    unsigned octets = longLengthOctets(length);
     out_.push_back(static_cast<char>(0x80 | octets));
     while (octets-- > 0)
         out_.push_back(static_cast<char>(length >> (8 * octets)));
@@ -207,7 +201,7 @@ bool BEREncoder::do_visit(const GeneralizedTime& value)
 
 bool BEREncoder::do_visit(const CHOICE& value)
 {
-    const AbstractData* alternative = encodableAlternative(value);
+    const AbstractData* alternative = knownAlternative(value);
     if (!alternative)
         return false;
     // A tagged CHOICE wraps its alternative's whole element: always constructed.
@@ -325,7 +319,7 @@ bool DataLengthCounter::do_visit(const GeneralizedTime& value)
 
 bool DataLengthCounter::do_visit(const CHOICE& value)
 {
-    if (const AbstractData* alternative = encodableAlternative(value))
+    if (const AbstractData* alternative = knownAlternative(value))
         length_ += getObjectLength(*alternative,
                                    Ber::alternativeTag(value.info(), static_cast<unsigned>(value.currentSelection())));
     return true;

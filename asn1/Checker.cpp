@@ -61,7 +61,8 @@ bool timeIsValid(const GeneralizedTime& t)
            t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 59 && t.mindiff >= -720 && t.mindiff <= 720;
 }
 
-// The alternative of a choice whose id the record knows, or null.
+} // namespace
+
 const AbstractData* knownAlternative(const CHOICE& choice)
 {
     int id = choice.currentSelection();
@@ -69,8 +70,6 @@ const AbstractData* knownAlternative(const CHOICE& choice)
         return nullptr;
     return choice.getSelection();
 }
-
-} // namespace
 
 bool AbstractData::isValid() const
 {

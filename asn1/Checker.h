@@ -103,6 +103,10 @@ protected:
     bool preVisitExtensionRoots(const SEQUENCE& seq) override;
 };
 
+// The alternative of a choice whose id its record knows, or null: the
+// only selection that can be checked, encoded or measured.
+const AbstractData* knownAlternative(const CHOICE& choice);
+
 // Writes `prefix`, the trace and a line end when `value` breaks a
 // constraint; true (nothing written) when it breaks none.
 bool trace_invalid(std::ostream& stream, const char* prefix, const AbstractData& value);
