@@ -126,9 +126,16 @@ private:
     bool aligned_;
 };
 
+// The commonest kinds are tested first: a conditional branch is predicted
+// better than the table jump from field to field.
 inline bool PEREncoder::encode(const AbstractData& value)
 {
-    switch (value.kind()) {
+    ValueKind kind = value.kind();
+    if (kind == ValueKind::Integer)
+        return encodeInteger(static_cast<const INTEGER&>(value));
+    if (kind == ValueKind::Sequence)
+        return encodeSequence(static_cast<const SEQUENCE&>(value));
+    switch (kind) {
     case ValueKind::Null:
         return true;
     case ValueKind::Boolean:
@@ -163,9 +170,15 @@ inline bool PEREncoder::encode(const AbstractData& value)
     return false;
 }
 
+// As in the encoder, the commonest kinds first.
 inline bool PERDecoder::decode(AbstractData& value)
 {
-    switch (value.kind()) {
+    ValueKind kind = value.kind();
+    if (kind == ValueKind::Integer)
+        return decodeInteger(static_cast<INTEGER&>(value));
+    if (kind == ValueKind::Sequence)
+        return decodeSequence(static_cast<SEQUENCE&>(value));
+    switch (kind) {
     case ValueKind::Null:
         return true;
     case ValueKind::Boolean:

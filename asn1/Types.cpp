@@ -679,7 +679,11 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
     return *this;
 }
 
-SEQUENCE::~SEQUENCE() { deleteFields(); }
+SEQUENCE::~SEQUENCE()
+{
+    for (AbstractData* f : fields_)
+        delete f;
+}
 
 void SEQUENCE::deleteFields()
 {

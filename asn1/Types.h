@@ -589,7 +589,14 @@ public:
     class BitMap {
     public:
         BitMap() = default;
-        explicit BitMap(unsigned bits) { resize(bits); }
+        // A fresh map's own bytes are already clear.
+        explicit BitMap(unsigned bits)
+        {
+            if (bytesFor(bits) <= inlineBytes)
+                bitCount_ = bits;
+            else
+                resize(bits);
+        }
         BitMap(const BitMap& other);
         BitMap& operator=(const BitMap& other);
         unsigned size() const { return bitCount_; }
