@@ -9,12 +9,13 @@
 #include "foundation/control/AcceptorNet.h"
 #include "foundation/control/ConnectorNet.h"
 #include "foundation/control/ServiceUnixForms.h"
-#include "foundation/control/tests/Client.h"
 #include "foundation/protocol/tests/Harness.h"
 
 namespace {
 
+using harness::Client;
 using harness::frame;
+using harness::free_port;
 using harness::run_until;
 
 class Sink : public Control::Notify {
@@ -26,12 +27,6 @@ public:
   int disconnects = 0;
   std::vector<std::string> messages;
 };
-
-unsigned short free_port() {
-  unsigned short port = 0;
-  harness::listen_loopback(port);
-  return port;
-}
 
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -75,7 +70,6 @@ protected:
     run_until([&] { return sink.connects > before; });
     return c;
   }
-  std::string peer_of_first() const { return acceptor->peer(); }
 
   unsigned short port = 0;
   std::unique_ptr<Control::AcceptorNetCheckConnection> acceptor;
@@ -83,23 +77,13 @@ protected:
 
 TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
   Client first = connect();
-  ASSERT_EQ(sink.connects, 1);
-  EXPECT_EQ(acceptor->state(), Control::Service::State::Connected);
-  EXPECT_EQ(out_.str(), "new connection from " + acceptor->peer() + "\n");
+  ASSERT_EQ(acceptor->state(), Control::Service::State::Connected);
   EXPECT_EQ(acceptor->peer().rfind("127.0.0.1:", 0), 0u);
+  EXPECT_EQ(out_.str(), "new connection from " + acceptor->peer() + "\n");
 
-  // Frames cut one byte at a time, then several in one write.
-  std::string one = frame("hello");
-  for (char c : one) {
-    first.write(std::string(1, c));
-    run_until([] { return false; }, 2);
-  }
-  first.write(frame("") + frame(std::string(4096, 'k')) + frame("bye"));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 4; }));
-  EXPECT_EQ(sink.messages[0], "hello");
-  EXPECT_EQ(sink.messages[1], "");
-  EXPECT_EQ(sink.messages[2], std::string(4096, 'k'));
-  EXPECT_EQ(sink.messages[3], "bye");
+  first.write(frame("hello") + frame("") + frame(std::string(4096, 'k')));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 3; }));
+  EXPECT_EQ(sink.messages, (std::vector<std::string>{"hello", "", std::string(4096, 'k')}));
 
   acceptor->Send("ok!", 3);
   EXPECT_EQ(harness::hex(first.read(7)), "03 00 00 07 6F 6B 21");
@@ -109,7 +93,7 @@ TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
   ASSERT_TRUE(logged("CheckConnectionState CheckConnection"));
   EXPECT_NE(log_.str().find("refuse connection from 127.0.0.1:"), std::string::npos);
   EXPECT_EQ(acceptor->check_state(), Control::AcceptorNetCheckConnection::CheckState::CheckConnection);
-  EXPECT_TRUE(second.sees_eof());
+  EXPECT_TRUE(second.sees_close());
   EXPECT_EQ(sink.connects, 1);
 
   // The first answers its probes: the next check returns to normal.
@@ -117,7 +101,7 @@ TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
   EXPECT_EQ(acceptor->check_state(), Control::AcceptorNetCheckConnection::CheckState::Idle);
   EXPECT_EQ(acceptor->state(), Control::Service::State::Connected);
   first.write(frame("still here"));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 5; }));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 4; }));
   EXPECT_EQ(sink.disconnects, 0);
 }
 
@@ -127,7 +111,7 @@ TEST_F(Controller, DisconnectClosesTheSocketTowardsThePeer) {
   acceptor->Disconnect();
   EXPECT_EQ(acceptor->state(), Control::Service::State::Deactivating);
   EXPECT_NE(log_.str().find("control connection " + peer + " closed.\n"), std::string::npos);
-  EXPECT_TRUE(first.sees_eof());
+  EXPECT_TRUE(first.sees_close());
   // Nothing more is heard or sent until the loss has been handled.
   acceptor->Send("x", 1);
   EXPECT_EQ(sink.disconnects, 0);
@@ -162,8 +146,8 @@ TEST_F(Controller, AConnectionTakenWhileDeactivatingIsClosed) {
   acceptor->OnSocketEvent(-1, POLLIN);
   EXPECT_EQ(out_.str().rfind("new connection from 127.0.0.1:", 0), 0u);
   EXPECT_EQ(sink.connects, 1);
-  EXPECT_TRUE(late.sees_eof());
-  EXPECT_TRUE(first.sees_eof());
+  EXPECT_TRUE(late.sees_close());
+  EXPECT_TRUE(first.sees_close());
   ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
 }
 
@@ -255,8 +239,6 @@ protected:
 TEST_F(Connector, RetriesQuicklySevenTimesThenSlowly) {
   unsigned short port = free_port();
   Control::ConnectorNet connector("127.0.0.1:" + std::to_string(port));
-  EXPECT_EQ(connector.host(), "127.0.0.1");
-  EXPECT_EQ(connector.port(), port);
   connector.Bind(&sink);
   ASSERT_TRUE(connector.Activate());
   ASSERT_TRUE(run_until([&] { return attempts() == 1; }, 500));

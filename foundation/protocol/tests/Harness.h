@@ -1,12 +1,14 @@
 #pragma once
 // Shared by the transport tests: running the main loop until a condition
-// holds (bounded in real time), pinning the loop clock, and capturing what
-// a stream receives.
+// holds (bounded in real time), pinning the loop clock, capturing a standard
+// stream, and the far end of a connection speaking TPKT by hand.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
+#include <cerrno>
 #include <chrono>
 #include <functional>
 #include <iostream>
@@ -16,6 +18,7 @@
 #include "foundation/eventloop/Clock.h"
 #include "foundation/eventloop/Multiplexer.h"
 #include "foundation/os/Fd.h"
+#include "foundation/os/INet4.h"
 #include "foundation/packet/Packet.h"
 
 namespace harness {
@@ -112,6 +115,59 @@ inline bool tcp_pair(Fd& one, Fd& other) {
   one = Fd(accept(listener.get(), nullptr, nullptr));
   return one && other;
 }
+
+// A listener on a free loopback port, closed at once; the port.
+inline unsigned short free_port() {
+  unsigned short port = 0;
+  listen_loopback(port);
+  return port;
+}
+
+// The far end of a connection: a blocking socket with a receive limit.
+class Client {
+public:
+  explicit Client(Fd socket) : fd_(std::move(socket)) {
+    timeval limit = {2, 0};
+    setsockopt(fd_.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+  }
+  static Client tcp(unsigned short port) { return Client(connect_loopback(port)); }
+
+  void write(const std::string& bytes) {
+    for (size_t at = 0; at < bytes.size();) {
+      ssize_t n = ::send(fd_.get(), bytes.data() + at, bytes.size() - at, MSG_NOSIGNAL);
+      if (n <= 0) return;
+      at += size_t(n);
+    }
+  }
+  // Exactly n bytes, or fewer on end of file or after the receive limit.
+  std::string read(size_t n) {
+    std::string got;
+    char buf[4096];
+    while (got.size() < n) {
+      ssize_t r = ::recv(fd_.get(), buf, std::min(sizeof buf, n - got.size()), 0);
+      if (r <= 0) break;
+      got.append(buf, size_t(r));
+    }
+    return got;
+  }
+  // End of file within the receive limit, or a reset when the other end
+  // closed with our bytes unread.
+  bool sees_close() {
+    char c;
+    ssize_t r = ::recv(fd_.get(), &c, 1, 0);
+    return r == 0 || (r < 0 && errno == ECONNRESET);
+  }
+  INet4::Addr address() const {
+    INet4::Addr a;
+    socklen_t size = INet4::Addr::size();
+    getsockname(fd_.get(), a.sa(), &size);
+    return a;
+  }
+  void close() { fd_.close(); }
+
+private:
+  Fd fd_;
+};
 
 inline std::string hex(const std::string& bytes) {
   static const char digits[] = "0123456789ABCDEF";

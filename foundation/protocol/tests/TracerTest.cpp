@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/socket.h>
-#include <sys/time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,52 +10,14 @@
 
 namespace {
 
+using harness::Client;
 using harness::frame;
 using harness::run_until;
-
-unsigned short free_port() {
-  unsigned short port = 0;
-  harness::listen_loopback(port);
-  return port;
-}
-
-// A tool on the far side: blocking, with a receive limit.
-struct Tool {
-  explicit Tool(unsigned short port) : fd(harness::connect_loopback(port)) {
-    timeval limit = {2, 0};
-    setsockopt(fd.get(), SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-  }
-  void write(const std::string& bytes) { ::send(fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL); }
-  std::string read(size_t n) {
-    std::string got(n, '\0');
-    size_t at = 0;
-    while (at < n) {
-      ssize_t r = ::recv(fd.get(), &got[at], n - at, 0);
-      if (r <= 0) break;
-      at += size_t(r);
-    }
-    return got.substr(0, at);
-  }
-  // End of file, or a reset when the tracer closed with our bytes unread.
-  bool sees_close() {
-    char c;
-    ssize_t r = ::recv(fd.get(), &c, 1, 0);
-    return r == 0 || (r < 0 && errno == ECONNRESET);
-  }
-  INet4::Addr address() const {
-    INet4::Addr a;
-    socklen_t size = INet4::Addr::size();
-    getsockname(fd.get(), const_cast<INet4::Addr&>(a).sa(), &size);
-    return a;
-  }
-  Fd fd;
-};
 
 class Broadcast : public ::testing::Test, public TPKTTracer::Listener {
 protected:
   Broadcast() : log_(std::clog) {}
   void SetUp() override {
-    port = free_port();
     tracer.SetListener(this);
     ASSERT_TRUE(tracer.Listen(port));
   }
@@ -65,22 +25,24 @@ protected:
     messages.emplace_back(static_cast<const char*>(data), length);
     if (answer) tracer.Send("re", 2);
   }
-  bool accepted(unsigned n) { return run_until([&] { return tracer.connections() == n; }); }
+  // The listen backlog is 1: one tool at a time.
+  Client tool() {
+    Client c = Client::tcp(port);
+    unsigned before = tracer.connections();
+    EXPECT_TRUE(run_until([&] { return tracer.connections() > before; }));
+    return c;
+  }
 
   harness::Capture log_;
-  unsigned short port = 0;
+  unsigned short port = harness::free_port();
   TPKTTracer tracer;
   std::vector<std::string> messages;
   bool answer = false;
 };
 
 TEST_F(Broadcast, AnswersTheSenderDuringADeliveryAndEveryoneOtherwise) {
-  // The listen backlog is 1: one tool at a time.
-  Tool a(port);
-  ASSERT_TRUE(accepted(1));
-  Tool b(port);
-  ASSERT_TRUE(accepted(2));
-  EXPECT_EQ(harness::hex(log_.str().substr(0, 26)), harness::hex("ACP connection open from 1"));
+  Client a = tool(), b = tool();
+  EXPECT_EQ(log_.str().substr(0, 26), "ACP connection open from 1");
 
   answer = true;
   a.write(frame("") + frame("hi"));
@@ -95,12 +57,7 @@ TEST_F(Broadcast, AnswersTheSenderDuringADeliveryAndEveryoneOtherwise) {
 }
 
 TEST_F(Broadcast, BadFramesCloseTheConnection) {
-  Tool big(port);
-  ASSERT_TRUE(accepted(1));
-  Tool wrong(port);
-  ASSERT_TRUE(accepted(2));
-  Tool fits(port);
-  ASSERT_TRUE(accepted(3));
+  Client big = tool(), wrong = tool(), fits = tool();
   fits.write(frame(std::string(512, 'f')));
   big.write(frame(std::string(513, 'g')));
   wrong.write(std::string("\x03\x01\x00\x05x", 5));
@@ -114,7 +71,6 @@ class PeerToPeer : public ::testing::Test, public TPKTTracerP2P::Listener {
 protected:
   PeerToPeer() : log_(std::clog) {}
   void SetUp() override {
-    port = free_port();
     tracer.SetListener(this);
     ASSERT_TRUE(tracer.Listen(port));
   }
@@ -127,19 +83,22 @@ protected:
     messages.push_back(peer.GetString() + " " + std::string(static_cast<const char*>(data), length));
     if (close_on_message) tracer.Close(peer);
   }
+  Client peer() {
+    Client c = Client::tcp(port);
+    size_t before = connected.size();
+    EXPECT_TRUE(run_until([&] { return connected.size() > before; }));
+    return c;
+  }
 
   harness::Capture log_;
-  unsigned short port = 0;
+  unsigned short port = harness::free_port();
   TPKTTracerP2P tracer;
   std::vector<std::string> connected, closed, messages;
   bool close_on_message = false;
 };
 
 TEST_F(PeerToPeer, SendsToOnePeerAndKnowsWhoIsThere) {
-  Tool a(port);
-  ASSERT_TRUE(run_until([&] { return connected.size() == 1; }));
-  Tool b(port);
-  ASSERT_TRUE(run_until([&] { return connected.size() == 2; }));
+  Client a = peer(), b = peer();
   INet4::Addr pa = a.address(), pb = b.address();
   EXPECT_TRUE(tracer.IsConnected(pa));
   EXPECT_NE(log_.str().find("TPKT peer-to-peer connection open from " + pa.GetString() + "\n"), std::string::npos);
@@ -165,10 +124,7 @@ TEST_F(PeerToPeer, SendsToOnePeerAndKnowsWhoIsThere) {
 }
 
 TEST_F(PeerToPeer, AListenerMayCloseThePeerItIsHearing) {
-  Tool a(port);
-  ASSERT_TRUE(run_until([&] { return connected.size() == 1; }));
-  Tool big(port);
-  ASSERT_TRUE(run_until([&] { return connected.size() == 2; }));
+  Client a = peer(), big = peer();
   close_on_message = true;
   a.write(frame("one") + frame("two"));
   big.write(frame(std::string(2049, 'b')));
