@@ -8,6 +8,7 @@
 #include "foundation/log/Daemon.h"
 #include "foundation/os/Signal.h"
 #include "foundation/os/Version.h"
+#include "server/slot/Slots.h"
 
 std::atomic<bool> doDumpStatus{false};
 std::atomic<bool> updateResources{false};
@@ -52,6 +53,7 @@ void CheckDumpStatus() {
 void CheckUpdateResources() {
   if (!updateResources.exchange(false)) return;
   std::clog << "update hardware resources" << std::endl;
+  Slots::instance().UpdateHardwareResources();
 }
 
 void WriteStatusDump(std::ostream& out) {

@@ -28,18 +28,6 @@
 #include "slots/tdm/MccSlot.h"
 #include "slots/tdm/MixerFactory.h"
 
-namespace {
-
-// The signal flags; a SIGHUP also has the slot table report the resources.
-void CheckSignalsAndResources() {
-  CheckDumpStatus();
-  if (!updateResources) return;
-  CheckUpdateResources();
-  Slots::instance().UpdateHardwareResources();
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
   // A missing configuration file is no error: the defaults stay.
   IniFile::File config;
@@ -76,7 +64,7 @@ int main(int argc, char* argv[]) {
 
   ChildWait::Activate();
   Dpc signalCheck;
-  signalCheck.Bind(new DpcHandler1(CheckSignalsAndResources));
+  signalCheck.Bind(new DpcHandler1(CheckSignals));
   signalCheck.Activate();
   CtrlSrv::ctrlServer.Activate(new Control::AcceptorNetCheckConnection(options.port));
 
