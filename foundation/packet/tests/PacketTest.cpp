@@ -22,84 +22,53 @@ using PacketDeathTest = PoolGuard;
 
 TEST_F(PacketLayout, ReserveGivesHeadroomOrTailroom) {
   Packet a;
-  a.reserve_head(0);
-  EXPECT_EQ(a.headroom(), 0u);
-  EXPECT_EQ(a.length(), 0u);
-  EXPECT_EQ(a.tailroom(), 65536u);
   a.reserve_head(4);
   EXPECT_EQ(a.headroom(), 4u);
-  EXPECT_EQ(a.length(), 0u);
-
+  EXPECT_EQ(a.tailroom(), 65532u);
   Packet b;
-  b.reserve_tail(0);
-  EXPECT_EQ(b.headroom(), 65536u);
-  EXPECT_EQ(b.tailroom(), 0u);
   b.reserve_tail(10);
   EXPECT_EQ(b.headroom(), 65526u);
   EXPECT_EQ(b.tailroom(), 10u);
-
   Packet c;
   c.reserve_head(65536);
-  EXPECT_EQ(c.headroom(), 65536u);
   EXPECT_EQ(c.tailroom(), 0u);
 }
 
-TEST_F(PacketLayout, BytesAndWordsInBothOrders) {
+TEST_F(PacketLayout, BytesWordsAndStringsInBothOrders) {
   Packet p;
   p.reserve_head(2);
   p.put16_b(0x1234);
   p.put16(0x1234);
-  EXPECT_EQ(p.text(), "12 34 34 12");
-
-  Packet q = bytes({0xAA});
-  q.reserve_tail(0);
-  Packet r;
-  r.reserve_head(2);
-  r.put(0xAA);
-  r.push16_b(0x1234);
-  EXPECT_EQ(r.text(), "12 34 AA");
-  EXPECT_EQ(r.headroom(), 0u);
-
-  Packet one = bytes({0x12});
-  EXPECT_EQ(one.pull16_b(), 0x1200);
-  EXPECT_EQ(one.length(), 0u);
-  Packet two = bytes({0x12});
-  EXPECT_EQ(two.pull16_l(), 0x0012);
-
-  Packet empty = bytes({});
-  EXPECT_EQ(empty.pull(), 0);
-  EXPECT_EQ(empty.length(), 0u);
-  EXPECT_EQ(empty.tailroom(), 65536u);
+  p.push16_b(0xABCD);
+  EXPECT_EQ(p.text(), "AB CD 12 34 34 12");
+  EXPECT_EQ(p.headroom(), 0u);
 
   Packet four = bytes({1, 2, 3, 4});
   EXPECT_EQ(four.pull16_b(), 0x0102);
   EXPECT_EQ(four.pull16_l(), 0x0403);
-}
+  // Reads past the end give zeros and leave the packet empty.
+  EXPECT_EQ(bytes({0x12}).pull16_b(), 0x1200);
+  EXPECT_EQ(bytes({0x12}).pull16_l(), 0x0012);
+  EXPECT_EQ(bytes({}).pull(), 0);
 
-TEST_F(PacketLayout, StringsCarryALengthByteModulo256) {
-  std::string long_text(300, 'x');
-  Packet p = bytes({});
-  p.put(long_text);
-  ASSERT_EQ(p.length(), 301u);
-  EXPECT_EQ(p.data()[0], 44);
-  EXPECT_EQ(p.data()[300], 'x');
-
+  // A string carries its length modulo 256 in one byte.
   Packet q = bytes({});
-  q.put(std::string("abc"));
-  q.put(0x7F);
-  EXPECT_EQ(q.pull_string(), "abc");
-  EXPECT_EQ(q.length(), 1u);
-
+  q.put(std::string(300, 'x'));
+  ASSERT_EQ(q.length(), 301u);
+  EXPECT_EQ(q.data()[0], 44);
+  Packet r = bytes({});
+  r.put(std::string("abc"));
+  r.put(0x7F);
+  EXPECT_EQ(r.pull_string(), "abc");
+  EXPECT_EQ(r.length(), 1u);
   // A length byte that promises more than is there reads the rest as 0.
-  Packet short_one = bytes({3, 'a'});
-  EXPECT_EQ(short_one.pull_string(), std::string("a\0\0", 3));
+  EXPECT_EQ(bytes({3, 'a'}).pull_string(), std::string("a\0\0", 3));
   EXPECT_EQ(bytes({}).pull_string(), "");
 }
 
-TEST_F(PacketLayout, TailEditsAndAppendedPackets) {
+TEST_F(PacketLayout, TailEditsAppendedPacketsAndSubCopies) {
   Packet p = bytes({1, 2, 3});
   p.cut_tail(2);
-  EXPECT_EQ(p.text(), "01");
   const uint8_t more[] = {9, 8};
   p.put(more, 2);
   p.tail()[0] = 7;
@@ -108,22 +77,14 @@ TEST_F(PacketLayout, TailEditsAndAppendedPackets) {
 
   Packet q = bytes({0xAB});
   q.put(p);
-  EXPECT_EQ(q.text(), "AB 01 09 08 07");
   q.put(Packet());
-  EXPECT_EQ(q.length(), 5u);
   q.put(q);
   EXPECT_EQ(q.text(), "AB 01 09 08 07 AB 01 09 08 07");
-  q[0] = 0xCD;
-  EXPECT_EQ(q.data()[0], 0xCD);
-}
 
-TEST_F(PacketLayout, SubCopiesTheWindowIntoItsOwnBuffer) {
-  Packet p = bytes({1, 2, 3, 4});
   unsigned before = packet_pool().count();
   Packet s = p.sub(2, 1);
-  EXPECT_EQ(s.text(), "02 03");
-  EXPECT_NE(s.data(), p.data() + 1);
-  EXPECT_EQ(packet_pool().count(), before - 1);
+  EXPECT_EQ(s.text(), "09 08");
+  EXPECT_EQ(packet_pool().count(), before - 1) << "a sub-packet has a buffer of its own";
   EXPECT_EQ(p.sub(0, 4).length(), 0u);
 }
 
@@ -140,10 +101,8 @@ TEST_F(PacketSharing, WriteThroughOneHandleCopiesTheBuffer) {
 
   // Reading never unshares.
   Packet c = a;
-  EXPECT_EQ(c.length(), 2u);
   (void)c.text();
   EXPECT_EQ(c.data(), a.data());
-  EXPECT_EQ(packet_pool().count(), before - 1);
 
   // A pull on a shared buffer leaves the other handle whole.
   EXPECT_EQ(c.pull(), 1);
@@ -156,12 +115,9 @@ TEST_F(PacketSharing, ReleaseAndSelfAssignment) {
   const uint8_t* where = a.data();
   a = a;
   EXPECT_EQ(a.data(), where);
-  EXPECT_EQ(a.text(), "05");
-
   Packet b = a;
   a.release();
   EXPECT_TRUE(a.null());
-  EXPECT_EQ(a.length(), 0u);
   EXPECT_EQ(b.text(), "05");
   b = Packet();
   EXPECT_EQ(packet_pool().count(), 1024u);

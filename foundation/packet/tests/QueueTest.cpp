@@ -34,10 +34,8 @@ TEST_F(CleanQueueTest, CapacityIsFixedAndAFullQueueIsUntouched) {
 TEST_F(CleanQueueTest, BothEndsAndWrapAround) {
   CleanQueue<Packet, 3> q;
   Packet p = one(0xEE);
-  EXPECT_FALSE(q.get(p));
-  EXPECT_FALSE(q.get_last(&p));
-  EXPECT_FALSE(q.preview(&p));
-  EXPECT_EQ(p.text(), "EE");
+  EXPECT_FALSE(q.get(p) || q.get_last(&p) || q.preview(&p));
+  EXPECT_EQ(p.text(), "EE") << "an empty queue leaves the target alone";
 
   q.put(one(1));
   q.put(one(2));
@@ -85,39 +83,28 @@ TEST_F(CleanQueueTest, QueuedPacketsHoldPoolBuffersUntilTakenOrCleared) {
   taken.release();
   EXPECT_EQ(packet_pool().count(), 1024u - 99u);
 
-  // A cleared queue pins nothing.
+  // A cleared queue pins nothing, nor does a destroyed one.
   q.clear();
   EXPECT_TRUE(q.empty());
   EXPECT_EQ(packet_pool().count(), 1024u);
-  EXPECT_TRUE(q.put(one(1)));
-  EXPECT_TRUE(q.get(taken));
-  EXPECT_EQ(taken.text(), "01");
-}
-
-TEST_F(CleanQueueTest, DestroyingAQueueReleasesItsPackets) {
   {
-    CleanQueue<Packet, 327> q;
-    for (int i = 0; i < 327; ++i) ASSERT_TRUE(q.put(one(uint8_t(i))));
+    CleanQueue<Packet, 327> full;
+    for (int i = 0; i < 327; ++i) ASSERT_TRUE(full.put(one(uint8_t(i))));
     EXPECT_EQ(packet_pool().count(), 1024u - 327u);
   }
   EXPECT_EQ(packet_pool().count(), 1024u);
 }
 
-TEST(CyclicTest, ArithmeticIsModulo128) {
+TEST(CyclicTest, ArithmeticAndWindowsModulo128) {
   EXPECT_EQ(unsigned(Seq(130)), 2u);
-  EXPECT_EQ(unsigned(Seq()), 0u);
-  Seq a(127);
+  Seq a(127), b(0), c(127);
   EXPECT_EQ(unsigned(++a), 0u);
-  Seq b(0);
   EXPECT_EQ(unsigned(--b), 127u);
-  Seq c(127);
   EXPECT_EQ(unsigned(c++), 127u);
   EXPECT_EQ(unsigned(c), 0u);
   EXPECT_EQ(unsigned(Seq(5) - Seq(10)), 123u);
   EXPECT_EQ(unsigned(Seq(120) + Seq(10)), 2u);
-}
 
-TEST(CyclicTest, WindowComparisonAcrossTheWrap) {
   EXPECT_TRUE(Seq(125) <= Seq(127) <= Seq(2));
   EXPECT_FALSE(Seq(125) <= Seq(3) <= Seq(2));
   EXPECT_TRUE(Seq(5) <= Seq(5) <= Seq(5));
