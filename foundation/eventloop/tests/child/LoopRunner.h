@@ -1,17 +1,13 @@
 #pragma once
 // Runs the global loop until a condition holds or a time limit passes.
 
-#include <gtest/gtest.h>
-#include <poll.h>
-
 #include <functional>
 #include <iostream>
 #include <sstream>
 
-#include "foundation/eventloop/Clock.h"
 #include "foundation/eventloop/Dpc.h"
-#include "foundation/eventloop/Multiplexer.h"
 #include "foundation/eventloop/Timer.h"
+#include "foundation/eventloop/tests/LoopTestSupport.h"
 
 namespace childtest {
 
@@ -45,28 +41,15 @@ class LoopRunner {
   Timer mLimit;
 };
 
-// Loop time that passes only when the loop would wait: poll() looks at the
-// descriptors without blocking and the pinned clock jumps by the wait.
-class VirtualTime {
- public:
+// Loop time that passes only when the loop would wait.
+struct VirtualTime {
   VirtualTime() {
-    Mux::g_tv_time = {500000, 1};
-    multiplexer.set_poll(&VirtualTime::poll);
+    looptest::pin(500000000);
+    multiplexer.set_poll(looptest::virtualPoll);
   }
   ~VirtualTime() {
     multiplexer.set_poll(nullptr);
     Mux::mux_cleartimeofday();
-  }
-
- private:
-  static int poll(pollfd* fds, nfds_t count, int timeout) {
-    const int ready = ::poll(fds, count, 0);
-    if (ready == 0 && timeout > 0) {
-      const uint64_t us = uint64_t(Mux::g_tv_time.tv_sec) * 1000000 + uint64_t(Mux::g_tv_time.tv_usec) +
-                          uint64_t(timeout) * 1000;
-      Mux::g_tv_time = {int32_t(us / 1000000), int32_t(us % 1000000)};
-    }
-    return ready;
   }
 };
 
