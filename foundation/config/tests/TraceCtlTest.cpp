@@ -1,23 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <iostream>
 #include <sstream>
 
 #include "foundation/config/TraceCtl.h"
 
 namespace {
-
-// Captures standard error, where the switches report their problems.
-class CerrCapture {
- public:
-  CerrCapture() : mOld(std::cerr.rdbuf(mText.rdbuf())) {}
-  ~CerrCapture() { std::cerr.rdbuf(mOld); }
-  std::string text() const { return mText.str(); }
-
- private:
-  std::ostringstream mText;
-  std::streambuf* mOld;
-};
 
 std::vector<bool> switches(const TraceCtl& t) {
   return {t.signalling_hdlc, t.signalling_lemzgw, t.signalling_events, t.signalling_isdn, t.monitoring_internal};
@@ -39,10 +26,10 @@ TEST(TraceSwitches, StartClearAndTheLastOccurrenceDecides) {
       "signalling.isdn=1\n");
   in >> file;
   TraceCtl t;
-  CerrCapture errors;
+  testing::internal::CaptureStderr();
   t.Configure(file["traces"]);
   EXPECT_EQ((std::vector<bool>{false, false, true, true, true}), switches(t));
-  EXPECT_EQ("", errors.text());
+  EXPECT_EQ("", testing::internal::GetCapturedStderr());
 
   t.Clear();
   EXPECT_EQ(std::vector<bool>(5, false), switches(t));
@@ -56,11 +43,11 @@ TEST(TraceSwitches, BadWordsAreReportedAndLeaveTheSwitchOff) {
   in >> file;
   TraceCtl t;
   t.signalling_events = true;
-  CerrCapture errors;
+  testing::internal::CaptureStderr();
   t.Configure(file["traces"]);
   EXPECT_EQ(std::vector<bool>(5, false), switches(t));
   EXPECT_EQ("traces: optional key \"signalling.hdlc\" has invalid value=\"on\", line 2. Key will be ignored.\n",
-            errors.text());
+            testing::internal::GetCapturedStderr());
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,29 +44,6 @@ bool isStamp(const std::string& text) {
     return ::testing::AssertionFailure() << "\"" << tail << "\" is not \"" << rest << "\\0\"";
   return ::testing::AssertionSuccess();
 }
-
-// Captures what is written straight to descriptor 2.
-class StderrCapture {
- public:
-  StderrCapture() : mSaved(::dup(STDERR_FILENO)) {
-    if (::pipe2(mPipe, O_NONBLOCK) == 0) ::dup2(mPipe[1], STDERR_FILENO);
-  }
-  ~StderrCapture() {
-    ::dup2(mSaved, STDERR_FILENO);
-    ::close(mSaved);
-    ::close(mPipe[0]);
-    ::close(mPipe[1]);
-  }
-  std::string text() {
-    char buffer[4096];
-    const ssize_t length = ::read(mPipe[0], buffer, sizeof buffer);
-    return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
-  }
-
- private:
-  int mSaved;
-  int mPipe[2] = {-1, -1};
-};
 
 TEST(SysLogClient, RecordFormAndBatchingUntilSent) {
   LogSocket log(SOCK_DGRAM);
@@ -158,13 +134,13 @@ TEST(SysLogClient, WithoutSocketRecordsAreDroppedOrCopiedAsAsked) {
   std::ofstream(console, std::ios::trunc).close();
 
   SysLogManager client;
-  StderrCapture err;
+  testing::internal::CaptureStderr();
   client.openlog("tvd", SysLogManager::LogOpenAtOnce | SysLogManager::LogToStderr, 0);
   EXPECT_FALSE(client.connected());
   client.syslog(13, "to stderr");
   client.syslog(13, "ends line\n");
   client.sendmsg();
-  EXPECT_EQ("tvd: to stderr\ntvd: ends line\n", err.text());
+  EXPECT_EQ("tvd: to stderr\ntvd: ends line\n", testing::internal::GetCapturedStderr());
 
   // A batch that cannot be sent falls back to the console when asked to.
   client.openlog(nullptr, SysLogManager::LogConsole, 0);
