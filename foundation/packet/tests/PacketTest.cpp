@@ -198,7 +198,8 @@ TEST_F(PacketDeathTest, BrokenInvariantsEndTheProcessWithAReport) {
         p.reserve_tail(3);
       },
       "len<=_headroom");
-  EXPECT_DEATH(check_fail("after \"%s\" fdata invalid", "put"), "packet check fail\nafter \"put\" fdata invalid\nterminate.");
+  EXPECT_DEATH(check_fail("after \"%s\" fdata invalid", "put"),
+               "packet check fail\nafter \"put\" fdata invalid\nterminate.");
 }
 
 }  // namespace
