@@ -5,7 +5,7 @@ repo="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 jobs="$(nproc)"
 
 install_packages() {
-  local wanted=(cmake g++ libgtest-dev libboost-dev libloki-dev libbenchmark-dev python3)
+  local wanted=(cmake make g++ libgtest-dev libboost-dev libloki-dev libbenchmark-dev python3)
   local missing=()
   local p
   for p in "${wanted[@]}"; do
