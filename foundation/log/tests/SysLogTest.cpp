@@ -3,10 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <ostream>
+#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -17,31 +16,13 @@
 
 namespace {
 
-// The time stamp "Mmm dd hh:mm:ss " of a record head.
-bool isStamp(const std::string& text) {
-  const std::string shape = "Aaa #9 99:99:99 ";
-  if (text.size() != shape.size()) return false;
-  for (std::size_t i = 0; i < shape.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    const bool fits = shape[i] == 'A'   ? std::isupper(c)
-                      : shape[i] == 'a' ? std::islower(c)
-                      : shape[i] == '9' ? std::isdigit(c)
-                      : shape[i] == '#' ? (c == ' ' || std::isdigit(c))
-                                        : c == static_cast<unsigned char>(shape[i]);
-    if (!fits) return false;
-  }
-  return true;
-}
-
 // "<pri>Mmm dd hh:mm:ss " and what follows, the record's NUL included.
 ::testing::AssertionResult isRecord(const std::string& record, int priority, const std::string& rest) {
-  const std::string head = "<" + std::to_string(priority) + ">";
-  const std::size_t stampSize = 16;
-  if (record.compare(0, head.size(), head) != 0 || !isStamp(record.substr(head.size(), stampSize)))
-    return ::testing::AssertionFailure() << "no record head in \"" << record << "\"";
-  const std::string tail = record.substr(std::min(record.size(), head.size() + stampSize));
-  if (tail != rest + '\0')
-    return ::testing::AssertionFailure() << "\"" << tail << "\" is not \"" << rest << "\\0\"";
+  static const std::regex head("<(\\d+)>[A-Z][a-z][a-z] [ \\d]\\d \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
+  std::smatch parts;
+  if (!std::regex_match(record, parts, head) || parts[1] != std::to_string(priority) || parts[2] != rest + '\0')
+    return ::testing::AssertionFailure() << "\"" << record << "\" is not <" << priority << ">, a stamp, \"" << rest
+                                         << "\\0\"";
   return ::testing::AssertionSuccess();
 }
 

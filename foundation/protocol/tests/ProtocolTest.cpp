@@ -180,14 +180,4 @@ TEST_F(ProtocolStack, DestructionRunsFromTheTopAndALayerLeavesOnItsOwn) {
   EXPECT_EQ(events, (std::vector<std::string>{"D deleted", "B deleted", "C deleted"}));
 }
 
-TEST(ProtocolDeathTest, NullStatusEndsTheProcess) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  EXPECT_DEATH(
-      {
-        Protocol p;
-        p.on_deactivate(Protocol_status());
-      },
-      "SMART POINTER ASSERTION!");
-}
-
 }  // namespace

@@ -184,7 +184,7 @@ class ConnectTest : public ::testing::Test {
   // A listener on a free loopback port; its "a.b.c.d:port" text.
   std::string listenOn(Fd& listener, int backlog) {
     listener = Fd(::socket(AF_INET, SOCK_STREAM, 0));
-    sockaddr_in address = {};
+    address = {};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     EXPECT_EQ(0, ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
@@ -193,6 +193,9 @@ class ConnectTest : public ::testing::Test {
     ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length);
     return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
   }
+
+  // The last listener's address.
+  sockaddr_in address = {};
 
   Connect connect;
   std::vector<Connect::Status::Type> outcomes;
@@ -238,15 +241,11 @@ TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
   VirtualTime time;
   // A listener whose accept queue is full drops further handshakes.
   Fd listener;
-  const std::string address = listenOn(listener, 0);
+  const std::string target = listenOn(listener, 0);
   Fd filler(::socket(AF_INET, SOCK_STREAM, 0));
-  sockaddr_in peer = {};
-  peer.sin_family = AF_INET;
-  peer.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  peer.sin_port = htons(static_cast<uint16_t>(std::stoi(address.substr(address.find(':') + 1))));
-  ASSERT_EQ(0, ::connect(filler.get(), reinterpret_cast<sockaddr*>(&peer), sizeof peer));
+  ASSERT_EQ(0, ::connect(filler.get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
 
-  connect.Start(address, 3000);
+  connect.Start(target, 3000);
   ASSERT_EQ(Connect::Status::Connecting, connect.state());
   const uint32_t started = Mux::milliseconds();
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }, 60000));
@@ -255,7 +254,7 @@ TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
   EXPECT_FALSE(connected);
 
   outcomes.clear();
-  connect.Start(address, 3000);
+  connect.Start(target, 3000);
   connect.Stop();
   EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Stopped}, outcomes);
   loop.run([] { return false; }, 10000);
