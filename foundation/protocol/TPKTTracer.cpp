@@ -93,6 +93,24 @@ Step read_step(int fd, C& c, unsigned max_payload, unsigned& length) {
   }
 }
 
+// Serves a readiness of the connection on fd: an error or a bad frame
+// closes it; each whole message goes to deliver(position, length), which
+// answers the connection's position afterwards (end once it was closed).
+template <class Position, class Find, class Close, class Deliver>
+void serve(int fd, short revents, unsigned max_payload, Position end, Find find, Close close, Deliver deliver) {
+  Position it = find(fd);
+  if (it == end) return;
+  if (revents & (POLLERR | POLLHUP)) return close(it);
+  for (;;) {
+    unsigned length = 0;
+    Step step = read_step(fd, **it, max_payload, length);
+    if (step == Step::Wait) return;
+    if (step == Step::Close) return close(it);
+    it = deliver(it, length);
+    if (it == end) return;
+  }
+}
+
 }  // namespace
 
 TPKTTracer::TPKTTracer() : current_(connections_.end()) {
@@ -122,26 +140,15 @@ void TPKTTracer::OnEvent(int fd, short revents) {
 }
 
 void TPKTTracer::OnDataEvent(int fd, short revents) {
-  Position it = FindConnection(fd);
-  if (it == connections_.end()) return;
-  if (revents & (POLLERR | POLLHUP)) {
-    CloseConnection(it);
-    return;
-  }
-  for (;;) {
-    Connection* c = *it;
-    unsigned length = 0;
-    Step step = read_step(fd, *c, max_payload, length);
-    if (step == Step::Wait) break;
-    if (step == Step::Close) {
-      CloseConnection(it);
-      break;
-    }
-    if (!listener_) continue;
-    current_ = it;
-    listener_->OnTPKTMessage(c->buffer, length);
-    if (current_ == connections_.end()) break;
-  }
+  serve(
+      fd, revents, max_payload, connections_.end(), [this](int f) { return FindConnection(f); },
+      [this](Position it) { CloseConnection(it); },
+      [this](Position it, unsigned length) {
+        if (!listener_) return it;
+        current_ = it;
+        listener_->OnTPKTMessage((*it)->buffer, length);
+        return current_;
+      });
   current_ = connections_.end();
 }
 
@@ -196,28 +203,16 @@ void TPKTTracerP2P::OnEvent(int fd, short revents) {
 }
 
 void TPKTTracerP2P::OnDataEvent(int fd, short revents) {
-  Position it = FindConnection(fd);
-  if (it == connections_.end()) return;
-  if (revents & (POLLERR | POLLHUP)) {
-    CloseConnection(it);
-    return;
-  }
-  for (;;) {
-    Connection* c = *it;
-    unsigned length = 0;
-    Step step = read_step(fd, *c, max_payload, length);
-    if (step == Step::Wait) return;
-    if (step == Step::Close) {
-      CloseConnection(it);
-      return;
-    }
-    if (!listener_) continue;
-    INet4::Addr peer = c->peer;
-    listener_->OnPeerMessage(peer, c->buffer, length);
-    // The listener may have closed this very connection.
-    it = FindConnection(fd);
-    if (it == connections_.end()) return;
-  }
+  serve(
+      fd, revents, max_payload, connections_.end(), [this](int f) { return FindConnection(f); },
+      [this](Position it) { CloseConnection(it); },
+      [this, fd](Position it, unsigned length) {
+        if (!listener_) return it;
+        INet4::Addr peer = (*it)->peer;
+        listener_->OnPeerMessage(peer, (*it)->buffer, length);
+        // The listener may have closed this very connection.
+        return FindConnection(fd);
+      });
 }
 
 int TPKTTracerP2P::Send(const INet4::Addr& peer, const void* data, unsigned length) {
