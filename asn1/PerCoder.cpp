@@ -261,6 +261,38 @@ bool PEREncoder::encodeAnyType(const AbstractData* value)
 
 // ---- Encoder, per kind --------------------------------------------------------------
 
+bool PEREncoder::encode(const AbstractData& value)
+{
+    // One coder per kind, in the enumeration's order: a field costs one call.
+    static const Step steps[] = {
+        &step<Null, &PEREncoder::encodeNull>,
+        &step<BOOLEAN, &PEREncoder::encodeBoolean>,
+        &step<INTEGER, &PEREncoder::encodeInteger>,
+        &step<ENUMERATED, &PEREncoder::encodeEnumerated>,
+        &step<OBJECT_IDENTIFIER, &PEREncoder::encodeObjectIdentifier>,
+        &step<BIT_STRING, &PEREncoder::encodeBitString>,
+        &step<OCTET_STRING, &PEREncoder::encodeOctetString>,
+        &step<AbstractString, &PEREncoder::encodeCharacterString>,
+        &step<BMPString, &PEREncoder::encodeBMPString>,
+        &step<GeneralizedTime, &PEREncoder::encodeGeneralizedTime>,
+        &step<CHOICE, &PEREncoder::encodeChoice>,
+        &step<SEQUENCE, &PEREncoder::encodeSequence>,
+        &step<SEQUENCE_OF_Base, &PEREncoder::encodeSequenceOf>,
+        &step<OpenData, &PEREncoder::encodeOpenData>, // Open
+        &step<OpenData, &PEREncoder::encodeOpenData>, // TypeConstrainedOpen
+    };
+    static_assert(sizeof steps / sizeof steps[0] == valueKindCount, "one coder per kind");
+    return steps[static_cast<unsigned>(value.kind())](*this, value);
+}
+
+bool PEREncoder::encodeNull(const Null&) { return true; }
+
+bool PEREncoder::encodeBoolean(const BOOLEAN& value)
+{
+    writer_.putBit(value.getValue());
+    return true;
+}
+
 bool PEREncoder::encodeUnconstrainedInteger(int value)
 {
     unsigned magnitude = static_cast<unsigned>(value);
@@ -599,6 +631,32 @@ bool PERDecoder::decodeChoicePreamle(CHOICE& choice, memento_type& memento)
 }
 
 // ---- Decoder, per kind --------------------------------------------------------------
+
+bool PERDecoder::decode(AbstractData& value)
+{
+    // One decoder per kind, in the enumeration's order.
+    static const Step steps[] = {
+        &step<Null, &PERDecoder::decodeNull>,
+        &step<BOOLEAN, &PERDecoder::decodeBoolean>,
+        &step<INTEGER, &PERDecoder::decodeInteger>,
+        &step<ENUMERATED, &PERDecoder::decodeEnumerated>,
+        &step<OBJECT_IDENTIFIER, &PERDecoder::decodeObjectIdentifier>,
+        &step<BIT_STRING, &PERDecoder::decodeBitString>,
+        &step<OCTET_STRING, &PERDecoder::decodeOctetString>,
+        &step<AbstractString, &PERDecoder::decodeCharacterString>,
+        &step<BMPString, &PERDecoder::decodeBMPString>,
+        &step<GeneralizedTime, &PERDecoder::decodeGeneralizedTime>,
+        &step<CHOICE, &PERDecoder::decodeChoice>,
+        &step<SEQUENCE, &PERDecoder::decodeSequence>,
+        &step<SEQUENCE_OF_Base, &PERDecoder::decodeSequenceOf>,
+        &step<OpenData, &PERDecoder::decodeOpenData>,
+        &step<TypeConstrainedOpenData, &PERDecoder::decodeTypeConstrainedOpenData>,
+    };
+    static_assert(sizeof steps / sizeof steps[0] == valueKindCount, "one decoder per kind");
+    return steps[static_cast<unsigned>(value.kind())](*this, value);
+}
+
+bool PERDecoder::decodeNull(Null&) { return true; }
 
 bool PERDecoder::decodeBoolean(BOOLEAN& value)
 {

@@ -45,9 +45,18 @@ public:
     bool aligned() const { return aligned_; }
 
 private:
+    using Step = bool (*)(PEREncoder&, const AbstractData&);
+    template <class T, bool (PEREncoder::*code)(const T&)>
+    static bool step(PEREncoder& encoder, const AbstractData& value)
+    {
+        return (encoder.*code)(static_cast<const T&>(value));
+    }
+
     bool encodeUnconstrainedLength(unsigned length);
     // A constrained whole number, offset in 0..range (not checked).
     void encodeWholeNumber(unsigned offset, unsigned range);
+    bool encodeNull(const Null& value);
+    bool encodeBoolean(const BOOLEAN& value);
     bool encodeInteger(const INTEGER& value);
     bool encodeUnconstrainedInteger(int value);
     bool encodeEnumerated(const ENUMERATED& value);
@@ -96,7 +105,15 @@ public:
     bool aligned() const { return aligned_; }
 
 private:
+    using Step = bool (*)(PERDecoder&, AbstractData&);
+    template <class T, bool (PERDecoder::*code)(T&)>
+    static bool step(PERDecoder& decoder, AbstractData& value)
+    {
+        return (decoder.*code)(static_cast<T&>(value));
+    }
+
     bool decodeWholeNumber(unsigned range, unsigned& offset);
+    bool decodeNull(Null& value);
     bool decodeBoolean(BOOLEAN& value);
     bool decodeInteger(INTEGER& value);
     bool decodeEnumerated(ENUMERATED& value);
@@ -125,93 +142,6 @@ private:
     CoderEnv* env_;
     bool aligned_;
 };
-
-// The commonest kinds are tested first: a conditional branch is predicted
-// better than the table jump from field to field.
-inline bool PEREncoder::encode(const AbstractData& value)
-{
-    ValueKind kind = value.kind();
-    if (kind == ValueKind::Integer)
-        return encodeInteger(static_cast<const INTEGER&>(value));
-    if (kind == ValueKind::Sequence)
-        return encodeSequence(static_cast<const SEQUENCE&>(value));
-    switch (kind) {
-    case ValueKind::Null:
-        return true;
-    case ValueKind::Boolean:
-        writer_.putBit(static_cast<const BOOLEAN&>(value).getValue());
-        return true;
-    case ValueKind::Integer:
-        return encodeInteger(static_cast<const INTEGER&>(value));
-    case ValueKind::Enumerated:
-        return encodeEnumerated(static_cast<const ENUMERATED&>(value));
-    case ValueKind::ObjectIdentifier:
-        return encodeObjectIdentifier(static_cast<const OBJECT_IDENTIFIER&>(value));
-    case ValueKind::BitString:
-        return encodeBitString(static_cast<const BIT_STRING&>(value));
-    case ValueKind::OctetString:
-        return encodeOctetString(static_cast<const OCTET_STRING&>(value));
-    case ValueKind::CharacterString:
-        return encodeCharacterString(static_cast<const AbstractString&>(value));
-    case ValueKind::BMPString:
-        return encodeBMPString(static_cast<const BMPString&>(value));
-    case ValueKind::GeneralizedTime:
-        return encodeGeneralizedTime(static_cast<const GeneralizedTime&>(value));
-    case ValueKind::Choice:
-        return encodeChoice(static_cast<const CHOICE&>(value));
-    case ValueKind::Sequence:
-        return encodeSequence(static_cast<const SEQUENCE&>(value));
-    case ValueKind::SequenceOf:
-        return encodeSequenceOf(static_cast<const SEQUENCE_OF_Base&>(value));
-    case ValueKind::Open:
-    case ValueKind::TypeConstrainedOpen:
-        return encodeOpenData(static_cast<const OpenData&>(value));
-    }
-    return false;
-}
-
-// As in the encoder, the commonest kinds first.
-inline bool PERDecoder::decode(AbstractData& value)
-{
-    ValueKind kind = value.kind();
-    if (kind == ValueKind::Integer)
-        return decodeInteger(static_cast<INTEGER&>(value));
-    if (kind == ValueKind::Sequence)
-        return decodeSequence(static_cast<SEQUENCE&>(value));
-    switch (kind) {
-    case ValueKind::Null:
-        return true;
-    case ValueKind::Boolean:
-        return decodeBoolean(static_cast<BOOLEAN&>(value));
-    case ValueKind::Integer:
-        return decodeInteger(static_cast<INTEGER&>(value));
-    case ValueKind::Enumerated:
-        return decodeEnumerated(static_cast<ENUMERATED&>(value));
-    case ValueKind::ObjectIdentifier:
-        return decodeObjectIdentifier(static_cast<OBJECT_IDENTIFIER&>(value));
-    case ValueKind::BitString:
-        return decodeBitString(static_cast<BIT_STRING&>(value));
-    case ValueKind::OctetString:
-        return decodeOctetString(static_cast<OCTET_STRING&>(value));
-    case ValueKind::CharacterString:
-        return decodeCharacterString(static_cast<AbstractString&>(value));
-    case ValueKind::BMPString:
-        return decodeBMPString(static_cast<BMPString&>(value));
-    case ValueKind::GeneralizedTime:
-        return decodeGeneralizedTime(static_cast<GeneralizedTime&>(value));
-    case ValueKind::Choice:
-        return decodeChoice(static_cast<CHOICE&>(value));
-    case ValueKind::Sequence:
-        return decodeSequence(static_cast<SEQUENCE&>(value));
-    case ValueKind::SequenceOf:
-        return decodeSequenceOf(static_cast<SEQUENCE_OF_Base&>(value));
-    case ValueKind::Open:
-        return decodeOpenData(static_cast<OpenData&>(value));
-    case ValueKind::TypeConstrainedOpen:
-        return decodeTypeConstrainedOpenData(static_cast<TypeConstrainedOpenData&>(value));
-    }
-    return false;
-}
 
 extern const CoderRule perAlignedRule;
 extern const CoderRule perUnalignedRule;

@@ -135,6 +135,7 @@ enum class ValueKind : std::uint8_t {
     Open,
     TypeConstrainedOpen,
 };
+constexpr unsigned valueKindCount = static_cast<unsigned>(ValueKind::TypeConstrainedOpen) + 1;
 
 class AbstractData {
 public:
