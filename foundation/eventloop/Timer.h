@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <type_traits>
 
 #include "foundation/eventloop/FList.h"
 
@@ -62,38 +63,22 @@ private:
   std::unique_ptr<TimerEvent> event_;
 };
 
-template <class T>
-class ObjTimerEvent1 : public TimerEvent {
+// The event Timer::set arms: it empties its timer first, so the action may
+// re-arm it, then calls the action (with the timer when it takes one).
+template <class T, class Action>
+class ObjTimerEvent : public TimerEvent {
 public:
-  using Action = void (T::*)();
-  ObjTimerEvent1(Timer* owner, Action action, T* object, unsigned ms)
-      : owner_(owner), action_(action), object_(object) {
-    schedule(ms);
-  }
-  void fire() override {
-    owner_->release();
-    (object_->*action_)();
-    delete this;
-  }
-
-private:
-  Timer* owner_;
-  Action action_;
-  T* object_;
-};
-
-template <class T>
-class ObjTimerEvent2 : public TimerEvent {
-public:
-  using Action = void (T::*)(Timer*);
-  ObjTimerEvent2(Timer* owner, Action action, T* object, unsigned ms)
+  ObjTimerEvent(Timer* owner, Action action, T* object, unsigned ms)
       : owner_(owner), action_(action), object_(object) {
     schedule(ms);
   }
   void fire() override {
     Timer* owner = owner_;
     owner->release();
-    (object_->*action_)(owner);
+    if constexpr (std::is_invocable_v<Action, T*, Timer*>)
+      (object_->*action_)(owner);
+    else
+      (object_->*action_)();
     delete this;
   }
 
@@ -105,12 +90,12 @@ private:
 
 template <class T>
 void Timer::set(unsigned ms, void (T::*action)(Timer*), T* object) {
-  hold(new ObjTimerEvent2<T>(this, action, object, ms));
+  hold(new ObjTimerEvent<T, void (T::*)(Timer*)>(this, action, object, ms));
 }
 
 template <class T>
 void Timer::set(unsigned ms, void (T::*action)(), T* object) {
-  hold(new ObjTimerEvent1<T>(this, action, object, ms));
+  hold(new ObjTimerEvent<T, void (T::*)()>(this, action, object, ms));
 }
 
 // A Timer whose action and delay come from a static record of the owner:
