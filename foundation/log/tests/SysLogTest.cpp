@@ -3,9 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <fstream>
 #include <ostream>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -18,12 +18,21 @@ namespace {
 
 // "<pri>Mmm dd hh:mm:ss " and what follows, the record's NUL included.
 ::testing::AssertionResult isRecord(const std::string& record, int priority, const std::string& rest) {
-  static const std::regex head("<(\\d+)>[A-Z][a-z][a-z] [ \\d]\\d \\d\\d:\\d\\d:\\d\\d ([\\s\\S]*)");
-  std::smatch parts;
-  if (!std::regex_match(record, parts, head) || parts[1] != std::to_string(priority) || parts[2] != rest + '\0')
-    return ::testing::AssertionFailure() << "\"" << record << "\" is not <" << priority << ">, a stamp, \"" << rest
-                                         << "\\0\"";
-  return ::testing::AssertionSuccess();
+  const std::string head = "<" + std::to_string(priority) + ">";
+  const std::string stamp = "Aaa #9 99:99:99 ";  // letters, digits, a day's leading blank
+  bool ok = record.size() == head.size() + stamp.size() + rest.size() + 1 && record.rfind(head, 0) == 0 &&
+            record.compare(head.size() + stamp.size(), std::string::npos, rest + '\0') == 0;
+  for (std::size_t i = 0; ok && i < stamp.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(record[head.size() + i]);
+    ok = stamp[i] == 'A'   ? std::isupper(c)
+         : stamp[i] == 'a' ? std::islower(c)
+         : stamp[i] == '9' ? std::isdigit(c)
+         : stamp[i] == '#' ? (c == ' ' || std::isdigit(c))
+                           : c == static_cast<unsigned char>(stamp[i]);
+  }
+  if (ok) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "\"" << record << "\" is not <" << priority << ">, a stamp, \"" << rest
+                                       << "\\0\"";
 }
 
 TEST(SysLogClient, RecordFormAndBatchingUntilSent) {
