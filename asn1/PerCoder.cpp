@@ -174,19 +174,25 @@ bool PEREncoder::encodeUnconstrainedLength(unsigned length)
 
 void PEREncoder::encodeWholeNumber(unsigned offset, unsigned range)
 {
-    if (range == 0)
-        return;
+    if (aligned_ && range > 254)
+        encodeOctetAlignedNumber(offset, range);
+    else
+        writer_.putBits(offset, bitsFor(range));
+}
+
+// A range of 256 or more in the aligned variant: one or two aligned octets,
+// or, above 65536, an octet count and that many aligned octets.
+void PEREncoder::encodeOctetAlignedNumber(unsigned offset, unsigned range)
+{
     unsigned bits = bitsFor(range);
-    if (aligned_ && range > 254) {
-        if (bits > 16) {
-            unsigned octets = offset == 0 ? 1 : (bitsFor(offset) + 7) / 8;
-            writer_.putBits(octets - 1, bitsFor((bits + 7) / 8 - 1));
-            bits = 8 * octets;
-        } else if (bits > 8) {
-            bits = 16;
-        }
-        writer_.align();
+    if (bits > 16) {
+        unsigned octets = offset == 0 ? 1 : (bitsFor(offset) + 7) / 8;
+        writer_.putBits(octets - 1, bitsFor((bits + 7) / 8 - 1));
+        bits = 8 * octets;
+    } else if (bits > 8) {
+        bits = 16;
     }
+    writer_.align();
     writer_.putBits(offset, bits);
 }
 
@@ -551,22 +557,23 @@ bool PERDecoder::decodeUnconstrainedLength(unsigned& length)
 
 bool PERDecoder::decodeWholeNumber(unsigned range, unsigned& offset)
 {
-    if (range == 0) {
-        offset = 0;
-        return true;
-    }
+    if (aligned_ && range > 254)
+        return decodeOctetAlignedNumber(range, offset);
+    return reader_.getBits(bitsFor(range), offset);
+}
+
+bool PERDecoder::decodeOctetAlignedNumber(unsigned range, unsigned& offset)
+{
     unsigned bits = bitsFor(range);
-    if (aligned_ && range > 254) {
-        if (bits > 16) {
-            unsigned octets = 0;
-            if (!reader_.getBits(bitsFor((bits + 7) / 8 - 1), octets))
-                return false;
-            bits = 8 * (octets + 1);
-        } else if (bits > 8) {
-            bits = 16;
-        }
-        reader_.align();
+    if (bits > 16) {
+        unsigned octets = 0;
+        if (!reader_.getBits(bitsFor((bits + 7) / 8 - 1), octets))
+            return false;
+        bits = 8 * (octets + 1);
+    } else if (bits > 8) {
+        bits = 16;
     }
+    reader_.align();
     return reader_.getBits(bits, offset);
 }
 

@@ -55,6 +55,7 @@ private:
     bool encodeUnconstrainedLength(unsigned length);
     // A constrained whole number, offset in 0..range (not checked).
     void encodeWholeNumber(unsigned offset, unsigned range);
+    void encodeOctetAlignedNumber(unsigned offset, unsigned range);
     bool encodeNull(const Null& value);
     bool encodeBoolean(const BOOLEAN& value);
     bool encodeInteger(const INTEGER& value);
@@ -113,6 +114,7 @@ private:
     }
 
     bool decodeWholeNumber(unsigned range, unsigned& offset);
+    bool decodeOctetAlignedNumber(unsigned range, unsigned& offset);
     bool decodeNull(Null& value);
     bool decodeBoolean(BOOLEAN& value);
     bool decodeInteger(INTEGER& value);
