@@ -3,7 +3,6 @@
 // every shortfall by a false result.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -14,9 +13,10 @@ namespace ASN1 {
 class BitWriter {
 public:
     // Appends to `out`. While attached, the vector is kept at least eight
-    // octets longer than what is written and zero past it, so bits go in by
-    // OR-ing one 64-bit word; detach() trims it to exactly the octets
-    // written, and the destructor does so too.
+    // octets longer than what is written and zero past it, so a write and
+    // the partly filled octet before it go out as one 64-bit store;
+    // detach() trims it to exactly the octets written, and the destructor
+    // does so too.
     explicit BitWriter(std::vector<char>& out) : out_(out) { attach(); }
     ~BitWriter() { detach(); }
     BitWriter(const BitWriter&) = delete;
@@ -103,10 +103,8 @@ public:
     }
     std::size_t octetsRemaining() const { return static_cast<std::size_t>(end_ - cursor_); }
     const char* position() const { return reinterpret_cast<const char*>(cursor_); }
-    const char* end() const { return reinterpret_cast<const char*>(end_); }
     // Moves to an octet boundary at p (clamped to the end).
     void setPosition(const char* p);
-    unsigned bitsLeft() const { return bitsLeft_; }
 
 private:
     const unsigned char* cursor_;
