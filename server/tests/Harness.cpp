@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,20 @@ using Clock = std::chrono::steady_clock;
 // UNIX socket paths (the board's control socket, the syslog socket) must fit
 // sun_path; a root too deep for them goes to the temporary directory.
 constexpr size_t MaxRootLength = 60;
+
+// How long an orderly stop may take before the daemon is killed.
+constexpr int StopLimitMs = 5000;
+
+// What the sanitizers write when a build with them finds a fault.
+const char* const sanitizerReports[] = {"ERROR: AddressSanitizer", "runtime error:", "LeakSanitizer"};
+
+// A process that no longer runs (a zombie nobody has reaped yet included).
+bool gone(pid_t pid) {
+  if (::kill(pid, 0) != 0) return errno == ESRCH;
+  const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+  const size_t state = stat.rfind(") ");
+  return state != std::string::npos && stat.compare(state + 2, 1, "Z") == 0;
+}
 
 std::string freshRoot() {
   const char* base = std::getenv("SERVER_ROOT");
@@ -88,15 +103,35 @@ int freePort() {
 Daemon::Daemon() : root_(freshRoot()) {}
 
 Daemon::~Daemon() {
+  if (orderly_) stopInOrder();
   if (pid_ > 0 && !exited_) {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
   }
-  // A detached daemon still running is named by its pid file, in this root only.
-  const int detached = std::atoi(readFile(file(Board::Paths::RunDir) + "server.pid").c_str());
-  if (detached > 0 && detached != pid_) ::kill(detached, SIGKILL);
+  const pid_t detached = detachedPid();
+  if (detached > 0 && !gone(detached)) ::kill(detached, SIGKILL);
   // A failed test leaves its root behind to be looked at.
   if (!root_.empty() && !::testing::Test::HasFailure()) std::system(("rm -rf '" + root_ + "'").c_str());
+}
+
+void Daemon::stopInOrder() {
+  if (pid_ > 0 && !exited_) {
+    signal(SIGTERM);
+    EXPECT_EQ(wait(StopLimitMs), 0) << "the daemon did not stop in order";
+  }
+  const pid_t detached = detachedPid();
+  if (detached > 0 && !gone(detached)) {
+    ::kill(detached, SIGTERM);
+    EXPECT_TRUE(waitFor([&] { return gone(detached); }, StopLimitMs)) << "the detached daemon did not stop";
+  }
+  const std::string text = err();
+  for (const char* report : sanitizerReports) EXPECT_EQ(text.find(report), std::string::npos) << text;
+}
+
+// Named by the pid file in this root only.
+pid_t Daemon::detachedPid() const {
+  const pid_t detached = std::atoi(readFile(file(Board::Paths::RunDir) + "server.pid").c_str());
+  return detached != pid_ ? detached : 0;
 }
 
 void Daemon::start(const std::vector<std::string>& args) {

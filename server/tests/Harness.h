@@ -2,7 +2,8 @@
 // The end-to-end harness: the real daemon in a root directory of its own
 // (fresh per test) on the simulated board and a free control port, a
 // controller speaking TPKT-framed LGCP frames to it over TCP, and bounded
-// waits that poll for a condition instead of sleeping.
+// waits that poll for a condition instead of sleeping. A daemon still
+// running at the end of a test is stopped in order and must exit cleanly.
 
 #include <sys/types.h>
 
@@ -39,6 +40,9 @@ public:
   // The exit status (128 + signal when killed), -1 when still running after the time.
   int wait(int timeoutMs = 3000);
   void signal(int signo) const;
+  // For a test that ends the daemon otherwise: the end of the test neither
+  // stops it in order nor checks how it went.
+  void optOutOfOrderlyStop() { orderly_ = false; }
 
   pid_t pid() const { return pid_; }
   int port() const { return port_; }
@@ -52,10 +56,17 @@ public:
   bool errHas(const std::string& text, int timeoutMs = 3000) const;
 
 private:
+  // SIGTERM to a daemon still running, then its exit status 0 and a
+  // standard error free of sanitizer reports.
+  void stopInOrder();
+  // The pid the detached daemon wrote, 0 when there is none.
+  pid_t detachedPid() const;
+
   std::string root_;
   pid_t pid_ = -1;
   int port_ = 0;
   bool exited_ = false;
+  bool orderly_ = true;
 };
 
 // The controller's end of the link.
