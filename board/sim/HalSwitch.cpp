@@ -1,10 +1,10 @@
 #include "board/sim/HalSwitch.h"
 
 #include "board/Record.h"
+#include "board/sim/ArgNumber.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 
 namespace Board {
 namespace Sim {
@@ -13,32 +13,34 @@ namespace {
 
 bool validChannel(int32_t c) { return c >= 0 && c < HalSwitch::Channels; }
 
-bool parse(const std::string& word, long max, long& value) {
-  if (word.empty() || word[0] == '-' || word[0] == '+') return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(word.c_str(), &end, 0);
-  return errno == 0 && *end == '\0' && value <= max;
-}
+constexpr const char* Usage = "map | counts | line CHANNEL BYTE | stuck CHANNEL BYTE | unstick CHANNEL | clear";
+
+bool channelArg(const std::string& word, long& channel) { return argNumber(word, 0, HalSwitch::Channels - 1, channel); }
 
 void run(Device& d, const Args& a, Reply& reply) {
   auto* sw = static_cast<Hal&>(d).part<HalSwitch>();
   const std::string sub = a.empty() ? "" : a[0];
+  long channel = 0, value = 0;
   if (sub == "map" && a.size() == 1) {
     for (const auto& o : sw->outputs()) reply.line(HalSwitch::format(o.first, o.second));
   } else if (sub == "counts" && a.size() == 1) {
     const HalSwitch::Counts& c = sw->counts();
     reply.line("connect " + std::to_string(c.connect) + " disable " + std::to_string(c.disable) + " write " +
                std::to_string(c.write) + " read " + std::to_string(c.read));
-  } else if (sub == "line" && a.size() == 3) {
-    long channel, value;
-    if (!parse(a[1], HalSwitch::Channels - 1, channel)) return reply.fail("bad channel: " + a[1]);
-    if (!parse(a[2], 255, value)) return reply.fail("bad byte: " + a[2]);
-    sw->setLineByte(int32_t(channel), uint8_t(value));
+  } else if ((sub == "line" || sub == "stuck") && a.size() == 3) {
+    if (!channelArg(a[1], channel)) return reply.fail("bad channel: " + a[1]);
+    if (!argNumber(a[2], 0, 255, value)) return reply.fail("bad byte: " + a[2]);
+    if (sub == "line")
+      sw->setLineByte(int32_t(channel), uint8_t(value));
+    else
+      sw->stick(int32_t(channel), uint8_t(value));
+  } else if (sub == "unstick" && a.size() == 2) {
+    if (!channelArg(a[1], channel)) return reply.fail("bad channel: " + a[1]);
+    sw->unstick(int32_t(channel));
   } else if (sub == "clear" && a.size() == 1) {
     sw->reset();
   } else {
-    reply.fail("usage: hal switch map | counts | line CHANNEL BYTE | clear");
+    reply.fail(std::string("usage: hal switch ") + Usage);
   }
 }
 
@@ -84,6 +86,8 @@ int32_t HalSwitch::sourceOf(int32_t output) const {
 }
 
 uint8_t HalSwitch::byteOn(int32_t channel) const {
+  auto broken = stuck_.find(channel);
+  if (broken != stuck_.end()) return broken->second;
   auto it = outputs_.find(channel);
   if (it != outputs_.end()) {
     if (it->second.driven) return uint8_t(it->second.value);
@@ -100,11 +104,12 @@ std::string HalSwitch::format(int32_t output, const Output& o) {
   return std::to_string(output) + " = " + hex;
 }
 
-Command HalSwitch::command() const { return Command{"switch", "map | counts | line CHANNEL BYTE | clear", run}; }
+Command HalSwitch::command() const { return Command{"switch", Usage, run}; }
 
 void HalSwitch::reset() {
   outputs_.clear();
   lineBytes_.clear();
+  stuck_.clear();
   counts_ = Counts();
 }
 

@@ -3,7 +3,9 @@
 // the full map of its outputs: each is off (power-on), carries a source
 // channel, or is driven with a constant byte. Reads return the byte on a
 // channel: an output's constant, or the byte a test set on the channel (or
-// on the source an output carries); 0xFF when nothing was set.
+// on the source an output carries); 0xFF when nothing was set. A channel
+// whose loop-back is broken (stuck) reads back its stuck byte whatever it
+// is driven with or carries, as a faulty backplane line would.
 
 #include "board/sim/Hal.h"
 
@@ -49,12 +51,15 @@ public:
   const Counts& counts() const { return counts_; }
   void setLineByte(int32_t channel, uint8_t value) { lineBytes_[channel] = value; }
   uint8_t byteOn(int32_t channel) const;
+  void stick(int32_t channel, uint8_t value) { stuck_[channel] = value; }
+  void unstick(int32_t channel) { stuck_.erase(channel); }
   // One map line: "8192 <- 69", or "8193 = 0xD5" for a driven output.
   static std::string format(int32_t output, const Output& o);
 
 private:
   std::map<int32_t, Output> outputs_;
   std::map<int32_t, uint8_t> lineBytes_;
+  std::map<int32_t, uint8_t> stuck_;
   Counts counts_;
 };
 
