@@ -64,7 +64,6 @@ Device* device(Registry& board, const std::string& name, Outcome& out) {
 }
 
 void devices(Registry& board, const Args&, Outcome& out, int) {
-  board.sweep();
   for (const auto& d : board.devices()) {
     std::ostringstream line;
     line << d->path() << ' ' << d->name() << ' ' << (d->present() ? "present" : "absent")
@@ -111,7 +110,6 @@ void follow(Registry& board, const Args& a, Outcome& out, int connection) {
 
 void reset(Registry& board, const Args&, Outcome&, int) { board.reset(); }
 
-
 const BoardCommand boardCommands[] = {
     {"help", "", 0, help},
     {"devices", "", 0, devices},
@@ -155,6 +153,9 @@ Args Commands::split(const std::string& line) {
 
 Commands::Outcome Commands::run(const std::string& line, int connection) {
   Outcome out;
+  // Descriptors the daemon closed since the last command are closed for
+  // every command, not only once something looks at the open files.
+  board_.sweep();
   const Args words = split(line);
   if (words.empty()) {
     out.reply.fail("empty line");
