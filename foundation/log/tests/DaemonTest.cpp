@@ -111,15 +111,11 @@ TEST(DaemonSetUp, StreamsGoToSyslogWithTheDaemonIdentity) {
     const char raw[] = "raw bytes";
     if (::write(STDOUT_FILENO, raw, sizeof raw - 1) < 0) ::_exit(3);
   });
-  const std::string out = log.datagram();
-  const std::string err = log.datagram();
-  const std::string dbg = log.datagram();
-  EXPECT_EQ("<29>", out.substr(0, 4));
-  EXPECT_EQ(" " + ident + ": to out" + '\0', out.substr(out.size() - ident.size() - 10));
-  EXPECT_EQ("<27>", err.substr(0, 4));
-  EXPECT_EQ(" " + ident + ": to err" + '\0', err.substr(err.size() - ident.size() - 10));
-  EXPECT_EQ("<31>", dbg.substr(0, 4));
-  EXPECT_EQ(" " + ident + ": to log" + '\0', dbg.substr(dbg.size() - ident.size() - 10));
+  for (const auto& [priority, text] : {std::pair{"<29>", "to out"}, {"<27>", "to err"}, {"<31>", "to log"}}) {
+    const std::string record = log.datagram();
+    EXPECT_EQ(priority, record.substr(0, 4));
+    EXPECT_EQ(" " + ident + ": " + text + '\0', record.substr(record.size() - ident.size() - 10)) << record;
+  }
   EXPECT_EQ("raw bytes", log.datagram());
 }
 

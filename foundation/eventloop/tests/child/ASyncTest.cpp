@@ -19,6 +19,8 @@ namespace {
 
 using ASync::Connect;
 using ASync::Copy;
+using CopyOutcomes = std::vector<Copy::Status::Type>;
+using ConnectOutcomes = std::vector<Connect::Status::Type>;
 using childtest::LoopRunner;
 using childtest::VirtualTime;
 
@@ -70,7 +72,7 @@ class CopyTest : public ::testing::Test {
 
   Copy copy;
   Event reader;
-  std::vector<Copy::Status::Type> outcomes;
+  CopyOutcomes outcomes;
   std::string received;
   LoopRunner loop;
 };
@@ -83,21 +85,33 @@ TEST_F(CopyTest, PumpsEveryByteThroughASmallBufferThenFlushes) {
   EXPECT_EQ(Copy::Status::Idle, copy.state());
   EXPECT_EQ(0, copy.Start(fileWith("copy-source", content), destination.write.dup()));
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
-  ASSERT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+  ASSERT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
   loop.run([&] { return received.size() >= content.size(); }, 1000);
   EXPECT_EQ(content, received);
   EXPECT_EQ(200000u, copy.total());
 }
 
-TEST_F(CopyTest, SourceAtEndAtOnce) {
-  PipeEnds source;
-  PipeEnds destination;
+TEST_F(CopyTest, SourceAtEndOrStoppedStillFlushes) {
+  PipeEnds source, destination;
+  drain(destination.read);
   source.write.close();
   copy.Start(source.read.dup(), destination.write.dup());
   EXPECT_EQ(Copy::Status::Flushing, copy.state());
   EXPECT_TRUE(outcomes.empty());
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
+
+  // Stop ends a source that is still open; what was read still goes out.
+  outcomes.clear();
+  PipeEnds open;
+  ASSERT_EQ(5, ::write(open.write.get(), "hello", 5));
+  copy.Start(open.read.dup(), destination.write.dup());
+  ASSERT_TRUE(loop.run([&] { return received == "hello"; }));
+  EXPECT_TRUE(outcomes.empty());
+  copy.Stop();
+  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  copy.Stop();
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
 
   // Without a flush mask the end is immediate.
   outcomes.clear();
@@ -107,7 +121,7 @@ TEST_F(CopyTest, SourceAtEndAtOnce) {
   noFlush.flush = 0;
   copy.set_events(noFlush);
   copy.Start(again.read.dup(), destination.write.dup());
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
 }
 
 TEST_F(CopyTest, FailuresOfEitherSide) {
@@ -115,14 +129,14 @@ TEST_F(CopyTest, FailuresOfEitherSide) {
   const char* root = std::getenv("SERVER_ROOT");
   PipeEnds destination;
   copy.Start(Fd(::open(root ? root : ".", O_RDONLY | O_DIRECTORY)), destination.write.dup());
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Failed}, outcomes);
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Failed}, outcomes);
 
   // A destination whose reader is gone: the write's errno is kept.
   outcomes.clear();
   PipeEnds closedReader;
   closedReader.read.close();
   copy.Start(fileWith("copy-small", "some bytes"), closedReader.write.dup());
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Failed}, outcomes);
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Failed}, outcomes);
   EXPECT_EQ(EPIPE, copy.error());
 }
 
@@ -144,30 +158,15 @@ TEST_F(CopyTest, DestinationHangingUpMidCopyAndReconfiguration) {
   HangUp hangUp(full.read);
   hangUp.timer.set(10, &HangUp::OnTimer, &hangUp);
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Failed}, outcomes);
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Failed}, outcomes);
   EXPECT_EQ(0, copy.error());
 
   outcomes.clear();
   PipeEnds blocked;
   copy.Start(fileWith("copy-large", pattern(300000)), blocked.write.dup());
   copy.set_events(Copy::EventsParams());
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Aborted}, outcomes);
+  EXPECT_EQ(CopyOutcomes{Copy::Status::Aborted}, outcomes);
   copy.set_bufsize(512);
-  EXPECT_EQ(1u, outcomes.size());
-}
-
-TEST_F(CopyTest, StopEndsTheSourceAndTheCopyCompletes) {
-  PipeEnds source;
-  PipeEnds destination;
-  drain(destination.read);
-  ASSERT_EQ(5, ::write(source.write.get(), "hello", 5));
-  copy.Start(source.read.dup(), destination.write.dup());
-  ASSERT_TRUE(loop.run([&] { return received == "hello"; }));
-  EXPECT_TRUE(outcomes.empty());
-  copy.Stop();
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
-  EXPECT_EQ(std::vector<Copy::Status::Type>{Copy::Status::Done}, outcomes);
-  copy.Stop();
   EXPECT_EQ(1u, outcomes.size());
 }
 
@@ -198,7 +197,7 @@ class ConnectTest : public ::testing::Test {
   sockaddr_in address = {};
 
   Connect connect;
-  std::vector<Connect::Status::Type> outcomes;
+  ConnectOutcomes outcomes;
   Fd connected;
   LoopRunner loop;
 };
@@ -207,7 +206,7 @@ TEST_F(ConnectTest, ConnectsToALoopbackListener) {
   Fd listener;
   connect.Start(listenOn(listener, 4), 5000);
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
-  ASSERT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Connected}, outcomes);
+  ASSERT_EQ(ConnectOutcomes{Connect::Status::Connected}, outcomes);
   ASSERT_TRUE(connected);
   Fd accepted(::accept(listener.get(), nullptr, nullptr));
   ASSERT_TRUE(accepted);
@@ -225,13 +224,13 @@ TEST_F(ConnectTest, RefusedOrUnparsableAddressesFail) {
   }
   connect.Start(closedPort, 5000);
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
-  EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Failed}, outcomes);
+  EXPECT_EQ(ConnectOutcomes{Connect::Status::Failed}, outcomes);
   EXPECT_FALSE(connected);
 
   for (const char* bad : {"not-an-address:80", "127.0.0.1", ""}) {
     outcomes.clear();
     connect.Start(bad, 5000);
-    EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Failed}, outcomes) << bad;
+    EXPECT_EQ(ConnectOutcomes{Connect::Status::Failed}, outcomes) << bad;
     EXPECT_FALSE(connected);
     EXPECT_EQ(0u, multiplexer.timer_count());
   }
@@ -249,14 +248,14 @@ TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
   ASSERT_EQ(Connect::Status::Connecting, connect.state());
   const uint32_t started = Mux::milliseconds();
   ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }, 60000));
-  EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Failed}, outcomes);
+  EXPECT_EQ(ConnectOutcomes{Connect::Status::Failed}, outcomes);
   EXPECT_EQ(3000u, Mux::milliseconds() - started);
   EXPECT_FALSE(connected);
 
   outcomes.clear();
   connect.Start(target, 3000);
   connect.Stop();
-  EXPECT_EQ(std::vector<Connect::Status::Type>{Connect::Status::Stopped}, outcomes);
+  EXPECT_EQ(ConnectOutcomes{Connect::Status::Stopped}, outcomes);
   loop.run([] { return false; }, 10000);
   EXPECT_EQ(1u, outcomes.size());
   EXPECT_EQ(Connect::Status::Stopped, connect.state());
