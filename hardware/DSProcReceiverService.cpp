@@ -72,37 +72,14 @@ DSProcReceiverService& DSProcReceiverService::instance() {
   return service;
 }
 
-DSProcReceiverService::DSProcReceiverService() { init(); }
+const EventDevice::Spec dsprocDevice = {GetDSPDevName,
+                                        O_RDWR | O_NONBLOCK | O_CLOEXEC,
+                                        "DSProcReceiverService::OnEvent",
+                                        "dsproc",
+                                        "open dsproc fail, VAD proceeding disabled: ",
+                                        DSProcReceiverService::EventSize};
 
-bool DSProcReceiverService::init() {
-  if (device) return true;
-  const int fd = Board::open(GetDSPDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    std::cerr << "open dsproc fail, VAD proceeding disabled: " << std::strerror(errno) << std::endl;
-    return false;
-  }
-  device = Fd(fd);
-  Bind("DSProcReceiverService::OnEvent", &DSProcReceiverService::OnEvent, this);
-  Schedule(device, POLLIN);
-  return true;
-}
-
-bool DSProcReceiverService::opened(const char* what, unsigned timeslot) {
-  if (init()) return true;
-  std::cerr << what << " fail: (interface not opened)" << " timeslot=" << timeslot << std::endl;
-  return false;
-}
-
-void DSProcReceiverService::lost(const std::string& line) {
-  std::cerr << line << std::endl;
-  Release();
-  device.close();
-}
-
-void DSProcReceiverService::failed(const char* what, unsigned timeslot, int err) {
-  std::cerr << what << " fail:" << " timeslot=" << timeslot << " errno=\"" << std::strerror(err) << "\""
-            << std::endl;
-}
+DSProcReceiverService::DSProcReceiverService() : EventDevice(dsprocDevice) { init(); }
 
 void DSProcReceiverService::start(ConfigureRecord& record, unsigned timeslot, uint32_t function) {
   std::memset(record, 0, ConfigureSize);
@@ -283,24 +260,9 @@ bool DSProcReceiverService::disableToneAll(DSProcReceiver& receiver) {
   return true;
 }
 
-void DSProcReceiverService::OnEvent(int fd, short revents) {
-  if (revents & POLLIN) {
-    for (;;) {
-      uint8_t record[EventSize];
-      const ssize_t n = Board::read(fd, record, sizeof record);
-      if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
-        return lost(std::string("fail to read from dsproc: ") + std::strerror(errno));
-      }
-      if (n == 0) return lost("dsproc device lost: end of file");
-      // A short record is no event; the next read takes the next record.
-      if (size_t(n) != EventSize) continue;
-      Board::RecordReader in(record, sizeof record);
-      dispatch(in.u32(EventTimeslotAt), in.u32(EventIdAt), in.u32(EventTypeAt), in.u32(WordAAt), in.u32(WordBAt),
-               in.u32(WordCAt));
-    }
-  }
-  if (revents & (POLLERR | POLLHUP | POLLNVAL)) lost("dsproc device lost: " + PollEventAsText(revents));
+void DSProcReceiverService::onRecord(Board::RecordReader& in) {
+  dispatch(in.u32(EventTimeslotAt), in.u32(EventIdAt), in.u32(EventTypeAt), in.u32(WordAAt), in.u32(WordBAt),
+           in.u32(WordCAt));
 }
 
 void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t type, uint32_t a, uint32_t b,

@@ -10,15 +10,14 @@
 #include <string>
 
 #include "asn1/modules/LGCP.h"
-#include "foundation/eventloop/Event.h"
-#include "foundation/os/Fd.h"
 #include "hardware/CyclicList.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DetectorIds.h"
+#include "hardware/EventDevice.h"
 
 namespace Hardware {
 
-class DSProcReceiverService : public Event {
+class DSProcReceiverService : public EventDevice {
 public:
   // Requests (group 'd'), as issued on the board.
   static constexpr unsigned long ConfigureRequest = 0x40146401;
@@ -61,12 +60,8 @@ public:
   bool configureToneFilter(unsigned timeslot, unsigned freq, unsigned enable, int durationMs, int levelDB);
   bool disableToneAll(DSProcReceiver& receiver);
 
-  // Reads the driver's events until a read fails.
-  void OnEvent(int fd, short revents);
-
   // Every live receiver, oldest first.
   Containers::CyclicList<DSProcReceiver>& receivers() { return list; }
-  bool IsOpened() const { return bool(device); }
   DetectorIds& ids() { return detectorIds; }
 
 private:
@@ -76,22 +71,14 @@ private:
   using ConfigureRecord = uint8_t[ConfigureSize];
 
   DSProcReceiverService();
-  // Opens the device when it is not open; true when it is open.
-  bool init();
-  // The device opened, or else the "(interface not opened)" line of the request.
-  bool opened(const char* what, unsigned timeslot);
-  // A descriptor that hung up, failed or ended is logged with the line and
-  // leaves the poll set; a configure request opens the device again.
-  void lost(const std::string& line);
   // A configure record with its timeslot and function, the parameters zero.
   static void start(ConfigureRecord& record, unsigned timeslot, uint32_t function);
   bool enable(const FunctionSpec& spec, DSProcReceiver& receiver, bool on);
   // Enable {timeslot, id, mask} or disable {timeslot, 0, mask}; the ioctl result.
   int switchFunctions(unsigned long request, unsigned timeslot, uint32_t id, uint32_t mask);
-  static void failed(const char* what, unsigned timeslot, int err);
+  void onRecord(Board::RecordReader& in) override;
   void dispatch(uint32_t timeslot, uint32_t id, uint32_t type, uint32_t a, uint32_t b, uint32_t c);
 
-  Fd device;
   DetectorIds detectorIds;
   Containers::CyclicList<DSProcReceiver> list;
 };

@@ -40,41 +40,21 @@ TonecReceiverService& TonecReceiverService::instance() {
   return service;
 }
 
-TonecReceiverService::TonecReceiverService() { init(); }
+const EventDevice::Spec tonecDevice = {GetDTMFDevName,
+                                       O_RDONLY | O_NONBLOCK | O_CLOEXEC,
+                                       "TonecReceiverService::OnEvent",
+                                       "tonec",
+                                       "open tonec fail, DTMF proceeding disabled: ",
+                                       TonecReceiverService::EventSize};
 
-bool TonecReceiverService::init() {
-  if (device) return true;
-  const int fd = Board::open(GetDTMFDevName(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    std::cerr << "open tonec fail, DTMF proceeding disabled: " << std::strerror(errno) << std::endl;
-    return false;
-  }
-  device = Fd(fd);
-  Bind("TonecReceiverService::OnEvent", &TonecReceiverService::OnEvent, this);
-  Schedule(device, POLLIN);
-  return true;
-}
-
-void TonecReceiverService::lost(const std::string& line) {
-  std::cerr << line << std::endl;
-  Release();
-  device.close();
-}
+TonecReceiverService::TonecReceiverService() : EventDevice(tonecDevice) { init(); }
 
 int TonecReceiverService::byValue(unsigned long request, unsigned timeslot) {
   return Board::ioctlValue(device.get(), request, timeslot);
 }
 
-void TonecReceiverService::failed(const char* what, unsigned timeslot, int err) {
-  std::cerr << what << " fail:" << " timeslot=" << timeslot << " errno=\"" << std::strerror(err) << "\""
-            << std::endl;
-}
-
 bool TonecReceiverService::configureDTMF(unsigned timeslot, const LGCP::DTMFParams& params) {
-  if (!init()) {
-    std::cerr << "configure DTMF fail: (interface not opened)" << " timeslot=" << timeslot << std::endl;
-    return false;
-  }
+  if (!opened("configure DTMF", timeslot)) return false;
   const unsigned twist = params.get_threshold().get_twist().getValue();
   const unsigned ratio = params.get_threshold().get_ratio().getValue();
   const unsigned noise = params.get_threshold().get_noise().getValue();
@@ -168,10 +148,7 @@ bool TonecReceiverService::enableToneGenerator(unsigned timeslot, unsigned short
 
 bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVAParams& params) {
   const unsigned timeslot = receiver.tonec_timeslot();
-  if (!init()) {
-    std::cerr << "configure IVA fail: (interface not opened)" << " timeslot=" << timeslot << std::endl;
-    return false;
-  }
+  if (!opened("configure IVA", timeslot)) return false;
   const int level = params.get_det_lvl_dB().getValue();
   uint8_t record[IvaSize] = {};
   Board::RecordWriter out(record, sizeof record);
@@ -207,23 +184,8 @@ bool TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::
   return true;
 }
 
-void TonecReceiverService::OnEvent(int fd, short revents) {
-  if (revents & POLLIN) {
-    for (;;) {
-      uint8_t record[EventSize];
-      const ssize_t n = Board::read(fd, record, sizeof record);
-      if (n < 0) {
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
-        return lost(std::string("fail to read from tonec: ") + std::strerror(errno));
-      }
-      if (n == 0) return lost("tonec device lost: end of file");
-      // A short record is no event; the next read takes the next record.
-      if (size_t(n) != EventSize) continue;
-      Board::RecordReader in(record, sizeof record);
-      dispatch(in.u32(EventCodeAt), in.u32(EventTimeslotAt), in.u32(EventTimestampAt), in.u32(EventIdAt));
-    }
-  }
-  if (revents & (POLLERR | POLLHUP | POLLNVAL)) lost("tonec device lost: " + PollEventAsText(revents));
+void TonecReceiverService::onRecord(Board::RecordReader& in) {
+  dispatch(in.u32(EventCodeAt), in.u32(EventTimeslotAt), in.u32(EventTimestampAt), in.u32(EventIdAt));
 }
 
 void TonecReceiverService::dispatch(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id) {

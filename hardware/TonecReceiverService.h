@@ -10,15 +10,14 @@
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
-#include "foundation/eventloop/Event.h"
-#include "foundation/os/Fd.h"
 #include "hardware/CyclicList.h"
 #include "hardware/DetectorIds.h"
+#include "hardware/EventDevice.h"
 #include "hardware/TonecReceiver.h"
 
 namespace Hardware {
 
-class TonecReceiverService : public Event {
+class TonecReceiverService : public EventDevice {
 public:
   // Requests (group 'B'), as issued on the board.
   static constexpr unsigned long ConfigureDetectorRequest = 0x40144202;
@@ -50,31 +49,20 @@ public:
   bool enableIVA(TonecReceiver& receiver, bool on);
   bool translateSelcal(TonecReceiver& receiver, const TERM::SelcalCommand& command);
 
-  // Reads the driver's events until a read fails.
-  void OnEvent(int fd, short revents);
-
   // Every live receiver, oldest first.
   Containers::CyclicList<TonecReceiver>& receivers() { return list; }
-  bool IsOpened() const { return bool(device); }
   DetectorIds& ids() { return detectorIds; }
 
 private:
   TonecReceiverService();
-  // Opens the device when it is not open; true when it is open.
-  bool init();
-  // A descriptor that hung up, failed or ended is logged with the line and
-  // leaves the poll set; a configure request opens the device again.
-  void lost(const std::string& line);
   // An ioctl whose argument is the timeslot itself.
   int byValue(unsigned long request, unsigned timeslot);
-  // The common "<what> fail: timeslot=N errno="text"" line.
-  static void failed(const char* what, unsigned timeslot, int err);
   // A switch request that logs in the "<name>[ts] ok" form.
   bool onOff(const char* name, const char* onName, const char* offName, unsigned long onRequest,
              unsigned long offRequest, unsigned timeslot, bool on);
+  void onRecord(Board::RecordReader& in) override;
   void dispatch(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id);
 
-  Fd device;
   DetectorIds detectorIds;
   Containers::CyclicList<TonecReceiver> list;
 };
