@@ -81,12 +81,18 @@ TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
   EXPECT_EQ(acceptor->peer().rfind("127.0.0.1:", 0), 0u);
   EXPECT_EQ(out_.str(), "new connection from " + acceptor->peer() + "\n");
 
-  first.write(frame("hello") + frame("") + frame(std::string(4096, 'k')));
+  // Two writes that cut the second frame in the middle.
+  const std::string stream = frame("hello") + frame(std::string(4096, 'k')) + frame("");
+  first.write(stream.substr(0, 100));
+  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 1; }));
+  first.write(stream.substr(100));
   ASSERT_TRUE(run_until([&] { return sink.messages.size() == 3; }));
-  EXPECT_EQ(sink.messages, (std::vector<std::string>{"hello", "", std::string(4096, 'k')}));
+  EXPECT_EQ(sink.messages, (std::vector<std::string>{"hello", std::string(4096, 'k'), ""}));
+  EXPECT_GE(acceptor->get_read_measure().counter(), 2u);
 
   acceptor->Send("ok!", 3);
   EXPECT_EQ(harness::hex(first.read(7)), "03 00 00 07 6F 6B 21");
+  EXPECT_EQ(acceptor->get_write_measure().counter(), 1u);
 
   // A second controller is taken and closed at once; the first is probed.
   Client second = Client::tcp(port);

@@ -52,41 +52,9 @@ protected:
   }
   void TearDown() override { EXPECT_EQ(packet_pool().count(), 1024u); }
 
-  std::string read_peer(size_t n) {
-    std::string got;
-    char buf[4096];
-    while (got.size() < n) {
-      ssize_t r = ::read(peer.get(), buf, std::min(sizeof buf, n - got.size()));
-      if (r <= 0) break;
-      got.append(buf, size_t(r));
-    }
-    return got;
-  }
-
   Fd mine;
   Fd peer;
 };
-
-TEST_F(StreamLayer, FramesCrossTheSocketBothWays) {
-  Link link;
-  link.strm->attach(mine);
-  mine.close();
-  link.activate();
-
-  // Two writes that cut the second frame in the middle.
-  std::string stream = frame("one") + frame(std::string(3000, 't')) + frame("");
-  ASSERT_EQ(::write(peer.get(), stream.data(), 100), 100);
-  ASSERT_TRUE(run_until([&] { return link.received.size() == 1; }));
-  ASSERT_EQ(::write(peer.get(), stream.data() + 100, stream.size() - 100), ssize_t(stream.size() - 100));
-  ASSERT_TRUE(run_until([&] { return link.received.size() == 3; }));
-  EXPECT_EQ(link.received, (std::vector<std::string>{"one", std::string(3000, 't'), ""}));
-  EXPECT_GE(link.strm->read_measure().counter(), 2u);
-
-  link.send("reply");
-  EXPECT_EQ(harness::hex(read_peer(9)), "03 00 00 09 72 65 70 6C 79");
-  EXPECT_EQ(link.strm->write_measure().counter(), 1u);
-  EXPECT_TRUE(link.reports.empty());
-}
 
 TEST_F(StreamLayer, APeerThatClosesGivesOneErrorFromTheTop) {
   ASSERT_TRUE(harness::tcp_pair(mine, peer));
