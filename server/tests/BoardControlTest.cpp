@@ -11,13 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "board/Paths.h"
-#include "board/sim/ControlClient.h"
 #include "server/tests/Harness.h"
 
 using e2e::Controller;
 using e2e::Daemon;
-using Lines = std::vector<std::string>;
+using e2e::Lines;
 
 namespace {
 
@@ -30,28 +28,9 @@ class BoardControl : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(daemon.serve(args()));
-    ASSERT_TRUE(board.connect(3000, daemon.file(Board::Paths::SimControl)));
+    ASSERT_TRUE(control.connect(daemon));
   }
   virtual std::vector<std::string> args() const { return {}; }
-
-  // The reply lines of a control command, without the closing "OK".
-  Lines control(const std::string& line) {
-    Lines lines = board.command(line);
-    EXPECT_FALSE(lines.empty());
-    if (lines.empty()) return lines;
-    EXPECT_EQ(lines.back(), "OK") << line;
-    lines.pop_back();
-    return lines;
-  }
-
-  // Expects exactly these frames next, in order.
-  void expectNext(Controller& c, const Lines& frames, const std::string& after) {
-    for (const std::string& f : frames) EXPECT_EQ(c.receive(), f) << after;
-  }
-  void expect(Controller& c, const std::string& command, const Lines& frames) {
-    c.send(command);
-    expectNext(c, frames, command);
-  }
 
   // The counter at the end of a status line of the maintenance device.
   unsigned long statusReads(int trunk) {
@@ -60,7 +39,7 @@ protected:
   }
 
   Daemon daemon;
-  Board::Sim::ControlClient board;
+  e2e::BoardControl control;
 };
 
 class DisabledClock : public BoardControl {
@@ -88,8 +67,7 @@ TEST_F(BoardControl, AControllerSeesTrunkStatusesChangeAsTheBoardChanges) {
   c.keepTrunkStatus(true);
   ASSERT_TRUE(c.connect(daemon.port()));
   // On connect: the four E1 trunks in order, the clock to free-run, a cleared mask, CAS open.
-  expectNext(c,
-             {e1Normal(0),
+  c.expectNext({e1Normal(0),
               "22c0010140010101000100010001000000",  // trunk 1 lossCarrier slips 1
               "22c00102a0010001000100010001000000",  // trunk 2 unknown
               e1Normal(3)},
@@ -104,8 +82,7 @@ TEST_F(BoardControl, AControllerSeesTrunkStatusesChangeAsTheBoardChanges) {
   }));
 
   // A second later the E1 poll, then the eight BRI lines.
-  expectNext(c,
-             {e1Normal(0), "22c0010140010101000100010001000000", "22c00102a0010001000100010001000000", e1Normal(3),
+  c.expectNext({e1Normal(0), "22c0010140010101000100010001000000", "22c00102a0010001000100010001000000", e1Normal(3),
               "22c0010000010101000100010001000020",  // BRI 0 normal slips 1
               briLost(1), briLost(2),
               "22c0010380010001000100010001000020",  // BRI 3 rai
@@ -115,8 +92,7 @@ TEST_F(BoardControl, AControllerSeesTrunkStatusesChangeAsTheBoardChanges) {
   control("maintenance set 1 state 0 slips 0");
   control("maintenance set 2 state 0");
   control("hal spi line 3 normal");
-  expectNext(c,
-             {e1Normal(0), e1Normal(1), e1Normal(2), e1Normal(3),
+  c.expectNext({e1Normal(0), e1Normal(1), e1Normal(2), e1Normal(3),
               "22c0010000010001000100010001000020",  // BRI 0 normal, its slip counted once
               briLost(1), briLost(2),
               "22c0010300010001000100010001000020",  // BRI 3 normal
@@ -136,37 +112,37 @@ TEST_F(BoardControl, ClockTrunkConfigurationAndCasAsTheControllerDrivesThem) {
   Controller c;
   ASSERT_TRUE(c.connect(daemon.port()));
   // clockCfg {external, enabled, source 2}
-  expect(c, "80010116000102", {"80010140"});
+  c.expect("80010116000102", {"80010140"});
   EXPECT_EQ(control("hal clock source"), Lines{"2"});
   EXPECT_TRUE(daemon.errHas("clkctl: clock source = f2\n"));
 
-  expect(c, "80010214010200", {"80010240"});  // trunkCfg {trunk 2, slave}
-  expect(c, "80010314012800", {"80010340"});  // trunkCfg {trunk 40, slave}: no bit of its own
-  expect(c, "80010414010280", {"80010440"});  // trunkCfg {trunk 2, master}
+  c.expect("80010214010200", {"80010240"});  // trunkCfg {trunk 2, slave}
+  c.expect("80010314012800", {"80010340"});  // trunkCfg {trunk 40, slave}: no bit of its own
+  c.expect("80010414010280", {"80010440"});  // trunkCfg {trunk 2, master}
   EXPECT_EQ(control("maintenance tclk"), (Lines{"tclk 0x00000000", "tclk 0x00000004", "tclk 0x00000004",
                                                 "tclk 0x00000000"}));
 
   // cas {1, 5} open 9: the trunk report and the channel come before the success.
-  expect(c, "800106123c01010105000109",
+  c.expect("800106123c01010105000109",
          {"23800101010001000100",   // cas {1, 0} rx 0 tx 0
           "23800101010501000109",   // cas {1, 5} rx 0 tx 9
           "80010640"});
   EXPECT_EQ(control("e1-cas rx 1 5 3"), Lines{"reached 1"});
-  expectNext(c, {"23800101010501030109"}, "rx 3");  // cas {1, 5} rx 3 tx 9
+  c.expectNext({"23800101010501030109"}, "rx 3");  // cas {1, 5} rx 3 tx 9
   EXPECT_EQ(control("e1-cas event 0102"), Lines{"reached 1"});
   EXPECT_TRUE(c.quiet(100));
-  expect(c, "800107123c0101010040", {"23800101010001010100", "80010740"});  // close {1, 0}: rx 1
+  c.expect("800107123c0101010040", {"23800101010001010100", "80010740"});  // close {1, 0}: rx 1
   EXPECT_EQ(control("e1-cas state"), (Lines{"trunk 0 closed", "trunk 1 closed", "trunk 2 closed", "trunk 3 closed"}));
 
   control("fail e1-cas ioctl 0x80044300 EIO");
-  expect(c, "800108123c01020103000101", {"23800102010001ff0100", "80010840"});  // cas {2, 0} rx -1
+  c.expect("800108123c01020103000101", {"23800102010001ff0100", "80010840"});  // cas {2, 0} rx -1
   EXPECT_TRUE(daemon.errHas("E1: open cas signalling on trunk(2) - fail(-1)\n"));
 }
 
 TEST_F(BoardControl, BackplaneTestWritesReadsBackAndReportsABrokenChannel) {
   Controller c;
   ASSERT_TRUE(c.connect(daemon.port()));
-  expect(c, "8001030240014d4008", {"80010340"});  // testBpc {bus 2, seed 77, write, 0, 8}
+  c.expect("8001030240014d4008", {"80010340"});  // testBpc {bus 2, seed 77, write, 0, 8}
   srandom(77);
   Lines driven;
   std::vector<unsigned> bytes;
@@ -177,18 +153,18 @@ TEST_F(BoardControl, BackplaneTestWritesReadsBackAndReportsABrokenChannel) {
     driven.push_back(line);
   }
   EXPECT_EQ(control("hal switch map"), driven);
-  expect(c, "8001040240014d0008", {"80010440"});  // the same range read back
+  c.expect("8001040240014d0008", {"80010440"});  // the same range read back
 
   // Timeslot 5 of bus 2 no longer loops back what it is driven with.
   const unsigned stuck = bytes[5] ^ 0x3C;
   control("hal switch stuck " + std::to_string(8192 + 256 + 5) + " " + std::to_string(stuck));
-  expect(c, "8001050240014d4008", {"8001056a"});  // write again: busError
+  c.expect("8001050240014d4008", {"8001056a"});  // write again: busError
   char line[64];
   std::snprintf(line, sizeof line, "bus 2: write failed on channel 5 write %02X  written %02X \n", bytes[5], stuck);
   EXPECT_TRUE(daemon.errHas(line));
   control("hal switch unstick " + std::to_string(8192 + 256 + 5));
-  expect(c, "8001060240014d4008", {"80010640"});
-  expect(c, "8001070240014d8008", {"80010740"});  // disconnect mode: the range is off
+  c.expect("8001060240014d4008", {"80010640"});
+  c.expect("8001070240014d8008", {"80010740"});  // disconnect mode: the range is off
   EXPECT_EQ(control("hal switch map"), Lines{});
 }
 
@@ -196,7 +172,7 @@ TEST_F(DisabledClock, ClockCfgIsUnsupportedAndTheClockIsLeftAlone) {
   EXPECT_TRUE(daemon.errHas("clkctl: clock control disabled.\n"));
   auto c = std::make_unique<Controller>();
   ASSERT_TRUE(c->connect(daemon.port()));
-  expect(*c, "80010116000102", {"80010166"});  // clockCfg: error unsupported
+  c->expect("80010116000102", {"80010166"});  // clockCfg: error unsupported
   c.reset();
   ASSERT_TRUE(daemon.errHas(" closed.\n"));
   EXPECT_EQ(control("hal clock history"), Lines{});

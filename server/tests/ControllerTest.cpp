@@ -6,19 +6,11 @@
 #include "server/tests/Harness.h"
 
 using e2e::Controller;
-using e2e::Daemon;
 
-class ControllerLink : public ::testing::Test {
+class ControllerLink : public e2e::Served {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(daemon.serve());
-    ASSERT_TRUE(controller.connect(daemon.port()));
-  }
   // The server's log prefix while this controller is connected.
   std::string header() { return "ctrl [127.0.0.1:" + std::to_string(controller.localPort()) + "]: "; }
-
-  Daemon daemon;
-  Controller controller;
 };
 
 TEST_F(ControllerLink, PingIsAnsweredWithSeqExactlyWhenTheCommandHadOne) {

@@ -240,6 +240,10 @@ std::string Controller::receive(int timeoutMs) {
   return payload;
 }
 
+void Controller::expectNext(const Lines& frames, const std::string& after) {
+  for (const std::string& f : frames) EXPECT_EQ(receive(), f) << "after " << after;
+}
+
 bool Controller::seesClose(int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!closed_) {
@@ -258,6 +262,30 @@ bool Controller::quiet(int ms) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0 || !fill(int(left))) return !closed_;
   }
+}
+
+bool BoardControl::connect(const Daemon& daemon) { return client_.connect(3000, daemon.file(Board::Paths::SimControl)); }
+
+Lines BoardControl::operator()(const std::string& line) {
+  Lines lines = client_.command(line);
+  EXPECT_FALSE(lines.empty()) << line;
+  if (lines.empty()) return lines;
+  EXPECT_EQ(lines.back(), "OK") << line;
+  lines.pop_back();
+  return lines;
+}
+
+Lines BoardControl::journal(const std::string& device) {
+  Lines texts;
+  for (const std::string& line : (*this)(device + " journal")) texts.push_back(line.substr(line.find(' ') + 1));
+  (*this)(device + " clear");
+  return texts;
+}
+
+void Served::SetUp() {
+  ASSERT_TRUE(daemon.serve());
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  ASSERT_TRUE(control.connect(daemon));
 }
 
 }  // namespace e2e

@@ -5,13 +5,18 @@
 // waits that poll for a condition instead of sleeping. A daemon still
 // running at the end of a test is stopped in order and must exit cleanly.
 
+#include <gtest/gtest.h>
 #include <sys/types.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "board/sim/ControlClient.h"
+
 namespace e2e {
+
+using Lines = std::vector<std::string>;
 
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
@@ -87,6 +92,13 @@ public:
     send(hexPayload);
     return receive();
   }
+  // Expects exactly these frames next, in order (`after` names the cause).
+  void expectNext(const Lines& frames, const std::string& after);
+  // Sends one frame and expects exactly these frames back, in order.
+  void expect(const std::string& hexPayload, const Lines& frames) {
+    send(hexPayload);
+    expectNext(frames, hexPayload);
+  }
   // True when the daemon closed the connection within the time.
   bool seesClose(int timeoutMs = 3000);
   // True when nothing arrived within the time.
@@ -108,6 +120,31 @@ private:
   bool closed_ = false;
   bool keepTrunkStatus_ = false;
   std::string received_;
+};
+
+// The simulated board's control socket in a daemon's root.
+class BoardControl {
+public:
+  bool connect(const Daemon& daemon);
+  // A command's reply lines without the closing "OK" it must end with.
+  Lines operator()(const std::string& line);
+  // A device's journal without the times; the journal is emptied.
+  Lines journal(const std::string& device);
+  Board::Sim::ControlClient& client() { return client_; }
+
+private:
+  Board::Sim::ControlClient client_;
+};
+
+// A daemon served, a controller connected to it and its board's control socket.
+class Served : public ::testing::Test {
+protected:
+  void SetUp() override;
+  void expect(const std::string& hexPayload, const Lines& frames) { controller.expect(hexPayload, frames); }
+
+  Daemon daemon;
+  Controller controller;
+  BoardControl control;
 };
 
 }  // namespace e2e

@@ -9,16 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "board/Paths.h"
-#include "board/sim/ControlClient.h"
 #include "server/tests/Harness.h"
 
-using e2e::Controller;
-using e2e::Daemon;
+using e2e::Lines;
 
 namespace {
-
-using Lines = std::vector<std::string>;
 
 // Two units: 0 with 32 channels and 16 inputs, 1 with 16 and 8; the report gives the smallest of each.
 const std::string twoUnits =
@@ -29,39 +24,14 @@ const std::string unitZero =
     "20000100010001000100010001000100010001000120012001100203020111011880011001080108000100010001000100";
 const std::string noUnit = "200001000100010001000100010001000080011001080108000100010001000100";
 
-class Mixers : public ::testing::Test {
+class Mixers : public e2e::Served {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(daemon.serve());
-    ASSERT_TRUE(controller.connect(daemon.port()));
-    ASSERT_TRUE(board.connect(3000, daemon.file(Board::Paths::SimControl)));
+    Served::SetUp();
     control("mixer unit 0 32 16");
     control("mixer unit 1 16 8");
   }
-
-  // The reply lines of a control command, without the closing "OK".
-  Lines control(const std::string& line) {
-    Lines lines = board.command(line);
-    EXPECT_FALSE(lines.empty());
-    if (lines.empty()) return lines;
-    EXPECT_EQ(lines.back(), "OK") << line;
-    lines.pop_back();
-    return lines;
-  }
-
-  // A device's journal without the times; the journal is emptied.
-  Lines journal(const std::string& device) {
-    Lines texts;
-    for (const std::string& line : control(device + " journal")) texts.push_back(line.substr(line.find(' ') + 1));
-    control(device + " clear");
-    return texts;
-  }
-
-  // Sends a command and expects exactly these frames back, in order.
-  void expect(const std::string& command, const Lines& frames) {
-    controller.send(command);
-    for (const std::string& f : frames) EXPECT_EQ(controller.receive(), f) << "after " << command;
-  }
+  Lines journal(const std::string& device) { return control.journal(device); }
 
   // seq 2 query: success, the resources; the mixer's journal is emptied.
   void query() {
@@ -76,10 +46,6 @@ protected:
     const size_t closes = state[0].find(" closes=");
     return closes != std::string::npos && state[0].substr(6, closes - 6) == state[0].substr(closes + 8);
   }
-
-  Daemon daemon;
-  Controller controller;
-  Board::Sim::ControlClient board;
 };
 
 TEST_F(Mixers, SlotsAreRefusedUntilAQueryHasLearntTheUnitsWhichAreResetOnce) {

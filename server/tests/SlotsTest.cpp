@@ -9,46 +9,17 @@
 #include <string>
 #include <vector>
 
-#include "board/Paths.h"
-#include "board/sim/ControlClient.h"
 #include "server/tests/Harness.h"
 
 using e2e::Controller;
-using e2e::Daemon;
+using e2e::Lines;
 
 namespace {
 
-class Slots : public ::testing::Test {
+class Slots : public e2e::Served {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(daemon.serve());
-    ASSERT_TRUE(controller.connect(daemon.port()));
-    ASSERT_TRUE(board.connect(3000, daemon.file(Board::Paths::SimControl)));
-  }
-
-  // The reply lines of a control command, without the closing "OK".
-  std::vector<std::string> control(const std::string& line) {
-    std::vector<std::string> lines = board.command(line);
-    EXPECT_FALSE(lines.empty());
-    if (lines.empty()) return lines;
-    EXPECT_EQ(lines.back(), "OK") << line;
-    lines.pop_back();
-    return lines;
-  }
-  std::vector<std::string> switchMap() { return control("hal switch map"); }
-
-  // Sends a command and expects exactly these frames back, in order.
-  void expect(const std::string& command, const std::vector<std::string>& frames) {
-    controller.send(command);
-    for (const std::string& f : frames) EXPECT_EQ(controller.receive(), f) << "after " << command;
-  }
-
-  Daemon daemon;
-  Controller controller;
-  Board::Sim::ControlClient board;
+  Lines switchMap() { return control("hal switch map"); }
 };
-
-using Lines = std::vector<std::string>;
 
 TEST_F(Slots, TwoTrunkTimeslotsConnectOnTheSwitchAndAreDestroyed) {
   // Every bus output is off after start-up.
