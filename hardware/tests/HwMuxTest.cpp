@@ -4,33 +4,18 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
 #include "board/sim/Hal.h"
 #include "board/sim/HalSwitch.h"
 #include "board/sim/Sim.h"
 #include "hardware/HwMux.h"
+#include "server/tests/unit/Fixture.h"
 
 namespace {
 
 using Board::Sim::Hal;
 using Board::Sim::HalSwitch;
-
-class LogCapture {
-public:
-  LogCapture() : saved_(std::clog.rdbuf(text_.rdbuf())) {}
-  ~LogCapture() { std::clog.rdbuf(saved_); }
-  std::string take() {
-    const std::string s = text_.str();
-    text_.str("");
-    return s;
-  }
-
-private:
-  std::ostringstream text_;
-  std::streambuf* saved_;
-};
 
 HalSwitch::Counts counts() {
   return Board::Sim::with<Hal>("hal", [](Hal& hal) { return hal.part<HalSwitch>()->counts(); });
@@ -49,7 +34,7 @@ void control(const std::string& line) { ASSERT_EQ(Board::Sim::control(line).back
 class HwMuxTest : public ::testing::Test {
 protected:
   void SetUp() override { Board::Sim::reset(); }
-  LogCapture log;
+  fixture::Logs log;
 };
 
 TEST_F(HwMuxTest, AMissingDeviceIsTriedAgainByEveryOperationAndResetOnceItOpens) {

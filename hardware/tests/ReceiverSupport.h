@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
-#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,69 +14,29 @@
 #include "board/sim/Dsp.h"
 #include "board/sim/Dtmf.h"
 #include "board/sim/Sim.h"
-#include "foundation/eventloop/Clock.h"
-#include "foundation/eventloop/Multiplexer.h"
 #include "hardware/DSProcReceiverService.h"
 #include "hardware/TonecReceiverService.h"
+#include "server/tests/unit/Fixture.h"
 
 namespace rx {
 
 using Lines = std::vector<std::string>;
 
-// Standard error and the log stream, captured together in write order.
-class Logs {
-public:
-  Logs() : err_(std::cerr.rdbuf(text_.rdbuf())), log_(std::clog.rdbuf(text_.rdbuf())) {}
-  ~Logs() {
-    std::cerr.rdbuf(err_);
-    std::clog.rdbuf(log_);
-  }
-  std::string take() {
-    const std::string s = text_.str();
-    text_.str("");
-    return s;
-  }
+using fixture::count;
+using fixture::Logs;
+using fixture::PinnedClock;
 
-private:
-  std::ostringstream text_;
-  std::streambuf* err_;
-  std::streambuf* log_;
-};
-
-inline Lines dtmfRequests() {
-  return Board::Sim::with<Board::Sim::Dtmf>("dtmf", [](Board::Sim::Dtmf& d) {
+// A model's request journal without the times; the journal is emptied.
+template <class Model>
+Lines requests(const char* name) {
+  return Board::Sim::with<Model>(name, [](Model& d) {
     Lines texts = d.journal().texts();
     d.clearJournal();
     return texts;
   });
 }
-
-inline Lines dspRequests() {
-  return Board::Sim::with<Board::Sim::Dsp>("dsp", [](Board::Sim::Dsp& d) {
-    Lines texts = d.journal().texts();
-    d.clearJournal();
-    return texts;
-  });
-}
-
-inline size_t count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
-// Pins the loop clock; advance() moves it and fires the timers that fell due.
-class PinnedClock {
-public:
-  PinnedClock() { Mux::mux_settimeofday(); }
-  ~PinnedClock() { Mux::mux_cleartimeofday(); }
-  void advance(unsigned ms) {
-    const int64_t us = int64_t(Mux::g_tv_time.tv_sec) * 1000000 + Mux::g_tv_time.tv_usec + int64_t(ms) * 1000;
-    Mux::g_tv_time.tv_sec = decltype(Mux::g_tv_time.tv_sec)(us / 1000000);
-    Mux::g_tv_time.tv_usec = decltype(Mux::g_tv_time.tv_usec)(us % 1000000);
-    multiplexer.timers_schedule();
-  }
-};
+inline Lines dtmfRequests() { return requests<Board::Sim::Dtmf>("dtmf"); }
+inline Lines dspRequests() { return requests<Board::Sim::Dsp>("dsp"); }
 
 // Runs the service's read pass as the loop would on input.
 template <class Service>

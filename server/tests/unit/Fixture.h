@@ -1,80 +1,62 @@
 #pragma once
 // The controller server in this process: the real checking acceptor on a
 // free loopback port, the heartbeat bound first and two probe services after
-// it, a controller socket driven from the test, and the main loop run until
-// a condition holds (bounded in real time).
+// it, and a controller socket driven from the test. Running the loop until a
+// condition holds, the pinned clock and captured streams are the transport
+// tests' own helpers.
 
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
+#include <iostream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "foundation/control/AcceptorNet.h"
-#include "foundation/eventloop/Clock.h"
-#include "foundation/eventloop/Multiplexer.h"
+#include "foundation/protocol/tests/Harness.h"
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
 #include "server/tests/Frames.h"
 
 namespace fixture {
 
-// Runs the main loop until done() holds or limitMs of real time has passed.
-inline bool run_until(const std::function<bool()>& done, int limitMs = 3000) {
-  struct Until {
-    std::function<bool()> done;
-    std::chrono::steady_clock::time_point deadline;
-    bool met = false;
-    Dpc check;
-    Timer tick;
-    void on_check() {
-      met = done();
-      if (met || std::chrono::steady_clock::now() > deadline) multiplexer.terminate();
-    }
-    // Keeps poll() short so that the check runs even when nothing happens.
-    void on_tick() { tick.set(5, &Until::on_tick, this); }
-  } until;
-  until.done = done;
-  until.deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-  until.check.Bind(&until, &Until::on_check);
-  until.check.Activate();
-  until.on_tick();
-  multiplexer.run(false, true);
-  return until.met;
-}
+using harness::Capture;
+using harness::run_for;
+using harness::run_until;
 
-// For checks that something does not happen.
-inline void run_for(int ms) { run_until([] { return false; }, ms); }
-
-// Pins the loop clock at the present; advance() moves it and fires what fell due.
-class PinnedClock {
+// Pinned at the present rather than at a fixed time, so that timers armed
+// before the test keep their places.
+class PinnedClock : public harness::PinnedClock {
 public:
   PinnedClock() { Mux::mux_settimeofday(); }
-  ~PinnedClock() { Mux::mux_cleartimeofday(); }
-  void advance(unsigned ms) {
-    const int64_t us = int64_t(Mux::g_tv_time.tv_sec) * 1000000 + Mux::g_tv_time.tv_usec + int64_t(ms) * 1000;
-    Mux::g_tv_time.tv_sec = decltype(Mux::g_tv_time.tv_sec)(us / 1000000);
-    Mux::g_tv_time.tv_usec = decltype(Mux::g_tv_time.tv_usec)(us % 1000000);
-    multiplexer.timers_schedule();
-  }
 };
 
-// One standard stream captured for the life of the object.
-class Capture {
+// Standard error and the log stream, captured together in write order.
+class Logs {
 public:
-  explicit Capture(std::ostream& stream) : stream_(stream), saved_(stream.rdbuf(text_.rdbuf())) {}
-  ~Capture() { stream_.rdbuf(saved_); }
-  std::string str() const { return text_.str(); }
+  Logs() : err_(std::cerr.rdbuf(text_.rdbuf())), log_(std::clog.rdbuf(text_.rdbuf())) {}
+  ~Logs() {
+    std::cerr.rdbuf(err_);
+    std::clog.rdbuf(log_);
+  }
+  Logs(const Logs&) = delete;
+  Logs& operator=(const Logs&) = delete;
+  // What was written since the last take.
+  std::string take() {
+    const std::string s = text_.str();
+    text_.str("");
+    return s;
+  }
 
 private:
-  std::ostream& stream_;
   std::ostringstream text_;
-  std::streambuf* saved_;
+  std::streambuf* err_;
+  std::streambuf* log_;
 };
 
 inline size_t count(const std::string& text, const std::string& what) {
@@ -170,7 +152,7 @@ protected:
     bindOnce();
     first().clear();
     second().clear();
-    port_ = freePort();
+    port_ = harness::free_port();
     CtrlSrv::ctrlServer.Activate(new Control::AcceptorNetCheckConnection(port_));
   }
   void TearDown() override { CtrlSrv::ctrlServer.Deactivate(); }
@@ -213,18 +195,6 @@ protected:
   unsigned short port() const { return port_; }
 
 private:
-  static unsigned short freePort() {
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    ::close(s);
-    return ntohs(a.sin_port);
-  }
-
   unsigned short port_ = 0;
 };
 
