@@ -103,7 +103,7 @@ int freePort() {
 Daemon::Daemon() : root_(freshRoot()) {}
 
 Daemon::~Daemon() {
-  if (orderly_) stopInOrder();
+  stopInOrder();
   if (pid_ > 0 && !exited_) {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);

@@ -45,9 +45,6 @@ public:
   // The exit status (128 + signal when killed), -1 when still running after the time.
   int wait(int timeoutMs = 3000);
   void signal(int signo) const;
-  // For a test that ends the daemon otherwise: the end of the test neither
-  // stops it in order nor checks how it went.
-  void optOutOfOrderlyStop() { orderly_ = false; }
 
   pid_t pid() const { return pid_; }
   int port() const { return port_; }
@@ -71,7 +68,6 @@ private:
   pid_t pid_ = -1;
   int port_ = 0;
   bool exited_ = false;
-  bool orderly_ = true;
 };
 
 // The controller's end of the link.
