@@ -55,7 +55,10 @@ void Acceptor<Branch>::OnSocketEvent(int, short revents) {
   for (;;) {
     Peer peer;
     int s = accept_peer(listen_.get(), peer);
-    if (s < 0) return;
+    if (s < 0) {
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) PauseAccepting();
+      return;
+    }
     Fd socket(s);
     if (this->state() == Service::State::Connected) {
       if (this->verbose()) std::clog << "refuse connection from " << peer << std::endl;
@@ -74,8 +77,21 @@ void Acceptor<Branch>::OnSocketEvent(int, short revents) {
 }
 
 template <class Branch>
+void Acceptor<Branch>::PauseAccepting() {
+  std::cerr << "can't accept connection: " << std::strerror(errno) << ", retrying in 1 s" << std::endl;
+  listen_event_.set_mask(0);
+  accept_resume_.set(1000, &Acceptor::OnAcceptResume, this);
+}
+
+template <class Branch>
+void Acceptor<Branch>::OnAcceptResume(Timer*) {
+  listen_event_.set_mask(POLLIN);
+}
+
+template <class Branch>
 void Acceptor<Branch>::ImplDeactivate() {
   bind_retry_.reset();
+  accept_resume_.reset();
   listen_event_.Release();
   listen_.close();
 }

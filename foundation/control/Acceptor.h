@@ -20,6 +20,7 @@ public:
   void BindSocket();
   void OnSocketEvent(int fd, short revents);
   void OnTimeout(Timer*) { BindSocket(); }
+  void OnAcceptResume(Timer*);
 
 protected:
   // event_name: the listening socket's name in the loop's dumps.
@@ -39,8 +40,13 @@ protected:
   virtual int accept_peer(int fd, Peer& peer) = 0;
 
 private:
+  // Out of descriptors or memory the pending connection stays readable:
+  // stop watching it for a while instead of spinning on accept().
+  void PauseAccepting();
+
   Fd listen_;
   Timer bind_retry_;
+  Timer accept_resume_;
   Event listen_event_;
 };
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
+#include <cerrno>
+
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -17,6 +19,7 @@ using harness::Client;
 using harness::frame;
 using harness::free_port;
 using harness::run_until;
+using harness::run_for;
 
 class Sink : public Control::Notify {
 public:
@@ -197,6 +200,41 @@ TEST_F(ControllerCheck, ABusyPortIsRetriedEveryFiveSeconds) {
   clock_.advance(5000);
   EXPECT_EQ(count(err_.str(), line), 2u);
   Client c = Client::tcp(port);
+  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  acceptor.Deactivate();
+  acceptor.Disconnect();
+  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+}
+
+// An acceptor out of descriptors: accept() fails while the connection waits.
+class ExhaustedAcceptor : public Control::AcceptorNet {
+public:
+  explicit ExhaustedAcceptor(int port) : Control::AcceptorNet(port) {}
+  int failures = 1;
+  int calls = 0;
+
+protected:
+  int accept_peer(int fd, INet4::Addr& peer) override {
+    ++calls;
+    if (failures > 0) {
+      --failures;
+      errno = EMFILE;
+      return -1;
+    }
+    return Control::AcceptorNet::accept_peer(fd, peer);
+  }
+};
+
+TEST_F(ControllerCheck, OutOfDescriptorsTheListenerRestsASecondInsteadOfSpinning) {
+  ExhaustedAcceptor acceptor(free_port());
+  acceptor.Bind(&sink);
+  ASSERT_TRUE(acceptor.Activate());
+  Client c = Client::tcp(acceptor.port());
+  ASSERT_TRUE(run_until([&] { return acceptor.calls == 1; }));
+  run_for(50);
+  EXPECT_EQ(acceptor.calls, 1) << "the still-pending connection must not be polled meanwhile";
+  EXPECT_EQ(err_.str(), "can't accept connection: Too many open files, retrying in 1 s\n");
+  clock_.advance(1000);
   ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
   acceptor.Deactivate();
   acceptor.Disconnect();
