@@ -177,7 +177,7 @@ void Server::SendMsg(LGCP::Message& msg) {
   bytes.reserve(EncodeReserve);
   ASN1::CoderEnv env(ASN1::CoderEnv::per_Aligned);
   if (env.encode(msg, bytes) < 0) {
-    std::cerr << ext::header(this) << "send fail: encode error! " << msg.asValueNotation() << std::endl;
+    std::cerr << ext::header(this) << "send fail: encode error!" << msg.asValueNotation() << std::endl;
     return;
   }
   if (!conn) {
