@@ -503,9 +503,17 @@ bool PEREncoder::encodeOpenData(const OpenData& value)
 
 bool PERDecoder::decodeBitMap(char* bytes, unsigned bits)
 {
+    std::uint32_t v = 0;
+    if (bits - 1 < 32) { // the common small map: one read
+        if (!reader_.getBits(bits, v))
+            return false;
+        v <<= 32 - bits;
+        for (unsigned i = 0; i < (bits + 7) / 8; ++i)
+            bytes[i] = static_cast<char>(v >> (24 - 8 * i));
+        return true;
+    }
     if (bits > reader_.bitsRemaining())
         return false;
-    std::uint32_t v = 0;
     unsigned whole = bits / 8;
     for (unsigned i = 0; i < whole; ++i) {
         reader_.getBits(8, v);
@@ -680,17 +688,9 @@ bool PERDecoder::decodeInteger(INTEGER& value)
     if (value.getConstraintType() == ExtendableConstraint && !reader_.getBit(unconstrained))
         return false;
     if (unconstrained) {
-        unsigned octets = 0;
-        const char* content = nullptr;
-        if (!decodeUnconstrainedLength(octets) || octets > 4 || !(content = reader_.takeOctets(octets)))
+        int v = 0;
+        if (!decodeUnconstrainedInteger(v))
             return false;
-        unsigned v = 0;
-        for (unsigned i = 0; i < octets; ++i)
-            v = v << 8 | static_cast<unsigned char>(content[i]);
-        if (octets > 0) { // sign extension from the top bit read
-            unsigned unused = 32 - 8 * octets;
-            v = static_cast<unsigned>(static_cast<int>(v << unused) >> unused);
-        }
         value.setValue(v);
         return true;
     }
@@ -699,6 +699,36 @@ bool PERDecoder::decodeInteger(INTEGER& value)
     if (!decodeWholeNumber(value.getUpperLimit() - lower, offset))
         return false;
     value.setValue(offset + lower);
+    return true;
+}
+
+// Length octet and up to four content octets, two's complement. With eight
+// octets ahead the whole number is one word load.
+bool PERDecoder::decodeUnconstrainedInteger(int& value)
+{
+    reader_.align();
+    if (reader_.octetsRemaining() >= 8) {
+        const char* at = reader_.position();
+        std::uint64_t word = detail::loadBigEndian(reinterpret_cast<const unsigned char*>(at));
+        unsigned octets = static_cast<unsigned>(word >> 56);
+        if (octets - 1 < 4) {
+            value = static_cast<int>(static_cast<std::int64_t>(word << 8) >> (64 - 8 * octets));
+            reader_.setPosition(at + 1 + octets);
+            return true;
+        }
+    }
+    unsigned octets = 0;
+    const char* content = nullptr;
+    if (!decodeUnconstrainedLength(octets) || octets > 4 || !(content = reader_.takeOctets(octets)))
+        return false;
+    unsigned v = 0;
+    for (unsigned i = 0; i < octets; ++i)
+        v = v << 8 | static_cast<unsigned char>(content[i]);
+    if (octets > 0) { // sign extension from the top bit read
+        unsigned unused = 32 - 8 * octets;
+        v = static_cast<unsigned>(static_cast<int>(v << unused) >> unused);
+    }
+    value = static_cast<int>(v);
     return true;
 }
 

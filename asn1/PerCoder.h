@@ -118,6 +118,7 @@ private:
     bool decodeNull(Null& value);
     bool decodeBoolean(BOOLEAN& value);
     bool decodeInteger(INTEGER& value);
+    bool decodeUnconstrainedInteger(int& value);
     bool decodeEnumerated(ENUMERATED& value);
     bool decodeObjectIdentifier(OBJECT_IDENTIFIER& value);
     bool decodeBitString(BIT_STRING& value);

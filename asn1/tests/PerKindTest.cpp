@@ -102,7 +102,22 @@ TEST(PerKinds, UnconstrainedIntegersTakeTheMinimalForm)
             ASSERT_EQ(per(value, aligned), minimalForm(v)) << v;
             ASSERT_TRUE(decodeHex(minimalForm(v), back, aligned)) << v;
             ASSERT_EQ(back.getValue(), v);
+            // Followed by more octets, as inside a message.
+            ASSERT_TRUE(decodeHex(minimalForm(v) + "a5a5a5a5a5a5a5a5", back, aligned)) << v;
+            ASSERT_EQ(back.getValue(), v);
         }
+    }
+    // Five content octets are refused in either length form, with or without
+    // octets behind; the two-octet form of a short length reads the same
+    // number, and an empty number reads as 0.
+    INTEGER back(5, &INTEGER::theInfo);
+    for (const char* tail : {"", "a5a5a5a5a5a5a5a5"}) {
+        EXPECT_FALSE(decodeHex(std::string("050102030405") + tail, back)) << tail;
+        EXPECT_FALSE(decodeHex(std::string("80050102030405") + tail, back)) << tail;
+        EXPECT_TRUE(decodeHex(std::string("8004f1020304") + tail, back)) << tail;
+        EXPECT_EQ(back.getUnsignedValue(), 0xf1020304u);
+        EXPECT_TRUE(decodeHex(std::string("00") + tail, back)) << tail;
+        EXPECT_EQ(back.getValue(), 0);
     }
 }
 
