@@ -649,13 +649,15 @@ void SEQUENCE::BitMap::swap(BitMap& other)
 }
 
 SEQUENCE::SEQUENCE(const InfoType* info)
-    : AbstractData(info, ValueKind::Sequence), fields_(info->numFields + info->knownExtensions, nullptr),
+    : AbstractData(info, ValueKind::Sequence), fields_(info->numFields + info->knownExtensions),
       optionalMap_(info->numOptionals)
 {
     try {
+        const AbstractData::InfoType* const* records = info->fieldInfos;
+        const int* ids = info->fieldIds;
         for (unsigned i = 0; i < info->numFields; ++i)
-            if (info->fieldIds[i] < 0)
-                makeField(i);
+            if (ids[i] < 0 && records[i])
+                fields_[i] = records[i]->create(records[i]);
         if (info->defaultExtensions) {
             extensionMap_.resize(info->knownExtensions);
             for (unsigned k = 0; k < info->knownExtensions; ++k)
@@ -695,9 +697,9 @@ void SEQUENCE::deleteFields()
 
 void SEQUENCE::copyFields(const SEQUENCE& other)
 {
-    FieldVector copies(other.fields_.size(), nullptr);
+    FieldArray copies(other.fields_.size());
     try {
-        for (std::size_t i = 0; i < copies.size(); ++i)
+        for (unsigned i = 0; i < copies.size(); ++i)
             copies[i] = cloneOrNull(other.fields_[i]);
     } catch (...) {
         for (AbstractData* f : copies)

@@ -71,6 +71,7 @@
 
 #include <boost/cast.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -633,7 +634,34 @@ public:
         char inline_[inlineBytes] = {};
         std::unique_ptr<char[]> heap_;
     };
-    using FieldVector = std::vector<AbstractData*, detail::PoolAllocator<AbstractData*>>;
+    // The field pointers, in one pooled block sized once from the record.
+    class FieldArray {
+    public:
+        FieldArray() = default;
+        explicit FieldArray(unsigned count)
+            : items_(count ? static_cast<AbstractData**>(detail::poolAllocate(count * sizeof(AbstractData*))) : nullptr),
+              count_(count)
+        {
+            std::fill_n(items_, count, nullptr);
+        }
+        FieldArray(const FieldArray&) = delete;
+        FieldArray& operator=(const FieldArray&) = delete;
+        ~FieldArray() { detail::poolRelease(items_, count_ * sizeof(AbstractData*)); }
+        unsigned size() const { return count_; }
+        AbstractData*& operator[](unsigned i) { return items_[i]; }
+        AbstractData* operator[](unsigned i) const { return items_[i]; }
+        AbstractData** begin() { return items_; }
+        AbstractData** end() { return items_ + count_; }
+        void swap(FieldArray& other)
+        {
+            std::swap(items_, other.items_);
+            std::swap(count_, other.count_);
+        }
+
+    private:
+        AbstractData** items_ = nullptr;
+        unsigned count_ = 0;
+    };
 
     explicit SEQUENCE(const InfoType* info);
     SEQUENCE(const SEQUENCE& other);
@@ -652,7 +680,7 @@ public:
     void removeOptionalField(unsigned optionalId);
     void swap(SEQUENCE& other);
 
-    unsigned fieldCount() const { return static_cast<unsigned>(fields_.size()); }
+    unsigned fieldCount() const { return fields_.size(); }
     AbstractData* getField(unsigned index) { return fields_[index]; }
     const AbstractData* getField(unsigned index) const { return fields_[index]; }
     // Builds field `index` from its record when null; false when it has none.
@@ -691,7 +719,7 @@ private:
     void deleteFields();
     void copyFields(const SEQUENCE& other);
 
-    FieldVector fields_;
+    FieldArray fields_;
     BitMap optionalMap_;
     BitMap extensionMap_;
 };
