@@ -48,7 +48,7 @@ public:
   // liveClock: false caches the loop time once per pass.
   void run(bool watchdog, bool liveClock);
   // Safe from a signal handler. A request made before run() ends that run
-  // after its first pass; dispatch stops before the next handler.
+  // before its first pass; dispatch stops before the next handler.
   void terminate() { terminate_ = true; }
   bool terminating() const { return terminate_; }
   void resetWD();
