@@ -713,7 +713,7 @@ bool PERDecoder::decodeUnconstrainedInteger(int& value)
         unsigned octets = static_cast<unsigned>(word >> 56);
         if (octets - 1 < 4) {
             value = static_cast<int>(static_cast<std::int64_t>(word << 8) >> (64 - 8 * octets));
-            reader_.setPosition(at + 1 + octets);
+            reader_.takeOctets(1 + octets);
             return true;
         }
     }
@@ -885,13 +885,22 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
     if (rec->extendable && (reader_.atEnd() || !reader_.getBit(extension)))
         return false;
     SEQUENCE::BitMap& optional = value.optionalMap();
-    if (!decodeBitMap(optional.data(), optional.size()))
+    const char* present = optional.data();
+    const unsigned optionals = optional.size();
+    if (!decodeBitMap(optional.data(), optionals))
         return false;
+    const int* ids = rec->fieldIds;
     for (unsigned i = 0; i < rec->numFields; ++i) {
-        int id = rec->fieldIds[i];
-        if (id >= 0 && !optional[static_cast<unsigned>(id)])
+        int id = ids[i];
+        if (id >= 0 && (static_cast<unsigned>(id) >= optionals || !(present[id / 8] >> (7 - id % 8) & 1)))
             continue;
-        if (!value.createField(i) || !decode(*value.getField(i)))
+        AbstractData* field = value.getField(i);
+        if (!field) {
+            if (!value.createField(i))
+                return false;
+            field = value.getField(i);
+        }
+        if (!decode(*field))
             return false;
     }
     return !extension || decodeExtensionAdditions(value);
