@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "board/Paths.h"
@@ -88,6 +89,25 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
   }
 }
 
+namespace {
+
+// True once some socket listens on the TCP port (any local address).
+bool listening(int port) {
+  std::istringstream table(readFile("/proc/net/tcp"));
+  std::string line;
+  char wanted[8];
+  std::snprintf(wanted, sizeof wanted, ":%04X", unsigned(port));
+  while (std::getline(table, line)) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    if (state == "0A" && local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 int freePort() {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in a{};
@@ -149,11 +169,24 @@ void Daemon::start(const std::vector<std::string>& args) {
 }
 
 bool Daemon::serve(const std::vector<std::string>& args) {
-  port_ = freePort();
-  std::vector<std::string> all{"--port", std::to_string(port_)};
-  all.insert(all.end(), args.begin(), args.end());
-  start(all);
-  return outHas("Starting server [");
+  // A port free when picked may be taken by another test before the daemon
+  // binds it: then the daemon waits for it, and the test tries another.
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    port_ = freePort();
+    std::vector<std::string> all{"--port", std::to_string(port_)};
+    all.insert(all.end(), args.begin(), args.end());
+    start(all);
+    if (!outHas("Starting server [")) return false;
+    bool bound = false;
+    waitFor([&] {
+      bound = listening(port_);
+      return bound || err().find("can't bind to socket") != std::string::npos;
+    });
+    if (bound) return true;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  return false;
 }
 
 int Daemon::wait(int timeoutMs) {
