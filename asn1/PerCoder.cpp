@@ -853,12 +853,17 @@ bool PERDecoder::decodeBMPString(BMPString& value)
     return true;
 }
 
+const char* PERDecoder::takeCountedOctets(unsigned& count)
+{
+    if (!decodeUnconstrainedLength(count) || count > MaximumStringSize)
+        return nullptr;
+    return reader_.takeOctets(count);
+}
+
 bool PERDecoder::decodeGeneralizedTime(GeneralizedTime& value)
 {
     unsigned count = 0;
-    if (!decodeUnconstrainedLength(count) || count > MaximumStringSize)
-        return false;
-    const char* text = reader_.takeOctets(count);
+    const char* text = takeCountedOctets(count);
     if (!text)
         return false;
     value.set(std::string(text, count));
@@ -951,9 +956,7 @@ bool PERDecoder::decodeSequenceOf(SEQUENCE_OF_Base& value)
 bool PERDecoder::decodeOpenData(OpenData& value)
 {
     unsigned count = 0;
-    if (!decodeUnconstrainedLength(count) || count > MaximumStringSize)
-        return false;
-    const char* octets = reader_.takeOctets(count);
+    const char* octets = takeCountedOctets(count);
     if (!octets)
         return false;
     value.make_buf().assign(octets, octets + count);

@@ -137,6 +137,8 @@ private:
     bool decodeWithin(AbstractData& value, const char* end);
     // The octet-aligned form of every unconstrained length.
     bool decodeUnconstrainedLength(unsigned& length);
+    // An unconstrained length and that many octets; null when either is missing or too long.
+    const char* takeCountedOctets(unsigned& count);
     // Reads an open type's length and checks it against the octets left;
     // `end` is where its contents end.
     bool openTypeBounds(const char*& end);
