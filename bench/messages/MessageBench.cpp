@@ -57,7 +57,7 @@ struct Message {
 std::vector<Message> loadMix()
 {
     const char* root = std::getenv("GW_SOURCE_DIR");
-    const std::string path = std::string(root ? root : GW_SOURCE_DIR) + "/../shared/bench/lgcp-mix.txt";
+    const std::string path = std::string(root ? root : GW_SOURCE_DIR) + "/bench/messages/lgcp-mix.txt";
     static ASN1::CoderEnv env;
     MessageModules::registerAll(env);
     std::vector<Message> mix;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -37,6 +38,7 @@ void setKey(Block& b, const std::string& key, const std::string& val, const std:
     if (key == k.key) {
       b.*k.field = val;
       if (key == "ber") b.hasBer = true;
+      if (key == "data") b.hasData = true;
       return;
     }
   }
@@ -56,6 +58,10 @@ std::vector<Block> read(const std::string& path) {
   auto close = [&] {
     if (!open) return;
     if (current.id.empty() || current.type.empty()) malformed(path, current.line, "block without id or type");
+    if (current.encoding.empty() && current.aper.empty() && current.uper.empty() && !current.hasBer) {
+      malformed(path, current.line, "vector without an encoding line");
+    }
+    if (!current.encoding.empty() && !current.hasData) malformed(path, current.line, "frame without data");
     blocks.push_back(current);
     current = Block();
     open = false;
@@ -93,6 +99,7 @@ std::vector<Block> read(const std::string& path) {
     setKey(current, text.substr(0, colon), val, path, lineNo);
   }
   close();
+  if (blocks.empty()) throw std::runtime_error(path + ": no vector");
   return blocks;
 }
 
@@ -105,8 +112,15 @@ std::vector<std::string> listTextFiles(const std::string& dir) {
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".txt") == 0) files.push_back(dir + "/" + name);
   }
   closedir(d);
+  if (files.empty()) throw std::runtime_error(dir + ": no vector file");
   std::sort(files.begin(), files.end());
   return files;
+}
+
+std::string directory() {
+  if (const char* dir = std::getenv("GW_ASN1_VECTORS")) return dir;
+  const char* root = std::getenv("GW_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/asn1/modules/tests/vectors";
 }
 
 std::vector<unsigned char> fromHex(const std::string& hex) {

@@ -15,15 +15,21 @@ struct Block {
   bool hasValue = false;
   std::string aper, uper, ber, data;  // hex
   bool hasBer = false;
+  bool hasData = false;  // a frame may be empty
 
   bool hasFlag(const std::string& flag) const;
 };
 
-// Every block of a file; throws std::runtime_error naming the line on a malformed block.
+// Every block of a file; throws std::runtime_error naming the line on a
+// malformed block, a value without any encoding line, or a file without a block.
 std::vector<Block> read(const std::string& path);
 
-// Every "*.txt" file of a directory, sorted by name.
+// Every "*.txt" file of a directory, sorted by name; throws when there is none.
 std::vector<std::string> listTextFiles(const std::string& dir);
+
+// The vector set the tests check: $GW_ASN1_VECTORS when set, else the set
+// kept beside these tests ($GW_SOURCE_DIR locates the source tree).
+std::string directory();
 
 std::vector<unsigned char> fromHex(const std::string& hex);
 std::string toHex(const std::vector<unsigned char>& bytes);
