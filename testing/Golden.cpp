@@ -1,0 +1,52 @@
+#include "testing/Golden.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace Testing {
+
+namespace {
+
+std::string sourcePath(const std::string& path) {
+  const char* root = std::getenv("GW_SOURCE_DIR");
+  return std::string(root ? root : ".") + "/" + path;
+}
+
+bool rewriting() {
+  const char* flag = std::getenv("GW_REWRITE_GOLDEN");
+  return flag && std::string(flag) == "1";
+}
+
+std::string lineAt(const std::string& text, size_t at) {
+  const size_t start = text.rfind('\n', at == 0 ? 0 : at - 1);
+  const size_t from = start == std::string::npos || at == 0 ? 0 : start + 1;
+  return text.substr(from, text.find('\n', from) - from);
+}
+
+}  // namespace
+
+::testing::AssertionResult matchesGolden(const std::string& path, const std::string& actual) {
+  const std::string file = sourcePath(path);
+  if (rewriting()) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << actual;
+    if (!out) return ::testing::AssertionFailure() << file << ": cannot rewrite";
+    return ::testing::AssertionSuccess();
+  }
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return ::testing::AssertionFailure() << file << ": cannot open (GW_REWRITE_GOLDEN=1 writes it)";
+  std::ostringstream expected;
+  expected << in.rdbuf();
+  const std::string want = expected.str();
+  if (want == actual) return ::testing::AssertionSuccess();
+  size_t at = 0;
+  while (at < want.size() && at < actual.size() && want[at] == actual[at]) ++at;
+  const size_t line = 1 + size_t(std::count(want.begin(), want.begin() + long(at), '\n'));
+  return ::testing::AssertionFailure() << file << ":" << line << " differs\n  expected: " << lineAt(want, at)
+                                       << "\n  actual:   " << lineAt(actual, at)
+                                       << "\n(GW_REWRITE_GOLDEN=1 rewrites the file from the actual text)";
+}
+
+}  // namespace Testing
