@@ -4,10 +4,9 @@
 // listener, in the order sent, so two links never call into each other
 // directly; each frame is logged in hex as it leaves. Two HDLC channels on
 // the simulated multichannel controller can take this class's place: the
-// tests use only transmit, deliver, lose, blocked, unblock and inject.
+// tests use only transmit, deliver, inject and the ends' lose and blocked.
 
 #include <deque>
-#include <functional>
 #include <iostream>
 #include <string>
 
@@ -28,13 +27,12 @@ public:
     HDLC::Notify* notify = nullptr;
     // Writes fail, as on a full controller channel, until unblock().
     bool blocked = false;
+    // Frames sent from here that the line loses: the next n, or all when negative.
+    int lose = 0;
   };
 
   End a{*this, 'A'};
   End b{*this, 'B'};
-  // Frames for which this holds are lost on the line.
-  std::function<bool(const End& from, const Packet& frame)> lose;
-
   // Every frame in flight and every frame sent in answer, until the line is quiet.
   void deliver() {
     for (unsigned n = 0; !flight_.empty() && n < 100000; ++n) {
@@ -58,7 +56,7 @@ public:
 private:
   bool transmit(End& from, const Packet& frame) {
     End& to = &from == &a ? b : a;
-    const bool lost = lose && lose(from, frame);
+    const bool lost = !from.blocked && from.lose && (from.lose < 0 || from.lose--);
     std::clog << from.name << ">" << to.name << " " << frame.text()
               << (from.blocked ? " (refused)" : lost ? " (lost)" : "") << "\n";
     // The receiver gets a buffer of its own, as from a read().
