@@ -19,7 +19,7 @@ const SLC::TimerSpec SLC::T4n = {8200, &SLC::on_T4};
 const SLC::TimerSpec SLC::T4e = {500, &SLC::on_T4};
 const SLC::TimerSpec SLC::T7 = {12000, &SLC::on_T7};
 
-const char* SLC::name(State::type state) {
+const char* SLC::state_name(State::type state) {
   return unsigned(state) < std::size(StateNames) ? StateNames[state] : "unknown";
 }
 
@@ -39,7 +39,7 @@ void SLC::PutShortInfo(std::ostream& out) const {
 
 void SLC::PutHeader(std::ostream& out) const {
   PutShortInfo(out);
-  out << " " << "(" << name(state_) << ")" << ": ";
+  out << " " << "(" << state_name(state_) << ")" << ": ";
 }
 
 std::ostream& SLC::line(std::ostream& out) const {
@@ -118,9 +118,9 @@ void SLC::receive(Packet& frame) {
     return;
   }
   ++stats_.msuReceived;
-  if (su.following == 0) return fisu(su);
-  if (su.following <= 2) return lssu(su, su.status);
-  msu(su, frame);
+  if (su.following == 0) return fisu_received(su);
+  if (su.following <= 2) return lssu_received(su);
+  msu_received(su, frame);
 }
 
 // A length indicator that disagrees with the frame. Only an LI below the

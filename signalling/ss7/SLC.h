@@ -117,7 +117,7 @@ public:
   // "SS7/L2 [dpc=D, slc=S, trunk=T]"
   void PutShortInfo(std::ostream& out) const;
 
-  static const char* name(State::type state);
+  static const char* state_name(State::type state);
 
   Params params;
   LogSwitches log;
@@ -144,9 +144,9 @@ private:
   // States (SLCStates.cpp).
   void next_state(State::type to);
   void on_enter(State::type state);
-  void fisu(const SignalUnit& su);
-  void lssu(const SignalUnit& su, unsigned status);
-  void msu(const SignalUnit& su, Packet& payload);
+  void fisu_received(const SignalUnit& su);
+  void lssu_received(const SignalUnit& su);
+  void msu_received(const SignalUnit& su, Packet& payload);
   void on_T1(Timer*);
   void on_T2(Timer*);
   void on_T3(Timer*);

@@ -15,7 +15,7 @@ namespace SS7 {
 void SLC::next_state(State::type to) {
   if (log.state) {
     PutShortInfo(std::clog);
-    std::clog << ": " << "change state from " << ext::quoted(name(state_)) << " to " << ext::quoted(name(to))
+    std::clog << ": " << "change state from " << ext::quoted(state_name(state_)) << " to " << ext::quoted(state_name(to))
               << std::endl;
   }
   timer_.reset();
@@ -61,7 +61,7 @@ void SLC::on_enter(State::type state) {
   }
 }
 
-void SLC::fisu(const SignalUnit& su) {
+void SLC::fisu_received(const SignalUnit& su) {
   switch (state_) {
     case State::proving:
     case State::alignedReady:
@@ -76,7 +76,8 @@ void SLC::fisu(const SignalUnit& su) {
   }
 }
 
-void SLC::lssu(const SignalUnit& su, unsigned status) {
+void SLC::lssu_received(const SignalUnit& su) {
+  const unsigned status = su.status;
   const bool starting = status == SIN || status == SIE;
   switch (state_) {
     case State::idle:
@@ -100,7 +101,7 @@ void SLC::lssu(const SignalUnit& su, unsigned status) {
   }
 }
 
-void SLC::msu(const SignalUnit& su, Packet& payload) {
+void SLC::msu_received(const SignalUnit& su, Packet& payload) {
   switch (state_) {
     case State::proving:
     case State::alignedReady:
