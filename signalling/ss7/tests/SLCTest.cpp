@@ -104,15 +104,19 @@ TEST_F(LinkPair, MalformedShortAndLongUnits) {
   send(A, octets(2));
   send(A, octets(274));
   send(A, octets(273));
+  Packet bare;  // no room for the header
+  bare.reserve_head(0);
+  bare.put(octets(3).data(), 3);
+  A.message(bare);
   line.deliver();
   line.inject(line.b, "");
   line.inject(line.b, su({0xFF, 0xFF}));
-  line.inject(line.b, su({0xFF, 0x81, 10}) + octets(12));  // LI 10, 12 follow: cut to 10
-  line.inject(line.b, su({0xFF, 0x82, 12}) + octets(10));  // LI 12, 10 follow
-  line.inject(line.b, su({0xFF, 0x83, 0x43}) + octets(3));  // a spare bit set
-  line.inject(line.b, su({0xFF, 0x84, 63}) + octets(70));
-  line.inject(line.b, su({0xFF, 0x85, 48}) + octets(300));  // longer than any MSU
-  line.inject(line.b, su({0xFF, 0x85, 0, 1, 2}));  // LI 0, 2 follow: a FISU
+  line.inject(line.b, su({0xFF, 0x82, 10}) + octets(12));  // LI 10, 12 follow: cut to 10
+  line.inject(line.b, su({0xFF, 0x83, 12}) + octets(10));  // LI 12, 10 follow
+  line.inject(line.b, su({0xFF, 0x84, 0x43}) + octets(3));  // a spare bit set
+  line.inject(line.b, su({0xFF, 0x85, 63}) + octets(70));
+  line.inject(line.b, su({0xFF, 0x86, 48}) + octets(300));  // longer than any MSU
+  line.inject(line.b, su({0xFF, 0x86, 0, 1, 2}));  // LI 0, 2 follow: a FISU
   line.deliver();
   golden("malformed");
 }
