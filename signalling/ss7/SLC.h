@@ -106,6 +106,10 @@ public:
   // when it does not.
   bool accepts(unsigned length) const;
 
+  // Something of this link lost to an empty packet pool, here or in the
+  // owner's hands: counted as overflow, one log line.
+  void pool_empty(const char* what);
+
   Statistics statistics() const;
   State::type get_state_id() const { return state_; }
   // The BSN the controller asks for: the last FSN accepted in service. It
@@ -174,7 +178,6 @@ private:
   void sin() { lssu(SIN); }
   void sie() { lssu(SIE); }
   void sios() { lssu(SIOS); }
-  void pool_empty(const char* what);
   bool cut_to_li(const SignalUnit& su, Packet& frame);
   std::ostream& line(std::ostream& out) const;
 
