@@ -263,7 +263,9 @@ void encodeParams(const LemzRadioState& s, int alternative, Params& params) {
       break;
     }
     case Params::e_gw_set_remote: encodeRemote(s, params.select_gw_set_remote().get_remote()); break;
-    case Params::e_gw_set_squelshe: params.select_gw_set_squelshe().get_squelshe() = reportedSquelshe(s.squelshe); break;
+    case Params::e_gw_set_squelshe:
+      params.select_gw_set_squelshe().get_squelshe() = reportedSquelshe(s.squelshe);
+      break;
     case Params::e_gw_set_rte: params.select_gw_set_rte().get_rte() = reportedRte(s.rte); break;
     case Params::e_gw_set_standby: params.select_gw_set_standby().get_state() = reportedStandby(s.standby_state); break;
     case Params::e_wm_flags: encodeFlags(s, params.select_wm_flags().get_flags()); break;

@@ -11,7 +11,9 @@ const int pttCommands[] = {GW_FLAG, GW_FLAG_PTT, GW_SEL_CALL, WM_FLAG, WM_TRANS,
 
 }  // namespace
 
-bool isPTTCommand(int type) { return std::find(std::begin(pttCommands), std::end(pttCommands), type) != std::end(pttCommands); }
+bool isPTTCommand(int type) {
+  return std::find(std::begin(pttCommands), std::end(pttCommands), type) != std::end(pttCommands);
+}
 
 bool isDefaultInitCommand(int command) { return command <= 0; }
 
