@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -106,6 +107,9 @@ TEST(LemzRadioMapping, MergeRulesOfEveryCommand) {
       EXPECT_EQ(changed(distinct(100), radio), inOrder(header + rule.radio)) << command;
       EXPECT_EQ(changed(distinct(100), chan), inOrder(sender + rule.chan)) << command;
     }
+    const bool ptt = rule.command == GW_FLAG || rule.command == GW_FLAG_PTT || rule.command == GW_SEL_CALL ||
+                     rule.command == WM_FLAG || rule.command == WM_TRANS || rule.command == WM_SEL_CALL_TRANS;
+    EXPECT_EQ(RTPSignalling::isPTTCommand(rule.command), ptt) << rule.command;
   }
 }
 
@@ -225,6 +229,11 @@ TEST(LemzRadioMapping, ControllerValuesBecomeStateAndPackets) {
   EXPECT_EQ(sent(radio, WM_STANDBY), hex("87 55 00 3A 00 02 01 00"));
   EXPECT_EQ(sent(radio, WM_SELECT_RC_CHAN), hex("86 55 00 3A 01 02 00 00"));
   EXPECT_EQ(sent(radio, GW_FLAG), Bytes());
+  // A frequency beyond the float range saturates instead of narrowing undefined.
+  status.select_lemz().get_freq().set_frequency("1e300");
+  LemzRadioState far;
+  Map::DecodeASN(status.get_lemz(), far);
+  EXPECT_TRUE(std::isinf(far.freq));
 
   // A caller ID is cut to 255 characters; the radio state keeps none.
   TERM::LemzRadioModifier selcall;
