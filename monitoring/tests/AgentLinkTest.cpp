@@ -1,0 +1,340 @@
+// The SNMP agent links and the item publishing, against stand-in agents on
+// loopback, with the loop clock pinned.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+
+#include "asn1/CoderEnv.h"
+#include "asn1/modules/tests/VectorFile.h"
+#include "board/Paths.h"
+#include "foundation/eventloop/Event.h"
+#include "foundation/os/Version.h"
+#include "foundation/protocol/tests/Harness.h"
+#include "monitoring/MonitoringPublisher.h"
+#include "testing/Golden.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using harness::run_for;
+using harness::run_until;
+
+// The aligned PER of a MON vector.
+std::string vector(const std::string& id) {
+  static const auto blocks = VectorFile::read(VectorFile::directory() + "/MON.txt");
+  for (const auto& block : blocks)
+    if (block.id == id) return block.aper;
+  ADD_FAILURE() << "no vector " << id;
+  return "";
+}
+
+size_t count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+std::string hex(const std::string& bytes) { return VectorFile::toHex({bytes.begin(), bytes.end()}); }
+
+// One line per message: its command and, for a set, one entry per line.
+std::string summary(const std::string& payload) {
+  MON::Message message;
+  if (!ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(payload.data(), payload.data() + payload.size(), message) ||
+      message.get_pdu().currentSelection() != MON::PDU::e_command)
+    return "not a command";
+  const MON::Command& command = message.get_pdu().get_command();
+  std::ostringstream out;
+  switch (command.currentSelection()) {
+    case MON::Command::e_ping:
+      return "ping";
+    case MON::Command::e_snmp_trapsink_set:
+      out << "trapsinks";
+      for (const auto& sink : command.get_snmp_trapsink_set().get_trapsinks()) out << ' ' << sink.get_host().getValue();
+      return out.str();
+    case MON::Command::e_snmp_set:
+      out << "set";
+      for (const auto& set : command.get_snmp_set().get_commands()) {
+        out << "\n  " << set.get_uniq().getValue() << ' ';
+        if (set.get_id().currentSelection() == MON::SnmpSetCommandId::e_oid)
+          out << set.get_id().get_oid().getValue();
+        else
+          out << set.get_id().get_name().get_section().getValue() << '.'
+              << set.get_id().get_name().get_name().getValue() << '[' << set.get_id().get_name().get_index().getValue()
+              << ']';
+        out << " = \"" << set.get_value().getValue() << '"';
+      }
+      return out.str();
+    default:
+      return "other command";
+  }
+}
+
+// A stand-in SNMP agent on the main loop: one link at a time, TPKT frames,
+// pings answered (by default with the vector's success response); it can
+// drop the link and refuse new ones.
+class StandInAgent {
+public:
+  StandInAgent() : answer(vector("MON-v0022")) { listen(); }
+  void listen() {
+    listener_ = harness::listen_loopback(port);
+    accept_.Bind("agent accept", &StandInAgent::OnAccept, this);
+    accept_.Schedule(listener_, POLLIN);
+  }
+  void refuse() {
+    accept_.Release();
+    listener_.close();
+  }
+  void drop() { link_.Release(); }
+  bool linked() const { return bool(link_.fd()); }
+
+  unsigned short port = 0;
+  bool answerPings = true;
+  std::string answer;
+  std::vector<std::string> frames;
+
+private:
+  // The loop calls every handler on every pass, with what poll() returned.
+  void OnAccept(int, short revents) {
+    if (!(revents & POLLIN)) return;
+    link_.Bind("agent link", &StandInAgent::OnData, this);
+    link_.Schedule(Fd(accept(listener_.get(), nullptr, nullptr)), POLLIN);
+  }
+  void OnData(int fd, short revents) {
+    if (!revents) return;
+    char bytes[4096];
+    const ssize_t n = ::read(fd, bytes, sizeof bytes);
+    if (n <= 0) return link_.Release();
+    buffer_.append(bytes, size_t(n));
+    for (size_t length;
+         buffer_.size() >= 4 && buffer_.size() >= (length = size_t(uint8_t(buffer_[2])) << 8 | uint8_t(buffer_[3]));) {
+      frames.push_back(buffer_.substr(4, length - 4));
+      buffer_.erase(0, length);
+      if (hex(frames.back()) == vector("MON-v0012") && answerPings) write(answer);
+    }
+  }
+  void write(const std::string& payloadHex) {
+    const auto bytes = VectorFile::fromHex(payloadHex);
+    const std::string frame = harness::frame({bytes.begin(), bytes.end()});
+    ASSERT_EQ(::write(link_.fd().get(), frame.data(), frame.size()), ssize_t(frame.size()));
+  }
+
+  Fd listener_;
+  Event accept_;
+  Event link_;
+  std::string buffer_;
+};
+
+// The service's part: each connection asks for the full refresh.
+class User : public ISnmpAgentNotify {
+public:
+  void OnSnmpAgentConnect(const std::string& name) override {
+    names.push_back(name);
+    if (publisher) publisher->RequestRefresh();
+  }
+  MonitoringPublisher* publisher = nullptr;
+  std::vector<std::string> names;
+};
+
+class AgentLink : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_FALSE(Board::Paths::root().empty());
+    fs::remove_all(Board::Paths::root());
+    fs::create_directories(Board::Paths::root() + "/var");
+    fs::create_directories(Board::Paths::root() + "/proc/voice");
+    store = std::make_unique<MonitoringDataHolder>();
+    publisher = std::make_unique<MonitoringPublisher>(*store, ctrl);
+  }
+  // One subsection per agent: its "host" and "name" lines.
+  void configure(const std::vector<std::string>& agents) {
+    std::stringstream text;
+    for (const std::string& lines : agents) text << "[snmpagent]\n" << lines;
+    IniFile::File file;
+    text >> file;
+    ctrl.CreateInstances(file["snmpagent"]);
+    ctrl.Bind(&user);
+  }
+  // The agent's lines of the log stream, without its prefix.
+  std::string agentLog(const std::string& prefix) {
+    std::istringstream lines(log.str());
+    std::string line, kept;
+    while (std::getline(lines, line))
+      if (line.compare(0, prefix.size(), prefix) == 0) kept += line.substr(prefix.size()) + '\n';
+    return kept;
+  }
+
+  harness::Capture out{std::cout}, log{std::clog}, err{std::cerr};
+  harness::PinnedClock clock;
+  std::unique_ptr<MonitoringDataHolder> store;
+  SnmpAgentCtrl ctrl;
+  std::unique_ptr<MonitoringPublisher> publisher;
+  User user;
+};
+
+TEST_F(AgentLink, ConfigurationRefusesBadAgentsAndKeepsTheRest) {
+  StandInAgent agent;
+  const std::string port = std::to_string(agent.port);
+  configure({"host = 127.0.0.1:" + port + "\nname = 7\n", "host = 127.0.0.1\nname = lemzgw\n",
+             "host = 127.0.0.1:" + port + "\nname = agent1\n", "host = 300.1.1.1:" + port + "\nname = kelo\n",
+             "host = 127.0.0.1:0\nname = kelo\n", "name = lemzgw.qv\n"});
+  ASSERT_EQ(ctrl.agents().size(), 6u);  // the refused ones without a connection
+  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(ctrl.agents()[i]->connection() != nullptr, i == 0) << i;
+  EXPECT_EQ(ctrl.agents()[0]->addressType(), 7);
+  const std::string badHost = "snmpagent: required key \"host\" has invalid value=\"";
+  EXPECT_EQ(err.str(), "snmpagent: required key \"name\" has invalid value=\"agent1\", line 9\n" + badHost +
+                           "300.1.1.1:" + port + "\", line 11\n" + badHost + "127.0.0.1:0\", line 14\n" +
+                           "snmpagent: required key \"host\" not present, line 16\n");
+  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 1; }));
+  EXPECT_EQ(user.names[0], "7");
+}
+
+TEST_F(AgentLink, PingsAfterEachSendDropsASilentAgentAndReconnects) {
+  StandInAgent agent;
+  const std::string prefix = "snmpagent.kelo 127.0.0.1:" + std::to_string(agent.port) + ": ";
+  configure({"host = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n"});
+  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 1; }));
+  ctrl.Send(SnmpAgentCtrl::temperature, "41");
+  ASSERT_TRUE(run_until([&] { return agent.frames.size() == 1; }));
+
+  // A ping 5 s after the last send; any answer keeps the link, even one
+  // that does not decode or is no answer.
+  for (int ping = 1; ping <= 8; ++ping) {
+    agent.answer = ping == 3 ? "" : ping == 5 ? vector("MON-v0012") : vector("MON-v0022");
+    clock.advance(4999);
+    run_for(20);
+    ASSERT_EQ(agent.frames.size(), size_t(ping)) << ping;
+    clock.advance(1);
+    ASSERT_TRUE(run_until([&] { return agent.frames.size() == size_t(ping) + 1; })) << ping;
+    EXPECT_EQ(hex(agent.frames.back()), vector("MON-v0012"));
+    run_for(20);
+  }
+  const uint32_t lastAnswer = Mux::milliseconds();
+  EXPECT_EQ(err.str(), prefix + "receive : decode error!\n" + prefix + "receive unknown message type\n");
+
+  // Silent: the seventh ping after the last answer is sent, then the link dropped.
+  agent.answerPings = false;
+  for (int ping = 1; ping <= 7; ++ping) {
+    clock.advance(5000);
+    ASSERT_TRUE(run_until([&] { return agent.frames.size() == size_t(9 + ping); })) << ping;
+    run_for(20);
+    EXPECT_EQ(agent.linked(), ping < 7) << ping;
+  }
+  ASSERT_TRUE(run_until([&] { return agentLog(prefix).find("lost") != std::string::npos; }));
+
+  // Refused once, then back: reconnected, the user told again.
+  agent.refuse();
+  clock.advance(10000);
+  ASSERT_TRUE(run_until([&] { return err.str().find("connect to 127.0.0.1") != std::string::npos; }));
+  agent.listen();
+  clock.advance(1000);
+  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 2; }));
+
+  // Dropped by the agent: reconnected 10 s later.
+  agent.drop();
+  ASSERT_TRUE(run_until([&] { return count(agentLog(prefix), "lost") == 2; }));
+  clock.advance(10000);
+  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 3; }));
+  EXPECT_EQ(agentLog(prefix), "connected.\nping timeout !!! now=" + std::to_string(lastAnswer + 35000) +
+                                  " stamp=" + std::to_string(lastAnswer) +
+                                  "\nconnection lost, reset snmpagent instance\nconnected.\n"
+                                  "connection lost, reset snmpagent instance\nconnected.\n");
+}
+
+TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
+  StandInAgent kelo, qv;
+  configure({"host = 127.0.0.1:" + std::to_string(kelo.port) + "\nname = kelo\n",
+             "host = 127.0.0.1:" + std::to_string(qv.port) + "\nname = lemzgw.qv\n"});
+  ASSERT_TRUE(run_until([&] { return kelo.linked() && qv.linked() && user.names.size() == 2; }));
+
+  ctrl.Send(SnmpAgentCtrl::powerStatus, "3");
+  ctrl.Send(SnmpAgentCtrl::powerStatus, "2");
+  ctrl.Send(SnmpAgentCtrl::temperature, "41");
+  ctrl.Send(SnmpAgentCtrl::sgBuildVersion, "b");
+  ctrl.Send(SnmpAgentCtrl::MonitoringItemType(35), "x");
+  ctrl.Send(SnmpAgentCtrl::temperature, "4\xB0");
+  ctrl.Send(MON::SnmpSetCommands());
+  ctrl.SendTrapsink({});
+  ctrl.SendTrapsink({"10.0.0.1"});
+  // More values than a peer decodes in one list go in two commands.
+  for (int i = 0; i < 130; ++i) ctrl.Send(SnmpAgentCtrl::e1Connected, i, "1");
+  ASSERT_TRUE(run_until([&] { return kelo.frames.size() == 4 && qv.frames.size() == 4; }));
+  run_for(20);
+  std::string group2 = "set\n  1 gatewayCommon.powerStatus[0] = \"3\"\n  3 gatewayCommon.powerStatus[0] = \"2\"\n"
+                       "  5 gatewayCommon.temperature[0] = \"41\"";
+  std::string rest = "set";
+  for (int i = 0; i < 130; ++i)
+    (i < 125 ? group2 : rest) +=
+        "\n  " + std::to_string(7 + i) + " e1Table.e1Connected[" + std::to_string(i) + "] = \"1\"";
+  EXPECT_EQ(hex(kelo.frames[0]), vector("MON-v0002"));
+  EXPECT_EQ(summary(kelo.frames[1]), group2);
+  EXPECT_EQ(summary(kelo.frames[2]), rest);
+  EXPECT_EQ(summary(kelo.frames[3]),
+            "set\n  2 gatewayCommon.powerStatus[0] = \"3\"\n  4 gatewayCommon.powerStatus[0] = \"2\"\n"
+            "  6 statusGeneral.sgBuildVersion[0] = \"b\"");
+  EXPECT_EQ(qv.frames, kelo.frames);
+  EXPECT_EQ(err.str(), "snmpagent: gatewayCommon.temperature[0] value is not IA5 text, not sent\n");
+
+  // Not connected: dropped silently.
+  kelo.refuse();
+  kelo.drop();
+  ASSERT_TRUE(run_until([&] { return log.str().find("lost") != std::string::npos; }));
+  ctrl.Send(SnmpAgentCtrl::powerStatus, "1");
+  ASSERT_TRUE(run_until([&] { return qv.frames.size() == 6; }));
+  EXPECT_EQ(kelo.frames.size(), 4u);
+}
+
+TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
+  std::ofstream(Board::Paths::path(Board::Paths::VoiceVersion)) << "Voice 2.1.0 2024-05-01 r17 extra\n";
+  const auto show = [&](const std::string& text) {
+    LGCP::DisplayParams params;
+    ASSERT_TRUE(params.setFromValueNotation(text)) << text;
+    store->setDisplayStatus(params);
+  };
+  show("snmpTrapReceivers : { \"10.0.0.1\" }");
+  show("board : boardStatus : { position 0, version '31 2e 32'H, status ready, type fxs }");
+  show(
+      "emPhone : phoneStatus : { id 0, panelSV '41'H, ctrlSV '42'H, fpgaSV '43'H, status ready, "
+      "powerStatus main, mode sleep, hookStatus connected, baseStatus disconnected }");
+  for (const char* counter : {"owner router, cnt 5", "owner server, cnt -1", "owner controller, cnt 7",
+                              "owner none, cnt 1", "owner extBoard, cnt 2", "owner extBoard, ownerId 3, cnt 4"})
+    show(std::string("termCounter : { ") + counter + " }");
+  show("snmp-set : { commands { { uniq 77, id oid : \"1.3.6.1\", value \"v\" } } }");
+  store->setTemperature("41");
+  store->setBuildVersion("1.0\n");
+  store->setFPGAVersion("f");
+  store->framers = {FramerDataHolder(1, "a"), FramerDataHolder(3, "b")};
+  store->netIfs = {NetIfDataHolder(0, "lo"), NetIfDataHolder(1, "eth0"), NetIfDataHolder(4, "hdlc0")};
+  user.publisher = publisher.get();
+
+  StandInAgent first, second;
+  configure({"host = 127.0.0.1:" + std::to_string(first.port) + "\nname = kelo\n",
+             "host = 127.0.0.1:" + std::to_string(second.port) + "\nname = lemzgw\n"});
+  ASSERT_TRUE(run_until([&] { return first.frames.size() == 4 && second.frames.size() == 4; }));
+  run_for(50);
+  EXPECT_EQ(user.names, (std::vector<std::string>{"kelo", "lemzgw"}));
+  EXPECT_EQ(second.frames, first.frames);
+  std::string text;
+  for (const std::string& frame : first.frames) text += summary(frame) + '\n';
+  for (auto at = text.find(Version::current.tag); at != std::string::npos; at = text.find(Version::current.tag))
+    text.replace(at, std::string(Version::current.tag).size(), "<tag>");
+  EXPECT_TRUE(Testing::matchesGolden("monitoring/tests/golden/full-refresh.txt", text));
+  EXPECT_EQ(hex(first.frames[0]), vector("MON-v0002"));
+}
+
+TEST(Publishing, VoiceFirmwareVersionLine) {
+  const std::pair<const char*, const char*> lines[] = {
+      {"Voice 2.1.0 2024-05-01 r17 extra\n", "2.1.0 [2024-05-01 r17]"},
+      {"  Voice   2.1.0   r17\n", "2.1.0 [r17]"},
+      {"Voice 2.1.0 \n", "2.1.0 []"},
+      {"Voice 2.1.0", "none"},
+      {"", "none"},
+  };
+  for (const auto& [line, text] : lines) EXPECT_EQ(driverBuildText(line), text) << line;
+}
+
+}  // namespace
