@@ -44,7 +44,7 @@ bool listEntries(const std::string& path, std::vector<std::string>& names) {
 
 // An octet string's bytes up to its first zero byte.
 void writeOctets(FILE* file, const ASN1::OCTET_STRING& octets) {
-  std::fwrite(octets.data(), 1, size_t(std::find(octets.begin(), octets.end(), '\0') - octets.begin()), file);
+  for (auto octet = octets.begin(); octet != octets.end() && *octet != '\0'; ++octet) std::fputc(*octet, file);
   std::fputc('\n', file);
 }
 

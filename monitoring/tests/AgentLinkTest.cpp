@@ -33,15 +33,9 @@ std::string vector(const std::string& id) {
   return "";
 }
 
-size_t count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
-
 std::string hex(const std::string& bytes) { return VectorFile::toHex({bytes.begin(), bytes.end()}); }
 
-// One line per message: its command and, for a set, one entry per line.
+// One line per message; a set command's entries one per line below it.
 std::string summary(const std::string& payload) {
   MON::Message message;
   if (!ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(payload.data(), payload.data() + payload.size(), message) ||
@@ -49,29 +43,24 @@ std::string summary(const std::string& payload) {
     return "not a command";
   const MON::Command& command = message.get_pdu().get_command();
   std::ostringstream out;
-  switch (command.currentSelection()) {
-    case MON::Command::e_ping:
-      return "ping";
-    case MON::Command::e_snmp_trapsink_set:
-      out << "trapsinks";
-      for (const auto& sink : command.get_snmp_trapsink_set().get_trapsinks()) out << ' ' << sink.get_host().getValue();
-      return out.str();
-    case MON::Command::e_snmp_set:
-      out << "set";
-      for (const auto& set : command.get_snmp_set().get_commands()) {
-        out << "\n  " << set.get_uniq().getValue() << ' ';
-        if (set.get_id().currentSelection() == MON::SnmpSetCommandId::e_oid)
-          out << set.get_id().get_oid().getValue();
-        else
-          out << set.get_id().get_name().get_section().getValue() << '.'
-              << set.get_id().get_name().get_name().getValue() << '[' << set.get_id().get_name().get_index().getValue()
-              << ']';
-        out << " = \"" << set.get_value().getValue() << '"';
-      }
-      return out.str();
-    default:
-      return "other command";
+  if (command.currentSelection() == MON::Command::e_ping) return "ping";
+  if (command.currentSelection() == MON::Command::e_snmp_trapsink_set) {
+    out << "trapsinks";
+    for (const auto& sink : command.get_snmp_trapsink_set().get_trapsinks()) out << ' ' << sink.get_host().getValue();
+    return out.str();
   }
+  out << "set";
+  for (const auto& set : command.get_snmp_set().get_commands()) {
+    const MON::SnmpSetCommandId& id = set.get_id();
+    out << "\n  " << set.get_uniq().getValue() << ' ';
+    if (id.currentSelection() == MON::SnmpSetCommandId::e_oid)
+      out << id.get_oid().getValue();
+    else
+      out << id.get_name().get_section().getValue() << '.' << id.get_name().get_name().getValue() << '['
+          << id.get_name().get_index().getValue() << ']';
+    out << " = \"" << set.get_value().getValue() << '"';
+  }
+  return out.str();
 }
 
 // A stand-in SNMP agent on the main loop: one link at a time, TPKT frames,
@@ -129,19 +118,14 @@ private:
   std::string buffer_;
 };
 
-// The service's part: each connection asks for the full refresh.
-class User : public ISnmpAgentNotify {
-public:
+// The fixture stands in for the service: told of each connection, it asks
+// for the full refresh when the test wants one.
+class AgentLink : public ::testing::Test, public ISnmpAgentNotify {
+protected:
   void OnSnmpAgentConnect(const std::string& name) override {
     names.push_back(name);
-    if (publisher) publisher->RequestRefresh();
+    if (refresh) publisher->RequestRefresh();
   }
-  MonitoringPublisher* publisher = nullptr;
-  std::vector<std::string> names;
-};
-
-class AgentLink : public ::testing::Test {
-protected:
   void SetUp() override {
     ASSERT_FALSE(Board::Paths::root().empty());
     fs::remove_all(Board::Paths::root());
@@ -157,7 +141,7 @@ protected:
     IniFile::File file;
     text >> file;
     ctrl.CreateInstances(file["snmpagent"]);
-    ctrl.Bind(&user);
+    ctrl.Bind(this);
   }
   // The agent's lines of the log stream, without its prefix.
   std::string agentLog(const std::string& prefix) {
@@ -173,31 +157,15 @@ protected:
   std::unique_ptr<MonitoringDataHolder> store;
   SnmpAgentCtrl ctrl;
   std::unique_ptr<MonitoringPublisher> publisher;
-  User user;
+  bool refresh = false;
+  std::vector<std::string> names;
 };
-
-TEST_F(AgentLink, ConfigurationRefusesBadAgentsAndKeepsTheRest) {
-  StandInAgent agent;
-  const std::string port = std::to_string(agent.port);
-  configure({"host = 127.0.0.1:" + port + "\nname = 7\n", "host = 127.0.0.1\nname = lemzgw\n",
-             "host = 127.0.0.1:" + port + "\nname = agent1\n", "host = 300.1.1.1:" + port + "\nname = kelo\n",
-             "host = 127.0.0.1:0\nname = kelo\n", "name = lemzgw.qv\n"});
-  ASSERT_EQ(ctrl.agents().size(), 6u);  // the refused ones without a connection
-  for (size_t i = 0; i < 6; ++i) EXPECT_EQ(ctrl.agents()[i]->connection() != nullptr, i == 0) << i;
-  EXPECT_EQ(ctrl.agents()[0]->addressType(), 7);
-  const std::string badHost = "snmpagent: required key \"host\" has invalid value=\"";
-  EXPECT_EQ(err.str(), "snmpagent: required key \"name\" has invalid value=\"agent1\", line 9\n" + badHost +
-                           "300.1.1.1:" + port + "\", line 11\n" + badHost + "127.0.0.1:0\", line 14\n" +
-                           "snmpagent: required key \"host\" not present, line 16\n");
-  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 1; }));
-  EXPECT_EQ(user.names[0], "7");
-}
 
 TEST_F(AgentLink, PingsAfterEachSendDropsASilentAgentAndReconnects) {
   StandInAgent agent;
   const std::string prefix = "snmpagent.kelo 127.0.0.1:" + std::to_string(agent.port) + ": ";
   configure({"host = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n"});
-  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 1; }));
+  ASSERT_TRUE(run_until([&] { return agent.linked() && names.size() == 1; }));
   ctrl.Send(SnmpAgentCtrl::temperature, "41");
   ASSERT_TRUE(run_until([&] { return agent.frames.size() == 1; }));
 
@@ -232,13 +200,13 @@ TEST_F(AgentLink, PingsAfterEachSendDropsASilentAgentAndReconnects) {
   ASSERT_TRUE(run_until([&] { return err.str().find("connect to 127.0.0.1") != std::string::npos; }));
   agent.listen();
   clock.advance(1000);
-  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 2; }));
+  ASSERT_TRUE(run_until([&] { return agent.linked() && names.size() == 2; }));
 
   // Dropped by the agent: reconnected 10 s later.
   agent.drop();
-  ASSERT_TRUE(run_until([&] { return count(agentLog(prefix), "lost") == 2; }));
+  ASSERT_TRUE(run_until([&] { return agentLog(prefix).rfind("lost") != agentLog(prefix).find("lost"); }));
   clock.advance(10000);
-  ASSERT_TRUE(run_until([&] { return agent.linked() && user.names.size() == 3; }));
+  ASSERT_TRUE(run_until([&] { return agent.linked() && names.size() == 3; }));
   EXPECT_EQ(agentLog(prefix), "connected.\nping timeout !!! now=" + std::to_string(lastAnswer + 35000) +
                                   " stamp=" + std::to_string(lastAnswer) +
                                   "\nconnection lost, reset snmpagent instance\nconnected.\n"
@@ -249,7 +217,7 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
   StandInAgent kelo, qv;
   configure({"host = 127.0.0.1:" + std::to_string(kelo.port) + "\nname = kelo\n",
              "host = 127.0.0.1:" + std::to_string(qv.port) + "\nname = lemzgw.qv\n"});
-  ASSERT_TRUE(run_until([&] { return kelo.linked() && qv.linked() && user.names.size() == 2; }));
+  ASSERT_TRUE(run_until([&] { return kelo.linked() && qv.linked() && names.size() == 2; }));
 
   ctrl.Send(SnmpAgentCtrl::powerStatus, "3");
   ctrl.Send(SnmpAgentCtrl::powerStatus, "2");
@@ -279,13 +247,6 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
   EXPECT_EQ(qv.frames, kelo.frames);
   EXPECT_EQ(err.str(), "snmpagent: gatewayCommon.temperature[0] value is not IA5 text, not sent\n");
 
-  // Not connected: dropped silently.
-  kelo.refuse();
-  kelo.drop();
-  ASSERT_TRUE(run_until([&] { return log.str().find("lost") != std::string::npos; }));
-  ctrl.Send(SnmpAgentCtrl::powerStatus, "1");
-  ASSERT_TRUE(run_until([&] { return qv.frames.size() == 6; }));
-  EXPECT_EQ(kelo.frames.size(), 4u);
 }
 
 TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
@@ -309,14 +270,24 @@ TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
   store->setFPGAVersion("f");
   store->framers = {FramerDataHolder(1, "a"), FramerDataHolder(3, "b")};
   store->netIfs = {NetIfDataHolder(0, "lo"), NetIfDataHolder(1, "eth0"), NetIfDataHolder(4, "hdlc0")};
-  user.publisher = publisher.get();
+  refresh = true;
 
+  // Two agents come up in one pass; the refused ones stay without a link.
   StandInAgent first, second;
-  configure({"host = 127.0.0.1:" + std::to_string(first.port) + "\nname = kelo\n",
-             "host = 127.0.0.1:" + std::to_string(second.port) + "\nname = lemzgw\n"});
+  const std::string port = std::to_string(first.port);
+  configure({"host = 127.0.0.1:" + port + "\nname = kelo\n",
+             "host = 127.0.0.1:" + std::to_string(second.port) + "\nname = 7\n", "host = 127.0.0.1\nname = lemzgw\n",
+             "host = 127.0.0.1:" + port + "\nname = agent1\n", "host = 300.1.1.1:" + port + "\nname = kelo\n",
+             "host = 127.0.0.1:0\nname = kelo\n", "name = lemzgw.qv\n"});
+  for (size_t i = 0; i < 7; ++i) EXPECT_EQ(ctrl.agents()[i]->connection() != nullptr, i < 2) << i;
+  EXPECT_EQ(ctrl.agents()[1]->addressType(), 7);
+  const std::string badHost = "snmpagent: required key \"host\" has invalid value=\"";
+  EXPECT_EQ(err.str(), "snmpagent: required key \"name\" has invalid value=\"agent1\", line 12\n" + badHost +
+                           "300.1.1.1:" + port + "\", line 14\n" + badHost + "127.0.0.1:0\", line 17\n" +
+                           "snmpagent: required key \"host\" not present, line 19\n");
   ASSERT_TRUE(run_until([&] { return first.frames.size() == 4 && second.frames.size() == 4; }));
   run_for(50);
-  EXPECT_EQ(user.names, (std::vector<std::string>{"kelo", "lemzgw"}));
+  EXPECT_EQ(names, (std::vector<std::string>{"kelo", "7"}));
   EXPECT_EQ(second.frames, first.frames);
   std::string text;
   for (const std::string& frame : first.frames) text += summary(frame) + '\n';
@@ -327,14 +298,10 @@ TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
 }
 
 TEST(Publishing, VoiceFirmwareVersionLine) {
-  const std::pair<const char*, const char*> lines[] = {
-      {"Voice 2.1.0 2024-05-01 r17 extra\n", "2.1.0 [2024-05-01 r17]"},
-      {"  Voice   2.1.0   r17\n", "2.1.0 [r17]"},
-      {"Voice 2.1.0 \n", "2.1.0 []"},
-      {"Voice 2.1.0", "none"},
-      {"", "none"},
-  };
-  for (const auto& [line, text] : lines) EXPECT_EQ(driverBuildText(line), text) << line;
+  for (const auto& [line, text] : std::vector<std::pair<std::string, std::string>>{
+           {"Voice 2.1.0 2024-05-01 r17 x\n", "2.1.0 [2024-05-01 r17]"}, {"  Voice   2.1.0   r17\n", "2.1.0 [r17]"},
+           {"Voice 2.1.0 \n", "2.1.0 []"}, {"Voice 2.1.0", "none"}, {"", "none"}})
+    EXPECT_EQ(driverBuildText(line), text) << line;
 }
 
 }  // namespace

@@ -35,11 +35,13 @@ std::string content(const std::string& name) {
   return in ? text.str() : "<missing>";
 }
 
-// Every path under the root, so that a file written anywhere shows.
+// Every path under the root but the framers' files, so that a file written
+// anywhere shows.
 std::set<std::string> tree() {
   std::set<std::string> paths;
   for (const auto& entry : fs::recursive_directory_iterator(Board::Paths::root()))
     paths.insert(entry.path().string().substr(Board::Paths::root().size()));
+  paths.erase(paths.lower_bound("/proc"), paths.lower_bound("/proc0"));
   return paths;
 }
 
@@ -50,6 +52,9 @@ protected:
     fs::remove_all(Board::Paths::root());
     fs::create_directories(Board::Paths::root() + "/var");
     umask(022);
+    const std::string framers = Board::Paths::path(Board::Paths::FramerStatus);
+    fs::create_directories(framers);
+    for (const char* n : {"0", "2"}) std::ofstream(framers + n) << "Current state           : Synchronized\n";
     traces.monitoring_internal = true;
     store = std::make_unique<MonitoringDataHolder>();
     own = inet_ntoa(store->ownAddress.address());
@@ -68,35 +73,24 @@ TEST_F(Store, EveryFileHoldsItsValueAloneAndAnEqualValueWritesNothing) {
   LGCP::POWERStatus both;
   both = LGCP::POWERStatus::both;
   EXPECT_TRUE(store->setPowerStatus(both));
-  store->setDisplayStatus(
-      display("board : boardStatus : { position 3, version '31 2e 32 00 39'H, status ready, type fxs }"));
-  store->setDisplayStatus(display("board : boardStatus : { position -1, version ''H, status none, type e0 }"));
-  store->setDisplayStatus(
-      display("emPhone : phoneStatus : { id 0, panelSV '41'H, ctrlSV '42'H, fpgaSV ''H, "
-              "status ready, powerStatus main, mode sleep, hookStatus connected, baseStatus disconnected }"));
-  store->setDisplayStatus(display("termCounter : { owner router, cnt 5 }"));
-  store->setDisplayStatus(display("termCounter : { owner extBoard, ownerId 1, cnt -7 }"));
-  store->setDisplayStatus(display("termCounter : { owner extBoard, ownerId 2, cnt 9 }"));
-  store->setDisplayStatus(display("termCounter : { owner extBoard, cnt 11 }"));
-  store->setDisplayStatus(display("termCounter : { owner none, cnt 12 }"));
-  store->setDisplayStatus(
-      display("snmp-set : { commands { { uniq 1, id name : { section \"sec\", name \"param\", index 2 }, "
-              "value \"abc\" }, { uniq 2, id oid : \"1.3.6\", value \"x\" } } }"));
-  store->setDisplayStatus(
-      display("board : boardChannelStatus : { position 4, channel 1, status { callerID ''H, calledID ''H } }"));
-  store->setDisplayStatus(display("emPhone : phoneChannelStatus : { phoneId 5, channel 1 }"));
+  for (const char* text : {
+           "board : boardStatus : { position 3, version '31 2e 32 00 39'H, status ready, type fxs }",
+           "board : boardStatus : { position -1, version ''H, status none, type e0 }",
+           "emPhone : phoneStatus : { id 0, panelSV '41'H, ctrlSV '42'H, fpgaSV ''H, status ready, powerStatus main, "
+           "mode sleep, hookStatus connected, baseStatus disconnected }",
+           "termCounter : { owner router, cnt 5 }", "termCounter : { owner extBoard, ownerId 1, cnt -7 }",
+           "termCounter : { owner extBoard, ownerId 2, cnt 9 }", "termCounter : { owner extBoard, cnt 11 }",
+           "termCounter : { owner none, cnt 12 }",
+           "snmp-set : { commands { { uniq 1, id name : { section \"sec\", name \"param\", index 2 }, value \"abc\" }, "
+           "{ uniq 2, id oid : \"1.3.6\", value \"x\" } } }",
+           "board : boardChannelStatus : { position 4, channel 1, status { callerID ''H, calledID ''H } }",
+           "emPhone : phoneChannelStatus : { phoneId 5, channel 1 }"})
+    store->setDisplayStatus(display(text));
 
   const std::pair<const char*, const char*> files[] = {
-      {"dip", "0"},
-      {"config_version", "0000001a-000000000000002b"},
-      {"powerstatus", "3"},
-      {"board3", "3\n1.2\n2\n"},
-      {"board-1", "0\n\n4\n"},
-      {"emphone0", "A\nB\n\n2\n2\n2\n1\n2\n"},
-      {"term_cnts/router", "5"},
-      {"term_cnts/board1", "-7"},
-      {"term_cnts/board2", "9"},
-      {"sec/2/param", "abc"},
+      {"dip", "0"},          {"config_version", "0000001a-000000000000002b"}, {"powerstatus", "3"},
+      {"board3", "3\n1.2\n2\n"}, {"board-1", "0\n\n4\n"}, {"emphone0", "A\nB\n\n2\n2\n2\n1\n2\n"},
+      {"term_cnts/router", "5"}, {"term_cnts/board1", "-7"}, {"term_cnts/board2", "9"}, {"sec/2/param", "abc"},
   };
   std::set<std::string> expected = {"/var", "/var/monitoring", "/var/monitoring/term_cnts", "/var/monitoring/sec",
                                     "/var/monitoring/sec/2"};
@@ -127,6 +121,8 @@ TEST_F(Store, EveryFileHoldsItsValueAloneAndAnEqualValueWritesNothing) {
   EXPECT_EQ(store->boards.size(), 2u);
   EXPECT_EQ(store->snmpCommands.get_commands()[1].get_value().getValue(), "y");
   EXPECT_EQ(log.str(), "");
+  ASSERT_EQ(store->framers.size(), 2u);  // those whose driver file exists
+  EXPECT_EQ(store->framers.back().number, 3);
 }
 
 TEST_F(Store, ControllerDirectoriesAndTheSelfLink) {
