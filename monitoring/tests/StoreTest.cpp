@@ -218,6 +218,16 @@ TEST_F(Store, AFileThatCannotBeMadeIsLoggedAndTheValueKept) {
   EXPECT_TRUE(store->boards.empty());
   EXPECT_EQ(log.str(), "FAIL create temporary file <" + Dir + "dip> with code=2\nFAIL create temporary file <" + Dir +
                            "board2> with code=2\n");
+
+  // A file that cannot be replaced keeps what it had, and no temporary stays.
+  fs::create_directories(Dir + "powerstatus/x");
+  const std::set<std::string> before = tree();
+  log.clear();
+  LGCP::POWERStatus main;
+  main = LGCP::POWERStatus::main;
+  EXPECT_TRUE(store->setPowerStatus(main));
+  EXPECT_EQ(log.str(), "FAIL rename temporary file <" + Dir + "powerstatus> with code=21\n");
+  EXPECT_EQ(tree(), before);
 }
 
 }  // namespace
