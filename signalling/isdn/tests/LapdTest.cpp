@@ -1,0 +1,290 @@
+// Two of our Q.921 entities back to back on a primary-rate D channel (user
+// side against network side), the loop clock stepped by the test: the
+// transcripts of frames, state changes and reports are kept as golden files.
+// Then a user side against frames the test writes by hand.
+
+#include <gtest/gtest.h>
+
+#include "signalling/isdn/Lapd.h"
+#include "signalling/isdn/tests/LinkSupport.h"
+
+namespace {
+
+using ISDN::LAPD;
+using ISDN::Side;
+using isdn_test::Bus;
+using isdn_test::Upper;
+
+const std::vector<uint8_t> setup = {0x08, 0x01, 0x05, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA2, 0x18, 0x01, 0x89};
+const std::vector<uint8_t> connect = {0x08, 0x01, 0x85, 0x07};
+
+Packet bytes(const std::vector<uint8_t>& octets) {
+  Packet p;
+  p.reserve_head(0);
+  if (!octets.empty()) p.put(octets.data(), unsigned(octets.size()));
+  return p;
+}
+
+std::vector<uint8_t> numbered(uint8_t n) { return {0x08, 0x01, 0x05, 0x7B, n}; }
+
+class PriLink : public isdn_test::LinkTest {
+protected:
+  PriLink()
+      : net_end(bus.add("net ")), user_end(bus.add("user")), net(attach(net_stack, Side::network, net_end)),
+        user(attach(user_stack, Side::user, user_end)) {}
+
+  LAPD* attach(Upper& stack, Side::type side, Bus::End& end) {
+    LAPD* lapd = new LAPD(side, 2);
+    lapd->trunk = side == Side::user ? 1 : 2;
+    lapd->hdlc = &end;
+    end.listener = lapd;
+    stack.add_protocol_tail(lapd);
+    return lapd;
+  }
+  void establish() {
+    user_stack.activate();
+    settle();
+    ASSERT_EQ(user->full_state().state, ISDN::MultipleFrameEstablished);
+    ASSERT_EQ(net->full_state().state, ISDN::MultipleFrameEstablished);
+    log.clear();
+  }
+
+  Upper net_stack{"net"};
+  Upper user_stack{"user"};
+  Bus::End& net_end;
+  Bus::End& user_end;
+  LAPD* net;
+  LAPD* user;
+};
+
+TEST_F(PriLink, EstablishmentDataBothWaysAndRelease) {
+  user_stack.activate();
+  settle();
+  user_stack.send(setup);
+  user_stack.send(numbered(1));
+  settle();
+  net_stack.send(connect);
+  settle();
+  elapse(500);
+  user_stack.deactivate();
+  settle();
+  EXPECT_EQ(net_stack.received, (std::vector<std::string>{"08 01 05 05 04 03 80 90 A2 18 01 89", "08 01 05 7B 01"}));
+  EXPECT_EQ(user_stack.received, std::vector<std::string>{"08 01 85 07"});
+  EXPECT_EQ(user_stack.releases, std::vector<std::string>{"success (UA received)"});
+  EXPECT_EQ(net_stack.releases, std::vector<std::string>{"remote error (DISC received)"});
+  EXPECT_EQ(user->full_state().state, ISDN::TeiAssigned);
+  EXPECT_TRUE(golden("pri-establish-data-release"));
+}
+
+TEST_F(PriLink, WindowOfSevenHoldsTheRestUntilAcknowledged) {
+  establish();
+  for (uint8_t i = 0; i < 10; ++i) user_stack.send(numbered(i));
+  EXPECT_EQ(user->unacknowledged(), 7u);
+  EXPECT_EQ(user->queued(), 3u);
+  settle();
+  EXPECT_EQ(net_stack.received.size(), 10u);
+  EXPECT_EQ(net_stack.received.back(), "08 01 05 7B 09");
+  EXPECT_EQ(user->unacknowledged(), 0u);
+  EXPECT_EQ(unsigned(user->full_state().va), 10u);
+  EXPECT_TRUE(golden("pri-window"));
+}
+
+TEST_F(PriLink, LostIFrameIsRejectedAndTheRestSentAgainInOrder) {
+  establish();
+  user_end.lose = 0;
+  user_stack.send(numbered(0));
+  user_end.lose = 1;
+  user_stack.send(numbered(1));
+  user_stack.send(numbered(2));
+  settle();
+  EXPECT_EQ(net_stack.received,
+            (std::vector<std::string>{"08 01 05 7B 00", "08 01 05 7B 01", "08 01 05 7B 02"}));
+  EXPECT_EQ(net->stats.rejected, 1u);
+  EXPECT_EQ(user->stats.retrains, 2u);
+  EXPECT_TRUE(golden("pri-reject"));
+}
+
+TEST_F(PriLink, T200RetriesN200TimesInEveryStateThatWaits) {
+  // Establishment: SABME 1 + N200 times, then release.
+  net_end.cut = true;
+  user_end.cut = true;
+  user_stack.activate();
+  elapse(4000);
+  EXPECT_EQ(user_stack.releases, std::vector<std::string>{"link error (T200 expired N200 times)"});
+  EXPECT_EQ(user->stats.t200_expired, 4u);
+  // Timer recovery: N200 enquiries unanswered, then the link is set up again.
+  net_end.cut = user_end.cut = false;
+  user_stack.activate();
+  settle();
+  user_end.cut = true;
+  user_stack.send(numbered(1));
+  elapse(4000);
+  EXPECT_EQ(user->full_state().state, ISDN::AwaitingEstablishment);
+  EXPECT_EQ(user_stack.reports.back(), "Unsuccessful retransmission (N200 times) - Status enquiry");
+  // Release: DISC 1 + N200 times.
+  user_end.cut = false;
+  settle();
+  elapse(1000);
+  net_end.cut = true;
+  user_stack.deactivate();
+  elapse(4000);
+  EXPECT_EQ(user_stack.releases.back(), "link error (T200 expired N200 times)");
+  EXPECT_EQ(user->full_state().state, ISDN::TeiAssigned);
+  EXPECT_TRUE(golden("pri-t200-n200"));
+}
+
+TEST_F(PriLink, IdleLinkEnquiresAfterT203) {
+  establish();
+  user->log = net->log = 4;
+  elapse(10000);
+  EXPECT_EQ(user->stats.t203_expired, 1u);
+  EXPECT_EQ(user->full_state().state, ISDN::MultipleFrameEstablished);
+  EXPECT_TRUE(golden("pri-t203"));
+}
+
+TEST_F(PriLink, FlowStatusTurnsBusyAbove88AndBackAt64AndTheQueueHolds128) {
+  struct Listener : LAPD::Notify {
+    std::vector<int> changes;
+    void OnLAPD_FlowStatusChange(LAPD* lapd) override { changes.push_back(lapd->flow_status); }
+  } listener;
+  user->notify = &listener;
+  for (uint8_t i = 0; i < 129; ++i) user_stack.send(numbered(i));
+  EXPECT_EQ(listener.changes, std::vector<int>{LAPD::FlowStatus::busy});
+  EXPECT_EQ(user->queued(), 128u);
+  EXPECT_EQ(user->stats.out_overflows, 1u);
+  EXPECT_NE(log.str().find("LAPD[1] (TEI assigned): discard outgoing message: buffer overflow\n"), std::string::npos);
+  user_stack.activate();
+  settle();
+  EXPECT_EQ(net_stack.received.size(), 128u);
+  EXPECT_EQ(listener.changes, (std::vector<int>{LAPD::FlowStatus::busy, LAPD::FlowStatus::normal}));
+  EXPECT_EQ(user->stats.tx_messages, 129u);
+}
+
+TEST_F(PriLink, RefusedFrameStaysQueuedUntilTheChannelIsReady) {
+  establish();
+  user_end.refusing = true;
+  user_stack.send(numbered(1));
+  EXPECT_EQ(log.str(), "LAPD[1] (Multiple frame established): tx full\n");
+  EXPECT_EQ(user->queued(), 1u);
+  user_end.ready();
+  settle();
+  EXPECT_EQ(net_stack.received, std::vector<std::string>{"08 01 05 7B 01"});
+}
+
+TEST_F(PriLink, LinkInformationIsReportedWhenItChanged) {
+  ACP::IsdnLinkInfo info;
+  EXPECT_TRUE(net->GetInfo(info));
+  EXPECT_FALSE(net->GetInfo(info));
+  EXPECT_EQ(info.get_side().get(), ACP::IsdnSide::network);
+  EXPECT_EQ(info.get_lapdState().get(), ACP::LAPDState::tei_assigned);
+  establish();
+  user_stack.send(numbered(1));
+  settle();
+  EXPECT_TRUE(net->GetInfo(info));
+  EXPECT_EQ(info.get_msuRxCount().getValue(), 1);
+  EXPECT_EQ(info.get_vr().getValue(), 1);
+  EXPECT_EQ(info.get_lapdState().get(), ACP::LAPDState::multiple_frame_established);
+  EXPECT_TRUE(info.get_t203run().getValue());
+}
+
+// The user side against frames written by hand; what it sends stays on the bus.
+class UserLink : public isdn_test::LinkTest {
+protected:
+  UserLink() : user(new LAPD(Side::user, 2)) {
+    user->trunk = 1;
+    user->hdlc = &end;
+    stack.add_protocol_tail(user);
+  }
+  void inject(const std::vector<uint8_t>& frame) {
+    Packet p = bytes(frame);
+    user->on_hdlc_receive(p);
+  }
+  void established() {
+    stack.activate();
+    settle();
+    inject({0x00, 0x01, 0x73});
+    ASSERT_EQ(user->full_state().state, ISDN::MultipleFrameEstablished);
+    bus.written.clear();
+    log.clear();
+  }
+
+  Bus::End& end = bus.add("user");
+  Upper stack{"user"};
+  LAPD* user;
+};
+
+TEST_F(UserLink, ShortAndMalformedFramesChangeNothing) {
+  established();
+  inject({0x02, 0x01, 0x00, 0x00, 0x08});
+  inject({0x02, 0x01, 0x02, 0x00, 0x08});
+  bus.written.clear();
+  log.clear();
+  const ISDN::LAPDFullState before = user->full_state();
+  const std::vector<std::vector<uint8_t>> bad = {
+      {},                        // empty
+      {0x02},                    // one octet
+      {0x02, 0x01},              // no control field
+      {0x02, 0x01, 0x02},        // I frame without N(R)
+      {0x02, 0x01, 0x01},        // RR without N(R)
+      {0x02, 0x01, 0x09},        // REJ without N(R)
+      {0x03, 0x01, 0x7F},        // EA set in the first address octet
+      {0x02, 0x00, 0x7F},        // EA clear in the second
+      {0x02, 0x01, 0xE3},        // no such unnumbered frame
+      {0x02, 0x01, 0x0D, 0x03},  // no such supervisory frame
+  };
+  for (const auto& frame : bad) {
+    inject(frame);
+    const ISDN::LAPDFullState& now = user->full_state();
+    EXPECT_EQ(now.state, before.state);
+    EXPECT_EQ(unsigned(now.vr), unsigned(before.vr));
+    EXPECT_EQ(now.peer_tei, before.peer_tei);
+    EXPECT_EQ(now.t203_running, before.t203_running);
+  }
+  EXPECT_TRUE(bus.written.empty());
+  EXPECT_TRUE(stack.reports.empty());
+  EXPECT_EQ(stack.received.size(), 2u);
+  EXPECT_EQ(log.str(), "");
+}
+
+TEST_F(UserLink, PeerEventsInEachState) {
+  user->log = 3;
+  stack.activate();
+  inject({0x00, 0x01, 0x1F});  // DM F=1 in awaiting establishment: released at once
+  stack.activate();
+  inject({0x00, 0x01, 0x73});
+  inject({0x02, 0x01, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05});
+  inject({0x02, 0x01, 0x7F});  // SABME while established: UA, MDL-ERROR 32, counters reset
+  EXPECT_EQ(unsigned(user->full_state().vr), 0u);
+  elapse(10000);               // T203: timer recovery, not logged at level 3
+  inject({0x00, 0x01, 0x01, 0x0A});  // RR with N(R) 5 beyond V(S) 0
+  EXPECT_EQ(user->full_state().state, ISDN::AwaitingEstablishment);
+  EXPECT_EQ(user->stats.bad_confirm, 1u);
+  inject({0x00, 0x01, 0x03, 0x08, 0x00, 0x45});  // UI on a primary-rate link: ignored
+  EXPECT_EQ(stack.received.size(), 1u);
+  EXPECT_TRUE(golden("pri-peer-events"));
+}
+
+TEST_F(UserLink, EmptyPacketPoolAtTheEntryPointsIsLoggedCountedAndSurvived) {
+  established();
+  Packet message = bytes(numbered(1));
+  Packet poll = bytes({0x02, 0x01, 0x01, 0x01});
+  std::vector<Packet> hoard;
+  try {
+    for (;;) hoard.push_back(bytes({}));
+  } catch (const std::bad_alloc&) {
+  }
+  user->message(message);
+  user->on_hdlc_receive(poll);
+  elapse(10000);
+  EXPECT_EQ(errors.str(),
+            "LAPD[1] (Multiple frame established): packet pool empty: message dropped\n"
+            "LAPD[1] (Multiple frame established): packet pool empty: received frame dropped\n"
+            "LAPD[1] (Multiple frame established): packet pool empty: frame dropped\n");
+  EXPECT_EQ(user->stats.out_overflows, 3u);
+  EXPECT_TRUE(bus.written.empty());
+  hoard.clear();
+  user->on_hdlc_ready();
+  EXPECT_EQ(bus.written, std::vector<std::string>{"user 00 01 00 00 08 01 05 7B 01"});
+}
+
+}  // namespace
