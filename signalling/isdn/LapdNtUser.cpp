@@ -47,7 +47,10 @@ void LAPD_NT_user::trace(const char* text) const {
 void LAPD_NT_user::enter(State next) {
   state = next;
   // An idle terminal is polled after T203; an answer is waited for T200.
-  poll_timer.set(timer_ms(next == wait_answer ? TimerName::T200 : TimerName::T203), &LAPD_NT_user::on_poll, this);
+  if (next == unassigned)
+    poll_timer.reset();
+  else
+    poll_timer.set(timer_ms(next == wait_answer ? TimerName::T200 : TimerName::T203), &LAPD_NT_user::on_poll, this);
 }
 
 void LAPD_NT_user::assign() {
@@ -59,20 +62,18 @@ void LAPD_NT_user::assign() {
   }
   trace("assigned");
   vr = acked = vs = 0;
-  state = assigned;
+  enter(assigned);
   tx_U(Control::SABME, true, true);
   busy = false;
   check_pending = false;
   out_queue.clear();
   ack_queue.clear();
   retry = 0;
-  enter(assigned);
 }
 
 void LAPD_NT_user::unassign() {
   trace("unassigned");
-  state = unassigned;
-  poll_timer.reset();
+  enter(unassigned);
   check_timer.reset();
   // A free user must not pin pool buffers until its next assignment.
   out_queue.clear();

@@ -172,6 +172,26 @@ TEST_F(BriBus, TeiManagementAnswersAndPollingByHand) {
   EXPECT_TRUE(golden("nt-tei-management"));
 }
 
+TEST_F(BriBus, AtMostSevenIFramesOutstandingAndRejectSendsTheRestAgain) {
+  net->set_log(0);
+  net_stack.activate();
+  inject(tei_message(0x1234, 1, 127));
+  inject({0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x85, 0x01});  // TEI 64 uses call reference 5
+  bus.written.clear();
+  for (uint8_t i = 0; i < 9; ++i) net_stack.send({0x08, 0x01, 0x05, 0x7B, i});
+  EXPECT_EQ(bus.written.size(), 7u);
+  EXPECT_EQ(bus.written.back(), "net  02 81 0C 03 08 01 05 7B 06");
+  EXPECT_EQ(net->user(0).held(), 2u);
+  bus.written.clear();
+  inject({0x02, 0x81, 0x09, 0x06});  // REJ N(R) 3
+  EXPECT_EQ(bus.written, (Strings{"net  02 81 06 03 08 01 05 7B 03", "net  02 81 08 03 08 01 05 7B 04",
+                                  "net  02 81 0A 03 08 01 05 7B 05", "net  02 81 0C 03 08 01 05 7B 06",
+                                  "net  02 81 0E 03 08 01 05 7B 07", "net  02 81 10 03 08 01 05 7B 08"}));
+  EXPECT_EQ(net->user(0).unacknowledged(), 6u);
+  inject({0x02, 0x81, 0x01, 0x20});  // RR N(R) 16, beyond V(S) 9: the TEI is freed
+  EXPECT_EQ(net->user(0).state, LAPD_NT_user::unassigned);
+}
+
 TEST_F(BriBus, EmptyPacketPoolDropsTheMessageWithOneLine) {
   net_stack.activate();
   Packet setup;

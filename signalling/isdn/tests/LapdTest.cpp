@@ -14,6 +14,7 @@ using ISDN::LAPD;
 using ISDN::Side;
 using isdn_test::Bus;
 using isdn_test::Upper;
+using Strings = std::vector<std::string>;
 
 const std::vector<uint8_t> setup = {0x08, 0x01, 0x05, 0x05, 0x04, 0x03, 0x80, 0x90, 0xA2, 0x18, 0x01, 0x89};
 const std::vector<uint8_t> connect = {0x08, 0x01, 0x85, 0x07};
@@ -259,9 +260,62 @@ TEST_F(UserLink, PeerEventsInEachState) {
   inject({0x00, 0x01, 0x01, 0x0A});  // RR with N(R) 5 beyond V(S) 0
   EXPECT_EQ(user->full_state().state, ISDN::AwaitingEstablishment);
   EXPECT_EQ(user->stats.bad_confirm, 1u);
+  EXPECT_EQ(stack.dump,
+            "Other - N(R) error\n   - state: Timer recovery\n   - self: TEI=0, SAPI=0, busy=0\n"
+            "   - peer: TEI=0, SAPI=0, busy=0\n   - counters: VS=0, VA=0, VR=0, RC=0\n"
+            "   - internal signals: AckRQ=0, RetrRQ=0, QueuedUp=0\n"
+            "   - flags: L3Initiated=1, Establishable=1, RejectException=0\n"
+            "   - timers: T200 running, T202 stopped, T203 stopped");
   inject({0x00, 0x01, 0x03, 0x08, 0x00, 0x45});  // UI on a primary-rate link: ignored
   EXPECT_EQ(stack.received.size(), 1u);
+  stack.deactivate();          // DISC, and T200 runs on in TEI assigned
+  inject({0x02, 0x01, 0x7F});  // so starting T203 on this SABME is reported
+  EXPECT_EQ(stack.reports.back(), "trying to start T203 while T200 running");
   EXPECT_TRUE(golden("pri-peer-events"));
+}
+
+TEST_F(UserLink, OutOfSequenceIFramesGetOneRejectAndAStrayUaChangesNothing) {
+  established();
+  stack.send(numbered(1));
+  inject({0x02, 0x01, 0x02, 0x00, 0x08});  // N(S) 1 where 0 is due: REJ
+  inject({0x02, 0x01, 0x04, 0x00, 0x08});  // N(S) 2: nothing more
+  inject({0x02, 0x01, 0x04, 0x01, 0x08});  // N(S) 2 with P: RR F=1
+  inject({0x02, 0x01, 0x00, 0x00, 0x08});  // N(S) 0: taken, acknowledged
+  inject({0x00, 0x01, 0x73});              // a UA nobody asked for
+  EXPECT_EQ(bus.written,
+            (Strings{"user 00 01 00 00 08 01 05 7B 01", "user 02 01 09 00", "user 02 01 01 01", "user 02 01 01 02"}));
+  EXPECT_EQ(user->stats.rejected, 3u);
+  EXPECT_FALSE(user->full_state().reject_exception);
+  EXPECT_EQ(unsigned(user->full_state().vs), 1u);
+  EXPECT_EQ(user->unacknowledged(), 1u);
+  EXPECT_EQ(stack.reports, Strings{"Other - Unknown"});
+}
+
+TEST_F(UserLink, BasicRateTeiAssignmentRemovalAndBroadcasts) {
+  const auto tei = [](uint16_t ri, uint8_t type, uint8_t ai) {
+    return std::vector<uint8_t>{0xFE, 0xFF, 0x03, 0x0F, uint8_t(ri), uint8_t(ri >> 8), type, uint8_t(ai << 1 | 1)};
+  };
+  std::srand(7);
+  user->change_to_bri();
+  user->log = 4;
+  inject(tei(0, 6, 0));  // TEI 0 removed: a request goes at once
+  EXPECT_EQ(user->full_state().state, ISDN::AssignAwaitingTei);
+  inject(tei(user->ri ^ 1, 2, 70));  // another terminal's answer
+  inject(tei(user->ri, 3, 70));
+  elapse(2000);
+  inject(tei(user->ri, 2, 70));
+  EXPECT_EQ(user->full_state().self_tei, 70);
+  inject(tei(0, 4, 127));  // check: answered
+  inject(tei(0, 4, 71));   // another TEI's check: not
+  inject({0x02, 0xFF, 0x03, 0x08, 0x01, 0x05, 0x05});  // a broadcast SETUP wakes the link
+  inject({0x00, 0x8F, 0x73});                          // for TEI 71: not ours
+  inject({0x00, 0x8D, 0x73});
+  EXPECT_EQ(user->full_state().state, ISDN::MultipleFrameEstablished);
+  EXPECT_EQ(stack.received, Strings{"08 01 05 05"});
+  user->mdl_remove();
+  stack.send(numbered(1));  // data with no TEI asks for one
+  EXPECT_EQ(user->full_state().state, ISDN::AssignAwaitingTei);
+  EXPECT_TRUE(golden("bri-user-tei"));
 }
 
 TEST_F(UserLink, EmptyPacketPoolAtTheEntryPointsIsLoggedCountedAndSurvived) {

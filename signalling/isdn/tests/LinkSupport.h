@@ -14,6 +14,7 @@
 #include <iomanip>
 #include <iostream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,9 @@ public:
     std::clog << name_ << ": released, " << status->message() << std::endl;
   }
   void on_status(Protocol_status status) override {
+    std::ostringstream text;
+    status->out(text);
+    dump = text.str();
     reports.push_back(status->message());
     std::clog << name_ << ": " << status->message() << std::endl;
   }
@@ -137,6 +141,8 @@ public:
   int established = 0;
   std::vector<std::string> releases;
   std::vector<std::string> reports;
+  // The last report as its status object writes itself.
+  std::string dump;
   std::vector<std::string> received;
 
 private:
