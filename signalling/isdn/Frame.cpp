@@ -81,6 +81,18 @@ bool decode_tei_message(const uint8_t* info, size_t size, TeiMessage& message) {
   return true;
 }
 
+bool read_message_header(const uint8_t* message, size_t size, MessageHeader& header) {
+  Reader in(message, size);
+  in.u8();
+  in.u8();
+  MessageHeader h;
+  h.call_ref = in.u8() & 0x7F;
+  h.type = in.u8();
+  if (!in.ok()) return false;
+  header = h;
+  return true;
+}
+
 void put_tei_frame(Packet& frame, bool cr, uint16_t ri, TeiMessageType type, uint8_t ai) {
   const uint8_t octets[] = {address1(tei_management_sapi, cr),
                             address2(group_tei),

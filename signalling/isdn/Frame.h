@@ -2,7 +2,7 @@
 // Q.921 frames as both ends of this gateway see them: the decoded fields of
 // a received frame, the decoding that checks every octet against the frame's
 // length first, and the octets that build a frame to send. Sequence numbers
-// are modulo 128 (Q.921 3.6), addresses two octets (Q.921 3.3.3).
+// are modulo 128 (Q.921 3.5.2), addresses two octets (Q.921 3.2).
 
 #include <cstddef>
 #include <cstdint>
@@ -16,7 +16,7 @@ enum class FrameType : uint8_t { I, RR, RNR, REJ, SABME, DISC, UA, DM, UI, FRMR,
 const char* frame_type_text(FrameType type);
 std::ostream& operator<<(std::ostream& out, FrameType type);
 
-// Control field octets (Q.921 Table 5), P/F clear.
+// Control field octets (Q.921 3.6, modulo 128), P/F clear.
 namespace Control {
 constexpr uint8_t RR = 0x01, RNR = 0x05, REJ = 0x09;
 constexpr uint8_t SABME = 0x6F, DISC = 0x43, UA = 0x63, DM = 0x0F, UI = 0x03, FRMR = 0x87, XID = 0xAF;
@@ -24,10 +24,10 @@ constexpr uint8_t SABME = 0x6F, DISC = 0x43, UA = 0x63, DM = 0x0F, UI = 0x03, FR
 constexpr uint8_t PF = 0x10;
 }  // namespace Control
 
-// Q.921 3.3.3: TEI 127 addresses every terminal; SAPI 63 carries TEI management.
+// Q.921 3.3.3, 3.3.4: TEI 127 addresses every terminal; SAPI 63 carries TEI management.
 constexpr uint8_t group_tei = 127;
 constexpr uint8_t tei_management_sapi = 63;
-// Q.921 5.2: the management entity identifier of every TEI management message.
+// Q.921 5.3.6: the management entity identifier of every TEI management message.
 constexpr uint8_t tei_management_entity = 0x0F;
 
 // What a received frame says; `info` points into the received bytes.
@@ -49,7 +49,7 @@ enum class Decoded { ok, truncated, malformed };
 // malformed. Control codes this gateway does not know decode as Unknown.
 Decoded decode_frame(const uint8_t* data, size_t size, Frame& frame);
 
-// Q.921 Table 8: the TEI management messages.
+// Q.921 5.3.6: the TEI management messages.
 enum TeiMessageType : uint8_t {
   IdentityRequest = 1,
   IdentityAssigned = 2,
@@ -69,6 +69,17 @@ struct TeiMessage {
 // The information field of a UI frame as a TEI management message: at
 // least 5 octets, the first one the management entity identifier.
 bool decode_tei_message(const uint8_t* info, size_t size, TeiMessage& message);
+
+// What the network side routes a layer-3 message by: its call reference
+// value (the first octet's 7 bits) and its message type (Q.931 4.3, 4.4).
+struct MessageHeader {
+  uint8_t call_ref = 0;
+  uint8_t type = 0;
+};
+
+// The discriminator, a call reference length, one call reference octet and
+// the type: false when the message is shorter.
+bool read_message_header(const uint8_t* message, size_t size, MessageHeader& header);
 
 // Address octets (Q.921 3.3): SAPI, C/R and EA 0; TEI and EA 1.
 inline uint8_t address1(unsigned sapi, bool cr) { return uint8_t(sapi << 2 | (cr ? 2 : 0)); }

@@ -87,8 +87,25 @@ void LAPD::guarded(const char* what, const std::function<void()>& action) {
   try {
     action();
   } catch (const std::bad_alloc&) {
-    ++stats.out_overflows;
-    std::cerr << ext::header(this) << "packet pool empty: " << what << " dropped" << std::endl;
+    pool_empty(what);
+  }
+}
+
+void LAPD::pool_empty(const char* what) {
+  ++stats.out_overflows;
+  std::cerr << ext::header(this) << "packet pool empty: " << what << " dropped" << std::endl;
+}
+
+bool LAPD::new_frame(Packet& frame, const Packet* message) {
+  try {
+    if (message)
+      frame = copy_with_headroom(*message, 4);
+    else
+      prepare_head(frame);
+    return true;
+  } catch (const std::bad_alloc&) {
+    pool_empty("frame");
+    return false;
   }
 }
 
@@ -211,7 +228,7 @@ void LAPD::change_state(State next, bool traced) {
 
 bool LAPD::tx_cmd_resp(uint8_t code, bool pf, bool command) {
   Packet frame;
-  prepare_head(frame);
+  if (!new_frame(frame)) return false;
   frame.put(address1(unsigned(self_sapi), cr_bit(command)));
   frame.put(address2(unsigned(self_tei)));
   if ((code & 3) == 1) {
@@ -224,7 +241,8 @@ bool LAPD::tx_cmd_resp(uint8_t code, bool pf, bool command) {
 }
 
 bool LAPD::tx_iframe(const Packet& message, bool p) {
-  Packet frame = copy_with_headroom(message, 4);
+  Packet frame;
+  if (!new_frame(frame, &message)) return false;
   frame.push(uint8_t(unsigned(vr) << 1 | (p ? 1 : 0)));
   frame.push(uint8_t(unsigned(vs) << 1));
   frame.push(address2(unsigned(self_tei)));
@@ -235,7 +253,7 @@ bool LAPD::tx_iframe(const Packet& message, bool p) {
 bool LAPD::tx_identity(uint16_t request, uint8_t ai, TeiMessageType type) {
   if (!bri) return false;
   Packet frame;
-  prepare_head(frame);
+  if (!new_frame(frame)) return false;
   put_tei_frame(frame, side == Side::network, request, type, ai);
   return xmit(frame);
 }

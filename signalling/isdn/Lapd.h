@@ -58,7 +58,7 @@ public:
     void out(std::ostream& os) const override;
   };
 
-  // Q.921 3.6.1: sequence numbers modulo 128; k = 7 outstanding I frames.
+  // Q.921 5.9.5: k = 7 outstanding I frames.
   static constexpr unsigned window = 7;
   // Above this many queued messages new ones are dropped.
   static constexpr unsigned out_queue_limit = 127;
@@ -177,6 +177,10 @@ private:
 
   // Runs an entry point; an empty packet pool drops what it was doing.
   void guarded(const char* what, const std::function<void()>& action);
+  // A frame to fill (the message's octets behind room for the header): false
+  // when the pool is empty, the frame then dropped like one lost on the line.
+  bool new_frame(Packet& frame, const Packet* message = nullptr);
+  void pool_empty(const char* what);
   void trace_frame_text(const char* direction, const Packet& frame, bool to_user) const;
 
   mutable ACP::IsdnLinkInfo last_info;

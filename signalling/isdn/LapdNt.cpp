@@ -13,8 +13,6 @@ namespace ISDN {
 
 namespace {
 
-// Q.931 4.4: the message type follows a one-octet call reference.
-constexpr unsigned message_type_offset = 3;
 constexpr uint8_t setup = 0x05;
 
 }  // namespace
@@ -44,8 +42,25 @@ void LAPD_NT::guarded(const char* what, const std::function<void()>& action) {
   try {
     action();
   } catch (const std::bad_alloc&) {
-    ++overflows;
-    std::cerr << ext::header(this) << "packet pool empty: " << what << " dropped" << std::endl;
+    pool_empty(what);
+  }
+}
+
+void LAPD_NT::pool_empty(const char* what) {
+  ++overflows;
+  std::cerr << ext::header(this) << "packet pool empty: " << what << " dropped" << std::endl;
+}
+
+bool LAPD_NT::new_frame(Packet& frame, unsigned headroom, const Packet* message) {
+  try {
+    if (message)
+      frame = copy_with_headroom(*message, headroom);
+    else
+      prepare_head(frame);
+    return true;
+  } catch (const std::bad_alloc&) {
+    pool_empty("frame");
+    return false;
   }
 }
 
@@ -83,13 +98,13 @@ void LAPD_NT::on_audit() {
 
 void LAPD_NT::tx_identity(uint16_t ri, uint8_t ai, TeiMessageType type) {
   Packet frame;
-  prepare_head(frame);
+  if (!new_frame(frame)) return;
   put_tei_frame(frame, true, ri, type, ai);
   send_to_layer1(frame);
 }
 
 void LAPD_NT::remove_twice(uint8_t tei) {
-  // Q.921 5.3.4.1: identity remove goes twice, in case one is lost.
+  // Q.921 5.3.4: identity remove goes twice, in case one is lost.
   tx_identity(0, tei, IdentityRemove);
   tx_identity(0, tei, IdentityRemove);
 }
@@ -189,7 +204,7 @@ void LAPD_NT::on_tei_procedure(const TeiMessage& message) {
     LAPD_NT_user* u = find_Tei(message.ai);
     if (u && !u->check_pending) {
       if (message.ri == u->ri) return;
-      // Q.921 5.3.4.2: two terminals answered for one TEI.
+      // Q.921 5.3.3: two terminals answered for one TEI.
       trace("recieved check response with dublicated Ai=" + ai + ",removed");
       u->unassign();
       remove_twice(message.ai);
@@ -216,10 +231,12 @@ void LAPD_NT::on_tei_procedure(const TeiMessage& message) {
 
 void LAPD_NT::message(Packet& p) {
   guarded("message", [this, &p] {
-    if (p.length() <= message_type_offset) return;
-    if (p.data()[message_type_offset] == setup) {
+    MessageHeader header;
+    if (!read_message_header(p.data(), p.length(), header)) return;
+    if (header.type == setup) {
       // Q.931 5.2.1: a SETUP is offered to every terminal on the bus.
-      Packet frame = copy_with_headroom(p, 3);
+      Packet frame;
+      if (!new_frame(frame, 3, &p)) return;
       frame.push(Control::UI);
       frame.push(address2(group_tei));
       frame.push(address1(0, true));

@@ -31,7 +31,7 @@ class LAPD_NT_user {
 public:
   enum State : int32_t { unassigned = 0, assigned = 1, wait_answer = 2 };
 
-  // Q.921 3.6.1: k = 7 outstanding I frames; held messages beyond this many are dropped, oldest first.
+  // Q.921 5.9.5: k = 7 outstanding I frames; held messages beyond this many are dropped, oldest first.
   static constexpr unsigned window = 7;
   static constexpr unsigned held_limit = 128;
 
@@ -85,9 +85,9 @@ private:
   void set_busy();
   void set_unbusy(bool progressed);
   bool send_held();
-  void send_iframe(const Packet& message);
+  bool send_iframe(const Packet& message);
   void retransmit();
-  void tx_I(const Packet& message, Sequence nr, Sequence ns);
+  bool tx_I(const Packet& message, Sequence nr, Sequence ns);
   void tx_S(uint8_t code, bool pf, bool command);
   void tx_U(uint8_t code, bool pf, bool command);
   void trace(const char* text) const;
@@ -141,6 +141,9 @@ public:
   void send_to_layer1(Packet& frame);
   // Runs an entry point; an empty packet pool drops what it was doing.
   void guarded(const char* what, const std::function<void()>& action);
+  // A frame to fill, the message's octets behind `headroom` when given: false
+  // when the pool is empty, the frame then dropped like one lost on the line.
+  bool new_frame(Packet& frame, unsigned headroom = 0, const Packet* message = nullptr);
 
   const LAPD_NT_user& user(unsigned i) const { return users[i]; }
   unsigned log_level() const { return log; }
@@ -153,6 +156,7 @@ public:
 private:
   void remove_twice(uint8_t tei);
   void trace(const std::string& text) const;
+  void pool_empty(const char* what);
   void on_audit();
 
   Timer audit_timer;

@@ -15,12 +15,6 @@ namespace {
 
 const char* const user_state_names[] = {"unassigned", "assigned", "wait_answer"};
 
-// Q.931 4.3: the call reference value follows the discriminator and its length octet.
-constexpr unsigned call_reference_offset = 2;
-// The discriminator, the length and one call reference octet come first; a
-// message needs its type after them.
-constexpr unsigned shortest_message = 4;
-
 }  // namespace
 
 const char* user_state_text(LAPD_NT_user::State state) {
@@ -102,11 +96,13 @@ void LAPD_NT_user::on_iframe(const Frame& frame, Packet& packet) {
   if (frame.cr) return;
   trace("received I frame");
   if (frame.ns == unsigned(vr)) {
+    // The message for layer 3 may need a buffer of its own: taken before anything changes.
+    for (int i = 0; i < 4; ++i) packet.pull();
     ++vr;
     if (frame.pf) tx_S(Control::RR, true, false);
-    if (frame.info_size < shortest_message) return;
-    call_ref = frame.info[call_reference_offset] & 0x7F;
-    for (int i = 0; i < 4; ++i) packet.pull();
+    MessageHeader header;
+    if (!read_message_header(frame.info, frame.info_size, header)) return;
+    call_ref = header.call_ref;
     lapd->send_to_layer3(packet);
   } else {
     tx_S(Control::REJ, frame.pf, false);
@@ -212,23 +208,24 @@ void LAPD_NT_user::set_unbusy(bool progressed) {
 bool LAPD_NT_user::send_held() {
   bool sent = false;
   Packet next;
-  while (!busy && ack_queue.count() < window && out_queue.preview(&next)) {
-    send_iframe(next);
+  while (!busy && ack_queue.count() < window && out_queue.preview(&next) && send_iframe(next)) {
     out_queue.get(next);
     sent = true;
   }
   return sent;
 }
 
-void LAPD_NT_user::send_iframe(const Packet& message) {
-  tx_I(message, vr, vs);
+bool LAPD_NT_user::send_iframe(const Packet& message) {
+  if (!tx_I(message, vr, vs)) return false;
   ++vs;
   enter(wait_answer);
+  return true;
 }
 
 bool LAPD_NT_user::message(Packet& packet) {
-  if (state == unassigned || packet.length() < shortest_message ||
-      (packet.data()[call_reference_offset] & 0x7F) != call_ref)
+  MessageHeader header;
+  if (state == unassigned || !read_message_header(packet.data(), packet.length(), header) ||
+      header.call_ref != call_ref)
     return false;
   if (out_queue.count() >= held_limit) {
     Packet oldest;
@@ -242,13 +239,15 @@ bool LAPD_NT_user::message(Packet& packet) {
 void LAPD_NT_user::retransmit() {
   trace("retransmit queue");
   const unsigned n = ack_queue.count();
-  Packet frame;
   for (unsigned i = 0; i < n; ++i) {
-    ack_queue.get(frame);
-    // N(S) stays; N(R) is what this side has received by now (Q.921 3.5.2.2).
+    Packet stored;
+    ack_queue.get(stored);
+    ack_queue.put(stored);
+    Packet frame;
+    if (!lapd->new_frame(frame, 0, &stored)) continue;
+    // N(S) stays; N(R) is what this side has received by now (Q.921 3.5.2).
     frame[3] = uint8_t(unsigned(vr) << 1 | 1);
     lapd->send_to_layer1(frame);
-    ack_queue.put(frame);
   }
 }
 
@@ -280,9 +279,10 @@ void LAPD_NT_user::on_timer() {
   }
 }
 
-void LAPD_NT_user::tx_I(const Packet& message, Sequence nr, Sequence ns) {
+bool LAPD_NT_user::tx_I(const Packet& message, Sequence nr, Sequence ns) {
   // Every I frame polls, so the terminal answers each at once.
-  Packet frame = copy_with_headroom(message, 4);
+  Packet frame;
+  if (!lapd->new_frame(frame, 4, &message)) return false;
   frame.push(uint8_t(unsigned(nr) << 1 | 1));
   frame.push(uint8_t(unsigned(ns) << 1));
   frame.push(address2(tei));
@@ -290,11 +290,12 @@ void LAPD_NT_user::tx_I(const Packet& message, Sequence nr, Sequence ns) {
   trace("transmit I frame");
   ack_queue.put(frame);
   lapd->send_to_layer1(frame);
+  return true;
 }
 
 void LAPD_NT_user::tx_S(uint8_t code, bool pf, bool command) {
   Packet frame;
-  lapd->prepare_head(frame);
+  if (!lapd->new_frame(frame)) return;
   const uint8_t octets[] = {address1(0, command), address2(tei), code, uint8_t(unsigned(vr) << 1 | (pf ? 1 : 0))};
   frame.put(octets, sizeof octets);
   trace("transmit S frame");
@@ -303,7 +304,7 @@ void LAPD_NT_user::tx_S(uint8_t code, bool pf, bool command) {
 
 void LAPD_NT_user::tx_U(uint8_t code, bool pf, bool command) {
   Packet frame;
-  lapd->prepare_head(frame);
+  if (!lapd->new_frame(frame)) return;
   const uint8_t octets[] = {address1(0, command), address2(tei), uint8_t(code | (pf ? Control::PF : 0))};
   frame.put(octets, sizeof octets);
   trace("transmit U frame");

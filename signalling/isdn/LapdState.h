@@ -15,7 +15,7 @@ struct Side {
 };
 std::ostream& operator<<(std::ostream& out, Side::type side);
 
-// Q.921 Figure B.3; numbered as ACP::LAPDState reports them.
+// Q.921 Annex B; numbered as ACP::LAPDState reports them.
 enum State : unsigned {
   TeiUnassigned = 0,
   AssignAwaitingTei = 1,
@@ -63,7 +63,7 @@ const TimerDefault& timer_default(TimerName name);
 inline unsigned timer_ms(TimerName name) { return timer_default(name).ms; }
 // Q.921 5.9.2: retransmissions of SABME, DISC and status enquiries.
 constexpr int N200 = 3;
-// Q.921 5.3.2: TEI assignment gives up when T202 expires with more retries than this.
+// Q.921 5.9.4: TEI assignment gives up when T202 expires with more retries than this.
 constexpr int N202 = 3;
 
 using Sequence = Cyclic<unsigned, 127>;

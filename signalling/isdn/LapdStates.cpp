@@ -1,4 +1,4 @@
-// The state machine: one handler per state of Q.921 Figure B.3, each a
+// The state machine: one handler per state of Q.921 Annex B, each a
 // switch over the events that state reacts to, and the procedures the
 // diagrams share. An event a state does not list changes nothing.
 
@@ -89,7 +89,7 @@ void LAPD::in_tei_assigned(Event event, const Frame& frame) {
   case Event::DISC: tx_cmd_resp(Control::DM, frame.pf, false); break;
   case Event::UA: on_error(UnsolicitedUa); break;
   case Event::DM:
-    // Q.921 5.5.1.3: a DM F=0 asks for the link to be set up.
+    // Q.921 5.5.1: a DM F=0 asks for the link to be set up.
     if (!is_command(frame.cr) && !frame.pf) {
       establish();
       l3_initiated = true;
@@ -129,7 +129,7 @@ void LAPD::in_awaiting_establishment(Event event, const Frame& frame) {
       on_error(UaF0);
       break;
     }
-    // Q.921 5.5.1.2: the link starts from zero once the peer confirms.
+    // Q.921 5.5.1: the link starts from zero once the peer confirms.
     vs = va = vr = 0;
     ack_queue.clear();
     change_state(MultipleFrameEstablished);
@@ -420,10 +420,13 @@ void LAPD::on_supervisory_recovery(Event event, const Frame& frame) {
 void LAPD::on_iframe(const Frame& frame, Packet& packet) {
   if (log > 3) std::clog << ext::header(this) << "I-Command pf=" << int(frame.pf) << std::endl;
   if (state != MultipleFrameEstablished && state != TimerRecovery) return;
-  bool deliver = false;
+  const bool in_sequence = !own_busy && frame.ns == unsigned(vr);
+  // The message for layer 3 may need a buffer of its own: taken before anything changes.
+  if (in_sequence)
+    for (int i = 0; i < 4; ++i) packet.pull();
   if (!own_busy) {
-    if (frame.ns != unsigned(vr)) {
-      // Q.921 5.6.4: one REJ per sequence error; later frames only answer a poll.
+    if (!in_sequence) {
+      // Q.921 5.8.1: one REJ per sequence error; later frames only answer a poll.
       ++stats.rejected;
       if (!reject_exception) {
         reject_exception = true;
@@ -443,15 +446,11 @@ void LAPD::on_iframe(const Frame& frame, Packet& packet) {
       } else {
         ack_rq = true;
       }
-      deliver = true;
+      on_message(packet);
     }
   } else if (frame.pf) {
     tx_cmd_resp(Control::RNR, true, false);
     ack_rq = false;
-  }
-  if (deliver) {
-    for (int i = 0; i < 4; ++i) packet.pull();
-    on_message(packet);
   }
 
   const Sequence nr = frame.nr;

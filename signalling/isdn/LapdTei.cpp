@@ -22,12 +22,12 @@ void LAPD::on_UI(const Frame& frame, Packet& packet) {
   if (!bri || frame.info_size == 0) return;
   if (log > 3) std::clog << ext::header(this) << "on_UI()" << std::endl;
   if (frame.info[0] != tei_management_entity) {
+    for (int i = 0; i < 3; ++i) packet.pull();
     // A broadcast (a SETUP to every terminal) also wakes an idle link.
     if (side == Side::user) {
       if (state == AwaitingEstablishment) change_state(TeiAssigned);
       if (state == TeiAssigned) dl_establish();
     }
-    for (int i = 0; i < 3; ++i) packet.pull();
     on_message(packet);
     return;
   }

@@ -147,7 +147,7 @@ void print_cause(Text& out, Reader& in) {
   else
     out.printf("Unknown cause type %x!", value);
   out.printf("\n");
-  // Q.850 2.2.7.2: attribute, rejected attribute, available attribute.
+  // Q.850 diagnostics: attribute, rejected attribute, available attribute.
   while (!in.empty()) {
     out.printf("    diag attribute %d ", in.u8() & 0x7F);
     if (in.empty()) {

@@ -206,7 +206,7 @@ TEST_F(BriBus, EmptyPacketPoolDropsTheMessageWithOneLine) {
   } catch (const std::bad_alloc&) {
   }
   net_stack.message(setup);
-  EXPECT_EQ(errors.str(), "LAPD(NT BRI):packet pool empty: message dropped\n");
+  EXPECT_EQ(errors.str(), "LAPD(NT BRI):packet pool empty: frame dropped\n");
   EXPECT_EQ(net->overflows, 1u);
 }
 

@@ -327,18 +327,19 @@ TEST_F(UserLink, EmptyPacketPoolAtTheEntryPointsIsLoggedCountedAndSurvived) {
     for (;;) hoard.push_back(bytes({}));
   } catch (const std::bad_alloc&) {
   }
-  user->message(message);
-  user->on_hdlc_receive(poll);
-  elapse(10000);
-  EXPECT_EQ(errors.str(),
-            "LAPD[1] (Multiple frame established): packet pool empty: message dropped\n"
-            "LAPD[1] (Multiple frame established): packet pool empty: received frame dropped\n"
-            "LAPD[1] (Multiple frame established): packet pool empty: frame dropped\n");
-  EXPECT_EQ(user->stats.out_overflows, 3u);
+  user->message(message);        // the I frame cannot be built: the message waits
+  user->on_hdlc_receive(poll);   // no answer to the poll, and the I frame tried again
+  elapse(10000);                 // no enquiry either: T203 goes on to timer recovery
+  std::string dropped;
+  for (int i = 0; i < 4; ++i) dropped += "LAPD[1] (Multiple frame established): packet pool empty: frame dropped\n";
+  EXPECT_EQ(errors.str(), dropped);
+  EXPECT_EQ(user->stats.out_overflows, 4u);
+  EXPECT_EQ(user->full_state().state, ISDN::TimerRecovery);
   EXPECT_TRUE(bus.written.empty());
   hoard.clear();
-  user->on_hdlc_ready();
-  EXPECT_EQ(bus.written, std::vector<std::string>{"user 00 01 00 00 08 01 05 7B 01"});
+  elapse(1000);
+  inject({0x00, 0x01, 0x01, 0x01});
+  EXPECT_EQ(bus.written, (Strings{"user 00 01 01 01", "user 00 01 00 00 08 01 05 7B 01"}));
 }
 
 }  // namespace

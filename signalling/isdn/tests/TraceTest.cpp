@@ -115,7 +115,8 @@ TEST(FrameTrace, EveryTruncationReadsOnlyTheFrame) {
 
 TEST(FrameTrace, OutputStaysWithinTheBuffer) {
   const std::string whole = trace(setup, false);
-  for (size_t size = 1; size <= whole.size() + 1; ++size) EXPECT_EQ(trace(setup, false, size), whole.substr(0, size - 1));
+  for (size_t size = 1; size <= whole.size() + 1; ++size)
+    EXPECT_EQ(trace(setup, false, size), whole.substr(0, size - 1));
   Octets huge = join({net_i, {0x08, 0x01, 0x05, 0x05}});
   for (int i = 0; i < 60; ++i) huge.insert(huge.end(), {0x7E, 0x04, 0x00, 0x00, 0x00, 0x00});
   EXPECT_EQ(trace(huge, true).size(), ISDN::logbuf_size - 1);
