@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iomanip>
 
 #include "signalling/isdn/Lapd.h"
 #include "signalling/isdn/LapdNt.h"
