@@ -556,9 +556,18 @@ public:
             setID(id);
         return *boost::polymorphic_downcast<T*>(selection_);
     }
-    // The held alternative as T (the caller checked the id).
+    // The alternative `id` as T. Decoded input decides what is selected, so
+    // when another alternative (or none) is, the answer is a default value of
+    // T that belongs to no message: a caller that did not check the id reads
+    // harmless defaults instead of an object of the wrong type.
     template <class T>
-    const T& selection() const { return *boost::polymorphic_downcast<const T*>(selection_); }
+    const T& selection(int id) const
+    {
+        if (selectionId_ == id)
+            if (const T* held = dynamic_cast<const T*>(selection_))
+                return *held;
+        return standIn<T>();
+    }
 
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;
@@ -566,6 +575,15 @@ public:
     bool do_accept(ConstVisitor& visitor) const override;
 
 private:
+    // One per alternative class, made on first use. Not const: reading an
+    // absent optional field of a SEQUENCE builds it.
+    template <class T>
+    static const T& standIn()
+    {
+        static T value;
+        return value;
+    }
+
     AbstractData* selection_ = nullptr;
     int selectionId_ = unselected_;
 };

@@ -286,7 +286,7 @@ def choice_class(t):
     for m, a in zip(t.members, alts):
         cls = value_class(m.type, t)
         out.append('    %s& select_%s() { return select<%s>(e_%s); }\n' % (cls, a, cls, a))
-        out.append('    const %s& get_%s() const { return selection<%s>(); }\n' % (cls, a, cls))
+        out.append('    const %s& get_%s() const { return selection<%s>(e_%s); }\n' % (cls, a, cls, a))
     out.append('};\n')
     return ''.join(out)
 

@@ -235,3 +235,23 @@ TEST_F(Modules, sparseEnumerationsCodeTheirValues)
 }
 
 } // namespace
+
+namespace {
+
+// Decoded input decides the alternative: a caller asking for another one
+// reads an empty stand-in, never the held object under a wrong type or id.
+TEST_F(Modules, anAlternativeTheInputDidNotSelectReadsAsAnEmptyValue)
+{
+    LGCP::Message sent;
+    sent.get_pdu().select_signal().select_receiver().select_active() = 7;
+    LGCP::Message decoded;
+    ASSERT_TRUE(decode(encode(sent), decoded));
+    const LGCP::PDU& pdu = decoded.get_pdu();
+    EXPECT_EQ(pdu.get_command().currentSelection(), -1);
+    EXPECT_EQ(pdu.get_command().get_create().get_trunk().get_trunk().getValue(), 0u);
+    EXPECT_EQ(pdu.get_signal().get_receiver().get_active().getValue(), 7);
+    EXPECT_EQ(pdu.get_signal().get_transmitter().currentSelection(), -1) << "same class, other id";
+    EXPECT_EQ(pdu.get_signal().get_receiver().get_inactive().compare(ASN1::Null()), 0);
+}
+
+} // namespace
