@@ -22,16 +22,6 @@ bool aboveUpper(const INTEGER& value)
     return static_cast<long long>(value.getValue()) > static_cast<long long>(value.getUpperLimit());
 }
 
-bool enumeratedInRoot(const ENUMERATED& value)
-{
-    return value.getValue() >= 0 && static_cast<unsigned>(value.getValue()) <= value.getMaximum();
-}
-
-bool sizeBelowLower(const ConstrainedObject& value, unsigned size)
-{
-    return static_cast<long long>(size) < value.getLowerLimit();
-}
-
 // Index of the first character outside the record's alphabet, or the length.
 std::size_t firstIllegal(const AbstractString& value)
 {
@@ -83,15 +73,38 @@ bool AbstractData::isStrictlyValid() const
     return accept(checker);
 }
 
-// ---- Valid and strictly valid ---------------------------------------------------------
+// ---- The rules -------------------------------------------------------------------------
 
-bool ConstraintChecker::sizeAllowed(const ConstrainedObject& value, unsigned size, bool upperUnlessExtendable) const
+bool ConstraintChecker::broken()
 {
-    if (sizeBelowLower(value, size))
+    if (trace_)
+        *trace_ << path_;
+    return false;
+}
+
+std::ostream* ConstraintChecker::reason()
+{
+    broken();
+    return trace_;
+}
+
+bool ConstraintChecker::sizeAllowed(const char* what, const ConstrainedObject& value, unsigned size,
+                                    bool boundedUnlessExtendable)
+{
+    if (static_cast<long long>(size) < value.getLowerLimit()) {
+        if (std::ostream* out = reason())
+            *out << " This " << what << " has size " << size << " smaller than its lower bound " << value.getLowerLimit();
         return false;
+    }
     ConstraintType type = value.getConstraintType();
-    bool checkUpper = strict_ || (upperUnlessExtendable ? type != ExtendableConstraint : type == FixedConstraint);
-    return !checkUpper || size <= value.getUpperLimit();
+    bool bounded = type == FixedConstraint || reading_ == Reading::Root ||
+                   (reading_ == Reading::Extensions && boundedUnlessExtendable && type != ExtendableConstraint);
+    if (bounded && size > value.getUpperLimit()) {
+        if (std::ostream* out = reason())
+            *out << " This " << what << " has size " << size << " greater than its upper bound " << value.getUpperLimit();
+        return false;
+    }
+    return true;
 }
 
 bool ConstraintChecker::do_visit(const Null&) { return true; }
@@ -99,7 +112,27 @@ bool ConstraintChecker::do_visit(const BOOLEAN&) { return true; }
 
 bool ConstraintChecker::do_visit(const INTEGER& value)
 {
-    return (!belowLower(value) && !aboveUpper(value)) || (!strict_ && value.extendable());
+    bool extensible = value.extendable() && reading_ != Reading::Root;
+    const char* why = nullptr;
+    long long bound = 0;
+    if (belowLower(value) && !(extensible && reading_ == Reading::Extensions)) {
+        why = " is smaller than lower bound ";
+        bound = value.getLowerLimit();
+    } else if (aboveUpper(value) && !extensible) {
+        why = " is greater than upper bound ";
+        bound = value.getUpperLimit();
+    } else {
+        return true;
+    }
+    if (std::ostream* out = reason()) {
+        *out << " The INTEGER value ";
+        if (value.getLowerLimit() >= 0)
+            *out << value.getUnsignedValue();
+        else
+            *out << value.getValue();
+        *out << why << bound;
+    }
+    return false;
 }
 
 bool ConstraintChecker::do_visit(const IntegerWithNamedNumber& value)
@@ -109,224 +142,122 @@ bool ConstraintChecker::do_visit(const IntegerWithNamedNumber& value)
 
 bool ConstraintChecker::do_visit(const ENUMERATED& value)
 {
-    if (!strict_ && value.extendable())
-        return value.getValue() >= 0;
-    return enumeratedInRoot(value);
+    bool beyondRoot = static_cast<unsigned>(value.getValue()) > value.getMaximum();
+    if (value.getValue() >= 0 && (!beyondRoot || (reading_ == Reading::Extensions && value.extendable())))
+        return true;
+    if (std::ostream* out = reason())
+        *out << " This ENUMERATED has invalid value " << value.getValue();
+    return false;
 }
 
-bool ConstraintChecker::do_visit(const OBJECT_IDENTIFIER& value) { return value.levels() > 0; }
+bool ConstraintChecker::do_visit(const OBJECT_IDENTIFIER& value)
+{
+    if (value.levels() > 0)
+        return true;
+    if (std::ostream* out = reason())
+        *out << " This OBJECT IDENTIFIER is not assigned";
+    return false;
+}
 
-bool ConstraintChecker::do_visit(const BIT_STRING& value) { return sizeAllowed(value, value.size(), false); }
+bool ConstraintChecker::do_visit(const BIT_STRING& value) { return sizeAllowed("BIT STRING", value, value.size(), false); }
 
 bool ConstraintChecker::do_visit(const OCTET_STRING& value)
 {
-    return sizeAllowed(value, static_cast<unsigned>(value.size()), false);
+    return sizeAllowed("OCTET STRING", value, static_cast<unsigned>(value.size()), false);
 }
 
 bool ConstraintChecker::do_visit(const AbstractString& value)
 {
-    return sizeAllowed(value, static_cast<unsigned>(value.size()), true) && firstIllegal(value) == value.size();
+    if (!sizeAllowed("AbstractString", value, static_cast<unsigned>(value.size()), true))
+        return false;
+    std::size_t bad = firstIllegal(value);
+    if (bad == value.size())
+        return true;
+    if (std::ostream* out = reason())
+        *out << " The character '" << value[bad] << "' is not valid for the string";
+    return false;
 }
 
 bool ConstraintChecker::do_visit(const BMPString& value)
 {
-    return sizeAllowed(value, static_cast<unsigned>(value.size()), true) && firstIllegal(value) == value.size();
+    if (!sizeAllowed("BMPString", value, static_cast<unsigned>(value.size()), true))
+        return false;
+    std::size_t bad = firstIllegal(value);
+    if (bad == value.size())
+        return true;
+    if (std::ostream* out = reason())
+        *out << " The character '" << static_cast<unsigned>(value[bad]) << "' is not valid for the string";
+    return false;
 }
 
-bool ConstraintChecker::do_visit(const GeneralizedTime& value) { return timeIsValid(value); }
+bool ConstraintChecker::do_visit(const GeneralizedTime& value)
+{
+    if (timeIsValid(value))
+        return true;
+    if (std::ostream* out = reason())
+        *out << " This GeneralizedTime is not valid";
+    return false;
+}
 
 bool ConstraintChecker::do_visit(const CHOICE& value)
 {
-    const AbstractData* alternative = knownAlternative(value);
-    if (!alternative)
+    int id = value.currentSelection();
+    if (id == CHOICE::unknownSelection_ || (id >= 0 && static_cast<unsigned>(id) >= value.info()->totalChoices)) {
+        if (std::ostream* out = reason())
+            *out << " This selection is not understood by this decoder";
         return false;
-    if (static_cast<unsigned>(value.currentSelection()) >= value.info()->numChoices &&
-        (strict_ || !value.info()->extendable))
+    }
+    if (id < 0) {
+        if (std::ostream* out = reason())
+            *out << " This CHOICE is not selected";
         return false;
-    return alternative->accept(*this);
+    }
+    bool outsideRoot = static_cast<unsigned>(id) >= value.info()->numChoices &&
+                       (reading_ == Reading::Root || !value.info()->extendable);
+    return checkPart(value.getSelection(), value.info()->selectionNames[id], 0, !outsideRoot);
 }
 
 bool ConstraintChecker::do_visit(const OpenData& value)
 {
     if (value.has_data())
         return value.get_data().accept(*this);
-    return value.has_buf();
+    if (value.has_buf())
+        return true;
+    if (std::ostream* out = reason())
+        *out << " This Open Type does not contain any valid data";
+    return false;
+}
+
+bool ConstraintChecker::checkPart(const AbstractData* part, const char* name, unsigned index, bool admitted)
+{
+    std::size_t depth = path_.size();
+    if (trace_ && name)
+        path_.append(".").append(name);
+    else if (trace_)
+        path_.append("[").append(std::to_string(index)).append("]");
+    bool valid = part ? part->accept(*this) && (admitted || broken()) : broken();
+    path_.resize(depth);
+    return valid;
 }
 
 bool ConstraintChecker::do_visit(const SEQUENCE_OF_Base& value)
 {
-    if (!sizeAllowed(value, value.size(), true))
+    if (!sizeAllowed("SEQUENCE OF", value, value.size(), true))
         return false;
-    for (auto it = value.baseBegin(); it != value.baseEnd(); ++it)
-        if (!*it || !(*it)->accept(*this))
+    for (unsigned i = 0; i < value.size(); ++i)
+        if (!checkPart(value.elementAt(i), nullptr, i))
             return false;
     return true;
 }
 
 bool ConstraintChecker::checkField(const SEQUENCE& seq, int index)
 {
-    const AbstractData* field = seq.getField(static_cast<unsigned>(index));
-    return field && field->accept(*this);
+    auto i = static_cast<unsigned>(index);
+    return checkPart(seq.getField(i), seq.info()->fieldNames[i], i);
 }
 
 bool ConstraintChecker::visitExtensionRoot(const SEQUENCE& seq, int index) { return checkField(seq, index); }
 bool ConstraintChecker::visitKnownExtension(const SEQUENCE& seq, int index) { return checkField(seq, index); }
-
-// ---- Tracer -----------------------------------------------------------------------------
-
-bool InvalidTracer::do_visit(const Null&) { return true; }
-bool InvalidTracer::do_visit(const BOOLEAN&) { return true; }
-
-bool InvalidTracer::do_visit(const INTEGER& value)
-{
-    bool unsignedForm = value.getLowerLimit() >= 0;
-    const char* reason = nullptr;
-    long long bound = 0;
-    if (belowLower(value)) {
-        reason = " is smaller than lower bound ";
-        bound = value.getLowerLimit();
-    } else if (aboveUpper(value) && !value.extendable()) {
-        reason = " is greater than upper bound ";
-        bound = value.getUpperLimit();
-    } else {
-        return true;
-    }
-    trace_ << " The INTEGER value ";
-    if (unsignedForm)
-        trace_ << value.getUnsignedValue();
-    else
-        trace_ << value.getValue();
-    trace_ << reason << bound;
-    return false;
-}
-
-bool InvalidTracer::do_visit(const IntegerWithNamedNumber& value)
-{
-    return do_visit(static_cast<const INTEGER&>(value));
-}
-
-bool InvalidTracer::do_visit(const ENUMERATED& value)
-{
-    if (enumeratedInRoot(value))
-        return true;
-    trace_ << " This ENUMERATED has invalid value " << value.getValue();
-    return false;
-}
-
-bool InvalidTracer::do_visit(const OBJECT_IDENTIFIER& value)
-{
-    if (value.levels() > 0)
-        return true;
-    trace_ << " This OBJECT IDENTIFIER is not assigned";
-    return false;
-}
-
-bool InvalidTracer::traceSize(const char* what, const ConstrainedObject& value, unsigned size)
-{
-    if (sizeBelowLower(value, size)) {
-        trace_ << " This " << what << " has size " << size << " smaller than its lower bound " << value.getLowerLimit();
-        return false;
-    }
-    if (value.getConstraintType() == FixedConstraint && size > value.getUpperLimit()) {
-        trace_ << " This " << what << " has size " << size << " greater than its upper bound " << value.getUpperLimit();
-        return false;
-    }
-    return true;
-}
-
-bool InvalidTracer::do_visit(const BIT_STRING& value) { return traceSize("BIT STRING", value, value.size()); }
-
-bool InvalidTracer::do_visit(const OCTET_STRING& value)
-{
-    return traceSize("OCTET STRING", value, static_cast<unsigned>(value.size()));
-}
-
-bool InvalidTracer::do_visit(const AbstractString& value)
-{
-    if (!traceSize("AbstractString", value, static_cast<unsigned>(value.size())))
-        return false;
-    std::size_t bad = firstIllegal(value);
-    if (bad == value.size())
-        return true;
-    trace_ << " The character '" << value[bad] << "' is not valid for the string";
-    return false;
-}
-
-bool InvalidTracer::do_visit(const BMPString& value)
-{
-    if (!traceSize("BMPString", value, static_cast<unsigned>(value.size())))
-        return false;
-    std::size_t bad = firstIllegal(value);
-    if (bad == value.size())
-        return true;
-    trace_ << " The character '" << static_cast<unsigned>(value[bad]) << "' is not valid for the string";
-    return false;
-}
-
-bool InvalidTracer::do_visit(const GeneralizedTime& value)
-{
-    if (timeIsValid(value))
-        return true;
-    trace_ << " This GeneralizedTime is not valid";
-    return false;
-}
-
-bool InvalidTracer::do_visit(const CHOICE& value)
-{
-    int id = value.currentSelection();
-    if (id == CHOICE::unknownSelection_ || (id >= 0 && static_cast<unsigned>(id) >= value.info()->totalChoices)) {
-        trace_ << " This selection is not understood by this decoder";
-        return false;
-    }
-    if (id < 0) {
-        trace_ << " This CHOICE is not selected";
-        return false;
-    }
-    InvalidTracer alternative;
-    bool outsideRoot = static_cast<unsigned>(id) >= value.info()->numChoices && !value.info()->extendable;
-    if (value.getSelection()->accept(alternative) && !outsideRoot)
-        return true;
-    trace_ << '.' << value.info()->selectionNames[id] << alternative.text();
-    return false;
-}
-
-bool InvalidTracer::do_visit(const OpenData& value)
-{
-    if (value.has_data())
-        return value.get_data().accept(*this);
-    if (value.has_buf())
-        return true;
-    trace_ << " This Open Type does not contain any valid data";
-    return false;
-}
-
-bool InvalidTracer::do_visit(const SEQUENCE_OF_Base& value)
-{
-    if (!traceSize("SEQUENCE OF", value, value.size()))
-        return false;
-    for (unsigned i = 0; i < value.size(); ++i) {
-        InvalidTracer element;
-        const AbstractData* e = value.elementAt(i);
-        if (e && e->accept(element))
-            continue;
-        trace_ << '[' << i << ']' << element.text();
-        return false;
-    }
-    return true;
-}
-
-bool InvalidTracer::traceField(const SEQUENCE& seq, int index)
-{
-    InvalidTracer field;
-    const AbstractData* f = seq.getField(static_cast<unsigned>(index));
-    if (f && f->accept(field))
-        return true;
-    trace_ << '.' << seq.info()->fieldNames[index] << field.text();
-    return false;
-}
-
-bool InvalidTracer::visitExtensionRoot(const SEQUENCE& seq, int index) { return traceField(seq, index); }
-bool InvalidTracer::visitKnownExtension(const SEQUENCE& seq, int index) { return traceField(seq, index); }
 
 bool trace_invalid(std::ostream& stream, const char* prefix, const AbstractData& value)
 {

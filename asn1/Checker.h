@@ -15,9 +15,15 @@
 
 namespace ASN1 {
 
-// Checks with the extension allowances (strict false) or without them.
+// One rule per value class, read in one of three ways: Extensions allows
+// what an extensible type may carry beyond its root, Root allows the root
+// only, and Trace is the tracer's reading, which reports a value below an
+// extensible range and an enumeration value beyond the root even where
+// Extensions allows them, and an upper size bound only when it is fixed.
 class ConstraintChecker : public ConstVisitor {
 public:
+    enum class Reading { Extensions, Root, Trace };
+
     bool do_visit(const Null& value) override;
     bool do_visit(const BOOLEAN& value) override;
     bool do_visit(const INTEGER& value) override;
@@ -34,57 +40,52 @@ public:
     bool do_visit(const SEQUENCE_OF_Base& value) override;
 
 protected:
-    explicit ConstraintChecker(bool strict) : strict_(strict) {}
+    // `trace` gets the path and reason of the first broken rule, or null.
+    ConstraintChecker(Reading reading, std::ostream* trace) : reading_(reading), trace_(trace) {}
     bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
     bool visitKnownExtension(const SEQUENCE& seq, int index) override;
 
 private:
-    bool sizeAllowed(const ConstrainedObject& value, unsigned size, bool upperUnlessExtendable) const;
+    // The size rule; `boundedUnlessExtendable`: an upper bound that only an
+    // extensible constraint lifts (strings, lists) rather than one that only
+    // a fixed constraint sets (bit and octet strings).
+    bool sizeAllowed(const char* what, const ConstrainedObject& value, unsigned size, bool boundedUnlessExtendable);
+    // A contained value under its piece of the path: ".name", or "[index]"
+    // without a name. Not `admitted`: it breaks its container's rule even
+    // when valid itself (an alternative outside the root).
+    bool checkPart(const AbstractData* part, const char* name, unsigned index, bool admitted = true);
     bool checkField(const SEQUENCE& seq, int index);
+    // Both mark the place broken: they write the path when tracing. broken()
+    // answers false; reason() answers the stream for the reason, null when
+    // not tracing.
+    bool broken();
+    std::ostream* reason();
 
-    bool strict_;
+    Reading reading_;
+    std::ostream* trace_;
+    std::string path_;
 };
 
 class ValidChecker : public ConstraintChecker {
 public:
-    ValidChecker() : ConstraintChecker(false) {}
+    ValidChecker() : ConstraintChecker(Reading::Extensions, nullptr) {}
 };
 
 class StrictlyValidChecker : public ConstraintChecker {
 public:
-    StrictlyValidChecker() : ConstraintChecker(true) {}
+    StrictlyValidChecker() : ConstraintChecker(Reading::Root, nullptr) {}
 };
 
-// Collects the trace text of the first broken constraint; a visit answers
-// false exactly when it wrote something.
-class InvalidTracer : public ConstVisitor {
+// Collects the path and reason of the first broken constraint
+// (".field[2].port The INTEGER value ..."); a visit answers false exactly
+// when it wrote something.
+class InvalidTracer : public ConstraintChecker {
 public:
+    InvalidTracer() : ConstraintChecker(Reading::Trace, &trace_) {}
     std::string text() const { return trace_.str(); }
 
-    bool do_visit(const Null& value) override;
-    bool do_visit(const BOOLEAN& value) override;
-    bool do_visit(const INTEGER& value) override;
-    bool do_visit(const IntegerWithNamedNumber& value) override;
-    bool do_visit(const ENUMERATED& value) override;
-    bool do_visit(const OBJECT_IDENTIFIER& value) override;
-    bool do_visit(const BIT_STRING& value) override;
-    bool do_visit(const OCTET_STRING& value) override;
-    bool do_visit(const AbstractString& value) override;
-    bool do_visit(const BMPString& value) override;
-    bool do_visit(const CHOICE& value) override;
-    bool do_visit(const OpenData& value) override;
-    bool do_visit(const GeneralizedTime& value) override;
-    bool do_visit(const SEQUENCE_OF_Base& value) override;
-
-protected:
-    bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
-    bool visitKnownExtension(const SEQUENCE& seq, int index) override;
-
 private:
-    bool traceSize(const char* what, const ConstrainedObject& value, unsigned size);
-    bool traceField(const SEQUENCE& seq, int index);
-
-    std::stringstream trace_;
+    std::ostringstream trace_;
 };
 
 // Is the encoding of a value primitive? SEQUENCE and SEQUENCE OF are

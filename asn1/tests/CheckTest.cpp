@@ -92,6 +92,9 @@ TEST(Checkers, IntegersAtAndBeyondTheirBounds)
     Extendable10 ext;
     ext.setValue(11u);
     expectVerdict(ext, {true, false, ""});
+    // Below it: valid, yet traced.
+    static const INTEGER::InfoType extendableFromMinus5 = {{&create<INTEGER>, universal(2)}, ExtendableConstraint, -5, 10};
+    expectVerdict(INTEGER(-6, &extendableFromMinus5), {true, false, " The INTEGER value -6 is smaller than lower bound -5"});
 
     HostAddress h = host(70000);
     expectVerdict(h, {false, false, ".port The INTEGER value 70000 is greater than upper bound 65535"});
