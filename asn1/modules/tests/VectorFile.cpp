@@ -123,23 +123,4 @@ std::string directory() {
   return std::string(root ? root : ".") + "/asn1/modules/tests/vectors";
 }
 
-std::vector<unsigned char> fromHex(const std::string& hex) {
-  if (hex.size() % 2) throw std::runtime_error("odd hex length: " + hex);
-  std::vector<unsigned char> out;
-  out.reserve(hex.size() / 2);
-  for (size_t i = 0; i < hex.size(); i += 2) out.push_back(static_cast<unsigned char>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-  return out;
-}
-
-std::string toHex(const std::vector<unsigned char>& bytes) {
-  static const char digits[] = "0123456789abcdef";
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (unsigned char b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-  }
-  return out;
-}
-
 }  // namespace VectorFile

@@ -31,7 +31,4 @@ std::vector<std::string> listTextFiles(const std::string& dir);
 // kept beside these tests ($GW_SOURCE_DIR locates the source tree).
 std::string directory();
 
-std::vector<unsigned char> fromHex(const std::string& hex);
-std::string toHex(const std::vector<unsigned char>& bytes);
-
 }  // namespace VectorFile
