@@ -140,32 +140,23 @@ bool BERDecoder::do_visit(BOOLEAN& value)
     return true;
 }
 
-bool BERDecoder::do_visit(INTEGER& value)
+template <class Number>
+bool BERDecoder::decodeNumber(Number& value, bool signExtended)
 {
     unsigned length;
     if (!decodeHeader(value, length) || length == 0)
         return false;
-    // Sign-extended from the first octet; longer contents keep the last 32 bits.
-    unsigned number = static_cast<unsigned>(static_cast<int>(static_cast<signed char>(position_[0])));
-    for (unsigned i = 1; i < length; ++i)
+    // Longer contents keep their last 32 bits.
+    unsigned number = signExtended ? static_cast<unsigned>(static_cast<int>(static_cast<signed char>(position_[0]))) : 0;
+    for (unsigned i = signExtended ? 1 : 0; i < length; ++i)
         number = number << 8 | static_cast<unsigned char>(position_[i]);
     value.setValue(static_cast<int>(number));
     position_ += length;
     return true;
 }
 
-bool BERDecoder::do_visit(ENUMERATED& value)
-{
-    unsigned length;
-    if (!decodeHeader(value, length) || length == 0)
-        return false;
-    unsigned number = 0;
-    for (unsigned i = 0; i < length; ++i)
-        number = number << 8 | static_cast<unsigned char>(position_[i]);
-    value.setValue(static_cast<int>(number));
-    position_ += length;
-    return true;
-}
+bool BERDecoder::do_visit(INTEGER& value) { return decodeNumber(value, true); }
+bool BERDecoder::do_visit(ENUMERATED& value) { return decodeNumber(value, false); }
 
 bool BERDecoder::do_visit(OBJECT_IDENTIFIER& value)
 {

@@ -68,6 +68,10 @@ private:
     // put back as it was.
     bool decodeNested(AbstractData& value);
     VISIT_SEQ_RESULT decodeField(SEQUENCE& seq, int index, int optionalId);
+    // An INTEGER (sign-extended from its first octet) or an ENUMERATED
+    // (unsigned) of at least one content octet.
+    template <class Number>
+    bool decodeNumber(Number& value, bool signExtended);
     // Is there a header of the open type's own (a context tag or a record
     // tag), as opposed to the contained value's header alone?
     bool wrapped(const OpenData& value) const { return tagPermit_ > 0 || value.getTag() != 0; }

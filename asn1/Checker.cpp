@@ -45,6 +45,10 @@ std::size_t firstIllegal(const BMPString& value)
     return value.size();
 }
 
+// A character as the trace shows it: itself, or a wide one's code.
+char shown(char c) { return c; }
+unsigned shown(wchar_t c) { return static_cast<unsigned>(c); }
+
 bool timeIsValid(const GeneralizedTime& t)
 {
     return t.year >= 1 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 && t.hour >= 0 && t.hour <= 24 &&
@@ -166,29 +170,21 @@ bool ConstraintChecker::do_visit(const OCTET_STRING& value)
     return sizeAllowed("OCTET STRING", value, static_cast<unsigned>(value.size()), false);
 }
 
-bool ConstraintChecker::do_visit(const AbstractString& value)
+template <class String>
+bool ConstraintChecker::stringAllowed(const char* what, const String& value)
 {
-    if (!sizeAllowed("AbstractString", value, static_cast<unsigned>(value.size()), true))
+    if (!sizeAllowed(what, value, static_cast<unsigned>(value.size()), true))
         return false;
     std::size_t bad = firstIllegal(value);
     if (bad == value.size())
         return true;
     if (std::ostream* out = reason())
-        *out << " The character '" << value[bad] << "' is not valid for the string";
+        *out << " The character '" << shown(value[bad]) << "' is not valid for the string";
     return false;
 }
 
-bool ConstraintChecker::do_visit(const BMPString& value)
-{
-    if (!sizeAllowed("BMPString", value, static_cast<unsigned>(value.size()), true))
-        return false;
-    std::size_t bad = firstIllegal(value);
-    if (bad == value.size())
-        return true;
-    if (std::ostream* out = reason())
-        *out << " The character '" << static_cast<unsigned>(value[bad]) << "' is not valid for the string";
-    return false;
-}
+bool ConstraintChecker::do_visit(const AbstractString& value) { return stringAllowed("AbstractString", value); }
+bool ConstraintChecker::do_visit(const BMPString& value) { return stringAllowed("BMPString", value); }
 
 bool ConstraintChecker::do_visit(const GeneralizedTime& value)
 {

@@ -50,6 +50,9 @@ private:
     // extensible constraint lifts (strings, lists) rather than one that only
     // a fixed constraint sets (bit and octet strings).
     bool sizeAllowed(const char* what, const ConstrainedObject& value, unsigned size, bool boundedUnlessExtendable);
+    // The size rule, then every character against the record's alphabet.
+    template <class String>
+    bool stringAllowed(const char* what, const String& value);
     // A contained value under its piece of the path: ".name", or "[index]"
     // without a name. Not `admitted`: it breaks its container's rule even
     // when valid itself (an alternative outside the root).

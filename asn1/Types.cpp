@@ -14,10 +14,14 @@ constexpr unsigned universal(unsigned number) { return makeTag(UniversalTagClass
 // Two's-complement difference, as the order of whole numbers is defined.
 int wrapDifference(int a, int b) { return static_cast<int>(static_cast<unsigned>(a) - static_cast<unsigned>(b)); }
 
+// A new object of the value's own class (its record's factory keeps a
+// generated class itself) holding a copy of the value.
 template <class T>
-T* cloneOf(const T& value)
+AbstractData* cloneOf(const T& value)
 {
-    return boost::polymorphic_downcast<T*>(value.info()->create(value.infoRecord()));
+    std::unique_ptr<T> copy(boost::polymorphic_downcast<T*>(value.info()->create(value.infoRecord())));
+    *copy = value;
+    return copy.release();
 }
 
 AbstractData* cloneOrNull(const AbstractData* value) { return value ? value->clone() : nullptr; }
@@ -131,12 +135,7 @@ int BOOLEAN::do_compare(const AbstractData& other) const
 {
     return static_cast<int>(value_) - static_cast<int>(static_cast<const BOOLEAN&>(other).value_);
 }
-AbstractData* BOOLEAN::do_clone() const
-{
-    BOOLEAN* copy = cloneOf(*this);
-    copy->value_ = value_;
-    return copy;
-}
+AbstractData* BOOLEAN::do_clone() const { return cloneOf(*this); }
 bool BOOLEAN::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool BOOLEAN::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -144,12 +143,7 @@ int INTEGER::do_compare(const AbstractData& other) const
 {
     return wrapDifference(value_, static_cast<const INTEGER&>(other).value_);
 }
-AbstractData* INTEGER::do_clone() const
-{
-    INTEGER* copy = cloneOf(*this);
-    copy->value_ = value_;
-    return copy;
-}
+AbstractData* INTEGER::do_clone() const { return cloneOf(*this); }
 bool INTEGER::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool INTEGER::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -206,12 +200,7 @@ int ENUMERATED::do_compare(const AbstractData& other) const
 {
     return wrapDifference(value_, static_cast<const ENUMERATED&>(other).value_);
 }
-AbstractData* ENUMERATED::do_clone() const
-{
-    ENUMERATED* copy = cloneOf(*this);
-    copy->value_ = value_;
-    return copy;
-}
+AbstractData* ENUMERATED::do_clone() const { return cloneOf(*this); }
 bool ENUMERATED::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool ENUMERATED::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -277,12 +266,7 @@ int OBJECT_IDENTIFIER::do_compare(const AbstractData& other) const
             return static_cast<int>(components_[i] - theirs[i]);
     return static_cast<int>(components_.size()) - static_cast<int>(theirs.size());
 }
-AbstractData* OBJECT_IDENTIFIER::do_clone() const
-{
-    OBJECT_IDENTIFIER* copy = cloneOf(*this);
-    copy->components_ = components_;
-    return copy;
-}
+AbstractData* OBJECT_IDENTIFIER::do_clone() const { return cloneOf(*this); }
 bool OBJECT_IDENTIFIER::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool OBJECT_IDENTIFIER::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -329,13 +313,7 @@ int BIT_STRING::do_compare(const AbstractData& other) const
     }
     return static_cast<int>(totalBits_ - that.totalBits_);
 }
-AbstractData* BIT_STRING::do_clone() const
-{
-    BIT_STRING* copy = cloneOf(*this);
-    copy->totalBits_ = totalBits_;
-    copy->bytes_ = bytes_;
-    return copy;
-}
+AbstractData* BIT_STRING::do_clone() const { return cloneOf(*this); }
 bool BIT_STRING::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool BIT_STRING::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -346,12 +324,7 @@ int OCTET_STRING::do_compare(const AbstractData& other) const
     const auto& that = static_cast<const OCTET_STRING&>(other);
     return lexicographic_compare_bytes(data(), data() + size(), that.data(), that.data() + that.size());
 }
-AbstractData* OCTET_STRING::do_clone() const
-{
-    OCTET_STRING* copy = cloneOf(*this);
-    copy->OctetVector::operator=(*this);
-    return copy;
-}
+AbstractData* OCTET_STRING::do_clone() const { return cloneOf(*this); }
 bool OCTET_STRING::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool OCTET_STRING::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -367,12 +340,7 @@ int AbstractString::do_compare(const AbstractData& other) const
     }
     return static_cast<int>(size()) - static_cast<int>(that.size());
 }
-AbstractData* AbstractString::do_clone() const
-{
-    AbstractString* copy = cloneOf(*this);
-    copy->std::string::assign(*this);
-    return copy;
-}
+AbstractData* AbstractString::do_clone() const { return cloneOf(*this); }
 bool AbstractString::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool AbstractString::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -385,12 +353,7 @@ int BMPString::do_compare(const AbstractData& other) const
             return static_cast<int>((*this)[i]) - static_cast<int>(that[i]);
     return static_cast<int>(size()) - static_cast<int>(that.size());
 }
-AbstractData* BMPString::do_clone() const
-{
-    BMPString* copy = cloneOf(*this);
-    copy->std::wstring::assign(*this);
-    return copy;
-}
+AbstractData* BMPString::do_clone() const { return cloneOf(*this); }
 bool BMPString::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool BMPString::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -503,12 +466,7 @@ int GeneralizedTime::do_compare(const AbstractData& other) const
             return wrapDifference(mine[i], theirs[i]);
     return static_cast<int>(utc) - static_cast<int>(that.utc);
 }
-AbstractData* GeneralizedTime::do_clone() const
-{
-    GeneralizedTime* copy = cloneOf(*this);
-    *copy = *this;
-    return copy;
-}
+AbstractData* GeneralizedTime::do_clone() const { return cloneOf(*this); }
 bool GeneralizedTime::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool GeneralizedTime::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -591,12 +549,7 @@ int CHOICE::do_compare(const AbstractData& other) const
         return selection_->do_compare(*that.selection_);
     return mine - theirs;
 }
-AbstractData* CHOICE::do_clone() const
-{
-    CHOICE* copy = cloneOf(*this);
-    copy->setSelection(selectionId_, cloneOrNull(selection_));
-    return copy;
-}
+AbstractData* CHOICE::do_clone() const { return cloneOf(*this); }
 bool CHOICE::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool CHOICE::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -784,12 +737,7 @@ int SEQUENCE::do_compare(const AbstractData& other) const
     }
     return 0;
 }
-AbstractData* SEQUENCE::do_clone() const
-{
-    SEQUENCE* copy = cloneOf(*this);
-    copy->copyFields(*this);
-    return copy;
-}
+AbstractData* SEQUENCE::do_clone() const { return cloneOf(*this); }
 bool SEQUENCE::do_accept(Visitor& v) { return v.visit(*this); }
 bool SEQUENCE::do_accept(ConstVisitor& v) const { return v.visit(*this); }
 
@@ -869,12 +817,7 @@ int SEQUENCE_OF_Base::do_compare(const AbstractData& other) const
             return r;
     return static_cast<int>(container_.size()) - static_cast<int>(that.container_.size());
 }
-AbstractData* SEQUENCE_OF_Base::do_clone() const
-{
-    SEQUENCE_OF_Base* copy = cloneOf(*this);
-    copy->insert(copy->container_.end(), container_.begin(), container_.end());
-    return copy;
-}
+AbstractData* SEQUENCE_OF_Base::do_clone() const { return cloneOf(*this); }
 bool SEQUENCE_OF_Base::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool SEQUENCE_OF_Base::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
@@ -930,12 +873,7 @@ int OpenData::do_compare(const AbstractData& other) const
         return 0;
     return data_ ? 1 : -1;
 }
-AbstractData* OpenData::do_clone() const
-{
-    OpenData* copy = cloneOf(*this);
-    *copy = *this;
-    return copy;
-}
+AbstractData* OpenData::do_clone() const { return cloneOf(*this); }
 bool OpenData::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool OpenData::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 

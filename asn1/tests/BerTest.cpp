@@ -249,6 +249,9 @@ TEST(BerDecoding, FieldsAndTagsAsTheRecordSays)
     ASSERT_TRUE(decodeBer("06032a8648", oid));
     EXPECT_EQ(oid.levels(), 3u);
     EXPECT_FALSE(decodeBer("06022a86", oid)) << "ends inside a subidentifier";
+    Colour colour;
+    ASSERT_TRUE(decodeBer("0a01ff", colour));
+    EXPECT_EQ(colour.getValue(), 255) << "an enumeration reads unsigned";
     Constrained_INTEGER<FixedConstraint, 0, 4294967295u> big;
     ASSERT_TRUE(decodeBer("02050080000000", big)) << "five octets keep the last 32 bits";
     EXPECT_EQ(big.getValue(), 2147483648u);
