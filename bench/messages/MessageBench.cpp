@@ -1,6 +1,5 @@
 // Aligned-PER encode and decode of the controller message mix, per message
-// and as the mean over the mix, with the heap allocations of each call
-// (counted by the replaced global operator new).
+// and as the mean over the mix, with the heap allocations of each call.
 //
 //   bench_messages [--benchmark_filter=...]    GW_SOURCE_DIR overrides the source tree
 #include "VectorFile.h"
@@ -8,43 +7,12 @@
 #include "asn1/CoderEnv.h"
 #include "asn1/modules/ModuleTable.h"
 #include "asn1/tests/Support.h"
+#include "bench/asn1/AllocationCount.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <memory>
-#include <new>
-
-namespace {
-
-unsigned long long allocations = 0;
-
-} // namespace
-
-// The replacement pair: GCC takes free() of a pointer from operator new for
-// a mismatch even when both are replaced together.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size)
-{
-    ++allocations;
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* block) noexcept
-{
-    std::free(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    std::free(block);
-}
-
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -103,7 +71,7 @@ void decodeOnce(const Message& m)
 void report(benchmark::State& state, unsigned long long before, unsigned messagesPerIteration)
 {
     const double calls = static_cast<double>(state.iterations()) * messagesPerIteration;
-    state.counters["allocs"] = static_cast<double>(allocations - before) / calls;
+    state.counters["allocs"] = static_cast<double>(Bench::allocations() - before) / calls;
     if (messagesPerIteration > 1)
         state.counters["per_msg"] = benchmark::Counter(
             messagesPerIteration, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
@@ -114,7 +82,7 @@ void encodeOne(benchmark::State& state, std::size_t index)
     std::vector<char> out;
     out.reserve(256);
     encodeOnce(mix()[index], out);
-    const unsigned long long before = allocations;
+    const unsigned long long before = Bench::allocations();
     for (auto _ : state)
         encodeOnce(mix()[index], out);
     report(state, before, 1);
@@ -123,7 +91,7 @@ void encodeOne(benchmark::State& state, std::size_t index)
 void decodeOne(benchmark::State& state, std::size_t index)
 {
     decodeOnce(mix()[index]);
-    const unsigned long long before = allocations;
+    const unsigned long long before = Bench::allocations();
     for (auto _ : state)
         decodeOnce(mix()[index]);
     report(state, before, 1);
@@ -135,7 +103,7 @@ void encodeMix(benchmark::State& state)
     out.reserve(256);
     for (const Message& m : mix())
         encodeOnce(m, out);
-    const unsigned long long before = allocations;
+    const unsigned long long before = Bench::allocations();
     for (auto _ : state)
         for (const Message& m : mix())
             encodeOnce(m, out);
@@ -146,7 +114,7 @@ void decodeMix(benchmark::State& state)
 {
     for (const Message& m : mix())
         decodeOnce(m);
-    const unsigned long long before = allocations;
+    const unsigned long long before = Bench::allocations();
     for (auto _ : state)
         for (const Message& m : mix())
             decodeOnce(m);
