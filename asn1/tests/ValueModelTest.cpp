@@ -113,6 +113,13 @@ TEST(Choice, SelectionLifecycle)
     EXPECT_FALSE(alt.setID(57)) << "id beyond the alternatives";
     EXPECT_EQ(alt.currentSelection(), CHOICE::unknownSelection_);
     EXPECT_EQ(alt.getSelection(), nullptr);
+    // An extension alternative without a record: known by name, not selectable.
+    static const AbstractData::InfoType* const infos[] = {&Null::theInfo, nullptr};
+    static const char* const names[] = {"known", "unknown"};
+    static const CHOICE::InfoType partlyKnown = {{&create<CHOICE>, 0}, true, infos, 1, 2, nullptr, names};
+    CHOICE partly(&partlyKnown);
+    EXPECT_FALSE(partly.setID(1));
+    EXPECT_EQ(partly.currentSelection(), CHOICE::unknownSelection_);
 
     Alt a, b;
     a.select_num() = 5u;
