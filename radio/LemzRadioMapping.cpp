@@ -303,7 +303,7 @@ void decodeParams(const Params& params, LemzRadioState& s, const std::string& lo
     case Params::e_gw_set_sh:
     case Params::e_gw_set_pwr:
     case Params::e_gw_set_rv:
-    case Params::e_gw_set_resv: decodeFlags(params.selection<TERM::RadioCommandGWSetFlags>().get_flags(), s); break;
+    case Params::e_gw_set_resv: decodeFlags(params.selection<TERM::RadioCommandGWSetFlags>(params.currentSelection()).get_flags(), s); break;
     case Params::e_gw_set_freq: decodeFrequency(params.get_gw_set_freq().get_freq(), s); break;
     case Params::e_gw_set_selcall: {
       const TERM::RadioCommandGWSetSelCall& value = params.get_gw_set_selcall();

@@ -11,6 +11,7 @@
 
 #include "asn1/CoderEnv.h"
 #include "asn1/modules/tests/VectorFile.h"
+#include "asn1/tests/Support.h"
 #include "board/Paths.h"
 #include "foundation/eventloop/Event.h"
 #include "foundation/os/Version.h"
@@ -33,7 +34,7 @@ std::string vector(const std::string& id) {
   return "";
 }
 
-std::string hex(const std::string& bytes) { return VectorFile::toHex({bytes.begin(), bytes.end()}); }
+std::string hex(const std::string& bytes) { return GWTEST::hex({bytes.begin(), bytes.end()}); }
 
 // One line per message; a set command's entries one per line below it.
 std::string summary(const std::string& payload) {
@@ -107,7 +108,7 @@ private:
     }
   }
   void write(const std::string& payloadHex) {
-    const auto bytes = VectorFile::fromHex(payloadHex);
+    const auto bytes = GWTEST::unhex(payloadHex);
     const std::string frame = harness::frame({bytes.begin(), bytes.end()});
     ASSERT_EQ(::write(link_.fd().get(), frame.data(), frame.size()), ssize_t(frame.size()));
   }
