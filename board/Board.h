@@ -27,4 +27,9 @@ int ioctlValue(int fd, unsigned long request, unsigned long value);
 
 int poll(struct pollfd* fds, nfds_t count, int timeout);
 
+// A network-interface request on a socket (SIOCGIFCONF, SIOCGIFFLAGS, ...)
+// with the system's own argument record (struct ifconf, struct ifreq). On the
+// simulated board the interfaces are those of its network-interface model.
+int interfaceIoctl(int socket, unsigned long request, void* arg);
+
 }  // namespace Board

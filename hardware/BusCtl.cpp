@@ -9,14 +9,13 @@
 #include "board/Board.h"
 #include "board/Paths.h"
 #include "board/Record.h"
-#include "board/Request.h"
+#include "board/dev/Hal.h"
 #include "foundation/os/Ext.h"
 #include "hardware/spiCtrl.h"
 
 namespace {
 
-// Clock select on "/dev/hal": one word, the source number.
-const uint32_t ClockSelectRequest = Board::Request::iow('C', 1, 4);
+namespace Clock = Board::Dev::Hal::Clock;
 
 const char* const sourceNames[] = {"f0", "f1", "f2", "f3", "freerun", "X3", "?1", "?2"};
 
@@ -72,7 +71,7 @@ void BusCtl::SetDefault() {
 bool BusCtl::IsOpen() {
   if (fd >= 0) return true;
   if (!control) return false;
-  fd = Board::open(Board::Paths::path(Board::Paths::Hal).c_str(), O_RDWR | O_CLOEXEC);
+  fd = Board::open(Board::Paths::path(Board::Dev::Hal::Path).c_str(), O_RDWR | O_CLOEXEC);
   return fd >= 0;
 }
 
@@ -95,9 +94,9 @@ void BusCtl::DrvSetClkSrc(int source) {
     std::cerr << ext::header(this) << "device open error" << std::endl;
     return;
   }
-  uint8_t record[4];
-  Board::RecordWriter(record, sizeof record).u32(0, uint32_t(source));
-  if (Board::ioctl(fd, ClockSelectRequest, record) < 0) {
+  uint8_t record[Clock::Record::Size];
+  Board::RecordWriter(record, sizeof record).put(Clock::Record::Source, source);
+  if (Board::ioctl(fd, Clock::Select, record) < 0) {
     std::cerr << ext::header(this) << "HW_CLOCK_SELECT fail." << std::endl;
     return;
   }

@@ -5,12 +5,13 @@
 
 #include <iosfwd>
 
+#include "board/dev/Hal.h"
 #include "server/CtrlService.h"
 
 class BusCtl : public CtrlSrv::Service {
 public:
   // Clock source numbers as the driver takes them.
-  enum Source { FreeRun = 4, X3 = 5 };
+  enum Source { FreeRun = Board::Dev::Hal::Clock::FreeRun, X3 = Board::Dev::Hal::Clock::X3 };
 
   static BusCtl& instance();
   ~BusCtl() override;

@@ -16,6 +16,8 @@
 
 namespace Hardware {
 
+namespace Proc = Board::Dev::Dsp;
+
 // One function of the enable family: its mask, its name in the log lines,
 // and where a receiver keeps its state and id.
 struct DSProcReceiverService::FunctionSpec {
@@ -24,34 +26,22 @@ struct DSProcReceiverService::FunctionSpec {
   DSProcReceiver::Function DSProcReceiver::*function;
 };
 
-const DSProcReceiverService::FunctionSpec DSProcReceiverService::vadSpec = {VAD, "VAD",
+const DSProcReceiverService::FunctionSpec DSProcReceiverService::vadSpec = {Proc::Vad, "VAD",
                                                                            &DSProcReceiver::vadFunction};
-const DSProcReceiverService::FunctionSpec DSProcReceiverService::bssSpec = {BSS, "BSS",
+const DSProcReceiverService::FunctionSpec DSProcReceiverService::bssSpec = {Proc::Bss, "BSS",
                                                                            &DSProcReceiver::bssFunction};
-const DSProcReceiverService::FunctionSpec DSProcReceiverService::ngSpec = {NG, "NG", &DSProcReceiver::ngFunction};
+const DSProcReceiverService::FunctionSpec DSProcReceiverService::ngSpec = {Proc::Ng, "NG", &DSProcReceiver::ngFunction};
 const DSProcReceiverService::FunctionSpec DSProcReceiverService::selcalShSpec = {
-    SelcalSh, "SELCAL_SH", &DSProcReceiver::selcalShFunction};
-const DSProcReceiverService::FunctionSpec DSProcReceiverService::sdSpec = {SD, "SD", &DSProcReceiver::sdFunction};
+    Proc::SelcalSh, "SELCAL_SH", &DSProcReceiver::selcalShFunction};
+const DSProcReceiverService::FunctionSpec DSProcReceiverService::sdSpec = {Proc::Sd, "SD", &DSProcReceiver::sdFunction};
 
 namespace {
 
-// Record offsets: configure {timeslot, function, parameters}, enable and
-// disable {timeslot, id, mask}, and the event record.
-enum : size_t { TimeslotAt = 0, FunctionAt = 4, ParamsAt = 8 };
-enum : size_t { IdAt = 4, MaskAt = 8, SwitchSize = 12 };
-enum : size_t { EventTimeslotAt = 0, EventIdAt = 4, EventTypeAt = 8, WordAAt = 12, WordBAt = 16, WordCAt = 20 };
-// Parameters by function.
-enum : size_t { VoiceAt = 8, SilenceAt = 10, EnergyAt = 12 };
-enum : size_t { LegacyWord1At = 8, LegacyWord2At = 12, LegacyWord3At = 16 };
-enum : size_t { DelayRxAt = 8, DelayTxAt = 12, DelaySelcalAt = 16 };
-enum : size_t { GainAt = 8 };
-enum : size_t { FilterFreqAt = 8, FilterEnableAt = 10, FilterDurationAt = 12, FilterLevelAt = 14 };
+namespace Configure = Proc::Configure;
+
 // What a driver before VAD version 2 is configured with.
 constexpr uint32_t LegacyVad[] = {3, 127, 0};
-constexpr uint32_t MuteBoth = DSProcReceiverService::MuteRx | DSProcReceiverService::MuteTx;
-// VAD event direction bits.
-constexpr uint32_t DirectionRx = 0x1;
-constexpr uint32_t DirectionTx = 0x2;
+constexpr uint32_t MuteBoth = Proc::MuteRx | Proc::MuteTx;
 
 std::string fields(uint32_t timeslot, uint32_t id, uint32_t type) {
   std::ostringstream text;
@@ -77,37 +67,35 @@ const EventDevice::Spec dsprocDevice = {GetDSPDevName,
                                         "DSProcReceiverService::OnEvent",
                                         "dsproc",
                                         "open dsproc fail, VAD proceeding disabled: ",
-                                        DSProcReceiverService::EventSize};
+                                        Proc::Event::Size};
 
 DSProcReceiverService::DSProcReceiverService() : EventDevice(dsprocDevice) { init(); }
 
 void DSProcReceiverService::start(ConfigureRecord& record, unsigned timeslot, uint32_t function) {
-  std::memset(record, 0, ConfigureSize);
-  Board::RecordWriter out(record, ConfigureSize);
-  out.u32(TimeslotAt, timeslot);
-  out.u32(FunctionAt, function);
+  std::memset(record, 0, Configure::Size);
+  Board::RecordWriter out(record, Configure::Size);
+  out.put(Configure::Timeslot, timeslot);
+  out.put(Configure::Function, function);
 }
 
 bool DSProcReceiverService::configureVAD(unsigned timeslot, const LGCP::VADParams& params) {
   if (!opened("configure VAD", timeslot)) return false;
   ConfigureRecord record;
-  start(record, timeslot, VAD);
-  Board::RecordWriter out(record, ConfigureSize);
-  if (Board::ioctlValue(device.get(), VadVersionRequest, 0) == VadVersion2) {
+  start(record, timeslot, Proc::Vad);
+  Board::RecordWriter out(record, Configure::Size);
+  if (Board::ioctlValue(device.get(), Proc::VadVersion, 0) == Proc::VadVersion2) {
     if (params.currentSelection() != LGCP::VADParams::e_v2) {
       std::cerr << "DSPROC_CONFIGURE VAD: params not specified for v2: " << " timeslot=" << timeslot << std::endl;
       return false;
     }
     const TERM::VADParamsV2& v2 = params.get_v2();
-    out.u16(VoiceAt, uint16_t(v2.get_voice_th_msec().getValue()));
-    out.u16(SilenceAt, uint16_t(v2.get_silence_th_msec().getValue()));
-    out.u8(EnergyAt, uint8_t(v2.get_e_th_dB().getValue()));
+    out.put(Configure::VoiceMs, v2.get_voice_th_msec().getValue());
+    out.put(Configure::SilenceMs, v2.get_silence_th_msec().getValue());
+    out.put(Configure::EnergyDb, v2.get_e_th_dB().getValue());
   } else {
-    out.u32(LegacyWord1At, LegacyVad[0]);
-    out.u32(LegacyWord2At, LegacyVad[1]);
-    out.u32(LegacyWord3At, LegacyVad[2]);
+    for (size_t i = 0; i < 3; ++i) out.put(Configure::LegacyVad[i], LegacyVad[i]);
   }
-  if (Board::ioctl(device.get(), ConfigureRequest, record) < 0) {
+  if (Board::ioctl(device.get(), Proc::ConfigureFunction, record) < 0) {
     failed("DSPROC_CONFIGURE VAD", timeslot, errno);
     return false;
   }
@@ -118,8 +106,8 @@ bool DSProcReceiverService::configureVAD(unsigned timeslot, const LGCP::VADParam
 bool DSProcReceiverService::configureSD(unsigned timeslot) {
   if (!opened("configure SD", timeslot)) return false;
   ConfigureRecord record;
-  start(record, timeslot, SD);
-  if (Board::ioctl(device.get(), ConfigureRequest, record) < 0) {
+  start(record, timeslot, Proc::Sd);
+  if (Board::ioctl(device.get(), Proc::ConfigureFunction, record) < 0) {
     failed("DSPROC_CONFIGURE SD", timeslot, errno);
     return false;
   }
@@ -130,12 +118,12 @@ bool DSProcReceiverService::configureSD(unsigned timeslot) {
 bool DSProcReceiverService::configureDelays(unsigned timeslot, unsigned rx, unsigned tx, unsigned selcal) {
   if (!opened("configure Delays", timeslot)) return false;
   ConfigureRecord record;
-  start(record, timeslot, Delays);
-  Board::RecordWriter out(record, ConfigureSize);
-  out.u32(DelayRxAt, rx);
-  out.u32(DelayTxAt, tx);
-  out.u32(DelaySelcalAt, selcal);
-  if (Board::ioctl(device.get(), ConfigureRequest, record) < 0) {
+  start(record, timeslot, Proc::Delays);
+  Board::RecordWriter out(record, Configure::Size);
+  out.put(Configure::DelayRx, rx);
+  out.put(Configure::DelayTx, tx);
+  out.put(Configure::DelaySelcal, selcal);
+  if (Board::ioctl(device.get(), Proc::ConfigureFunction, record) < 0) {
     failed("DSPROC_CONFIGURE DELAYS", timeslot, errno);
     return false;
   }
@@ -147,9 +135,9 @@ bool DSProcReceiverService::configureDelays(unsigned timeslot, unsigned rx, unsi
 bool DSProcReceiverService::configureRxGain(unsigned timeslot, signed char gainDB) {
   if (!opened("Configure Rx gain", timeslot)) return false;
   ConfigureRecord record;
-  start(record, timeslot, RxGain);
-  Board::RecordWriter(record, ConfigureSize).u8(GainAt, uint8_t(gainDB));
-  if (Board::ioctl(device.get(), ConfigureRequest, record) < 0) {
+  start(record, timeslot, Proc::RxGain);
+  Board::RecordWriter(record, Configure::Size).put(Configure::GainDb, gainDB);
+  if (Board::ioctl(device.get(), Proc::ConfigureFunction, record) < 0) {
     failed("DSPROC_CONFIGURE Rx Gain", timeslot, errno);
     return false;
   }
@@ -161,13 +149,13 @@ bool DSProcReceiverService::configureToneFilter(unsigned timeslot, unsigned freq
                                                 int levelDB) {
   if (!opened("Configure Tone Filter", timeslot)) return false;
   ConfigureRecord record;
-  start(record, timeslot, ToneFilter);
-  Board::RecordWriter out(record, ConfigureSize);
-  out.u16(FilterFreqAt, uint16_t(freq));
-  out.u8(FilterEnableAt, uint8_t(enable));
-  out.u16(FilterDurationAt, uint16_t(durationMs));
-  out.u8(FilterLevelAt, uint8_t(levelDB));
-  if (Board::ioctl(device.get(), ConfigureRequest, record) < 0) {
+  start(record, timeslot, Proc::ToneFilter);
+  Board::RecordWriter out(record, Configure::Size);
+  out.put(Configure::FilterFreq, freq);
+  out.put(Configure::FilterEnable, enable);
+  out.put(Configure::FilterDurationMs, durationMs);
+  out.put(Configure::FilterLevelDb, levelDB);
+  if (Board::ioctl(device.get(), Proc::ConfigureFunction, record) < 0) {
     failed("DSPROC_CONFIGURE Tone Filter", timeslot, errno);
     return false;
   }
@@ -177,11 +165,11 @@ bool DSProcReceiverService::configureToneFilter(unsigned timeslot, unsigned freq
 }
 
 int DSProcReceiverService::switchFunctions(unsigned long request, unsigned timeslot, uint32_t id, uint32_t mask) {
-  uint8_t record[SwitchSize] = {};
+  uint8_t record[Proc::Switch::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(TimeslotAt, timeslot);
-  out.u32(IdAt, id);
-  out.u32(MaskAt, mask);
+  out.put(Proc::Switch::Timeslot, timeslot);
+  out.put(Proc::Switch::Id, id);
+  out.put(Proc::Switch::Mask, mask);
   return Board::ioctl(device.get(), request, record);
 }
 
@@ -190,7 +178,7 @@ bool DSProcReceiverService::enable(const FunctionSpec& spec, DSProcReceiver& rec
   const unsigned timeslot = receiver.dsproc_timeslot();
   if (function.state != DSProcReceiver::Unknown && function.state == int(on)) return true;
   if (!on) {
-    if (switchFunctions(DisableRequest, timeslot, 0, spec.mask) < 0) {
+    if (switchFunctions(Proc::Disable, timeslot, 0, spec.mask) < 0) {
       failed((std::string("DSPROC_DISABLE ") + spec.name).c_str(), timeslot, errno);
       return false;
     }
@@ -199,7 +187,7 @@ bool DSProcReceiverService::enable(const FunctionSpec& spec, DSProcReceiver& rec
     return true;
   }
   const uint32_t id = detectorIds.next();
-  if (switchFunctions(EnableRequest, timeslot, id, spec.mask) < 0) {
+  if (switchFunctions(Proc::Enable, timeslot, id, spec.mask) < 0) {
     std::cerr << "DSPROC_ENABLE " << spec.name << " fail:" << " timeslot=" << timeslot << " id=" << id
               << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
     return false;
@@ -228,7 +216,7 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
     return true;
   }
   if (!rx && !tx) {
-    if (switchFunctions(DisableRequest, timeslot, 0, MuteBoth) < 0) {
+    if (switchFunctions(Proc::Disable, timeslot, 0, MuteBoth) < 0) {
       failed("DSPROC_DISABLE MUTE", timeslot, errno);
       return false;
     }
@@ -237,7 +225,7 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
     return true;
   }
   const uint32_t id = detectorIds.next();
-  if (switchFunctions(EnableRequest, timeslot, id, (rx ? uint32_t(MuteRx) : 0u) | (tx ? uint32_t(MuteTx) : 0u)) < 0) {
+  if (switchFunctions(Proc::Enable, timeslot, id, (rx ? uint32_t(Proc::MuteRx) : 0u) | (tx ? uint32_t(Proc::MuteTx) : 0u)) < 0) {
     std::cerr << "DSPROC_ENABLE MUTE fail:" << " timeslot=" << timeslot << " id=" << id << " errno=\""
               << std::strerror(errno) << "\"" << std::endl;
     return false;
@@ -252,7 +240,7 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
 bool DSProcReceiverService::disableToneAll(DSProcReceiver& receiver) {
   const unsigned timeslot = receiver.dsproc_timeslot();
   if (!opened("Disable All Tone", timeslot)) return false;
-  if (switchFunctions(DisableRequest, timeslot, 0, ToneFilter) < 0) {
+  if (switchFunctions(Proc::Disable, timeslot, 0, Proc::ToneFilter) < 0) {
     failed("Disable All Tone", timeslot, errno);
     return false;
   }
@@ -261,8 +249,8 @@ bool DSProcReceiverService::disableToneAll(DSProcReceiver& receiver) {
 }
 
 void DSProcReceiverService::onRecord(Board::RecordReader& in) {
-  dispatch(in.u32(EventTimeslotAt), in.u32(EventIdAt), in.u32(EventTypeAt), in.u32(WordAAt), in.u32(WordBAt),
-           in.u32(WordCAt));
+  dispatch(in.get(Proc::Event::Timeslot), in.get(Proc::Event::Id), in.get(Proc::Event::Type),
+           in.get(Proc::Event::Words[0]), in.get(Proc::Event::Words[1]), in.get(Proc::Event::Words[2]));
 }
 
 void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t type, uint32_t a, uint32_t b,
@@ -271,13 +259,13 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
   const std::string record = fields(timeslot, id, type);
   if (trace) {
     std::clog << "dsproc event: " << record << std::endl;
-    if (type == VadEvent) {
+    if (type == Proc::VadEvent) {
       std::clog << "dsproc vad event: " << " dir_mask=" << a << " vad_rx=" << b << " vad_tx=" << c << std::endl;
-    } else if (type == SdEvent) {
+    } else if (type == Proc::SdEvent) {
       std::clog << "dsproc sd event: " << " sd_rx=" << a << std::endl;
-    } else if (type == BssEvent) {
+    } else if (type == Proc::BssEvent) {
       std::clog << "dsproc bss event: " << " score=" << scoreOf(a) << std::endl;
-    } else if (type == FlagsEvent) {
+    } else if (type == Proc::FlagsEvent) {
       std::clog << "dsproc flags event: " << " flags=" << ext::OutUnsignedInHex(a) << ", mask="
                 << ext::OutUnsignedInHex(b) << std::endl;
     }
@@ -285,7 +273,7 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
   for (DSProcReceiver& receiver : list) {
     if (receiver.dsproc_timeslot() != timeslot) continue;
     switch (type) {
-      case VadEvent:
+      case Proc::VadEvent:
         if (receiver.vadFunction.state == DSProcReceiver::Off) {
           if (trace) std::clog << "ignore spurious dsproc vad event (dsproc disabled): " << record << std::endl;
         } else if (receiver.vadFunction.id != id) {
@@ -295,10 +283,10 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
           }
         } else {
           receiver.dsproc_vad_event(
-              DSProcVADEvent{a & DirectionRx ? int(b) : -1, a & DirectionTx ? int(c) : -1});
+              DSProcVADEvent{a & Proc::DirectionRx ? int(b) : -1, a & Proc::DirectionTx ? int(c) : -1});
         }
         break;
-      case SdEvent:
+      case Proc::SdEvent:
         if (receiver.sdFunction.state == DSProcReceiver::Off) {
           if (trace) std::clog << "ignore spurious dsproc sd event (dsproc disabled): " << record << std::endl;
         } else if (receiver.sdFunction.id != id) {
@@ -310,7 +298,7 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
           receiver.dsproc_sd_event(DSProcSDEvent{int(a)});
         }
         break;
-      case BssEvent:
+      case Proc::BssEvent:
         if (receiver.bssFunction.state == DSProcReceiver::Off) {
           if (trace) std::clog << "ignore spurious dsproc bss event (dsproc disabled): " << record << std::endl;
         } else {
@@ -318,12 +306,12 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
           receiver.dsproc_bss_event(&event);
         }
         break;
-      case FlagsEvent: {
+      case Proc::FlagsEvent: {
         const dsproc_flags_event event{a, b};
         receiver.dsproc_flags_event(&event);
         break;
       }
-      case ToneEvent: {
+      case Proc::ToneEvent: {
         const dsproc_tone_event event{a, b};
         receiver.dsproc_tone_flt_event(&event);
         break;

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "asn1/modules/LGCP.h"
+#include "board/dev/Dsp.h"
 #include "hardware/CyclicList.h"
 #include "hardware/DSProcReceiver.h"
 #include "hardware/DetectorIds.h"
@@ -19,31 +20,6 @@ namespace Hardware {
 
 class DSProcReceiverService : public EventDevice {
 public:
-  // Requests (group 'd'), as issued on the board.
-  static constexpr unsigned long ConfigureRequest = 0x40146401;
-  static constexpr unsigned long EnableRequest = 0x400C6402;
-  static constexpr unsigned long DisableRequest = 0x400C6403;
-  static constexpr unsigned long VadVersionRequest = 0x40046404;
-  static constexpr size_t EventSize = 24;
-
-  // Function numbers, also the bits of a function mask.
-  enum FunctionBit : uint32_t {
-    VAD = 0x1,
-    SD = 0x2,
-    MuteRx = 0x4,
-    MuteTx = 0x8,
-    BSS = 0x10,
-    Delays = 0x20,
-    RxGain = 0x40,
-    NG = 0x80,
-    ToneFilter = 0x100,
-    SelcalSh = 0x400,
-  };
-  // Event types.
-  enum EventType : uint32_t { VadEvent = 0x1, SdEvent = 0x2, BssEvent = 0x10, ToneEvent = 0x100, FlagsEvent = 0x200 };
-  // The VAD parameters the driver takes from version 2 on; other versions get fixed values.
-  static constexpr int VadVersion2 = 2;
-
   // Built on first use, which opens the device.
   static DSProcReceiverService& instance();
 
@@ -67,8 +43,7 @@ public:
 private:
   struct FunctionSpec;
   static const FunctionSpec vadSpec, bssSpec, ngSpec, selcalShSpec, sdSpec;
-  static constexpr size_t ConfigureSize = 20;
-  using ConfigureRecord = uint8_t[ConfigureSize];
+  using ConfigureRecord = uint8_t[Board::Dev::Dsp::Configure::Size];
 
   DSProcReceiverService();
   // A configure record with its timeslot and function, the parameters zero.

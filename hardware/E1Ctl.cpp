@@ -10,45 +10,16 @@
 #include "board/Board.h"
 #include "board/Paths.h"
 #include "board/Record.h"
-#include "board/Request.h"
+#include "board/dev/E1Cas.h"
+#include "board/dev/Maintenance.h"
 #include "foundation/os/Ext.h"
 #include "hardware/DevicePaths.h"
 
 namespace {
 
-namespace Req = Board::Request;
+namespace Maint = Board::Dev::Maintenance;
+namespace Cas = Board::Dev::E1Cas;
 
-// "/dev/maintenance"
-const uint32_t SyncStatusRequest = Req::iowr('M', 3, 80);
-const uint32_t TclkRequest = Req::iowr('M', 11, 4);
-
-// The synchronisation status record.
-constexpr size_t StatusSize = 80;
-enum : size_t {
-  StatusTrunkAt = 0,
-  SlipsAt = 36,
-  LossBFAt = 40,
-  LossCarrierAt = 44,
-  LossAISAt = 48,
-  LossRAIAt = 52,
-  StateAt = 76,
-};
-
-// "/dev/e1-cas"
-const uint32_t CasTrunkOpen = Req::iow('C', 0, 4);
-const uint32_t CasTrunkClose = Req::iow('C', 1, 4);
-const uint32_t CasChannelSet = Req::iowr('C', 2, 12);
-const uint32_t CasChannelGet = Req::iowr('C', 3, 12);
-const uint32_t CasChannelOpenClose = Req::iowr('C', 4, 16);
-
-// The channel record (also the change event); the open-or-close request
-// appends its operation word.
-constexpr size_t ChannelSize = 12;
-enum : size_t { ChannelTrunkAt = 0, TimeslotAt = 4, RxAt = 8, TxAt = 9, OperationAt = 12 };
-constexpr size_t ChannelOpenCloseSize = 16;
-enum : int { OperationOpen = 0, OperationClose = 1 };
-
-constexpr int TxBits = 0x0F;
 // Timeslots that carry framing and the signalling multiframe, never a channel.
 bool TrunkOnlyTimeslot(int timeslot) { return timeslot == 0 || timeslot == 16; }
 
@@ -111,9 +82,9 @@ bool E1Ctl::IsMaintenanceOpen() {
 void E1Ctl::SendStatus() {
   if (!IsMaintenanceOpen()) return;
   for (unsigned trunk = 0; trunk < Trunks; ++trunk) {
-    uint8_t record[StatusSize] = {};
-    Board::RecordWriter(record, sizeof record).u32(StatusTrunkAt, trunk);
-    if (Board::ioctl(maintenance, SyncStatusRequest, record) < 0) {
+    uint8_t record[Maint::Status::Size] = {};
+    Board::RecordWriter(record, sizeof record).put(Maint::Status::Trunk, trunk);
+    if (Board::ioctl(maintenance, Maint::SyncStatus, record) < 0) {
       std::cerr << ext::header(this) << "synchronization status read fail, trunk = " << trunk
                 << " cause = " << std::strerror(errno) << std::endl;
       continue;
@@ -122,12 +93,12 @@ void E1Ctl::SendStatus() {
     LGCP::Signal sig;
     ACP::TrunkStatus& status = sig.select_trunkStatus();
     status.set_trunk(int(trunk));
-    status.set_state(TrunkState(in.u32(StateAt)));
-    status.set_slips(in.s32(SlipsAt));
-    status.set_lossBF(in.s32(LossBFAt));
-    status.set_lossCarrier(in.s32(LossCarrierAt));
-    status.set_lossAIS(in.s32(LossAISAt));
-    status.set_lossRAI(in.s32(LossRAIAt));
+    status.set_state(TrunkState(in.get(Maint::Status::State)));
+    status.set_slips(in.get(Maint::Status::Slips));
+    status.set_lossBF(in.get(Maint::Status::LossBF));
+    status.set_lossCarrier(in.get(Maint::Status::LossCarrier));
+    status.set_lossAIS(in.get(Maint::Status::LossAIS));
+    status.set_lossRAI(in.get(Maint::Status::LossRAI));
     status.set_name("");
     status.set_clockMaster(false);
     status.set_type(ACP::TrunkType::e1);
@@ -159,7 +130,7 @@ void E1Ctl::SetMode(const LGCP::TrunkCfg& cfg) {
 
 void E1Ctl::UpdateTclk() {
   if (!IsMaintenanceOpen()) return;
-  if (Board::ioctlValue(maintenance, TclkRequest, tclk) < 0)
+  if (Board::ioctlValue(maintenance, Maint::TransmitClock, tclk) < 0)
     std::cerr << ext::header(this) << "fail to set TCLK [cause=" << std::strerror(errno) << "]" << std::endl;
   else
     std::clog << ext::header(this) << "TCLT = " << ext::OutUnsignedInHex(tclk) << std::endl;
@@ -167,7 +138,7 @@ void E1Ctl::UpdateTclk() {
 
 bool E1Ctl::CheckOpenCas() {
   if (cas) return true;
-  const int fd = Board::open(Board::Paths::path(Board::Paths::E1Cas).c_str(), DeviceFlags);
+  const int fd = Board::open(Board::Paths::path(Cas::Path).c_str(), DeviceFlags);
   if (fd < 0) return false;
   cas = Fd(fd);
   std::clog << ext::header(this) << "cas interface opened!" << std::endl;
@@ -191,7 +162,7 @@ void E1Ctl::OnUpdateCas(int fd, short revents) {
   }
   if (!(revents & POLLIN)) return;
   for (;;) {
-    uint8_t record[ChannelSize];
+    uint8_t record[Cas::Channel::Size];
     const ssize_t n = Board::read(fd, record, sizeof record);
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return;
@@ -202,9 +173,10 @@ void E1Ctl::OnUpdateCas(int fd, short revents) {
       std::clog << ext::header(this) << "cas interface lost: end of file" << std::endl;
       return CloseCas();
     }
-    if (size_t(n) != ChannelSize) continue;
+    if (size_t(n) != Cas::Channel::Size) continue;
     Board::RecordReader in(record, sizeof record);
-    SendCas(in.s32(ChannelTrunkAt), in.s32(TimeslotAt), in.u8(RxAt), in.u8(TxAt));
+    SendCas(in.get(Cas::Channel::Trunk), in.get(Cas::Channel::Timeslot), in.get(Cas::Channel::Rx),
+            in.get(Cas::Channel::Tx));
   }
 }
 
@@ -234,7 +206,7 @@ bool E1Ctl::CasOpenTrunk(int trunk) {
     SendCas(trunk, 0, 0, 0);
     return true;
   }
-  const int result = Board::ioctlValue(cas.get(), CasTrunkOpen, unsigned(trunk));
+  const int result = Board::ioctlValue(cas.get(), Cas::TrunkOpen, unsigned(trunk));
   SendCas(trunk, 0, result, 0);
   if (result < 0) {
     std::clog << ext::header(this) << "open cas signalling on trunk(" << trunk << ") - fail(" << result << ")"
@@ -248,7 +220,7 @@ bool E1Ctl::CasOpenTrunk(int trunk) {
 
 void E1Ctl::CasOpenChannel(int trunk, int timeslot, int tx) {
   if (!CasOpenTrunk(trunk) || TrunkOnlyTimeslot(timeslot)) return;
-  const int result = CasChannelRequest(CasChannelOpenClose, trunk, timeslot, tx & TxBits, OperationOpen);
+  const int result = CasChannelRequest(Cas::ChannelOpenClose, trunk, timeslot, tx & Cas::TxBits, Cas::OpenClose::Open);
   if (result < 0) return SendCas(trunk, timeslot, result, 0);
   CasGetChannel(trunk, timeslot);
 }
@@ -256,7 +228,7 @@ void E1Ctl::CasOpenChannel(int trunk, int timeslot, int tx) {
 void E1Ctl::CasCloseChannel(int trunk, int timeslot) {
   if (!casOpen[trunk]) return;
   if (timeslot == 0) {
-    int result = Board::ioctlValue(cas.get(), CasTrunkClose, unsigned(trunk));
+    int result = Board::ioctlValue(cas.get(), Cas::TrunkClose, unsigned(trunk));
     // A report of 0 reads "opened": a closed trunk reports 1.
     if (result == 0) result = 1;
     SendCas(trunk, 0, result, 0);
@@ -264,7 +236,7 @@ void E1Ctl::CasCloseChannel(int trunk, int timeslot) {
     casOpen[trunk] = 0;
   }
   if (TrunkOnlyTimeslot(timeslot)) return;
-  const int result = CasChannelRequest(CasChannelOpenClose, trunk, timeslot, 0, OperationClose);
+  const int result = CasChannelRequest(Cas::ChannelOpenClose, trunk, timeslot, 0, Cas::OpenClose::Close);
   if (result < 0)
     SendCas(trunk, timeslot, result, 0);
   else
@@ -273,30 +245,30 @@ void E1Ctl::CasCloseChannel(int trunk, int timeslot) {
 
 void E1Ctl::CasSetChannel(int trunk, int timeslot, int tx) {
   if (!casOpen[trunk]) return;
-  const int result = CasChannelRequest(CasChannelSet, trunk, timeslot, tx & TxBits, NoOperation);
+  const int result = CasChannelRequest(Cas::ChannelSet, trunk, timeslot, tx & Cas::TxBits, NoOperation);
   if (result < 0) return SendCas(trunk, timeslot, result, 0);
   CasGetChannel(trunk, timeslot);
 }
 
 void E1Ctl::CasGetChannel(int trunk, int timeslot) {
   if (!casOpen[trunk]) return;
-  uint8_t record[ChannelSize] = {};
+  uint8_t record[Cas::Channel::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(ChannelTrunkAt, uint32_t(trunk));
-  out.u32(TimeslotAt, uint32_t(timeslot));
-  const int result = Board::ioctl(cas.get(), CasChannelGet, record);
+  out.put(Cas::Channel::Trunk, trunk);
+  out.put(Cas::Channel::Timeslot, timeslot);
+  const int result = Board::ioctl(cas.get(), Cas::ChannelGet, record);
   if (result < 0) return SendCas(trunk, timeslot, result, 0);
   Board::RecordReader in(record, sizeof record);
-  SendCas(trunk, timeslot, in.u8(RxAt), in.u8(TxAt));
+  SendCas(trunk, timeslot, in.get(Cas::Channel::Rx), in.get(Cas::Channel::Tx));
 }
 
 int E1Ctl::CasChannelRequest(unsigned long request, int trunk, int timeslot, int tx, int operation) {
-  uint8_t record[ChannelOpenCloseSize] = {};
+  uint8_t record[Cas::OpenClose::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(ChannelTrunkAt, uint32_t(trunk));
-  out.u32(TimeslotAt, uint32_t(timeslot));
-  out.u8(TxAt, uint8_t(tx));
-  if (operation != NoOperation) out.u32(OperationAt, uint32_t(operation));
+  out.put(Cas::Channel::Trunk, trunk);
+  out.put(Cas::Channel::Timeslot, timeslot);
+  out.put(Cas::Channel::Tx, tx);
+  if (operation != NoOperation) out.put(Cas::OpenClose::Operation, operation);
   return Board::ioctl(cas.get(), request, record);
 }
 

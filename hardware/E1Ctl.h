@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "board/dev/Maintenance.h"
 #include "foundation/eventloop/Event.h"
 #include "foundation/eventloop/Timer.h"
 #include "foundation/os/Fd.h"
@@ -14,7 +15,7 @@
 
 class E1Ctl : public CtrlSrv::Service {
 public:
-  static constexpr unsigned Trunks = 4;
+  static constexpr unsigned Trunks = Board::Dev::Maintenance::Trunks;
   static constexpr unsigned StatusPeriodMs = 1000;
 
   static E1Ctl& instance();

@@ -10,6 +10,8 @@
 #include "board/Paths.h"
 #include "board/Record.h"
 
+namespace Switch = Board::Dev::Hal::Switch;
+
 HwMux& HwMux::instance() {
   static HwMux mux;
   return mux;
@@ -29,7 +31,7 @@ HwMux::~HwMux() {
 
 bool HwMux::IsOpened() {
   if (fd >= 0) return true;
-  fd = Board::open(Board::Paths::path(Board::Paths::Hal).c_str(), O_RDWR | O_CLOEXEC);
+  fd = Board::open(Board::Paths::path(Board::Dev::Hal::Path).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     std::clog << "hwMux: can't open device: " << std::strerror(errno) << std::endl;
     return false;
@@ -37,7 +39,7 @@ bool HwMux::IsOpened() {
   std::clog << "hwMux: device opened" << std::endl;
   for (unsigned i = 0; i < Outputs; ++i) {
     int unused = 0;
-    Request2(DisableRequest, FirstOutput + int(i), unused);
+    Request2(Switch::Disable, FirstOutput + int(i), unused);
     shadow[i] = Off;
   }
   cursor = 0;
@@ -46,13 +48,13 @@ bool HwMux::IsOpened() {
   return true;
 }
 
-int HwMux::Request2(unsigned long request, int word0, int& word1) {
-  uint8_t record[8];
+int HwMux::Request2(unsigned long request, int channel, int& word) {
+  uint8_t record[Switch::Record::Size];
   Board::RecordWriter out(record, sizeof record);
-  out.u32(0, uint32_t(word0));
-  out.u32(4, uint32_t(word1));
+  out.put(Switch::Record::Channel, channel);
+  out.put(Switch::Record::Word, word);
   const int r = Board::ioctl(fd, request, record);
-  word1 = Board::RecordReader(record, sizeof record).s32(4);
+  word = Board::RecordReader(record, sizeof record).get(Switch::Record::Word);
   return r;
 }
 
@@ -68,7 +70,7 @@ bool HwMux::Connect(int source, int output) {
   }
   SetShadow(output, uint16_t(source));
   int word1 = source;
-  if (Request2(ConnectRequest, output, word1) == 0) return true;
+  if (Request2(Switch::Connect, output, word1) == 0) return true;
   std::clog << "hwMux: connect " << source << " -> " << output << " failed: " << std::strerror(errno) << std::endl;
   return false;
 }
@@ -77,7 +79,7 @@ bool HwMux::Disconnect(int output) {
   if (!IsOpened() || output < 0) return false;
   SetShadow(output, Driven);
   int value = IdleByte;
-  if (Request2(WriteRequest, output, value) == 0) return true;
+  if (Request2(Switch::Write, output, value) == 0) return true;
   std::clog << "hwMux: disconnect failed " << output << " : " << std::strerror(errno) << std::endl;
   return false;
 }
@@ -86,7 +88,7 @@ bool HwMux::Disable(int output) {
   if (!IsOpened() || output < 0) return false;
   SetShadow(output, Off);
   int unused = 0;
-  if (Request2(DisableRequest, output, unused) == 0) return true;
+  if (Request2(Switch::Disable, output, unused) == 0) return true;
   std::clog << "hwMux: disable failed " << output << " : " << std::strerror(errno) << std::endl;
   return false;
 }
@@ -95,7 +97,7 @@ bool HwMux::Write(int channel, unsigned char value) {
   if (!IsOpened() || channel < 0) return false;
   SetShadow(channel, Driven);
   int word1 = value;
-  if (Request2(WriteRequest, channel, word1) == 0) return true;
+  if (Request2(Switch::Write, channel, word1) == 0) return true;
   std::clog << "hwMux: write failed " << channel << " <- 0x" << std::hex << unsigned(value) << std::dec << " : "
             << std::strerror(errno) << std::endl;
   return false;
@@ -104,7 +106,7 @@ bool HwMux::Write(int channel, unsigned char value) {
 unsigned char HwMux::Read(int channel) {
   if (!IsOpened() || channel < 0) return 0xFF;
   int word1 = 255;
-  if (Request2(ReadRequest, channel, word1) == 0) return static_cast<unsigned char>(word1 & 0xFF);
+  if (Request2(Switch::Read, channel, word1) == 0) return static_cast<unsigned char>(word1 & 0xFF);
   const int err = errno;
   std::clog << "hwMux: read failed " << channel << " -> 0x" << std::hex << unsigned(word1) << std::dec << " : "
             << std::strerror(err) << std::endl;
@@ -122,7 +124,7 @@ void HwMux::OnDPC() {
 void HwMux::RefreshChannel(unsigned index) {
   if (index >= Outputs || shadow[index] != Off) return;
   int unused = 0;
-  Request2(DisableRequest, FirstOutput + int(index), unused);
+  Request2(Switch::Disable, FirstOutput + int(index), unused);
 }
 
 uint16_t HwMux::Shadow(int output) const { return InTable(output) ? shadow[unsigned(output - FirstOutput)] : Off; }

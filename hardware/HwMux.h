@@ -14,24 +14,19 @@
 #include <array>
 #include <cstdint>
 
+#include "board/dev/Hal.h"
 #include "foundation/eventloop/Dpc.h"
 
 class HwMux {
 public:
-  static constexpr int FirstOutput = 8192;
-  static constexpr unsigned Outputs = 2048;
+  static constexpr int FirstOutput = Board::Dev::Hal::Switch::FirstBusChannel;
+  static constexpr unsigned Outputs = Board::Dev::Hal::Switch::BusChannels;
   // Shadow entries besides a source channel.
   static constexpr uint16_t Driven = 0xFFFE;
   static constexpr uint16_t Off = 0xFFFF;
   // A-law silence, what a disconnected output carries.
   static constexpr unsigned char IdleByte = 0xD5;
   static constexpr unsigned RefreshPerRun = 128;
-
-  // Device requests (group 'M'), as issued on the board.
-  static constexpr unsigned long ConnectRequest = 0x80084D02;
-  static constexpr unsigned long DisableRequest = 0x80044D03;
-  static constexpr unsigned long WriteRequest = 0xC0084D04;
-  static constexpr unsigned long ReadRequest = 0xC0084D05;
 
   // The process-wide switch; the first call opens the device and switches
   // every bus output off.
@@ -69,8 +64,8 @@ public:
 private:
   static bool InTable(int channel) { return channel >= FirstOutput && channel < FirstOutput + int(Outputs); }
   void SetShadow(int channel, uint16_t value);
-  // Issues a request with a two-word record; word 1 is updated from the reply.
-  int Request2(unsigned long request, int word0, int& word1);
+  // Issues a request with the switch record; its word is updated from the reply.
+  int Request2(unsigned long request, int channel, int& word);
 
   int fd = -1;
   std::array<uint16_t, Outputs> shadow;

@@ -7,12 +7,13 @@
 #include <cstdint>
 #include <iosfwd>
 
+#include "board/dev/Hal.h"
 #include "server/CtrlService.h"
 
 class HwTests : public CtrlSrv::Service {
 public:
-  static constexpr unsigned FirstBusChannel = 8192;
-  static constexpr unsigned BusTimeslots = 128;
+  static constexpr unsigned FirstBusChannel = Board::Dev::Hal::Switch::FirstBusChannel;
+  static constexpr unsigned BusTimeslots = Board::Dev::Hal::Switch::BusTimeslots;
 
   static HwTests& instance();
 

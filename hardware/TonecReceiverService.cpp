@@ -17,14 +17,7 @@ namespace Hardware {
 
 namespace {
 
-// Record offsets; every request record starts with the timeslot.
-enum : size_t { TimeslotAt = 0 };
-enum : size_t { TwistAt = 4, RatioAt = 8, SilenceAt = 12, NoiseAt = 16, ConfigureSize = 20 };
-enum : size_t { IdAt = 4, EnableSize = 8 };
-enum : size_t { Freq1At = 4, Freq2At = 6, Amp1At = 8, Amp2At = 10, ToneSize = 12 };
-enum : size_t { LevelAt = 4, IvaSize = 8 };
-enum : size_t { AmplitudeAt = 4, SignsAt = 6, SelcalSize = 12 };
-enum : size_t { EventCodeAt = 0, EventTimeslotAt = 4, EventTimestampAt = 8, EventIdAt = 12 };
+namespace Tonec = Board::Dev::Dtmf;
 
 // " timestamp=... timeslot=... code=... id=...", as every event line shows a record.
 std::string fields(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id) {
@@ -45,7 +38,7 @@ const EventDevice::Spec tonecDevice = {GetDTMFDevName,
                                        "TonecReceiverService::OnEvent",
                                        "tonec",
                                        "open tonec fail, DTMF proceeding disabled: ",
-                                       TonecReceiverService::EventSize};
+                                       Tonec::Event::Size};
 
 TonecReceiverService::TonecReceiverService() : EventDevice(tonecDevice) { init(); }
 
@@ -59,14 +52,14 @@ bool TonecReceiverService::configureDTMF(unsigned timeslot, const LGCP::DTMFPara
   const unsigned ratio = params.get_threshold().get_ratio().getValue();
   const unsigned noise = params.get_threshold().get_noise().getValue();
   const unsigned silence = params.get_level().get_silence().getValue();
-  uint8_t record[ConfigureSize] = {};
+  uint8_t record[Tonec::Configure::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(TimeslotAt, timeslot);
-  out.u32(TwistAt, twist);
-  out.u32(RatioAt, ratio);
-  out.u32(SilenceAt, silence);
-  out.u32(NoiseAt, noise);
-  if (Board::ioctl(device.get(), ConfigureDetectorRequest, record) < 0) {
+  out.put(Tonec::Timeslot, timeslot);
+  out.put(Tonec::Configure::Twist, twist);
+  out.put(Tonec::Configure::Ratio, ratio);
+  out.put(Tonec::Configure::Silence, silence);
+  out.put(Tonec::Configure::Noise, noise);
+  if (Board::ioctl(device.get(), Tonec::ConfigureDetector, record) < 0) {
     failed("DTMF_CONFIGURE_DETECTOR", timeslot, errno);
     return false;
   }
@@ -87,15 +80,15 @@ bool TonecReceiverService::onOff(const char* name, const char* onName, const cha
 }
 
 bool TonecReceiverService::echoCancel(unsigned timeslot, bool on) {
-  return onOff("CHANNEL_LMS", "_ON", "_OFF", EchoCancelOnRequest, EchoCancelOffRequest, timeslot, on);
+  return onOff("CHANNEL_LMS", "_ON", "_OFF", Tonec::EchoCancelOn, Tonec::EchoCancelOff, timeslot, on);
 }
 
 bool TonecReceiverService::enableDTMFReject(unsigned timeslot, bool on) {
-  return onOff("DTMF_REJECTION", "_ENABLE", "_DISABLE", RejectionOnRequest, RejectionOffRequest, timeslot, on);
+  return onOff("DTMF_REJECTION", "_ENABLE", "_DISABLE", Tonec::RejectionOn, Tonec::RejectionOff, timeslot, on);
 }
 
 bool TonecReceiverService::enableIVA(TonecReceiver& receiver, bool on) {
-  if (!onOff("IVA_DETECTOR", "_ENABLE", "_DISABLE", IvaOnRequest, IvaOffRequest, receiver.tonec_timeslot(), on)) {
+  if (!onOff("IVA_DETECTOR", "_ENABLE", "_DISABLE", Tonec::IvaOn, Tonec::IvaOff, receiver.tonec_timeslot(), on)) {
     return false;
   }
   receiver.ivaEnabled = on;
@@ -106,7 +99,7 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on) {
   const unsigned timeslot = receiver.tonec_timeslot();
   if (receiver.dtmfEnabled == on) return true;
   if (!on) {
-    if (byValue(DisableDetectorRequest, timeslot) < 0) {
+    if (byValue(Tonec::DisableDetector, timeslot) < 0) {
       failed("DTMF_DISABLE_DETECTOR", timeslot, errno);
       return false;
     }
@@ -115,11 +108,11 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on) {
     return true;
   }
   const uint32_t id = detectorIds.next();
-  uint8_t record[EnableSize] = {};
+  uint8_t record[Tonec::Enable::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(TimeslotAt, timeslot);
-  out.u32(IdAt, id);
-  if (Board::ioctl(device.get(), EnableDetectorRequest, record) < 0) {
+  out.put(Tonec::Timeslot, timeslot);
+  out.put(Tonec::Enable::Id, id);
+  if (Board::ioctl(device.get(), Tonec::EnableDetector, record) < 0) {
     std::cerr << "DTMF_ENABLE_DETECTOR fail:" << " timeslot=" << timeslot << " id=" << id << " errno=\""
               << std::strerror(errno) << "\"" << std::endl;
     return false;
@@ -132,14 +125,14 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on) {
 
 bool TonecReceiverService::enableToneGenerator(unsigned timeslot, unsigned short freq1, unsigned short freq2,
                                                unsigned short amp1, unsigned short amp2) {
-  uint8_t record[ToneSize] = {};
+  uint8_t record[Tonec::Tone::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(TimeslotAt, timeslot);
-  out.u16(Freq1At, freq1);
-  out.u16(Freq2At, freq2);
-  out.u16(Amp1At, amp1);
-  out.u16(Amp2At, amp2);
-  if (Board::ioctl(device.get(), ToneGeneratorRequest, record) < 0) {
+  out.put(Tonec::Timeslot, timeslot);
+  out.put(Tonec::Tone::Freq1, freq1);
+  out.put(Tonec::Tone::Freq2, freq2);
+  out.put(Tonec::Tone::Amp1, amp1);
+  out.put(Tonec::Tone::Amp2, amp2);
+  if (Board::ioctl(device.get(), Tonec::ToneGenerator, record) < 0) {
     failed("DTMF_DIAL", timeslot, errno);
     return false;
   }
@@ -150,11 +143,11 @@ bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVA
   const unsigned timeslot = receiver.tonec_timeslot();
   if (!opened("configure IVA", timeslot)) return false;
   const int level = params.get_det_lvl_dB().getValue();
-  uint8_t record[IvaSize] = {};
+  uint8_t record[Tonec::Iva::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(TimeslotAt, timeslot);
-  out.u32(LevelAt, uint32_t(level));
-  if (Board::ioctl(device.get(), ConfigureIvaRequest, record) < 0) {
+  out.put(Tonec::Timeslot, timeslot);
+  out.put(Tonec::Iva::Level, level);
+  if (Board::ioctl(device.get(), Tonec::ConfigureIva, record) < 0) {
     failed("IVA_CONFIGURE_DETECTOR", timeslot, errno);
     return false;
   }
@@ -165,19 +158,19 @@ bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVA
 bool TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::SelcalCommand& command) {
   const unsigned timeslot = receiver.tonec_timeslot();
   const std::string& signs = command.get_signs().getValue();
-  if (signs.size() < SelcalSigns) {
+  if (signs.size() < Tonec::Selcal::SignCount) {
     std::cerr << "SELCAL_DIAL fail:" << " timeslot=" << timeslot << " incorect signs:" << signs << std::endl;
     return false;
   }
   const uint16_t amplitude = command.hasOptionalField(TERM::SelcalCommand::o_amp)
                                  ? uint16_t(command.get_amp().getValue())
                                  : DefaultSelcalAmplitude;
-  uint8_t record[SelcalSize] = {};
+  uint8_t record[Tonec::Selcal::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(TimeslotAt, timeslot);
-  out.u16(AmplitudeAt, amplitude);
-  for (size_t i = 0; i < SelcalSigns; ++i) out.u8(SignsAt + i, uint8_t(signs[i]));
-  if (Board::ioctl(device.get(), SelcalDialRequest, record) < 0) {
+  out.put(Tonec::Timeslot, timeslot);
+  out.put(Tonec::Selcal::Amplitude, amplitude);
+  out.bytes(Tonec::Selcal::Signs, signs.data());
+  if (Board::ioctl(device.get(), Tonec::SelcalDial, record) < 0) {
     failed("SELCAL_DIAL", timeslot, errno);
     return false;
   }
@@ -185,7 +178,8 @@ bool TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::
 }
 
 void TonecReceiverService::onRecord(Board::RecordReader& in) {
-  dispatch(in.u32(EventCodeAt), in.u32(EventTimeslotAt), in.u32(EventTimestampAt), in.u32(EventIdAt));
+  dispatch(in.get(Tonec::Event::Code), in.get(Tonec::Event::Timeslot), in.get(Tonec::Event::Timestamp),
+           in.get(Tonec::Event::Id));
 }
 
 void TonecReceiverService::dispatch(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id) {

@@ -10,6 +10,7 @@
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
+#include "board/dev/Dtmf.h"
 #include "hardware/CyclicList.h"
 #include "hardware/DetectorIds.h"
 #include "hardware/EventDevice.h"
@@ -19,22 +20,7 @@ namespace Hardware {
 
 class TonecReceiverService : public EventDevice {
 public:
-  // Requests (group 'B'), as issued on the board.
-  static constexpr unsigned long ConfigureDetectorRequest = 0x40144202;
-  static constexpr unsigned long EnableDetectorRequest = 0x40084203;
-  static constexpr unsigned long DisableDetectorRequest = 0x40044204;
-  static constexpr unsigned long ToneGeneratorRequest = 0x400C4205;
-  static constexpr unsigned long EchoCancelOnRequest = 0x40044206;
-  static constexpr unsigned long EchoCancelOffRequest = 0x40044207;
-  static constexpr unsigned long RejectionOnRequest = 0x40044209;
-  static constexpr unsigned long RejectionOffRequest = 0x4004420A;
-  static constexpr unsigned long IvaOnRequest = 0x4004420B;
-  static constexpr unsigned long IvaOffRequest = 0x4004420C;
-  static constexpr unsigned long ConfigureIvaRequest = 0x4008420D;
-  static constexpr unsigned long SelcalDialRequest = 0x400C420E;
-  static constexpr size_t EventSize = 16;
   static constexpr uint16_t DefaultSelcalAmplitude = 12000;
-  static constexpr size_t SelcalSigns = 4;
 
   // Built on first use, which opens the device.
   static TonecReceiverService& instance();

@@ -8,20 +8,13 @@
 
 #include "board/Board.h"
 #include "board/Paths.h"
-#include "board/Request.h"
+#include "board/Record.h"
+#include "board/dev/Hal.h"
 
 namespace {
 
-// Register access on "/dev/hal": a record {interface, address, data}.
-const uint32_t RegisterWrite = Board::Request::iowr('B', 4, 3);
-const uint32_t RegisterRead = Board::Request::iowr('B', 3, 3);
-enum : size_t { InterfaceAt = 0, AddressAt = 1, DataAt = 2, RecordSize = 3 };
+namespace Spi = Board::Dev::Hal::Spi;
 
-enum Register : unsigned {
-  PowerDown = 0x32,
-  StatusRegister = 0x33,
-  ClockSelect = 0x57,
-};
 constexpr unsigned PowerOff = 0x80;
 constexpr unsigned PowerOn = 0x00;
 constexpr unsigned ClockSlave = 0x30;
@@ -34,21 +27,15 @@ struct RegisterValue {
 
 // Set-up of one interface, written in this order.
 const RegisterValue setup[] = {
-    {PowerDown, PowerOff}, {0x30, 0x08}, {ClockSelect, ClockSlave}, {0x34, 0x60}, {0x35, 0x00}, {0x36, 0x00}, {0x37, 0x00},
+    {Spi::PowerDown, PowerOff}, {0x30, 0x08}, {Spi::ClockSelect, ClockSlave}, {0x34, 0x60},
+    {0x35, 0x00},               {0x36, 0x00}, {0x37, 0x00},
 };
 
-// Bits of the status register.
-constexpr unsigned Carrier = 0x01;
-constexpr unsigned BasicFrame = 0x04;
-constexpr unsigned Slip = 0x20;
-constexpr unsigned AlarmBits = 0xC0;
-constexpr unsigned RemoteAlarm = 0x80;
-
 ACP::TrunkState::NamedNumber LineState(unsigned reg) {
-  if (!(reg & Carrier)) return ACP::TrunkState::lossCarrier;
-  if (!(reg & BasicFrame)) return ACP::TrunkState::lossBF;
-  if ((reg & AlarmBits) == RemoteAlarm) return ACP::TrunkState::rai;
-  if ((reg & AlarmBits) == AlarmBits) return ACP::TrunkState::normal;
+  if (!(reg & Spi::Carrier)) return ACP::TrunkState::lossCarrier;
+  if (!(reg & Spi::BasicFrame)) return ACP::TrunkState::lossBF;
+  if ((reg & Spi::AlarmBits) == Spi::RemoteAlarm) return ACP::TrunkState::rai;
+  if ((reg & Spi::AlarmBits) == Spi::NoAlarm) return ACP::TrunkState::normal;
   return ACP::TrunkState::ais;
 }
 
@@ -74,7 +61,7 @@ spiCtrl::~spiCtrl() {
 void spiCtrl::init_device_and_channels() {
   if (fd >= 0 || !spiPresent) return;
   std::clog << "spi: try init" << std::endl;
-  fd = Board::open(Board::Paths::path(Board::Paths::Hal).c_str(), O_RDWR | O_CLOEXEC);
+  fd = Board::open(Board::Paths::path(Board::Dev::Hal::Path).c_str(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     std::clog << "spi: /dev/hal open fail" << std::endl;
     return;
@@ -103,7 +90,7 @@ void spiCtrl::enable_channel(int n) {
     return;
   }
   init_device_and_channels();
-  write(unsigned(n), PowerDown, PowerOn);
+  write(unsigned(n), Spi::PowerDown, PowerOn);
   std::clog << "spi: enable channel " << n << std::endl;
 }
 
@@ -114,7 +101,7 @@ void spiCtrl::disable_channel(int n) {
     return;
   }
   init_device_and_channels();
-  write(unsigned(n), PowerDown, PowerOff);
+  write(unsigned(n), Spi::PowerDown, PowerOff);
   std::clog << "spi: disable channel " << n << std::endl;
 }
 
@@ -125,9 +112,9 @@ void spiCtrl::clock(int n) {
     return;
   }
   init_device_and_channels();
-  for (int i = 0; i < Interfaces; ++i) write(unsigned(i), ClockSelect, ClockSlave);
+  for (int i = 0; i < Interfaces; ++i) write(unsigned(i), Spi::ClockSelect, ClockSlave);
   if (n >= 0) {
-    write(unsigned(n), ClockSelect, ClockMaster);
+    write(unsigned(n), Spi::ClockSelect, ClockMaster);
     std::clog << "spi: set clock master on channel " << n << std::endl;
   } else {
     std::clog << "spi: clock master disabled" << std::endl;
@@ -136,8 +123,12 @@ void spiCtrl::clock(int n) {
 
 void spiCtrl::write(unsigned n, unsigned address, unsigned value) {
   if (!Accessible()) return;
-  uint8_t record[RecordSize] = {uint8_t(n), uint8_t(address), uint8_t(value)};
-  if (Board::ioctl(fd, RegisterWrite, record) >= 0) return;
+  uint8_t record[Spi::Record::Size];
+  Board::RecordWriter out(record, sizeof record);
+  out.put(Spi::Record::Interface, n);
+  out.put(Spi::Record::Address, address);
+  out.put(Spi::Record::Data, value);
+  if (Board::ioctl(fd, Spi::WriteRegister, record) >= 0) return;
   if (errno == ENODEV)
     NoSpi();
   else
@@ -146,8 +137,12 @@ void spiCtrl::write(unsigned n, unsigned address, unsigned value) {
 
 unsigned spiCtrl::read(unsigned n, unsigned address) {
   if (!Accessible()) return 0;
-  uint8_t record[RecordSize] = {uint8_t(n), uint8_t(address), 0xFF};
-  const int result = Board::ioctl(fd, RegisterRead, record);
+  uint8_t record[Spi::Record::Size];
+  Board::RecordWriter out(record, sizeof record);
+  out.put(Spi::Record::Interface, n);
+  out.put(Spi::Record::Address, address);
+  out.put(Spi::Record::Data, 0xFF);
+  const int result = Board::ioctl(fd, Spi::ReadRegister, record);
   if (result != -1) return unsigned(result) & 0xFF;
   if (errno == ENODEV)
     NoSpi();
@@ -163,7 +158,7 @@ void spiCtrl::NoSpi() {
 }
 
 int spiCtrl::Slips(int n, unsigned reg) {
-  if (!(reg & Slip)) {
+  if (!(reg & Spi::Slip)) {
     slipLatch[n] = false;
     return 0;
   }
@@ -175,7 +170,7 @@ int spiCtrl::Slips(int n, unsigned reg) {
 void spiCtrl::status() {
   if (!spiPresent) return;
   for (int n = 0; n < Interfaces; ++n) {
-    const unsigned reg = read(unsigned(n), StatusRegister);
+    const unsigned reg = read(unsigned(n), Spi::Status);
     LGCP::Signal sig;
     ACP::TrunkStatus& line = sig.select_trunkStatus();
     line.set_trunk(n);

@@ -6,12 +6,13 @@
 // bri. Bound as a service only to hear the controller come and go: it takes
 // no command.
 
+#include "board/dev/Hal.h"
 #include "foundation/eventloop/Timer.h"
 #include "server/CtrlService.h"
 
 class spiCtrl : public CtrlSrv::Service {
 public:
-  static constexpr int Interfaces = 8;
+  static constexpr int Interfaces = Board::Dev::Hal::Spi::Interfaces;
   static constexpr unsigned StatusPeriodMs = 1000;
 
   // Built on first use; building opens the device and sets up every interface.

@@ -29,4 +29,6 @@ int ioctlValue(int fd, unsigned long request, unsigned long value) { return ::io
 
 int poll(struct pollfd* fds, nfds_t count, int timeout) { return ::poll(fds, count, timeout); }
 
+int interfaceIoctl(int socket, unsigned long request, void* arg) { return ::ioctl(socket, request, arg); }
+
 }  // namespace Board

@@ -4,12 +4,14 @@
 #include "board/Board.h"
 
 #include "board/Request.h"
+#include "board/sim/NetInterfaces.h"
 #include "board/sim/Registry.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace Board {
@@ -31,7 +33,8 @@ int open(const char* path, int flags) {
   {
     std::lock_guard<std::mutex> guard(board.mutex());
     board.sweep();
-    if (Sim::Device* d = board.atPath(path)) return result(board.open(*d, flags));
+    int number;
+    if (Sim::Device* d = board.atPath(path, number)) return result(board.open(*d, flags, number));
   }
   return ::open(path, flags, 0666);
 }
@@ -75,7 +78,8 @@ int ioctl(int fd, unsigned long request, void* record) {
   const size_t size = Request::size(uint32_t(request));
   if (size && !record) return result(-EFAULT);
   if (const int err = t.device->requestRefusal(uint32_t(request))) return result(-err);
-  return result(t.device->ioctl(*t.file, uint32_t(request), static_cast<uint8_t*>(record), size));
+  Sim::Call call(t.file, uint32_t(request), static_cast<uint8_t*>(record), size);
+  return result(t.device->request(call, Sim::Form::Record));
 }
 
 int ioctlValue(int fd, unsigned long request, unsigned long value) {
@@ -87,9 +91,24 @@ int ioctlValue(int fd, unsigned long request, unsigned long value) {
     return ::ioctl(fd, request, value);
   }
   if (const int err = t.device->requestRefusal(uint32_t(request))) return result(-err);
-  return result(t.device->ioctlValue(*t.file, uint32_t(request), value));
+  Sim::Call call(t.file, uint32_t(request), value);
+  return result(t.device->request(call, Sim::Form::Value));
 }
 
 int poll(struct pollfd* fds, nfds_t count, int timeout) { return ::poll(fds, count, timeout); }
+
+int interfaceIoctl(int socket, unsigned long request, void* arg) {
+  struct stat st;
+  if (::fstat(socket, &st) < 0) return -1;
+  if (!S_ISSOCK(st.st_mode)) return result(-ENOTTY);
+  if (!arg) return result(-EFAULT);
+  Sim::Registry& board = Sim::Registry::instance();
+  std::lock_guard<std::mutex> guard(board.mutex());
+  Sim::Device* net = board.find(Sim::NetInterfaces::Name);
+  if (!net) return result(-ENODEV);
+  if (const int err = net->requestRefusal(uint32_t(request))) return result(-err);
+  Sim::Call call(nullptr, uint32_t(request), static_cast<uint8_t*>(arg), Sim::NetInterfaces::argumentSize(request));
+  return result(net->request(call, Sim::Form::Record));
+}
 
 }  // namespace Board

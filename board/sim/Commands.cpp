@@ -2,8 +2,8 @@
 
 #include "board/sim/Registry.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdlib>
 #include <sstream>
 
 namespace Board {
@@ -17,7 +17,7 @@ struct BoardCommand {
   const char* name;
   const char* usage;
   size_t args;  // the arguments after the name, exactly
-  void (*run)(Registry&, const Args&, Outcome&, int connection);
+  void (*run)(Registry&, const Words&, Outcome&, int connection);
 };
 
 struct ErrnoName {
@@ -32,15 +32,6 @@ const ErrnoName errnoNames[] = {
     {"ENOSYS", ENOSYS}, {"EPIPE", EPIPE},   {"ETIMEDOUT", ETIMEDOUT},
 };
 
-// A decimal, octal or 0x number that fills the whole word and fits `max`.
-bool number(const std::string& word, unsigned long max, unsigned long& value) {
-  if (word.empty() || word[0] == '-' || word[0] == '+') return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtoul(word.c_str(), &end, 0);
-  return errno == 0 && *end == '\0' && value <= max;
-}
-
 bool errnoValue(const std::string& word, int& err) {
   for (const ErrnoName& e : errnoNames) {
     if (word == e.name) {
@@ -48,13 +39,20 @@ bool errnoValue(const std::string& word, int& err) {
       return true;
     }
   }
-  unsigned long v;
-  if (!number(word, 4095, v) || v == 0) return false;
+  int64_t v;
+  if (!Args::parse(word, 1, 4095, v)) return false;
   err = int(v);
   return true;
 }
 
-void help(Registry& board, const Args&, Outcome& out, int);
+int errnoArg(Args& a) {
+  const std::string word = a.word();
+  int err = 0;
+  if (a && !errnoValue(word, err)) a.bad("errno", word);
+  return err;
+}
+
+void help(Registry& board, const Words&, Outcome& out, int);
 std::string usage(const std::string& name);
 
 Device* device(Registry& board, const std::string& name, Outcome& out) {
@@ -63,44 +61,46 @@ Device* device(Registry& board, const std::string& name, Outcome& out) {
   return d;
 }
 
-void devices(Registry& board, const Args&, Outcome& out, int) {
+void devices(Registry& board, const Words&, Outcome& out, int) {
   for (const auto& d : board.devices()) {
+    if (d->path().none()) continue;
     std::ostringstream line;
-    line << d->path() << ' ' << d->name() << ' ' << (d->present() ? "present" : "absent")
+    line << d->path().text() << ' ' << d->name() << ' ' << (d->present() ? "present" : "absent")
          << " open=" << d->files().size();
     out.reply.line(line.str());
   }
 }
 
-void absent(Registry& board, const Args& a, Outcome& out, int) {
+void absent(Registry& board, const Words& a, Outcome& out, int) {
   if (Device* d = device(board, a[1], out)) d->setPresent(false);
 }
 
-void present(Registry& board, const Args& a, Outcome& out, int) {
+void present(Registry& board, const Words& a, Outcome& out, int) {
   if (Device* d = device(board, a[1], out)) d->setPresent(true);
 }
 
-void failRequest(Registry& board, const Args& a, Outcome& out, int) {
-  unsigned long request;
-  int err;
-  if (a[2] != "ioctl") return out.reply.fail(usage(a[0]));
-  if (!number(a[3], 0xFFFFFFFFul, request)) return out.reply.fail("bad request number: " + a[3]);
-  if (!errnoValue(a[4], err)) return out.reply.fail("bad errno: " + a[4]);
-  if (Device* d = device(board, a[1], out)) d->refuseRequest(uint32_t(request), err);
+void failRequest(Registry& board, const Words& w, Outcome& out, int) {
+  if (w[2] != "ioctl") return out.reply.fail(usage(w[0]));
+  Args a(Words(w.begin() + 3, w.end()), out.reply);
+  const int64_t request = a.number("request number", 0, 0xFFFFFFFF);
+  const int err = errnoArg(a);
+  if (!a) return;
+  if (Device* d = device(board, w[1], out)) d->refuseRequest(uint32_t(request), err);
 }
 
-void failWrites(Registry& board, const Args& a, Outcome& out, int) {
-  int err;
-  if (a[2] != "write") return out.reply.fail(usage(a[0]));
-  if (!errnoValue(a[3], err)) return out.reply.fail("bad errno: " + a[3]);
-  if (Device* d = device(board, a[1], out)) d->refuseWrites(err);
+void failWrites(Registry& board, const Words& w, Outcome& out, int) {
+  if (w[2] != "write") return out.reply.fail(usage(w[0]));
+  Args a(Words(w.begin() + 3, w.end()), out.reply);
+  const int err = errnoArg(a);
+  if (!a) return;
+  if (Device* d = device(board, w[1], out)) d->refuseWrites(err);
 }
 
-void heal(Registry& board, const Args& a, Outcome& out, int) {
+void heal(Registry& board, const Words& a, Outcome& out, int) {
   if (Device* d = device(board, a[1], out)) d->heal();
 }
 
-void follow(Registry& board, const Args& a, Outcome& out, int connection) {
+void follow(Registry& board, const Words& a, Outcome& out, int connection) {
   Device* d = device(board, a[1], out);
   if (!d) return;
   if (connection < 0) return out.reply.fail("follow needs a control connection");
@@ -108,7 +108,7 @@ void follow(Registry& board, const Args& a, Outcome& out, int connection) {
   out.follow = d;
 }
 
-void reset(Registry& board, const Args&, Outcome&, int) { board.reset(); }
+void reset(Registry& board, const Words&, Outcome&, int) { board.reset(); }
 
 const BoardCommand boardCommands[] = {
     {"help", "", 0, help},
@@ -133,19 +133,55 @@ std::string usage(const std::string& name) {
   return text;
 }
 
-void help(Registry& board, const Args&, Outcome& out, int) {
+void help(Registry& board, const Words&, Outcome& out, int) {
   for (const BoardCommand& c : boardCommands) out.reply.line(synopsis(c.name, c.usage));
   for (const auto& d : board.devices()) {
-    for (const Command& c : d->commands()) {
-      out.reply.line(d->name() + " " + synopsis(c.name, c.usage));
+    for (const Device::Command& c : d->commands()) out.reply.line(d->name() + " " + synopsis(c.name.c_str(), c.usage.c_str()));
+  }
+}
+
+// The command of `device` that the words after its name start with (the
+// longest one), null when none does.
+const Device::Command* match(const Device& device, const Words& words, size_t& taken) {
+  const Device::Command* found = nullptr;
+  for (const Device::Command& c : device.commands()) {
+    const Words name = Commands::split(c.name);
+    if (words.size() < 1 + name.size() || !std::equal(name.begin(), name.end(), words.begin() + 1)) continue;
+    if (!found || name.size() > taken) {
+      found = &c;
+      taken = name.size();
     }
   }
+  return found;
+}
+
+// "unknown command: " and the words that named none: the model, its command
+// word, and the next one when some command starts with that word.
+std::string unknown(const Device& device, const Words& words) {
+  std::string text = "unknown command: " + device.name() + " " + (words.size() > 1 ? words[1] : "");
+  for (const Device::Command& c : device.commands()) {
+    const Words name = Commands::split(c.name);
+    if (name.size() > 1 && words.size() > 2 && name[0] == words[1]) return text + " " + words[2];
+  }
+  return text;
+}
+
+void runModelCommand(Device& device, const Words& words, Reply& reply) {
+  size_t taken = 0;
+  const Device::Command* c = match(device, words, taken);
+  if (!c) return reply.fail(unknown(device, words));
+  const size_t count = words.size() - 1 - taken;
+  if (count < c->least || count > c->most) {
+    return reply.fail("usage: " + device.name() + " " + synopsis(c->name.c_str(), c->usage.c_str()));
+  }
+  Args args(Words(words.begin() + 1 + long(taken), words.end()), reply);
+  c->run(args, reply);
 }
 
 }  // namespace
 
-Args Commands::split(const std::string& line) {
-  Args words;
+Words Commands::split(const std::string& line) {
+  Words words;
   std::istringstream in(line);
   for (std::string w; in >> w;) words.push_back(w);
   return words;
@@ -156,7 +192,7 @@ Commands::Outcome Commands::run(const std::string& line, int connection) {
   // Descriptors the daemon closed since the last command are closed for
   // every command, not only once something looks at the open files.
   board_.sweep();
-  const Args words = split(line);
+  const Words words = split(line);
   if (words.empty()) {
     out.reply.fail("empty line");
     return out;
@@ -176,14 +212,7 @@ Commands::Outcome Commands::run(const std::string& line, int connection) {
   }
   for (const auto& d : board_.devices()) {
     if (d->name() != words[0]) continue;
-    const std::string sub = words.size() > 1 ? words[1] : "";
-    for (const Command& c : d->commands()) {
-      if (sub == c.name) {
-        c.run(*d, Args(words.begin() + 2, words.end()), out.reply);
-        return out;
-      }
-    }
-    out.reply.fail("unknown command: " + d->name() + " " + sub);
+    runModelCommand(*d, words, out.reply);
     return out;
   }
   out.reply.fail("unknown command: " + words[0]);

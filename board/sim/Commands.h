@@ -6,11 +6,14 @@
 #include "board/sim/Device.h"
 
 #include <string>
+#include <vector>
 
 namespace Board {
 namespace Sim {
 
 class Registry;
+
+using Words = std::vector<std::string>;
 
 class Commands {
 public:
@@ -26,7 +29,7 @@ public:
   // connection it came on, -1 when it came from inside the process.
   Outcome run(const std::string& line, int connection);
 
-  static Args split(const std::string& line);
+  static Words split(const std::string& line);
 
 private:
   Registry& board_;

@@ -3,16 +3,29 @@
 // the way the driver would, keeps the state a test reads, and writes events
 // into the daemon's descriptors when a test injects them.
 //
+// A model is mostly its device logic: it gives the base a table of the
+// requests it answers (number, name, handler) and a table of its control
+// commands (name, usage, handler). The base dispatches and journals the
+// requests, checks the commands' argument counts, and carries what every
+// model may want: the request journal, raw event injection, the hang-up of
+// every descriptor, state kept per open file, and injected faults.
+//
 // Every member runs with the board locked (Registry::mutex): the daemon's
 // thread and the control thread both reach the models.
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <map>
 #include <string>
 #include <vector>
 #include <sys/types.h>
+
+#include "board/Record.h"
+#include "board/sim/Args.h"
+#include "board/sim/DevicePath.h"
+#include "board/sim/RequestJournal.h"
 
 namespace Board {
 namespace Sim {
@@ -20,65 +33,111 @@ namespace Sim {
 // One open file of a device. The daemon holds one end of a socket pair,
 // the model keeps the other (peer) to write event records into.
 struct OpenFile {
-  unsigned id;     // unique on the board, for models that keep per-open state
+  unsigned id;     // unique on the board
   int accessMode;  // O_RDONLY, O_WRONLY or O_RDWR
   int peer;
+  int pathNumber;  // the number in the path opened, for a device named by a pattern; else -1
 };
 
-using Args = std::vector<std::string>;
-
-// The answer to one control line: text lines, then "OK" or "ERR <why>".
-class Reply {
+// One request of the daemon, as a model's handler sees it.
+class Call {
 public:
-  void line(std::string text) { lines_.push_back(std::move(text)); }
-  void fail(std::string why) {
-    failed_ = true;
-    error_ = std::move(why);
+  // A request with a record of `len` bytes (the request's full argument size).
+  Call(OpenFile* file, uint32_t request, uint8_t* record, size_t len)
+      : request(request), value(0), record(record), size(len), in(record, len), out(record, len), file_(file) {}
+  // A request that passes a plain number in place of a record.
+  Call(OpenFile* file, uint32_t request, unsigned long value)
+      : request(request), value(value), record(nullptr), size(0), in(nullptr, 0), out(nullptr, 0), file_(file) {}
+
+  // The open file it came on; a request on a socket has none.
+  OpenFile& file() const { return *file_; }
+  // The request goes into the device's journal: its name, then `text` when there is one.
+  void journal(std::string text = std::string()) {
+    journaled_ = true;
+    text_ = std::move(text);
   }
-  bool failed() const { return failed_; }
-  const std::vector<std::string>& lines() const { return lines_; }
-  // Every line as sent, the closing "OK" or "ERR ..." included.
-  std::vector<std::string> text() const;
+
+  const uint32_t request;
+  const unsigned long value;
+  uint8_t* const record;
+  const size_t size;
+  RecordReader in;
+  RecordWriter out;
 
 private:
-  std::vector<std::string> lines_;
-  std::string error_;
-  bool failed_ = false;
+  friend class Device;
+  OpenFile* file_;
+  bool journaled_ = false;
+  std::string text_;
 };
 
-class Device;
+// How the daemon passes a request's argument.
+enum class Form { Record, Value };
 
-// One control command of a model, reached as "<model name> <name> <args>".
-struct Command {
-  const char* name;
-  const char* usage;  // the arguments, "" when there are none
-  void (*run)(Device&, const Args&, Reply&);
+// One request a model answers. The handler's result is the request's: 0 or
+// more, or -errno.
+template <class M>
+struct Answer {
+  uint32_t request;
+  const char* name;  // in the journal
+  int (M::*run)(Call&);
+  Form form = Form::Record;
 };
+
+// One control command of a model, reached as "<model name> <name> <arguments>".
+template <class M>
+struct Control {
+  const char* name;   // one word, or two for a model made of parts ("switch map")
+  const char* usage;  // the arguments: words, [optional ones], "..." for more of the same
+  void (M::*run)(Args&, Reply&);
+};
+
+// The commands every model may offer, each with its standard name.
+enum Common : unsigned {
+  JournalCommands = 1,  // "journal" and "clear"
+  RawCommand = 2,       // "raw HEX": the bytes as one event record
+  HangupCommand = 4,    // "hangup": every descriptor hangs up
+};
+
+class FileStates;
 
 class Device {
 public:
-  Device(std::string name, std::string path);
+  struct Command {
+    std::string name;
+    std::string usage;
+    size_t least;  // the arguments it takes
+    size_t most;
+    std::function<void(Args&, Reply&)> run;
+  };
+
+  // `path` is empty for a model that no path opens.
+  Device(std::string name, std::string path, unsigned common = 0);
   virtual ~Device();
   Device(const Device&) = delete;
   Device& operator=(const Device&) = delete;
 
   const std::string& name() const { return name_; }
-  const std::string& path() const { return path_; }
+  const DevicePath& path() const { return path_; }
+
+  // The request and command tables of `model` (the device, or a part of it).
+  template <class M, size_t N>
+  void answer(M* model, const Answer<M> (&table)[N]);
+  template <class M, size_t N>
+  void control(M* model, const Control<M> (&table)[N]);
 
   // The daemon's side. Results as the system call gives them, or -errno.
   virtual void opened(OpenFile&) {}
   virtual void closed(OpenFile&) {}
   virtual ssize_t write(OpenFile&, const uint8_t* data, size_t len);
-  // `record` holds the request's full argument size, whatever its direction bits say.
-  virtual int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len);
-  virtual int ioctlValue(OpenFile&, uint32_t request, unsigned long value);
+  // `call.record` holds the request's full argument size, whatever its direction bits say.
+  int request(Call& call, Form form);
 
-  // This model's control commands (static data of the model).
-  virtual std::vector<Command> commands() const { return {}; }
+  const std::vector<Command>& commands() const { return commands_; }
   // What "follow" sends before the lines published from then on.
   virtual void history(Reply&) const {}
 
-  // Back to power-on: present, no injected fault, the model's own state cleared.
+  // Back to power-on: present, no injected fault, no journal, the model's own state cleared.
   void reset();
 
   // Injected faults.
@@ -93,28 +152,110 @@ public:
   // Writes one event record into every open descriptor of the device.
   // Returns the number of descriptors it reached; a full queue is skipped.
   size_t inject(const void* record, size_t len);
+  // Shuts the model's end of every open descriptor: the daemon's ends report
+  // a hang-up and read end of file. Returns the number of descriptors reached.
+  size_t hangUp();
+
+  const RequestJournal& journal() const { return journal_; }
+  void clearJournal() { journal_.clear(); }
 
   // Lines of this device's activity go to every follower connection.
   void follow(int fd) { followers_.push_back(fd); }
   void publish(const std::string& line);
 
   // Open files, kept by the registry.
-  OpenFile& attach(int peer, int accessMode);
+  OpenFile& attach(int peer, int accessMode, int pathNumber);
   void detach(unsigned id);
   const std::list<OpenFile>& files() const { return files_; }
+  void keep(FileStates& states) { fileStates_.push_back(&states); }
 
 protected:
   virtual void resetState() {}
+  // A line of the journal that is no request (the watchdog journals its writes).
+  void journalLine(std::string text) { journal_.add(std::move(text)); }
+  // The common commands, for a model that offers one under another name.
+  void rawCommand(Args& args, Reply& reply);
+  void hangupCommand(Args& args, Reply& reply);
 
 private:
+  struct Route {
+    uint32_t request;
+    const char* name;
+    Form form;
+    std::function<int(Call&)> run;
+  };
+  void addCommand(const char* name, const char* usage, std::function<void(Args&, Reply&)> run);
+
   std::string name_;
-  std::string path_;
+  DevicePath path_;
+  std::vector<Route> routes_;
+  std::vector<Command> commands_;
+  RequestJournal journal_;
   bool present_ = true;
   std::map<uint32_t, int> refusedRequests_;
   int refusedWrites_ = 0;
   std::list<OpenFile> files_;
+  std::vector<FileStates*> fileStates_;
   std::vector<int> followers_;
 };
+
+// The state a model keeps for each open file of its device: dropped when the
+// file's last descriptor closes (after the model's closed()) and at reset.
+class FileStates {
+public:
+  explicit FileStates(Device& device) { device.keep(*this); }
+  virtual ~FileStates() = default;
+  FileStates(const FileStates&) = delete;
+  FileStates& operator=(const FileStates&) = delete;
+  virtual void drop(unsigned file) = 0;
+  virtual void clear() = 0;
+};
+
+template <class T>
+class PerFile : public FileStates {
+public:
+  // `released` runs on a file's state when its file closes.
+  explicit PerFile(Device& device, std::function<void(T&)> released = nullptr)
+      : FileStates(device), released_(std::move(released)) {}
+
+  // The file's state, made when it has none.
+  T& of(const OpenFile& file) { return states_[file.id]; }
+  // Null when the file has none.
+  T* find(const OpenFile& file) {
+    auto it = states_.find(file.id);
+    return it == states_.end() ? nullptr : &it->second;
+  }
+  // Every file's state by file id, in opening order.
+  const std::map<unsigned, T>& all() const { return states_; }
+
+  void drop(unsigned file) override {
+    auto it = states_.find(file);
+    if (it == states_.end()) return;
+    if (released_) released_(it->second);
+    states_.erase(it);
+  }
+  void clear() override { states_.clear(); }
+
+private:
+  std::map<unsigned, T> states_;
+  std::function<void(T&)> released_;
+};
+
+template <class M, size_t N>
+void Device::answer(M* model, const Answer<M> (&table)[N]) {
+  for (const Answer<M>& a : table) {
+    auto run = a.run;
+    routes_.push_back(Route{a.request, a.name, a.form, [model, run](Call& c) { return (model->*run)(c); }});
+  }
+}
+
+template <class M, size_t N>
+void Device::control(M* model, const Control<M> (&table)[N]) {
+  for (const Control<M>& c : table) {
+    auto run = c.run;
+    addCommand(c.name, c.usage, [model, run](Args& a, Reply& r) { (model->*run)(a, r); });
+  }
+}
 
 }  // namespace Sim
 }  // namespace Board

@@ -1,8 +1,9 @@
 #pragma once
 // The E1 CAS driver: trunks opened and closed for CAS, channels opened with
 // their transmitted bits, set and read back; a test sets the received bits of
-// a channel, which the driver reports as a 12-byte change event.
+// a channel, which the driver reports as a channel record.
 
+#include "board/dev/E1Cas.h"
 #include "board/sim/Device.h"
 
 #include <array>
@@ -13,15 +14,8 @@ namespace Sim {
 
 class E1Cas : public Device {
 public:
-  static constexpr unsigned Trunks = 4;
-  static constexpr unsigned Timeslots = 32;
-  static const uint32_t TrunkOpen;
-  static const uint32_t TrunkClose;
-  static const uint32_t ChannelSet;
-  static const uint32_t ChannelGet;
-  static const uint32_t ChannelOpenClose;
-  // The channel record, also the change event read from the descriptor.
-  static constexpr size_t RecordSize = 12;
+  static constexpr unsigned Trunks = Dev::E1Cas::Trunks;
+  static constexpr unsigned Timeslots = Dev::E1Cas::Timeslots;
 
   struct Channel {
     bool open = false;
@@ -31,27 +25,30 @@ public:
 
   E1Cas();
 
-  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
-  int ioctlValue(OpenFile&, uint32_t request, unsigned long value) override;
-  std::vector<Command> commands() const override;
-
   bool trunkOpen(unsigned trunk) const { return trunks_.at(trunk).open; }
   const Channel& channel(unsigned trunk, unsigned timeslot) const { return trunks_.at(trunk).channels.at(timeslot); }
   // Sets the received bits and reports the change; the number of descriptors reached.
   size_t receive(unsigned trunk, unsigned timeslot, uint8_t rx);
-  // The channel's change event as the driver writes it.
-  static std::array<uint8_t, RecordSize> event(unsigned trunk, unsigned timeslot, const Channel& c);
 
 protected:
   void resetState() override;
 
 private:
+  static const Answer<E1Cas> requestTable[];
+  static const Control<E1Cas> commandTable[];
+
   struct Trunk {
     bool open = false;
     std::array<Channel, Timeslots> channels;
   };
-  // The channel a record names, null when out of range.
-  Channel* lookup(const uint8_t* record, size_t len);
+  // The channel a record names on an open trunk, null when there is none.
+  Channel* lookup(Call& call);
+  int trunkOpenClose(Call& call);
+  int channelOpenClose(Call& call);
+  int channelSet(Call& call);
+  int channelGet(Call& call);
+  void stateCommand(Args& args, Reply& reply);
+  void rxCommand(Args& args, Reply& reply);
 
   std::array<Trunk, Trunks> trunks_;
 };

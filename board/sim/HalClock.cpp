@@ -1,48 +1,51 @@
 #include "board/sim/HalClock.h"
 
-#include "board/Record.h"
-#include "board/Request.h"
+#include "board/dev/Hal.h"
 
 #include <cerrno>
 
 namespace Board {
 namespace Sim {
 
-const uint32_t HalClock::SelectRequest = Request::iow('C', 1, 4);
+namespace Clock = Dev::Hal::Clock;
 
 namespace {
 
 std::string text(int32_t source) { return source == HalClock::NoSource ? "none" : std::to_string(source); }
 
-void run(Device& d, const Args& a, Reply& reply) {
-  auto* clock = static_cast<Hal&>(d).part<HalClock>();
-  const std::string sub = a.size() == 1 ? a[0] : "";
-  if (sub == "source") {
-    reply.line(text(clock->source()));
-  } else if (sub == "history") {
-    for (int32_t s : clock->history()) reply.line(text(s));
-  } else if (sub == "clear") {
-    clock->reset();
-  } else {
-    reply.fail("usage: hal clock source | history | clear");
-  }
-}
-
 }  // namespace
 
-int HalClock::ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) {
-  if (request != SelectRequest) return -ENOTTY;
-  RecordReader in(record, len);
-  const int32_t source = in.s32(0);
-  if (!in.ok() || source < 0) return -EINVAL;
+const Answer<HalClock> HalClock::requestTable[] = {
+    {Clock::Select, "clock", &HalClock::select},
+};
+
+const Control<HalClock> HalClock::commandTable[] = {
+    {"clock source", "", &HalClock::sourceCommand},
+    {"clock history", "", &HalClock::historyCommand},
+    {"clock clear", "", &HalClock::clearCommand},
+};
+
+HalClock::HalClock(Hal& hal) : HalPart(hal) {
+  hal.answer(this, requestTable);
+  hal.control(this, commandTable);
+}
+
+int HalClock::select(Call& call) {
+  const int32_t source = call.in.get(Clock::Record::Source);
+  if (!call.in.ok() || source < 0) return -EINVAL;
   source_ = source;
-  if (history_.size() == HistoryLimit) history_.pop_front();
-  history_.push_back(source);
-  publish("clock " + text(source));
+  history_.add(source);
+  hal_.publish("clock " + text(source));
   return 0;
 }
 
-Command HalClock::command() const { return Command{"clock", "source | history | clear", run}; }
+void HalClock::sourceCommand(Args&, Reply& reply) { reply.line(text(source_)); }
+
+void HalClock::historyCommand(Args&, Reply& reply) {
+  for (int32_t s : history_) reply.line(text(s));
+}
+
+void HalClock::clearCommand(Args&, Reply&) { reset(); }
 
 void HalClock::reset() {
   source_ = NoSource;

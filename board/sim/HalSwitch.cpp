@@ -1,83 +1,75 @@
 #include "board/sim/HalSwitch.h"
 
-#include "board/Record.h"
-#include "board/sim/ArgNumber.h"
+#include "board/sim/Hex.h"
 
 #include <cerrno>
-#include <cstdio>
 
 namespace Board {
 namespace Sim {
+
+namespace Switch = Dev::Hal::Switch;
 
 namespace {
 
 bool validChannel(int32_t c) { return c >= 0 && c < HalSwitch::Channels; }
 
-constexpr const char* Usage = "map | counts | line CHANNEL BYTE | stuck CHANNEL BYTE | unstick CHANNEL | clear";
-
-bool channelArg(const std::string& word, long& channel) { return argNumber(word, 0, HalSwitch::Channels - 1, channel); }
-
-void run(Device& d, const Args& a, Reply& reply) {
-  auto* sw = static_cast<Hal&>(d).part<HalSwitch>();
-  const std::string sub = a.empty() ? "" : a[0];
-  long channel = 0, value = 0;
-  if (sub == "map" && a.size() == 1) {
-    for (const auto& o : sw->outputs()) reply.line(HalSwitch::format(o.first, o.second));
-  } else if (sub == "counts" && a.size() == 1) {
-    const HalSwitch::Counts& c = sw->counts();
-    reply.line("connect " + std::to_string(c.connect) + " disable " + std::to_string(c.disable) + " write " +
-               std::to_string(c.write) + " read " + std::to_string(c.read));
-  } else if ((sub == "line" || sub == "stuck") && a.size() == 3) {
-    if (!channelArg(a[1], channel)) return reply.fail("bad channel: " + a[1]);
-    if (!argNumber(a[2], 0, 255, value)) return reply.fail("bad byte: " + a[2]);
-    if (sub == "line")
-      sw->setLineByte(int32_t(channel), uint8_t(value));
-    else
-      sw->stick(int32_t(channel), uint8_t(value));
-  } else if (sub == "unstick" && a.size() == 2) {
-    if (!channelArg(a[1], channel)) return reply.fail("bad channel: " + a[1]);
-    sw->unstick(int32_t(channel));
-  } else if (sub == "clear" && a.size() == 1) {
-    sw->reset();
-  } else {
-    reply.fail(std::string("usage: hal switch ") + Usage);
-  }
-}
-
 }  // namespace
 
-int HalSwitch::ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) {
-  RecordReader in(record, len);
-  const int32_t channel = in.s32(0);
-  const int32_t word1 = in.s32(4);
-  switch (request) {
-    case ConnectRequest:
-      if (!in.ok() || !validChannel(channel) || !validChannel(word1)) return -EINVAL;
-      ++counts_.connect;
-      outputs_[channel] = Output{false, word1};
-      publish("connect " + format(channel, outputs_[channel]));
-      return 0;
-    case DisableRequest:
-      if (!validChannel(channel)) return -EINVAL;
-      ++counts_.disable;
-      if (outputs_.erase(channel)) publish("disable " + std::to_string(channel));
-      return 0;
-    case WriteRequest:
-      if (!in.ok() || !validChannel(channel) || word1 < 0 || word1 > 255) return -EINVAL;
-      ++counts_.write;
-      outputs_[channel] = Output{true, word1};
-      publish("write " + format(channel, outputs_[channel]));
-      return 0;
-    case ReadRequest: {
-      if (!in.ok() || !validChannel(channel)) return -EINVAL;
-      ++counts_.read;
-      RecordWriter out(record, len);
-      out.u32(4, byteOn(channel));
-      return 0;
-    }
-    default:
-      return -ENOTTY;
-  }
+const Answer<HalSwitch> HalSwitch::requestTable[] = {
+    {Switch::Connect, "connect", &HalSwitch::connect},
+    {Switch::Disable, "disable", &HalSwitch::disable},
+    {Switch::Write, "write", &HalSwitch::write},
+    {Switch::Read, "read", &HalSwitch::read},
+};
+
+const Control<HalSwitch> HalSwitch::commandTable[] = {
+    {"switch map", "", &HalSwitch::mapCommand},
+    {"switch counts", "", &HalSwitch::countsCommand},
+    {"switch line", "CHANNEL BYTE", &HalSwitch::lineCommand},
+    {"switch stuck", "CHANNEL BYTE", &HalSwitch::stuckCommand},
+    {"switch unstick", "CHANNEL", &HalSwitch::unstickCommand},
+    {"switch clear", "", &HalSwitch::clearCommand},
+};
+
+HalSwitch::HalSwitch(Hal& hal) : HalPart(hal) {
+  hal.answer(this, requestTable);
+  hal.control(this, commandTable);
+}
+
+int HalSwitch::connect(Call& call) {
+  const int32_t output = call.in.get(Switch::Record::Channel);
+  const int32_t source = call.in.get(Switch::Record::Word);
+  if (!call.in.ok() || !validChannel(output) || !validChannel(source)) return -EINVAL;
+  ++counts_.connect;
+  outputs_[output] = Output{false, source};
+  hal_.publish("connect " + format(output, outputs_[output]));
+  return 0;
+}
+
+int HalSwitch::disable(Call& call) {
+  const int32_t output = call.in.get(Switch::Record::Channel);
+  if (!call.in.ok() || !validChannel(output)) return -EINVAL;
+  ++counts_.disable;
+  if (outputs_.erase(output)) hal_.publish("disable " + std::to_string(output));
+  return 0;
+}
+
+int HalSwitch::write(Call& call) {
+  const int32_t channel = call.in.get(Switch::Record::Channel);
+  const int32_t byte = call.in.get(Switch::Record::Word);
+  if (!call.in.ok() || !validChannel(channel) || byte < 0 || byte > 255) return -EINVAL;
+  ++counts_.write;
+  outputs_[channel] = Output{true, byte};
+  hal_.publish("write " + format(channel, outputs_[channel]));
+  return 0;
+}
+
+int HalSwitch::read(Call& call) {
+  const int32_t channel = call.in.get(Switch::Record::Channel);
+  if (!call.in.ok() || !validChannel(channel)) return -EINVAL;
+  ++counts_.read;
+  call.out.put(Switch::Record::Word, byteOn(channel));
+  return 0;
 }
 
 int32_t HalSwitch::sourceOf(int32_t output) const {
@@ -99,12 +91,36 @@ uint8_t HalSwitch::byteOn(int32_t channel) const {
 
 std::string HalSwitch::format(int32_t output, const Output& o) {
   if (!o.driven) return std::to_string(output) + " <- " + std::to_string(o.value);
-  char hex[8];
-  std::snprintf(hex, sizeof hex, "0x%02X", unsigned(o.value));
-  return std::to_string(output) + " = " + hex;
+  return std::to_string(output) + " = " + Hex::number(uint32_t(o.value), 2);
 }
 
-Command HalSwitch::command() const { return Command{"switch", Usage, run}; }
+void HalSwitch::mapCommand(Args&, Reply& reply) {
+  for (const auto& o : outputs_) reply.line(format(o.first, o.second));
+}
+
+void HalSwitch::countsCommand(Args&, Reply& reply) {
+  reply.line("connect " + std::to_string(counts_.connect) + " disable " + std::to_string(counts_.disable) +
+             " write " + std::to_string(counts_.write) + " read " + std::to_string(counts_.read));
+}
+
+void HalSwitch::lineCommand(Args& args, Reply&) {
+  const int32_t channel = int32_t(args.number("channel", 0, Channels - 1));
+  const uint8_t byte = uint8_t(args.number("byte", 0, 255));
+  if (args) setLineByte(channel, byte);
+}
+
+void HalSwitch::stuckCommand(Args& args, Reply&) {
+  const int32_t channel = int32_t(args.number("channel", 0, Channels - 1));
+  const uint8_t byte = uint8_t(args.number("byte", 0, 255));
+  if (args) stick(channel, byte);
+}
+
+void HalSwitch::unstickCommand(Args& args, Reply&) {
+  const int32_t channel = int32_t(args.number("channel", 0, Channels - 1));
+  if (args) unstick(channel);
+}
+
+void HalSwitch::clearCommand(Args&, Reply&) { reset(); }
 
 void HalSwitch::reset() {
   outputs_.clear();

@@ -1,12 +1,13 @@
 #pragma once
-// The TDM switch of the board-control device (request group 'M'). It keeps
-// the full map of its outputs: each is off (power-on), carries a source
-// channel, or is driven with a constant byte. Reads return the byte on a
-// channel: an output's constant, or the byte a test set on the channel (or
-// on the source an output carries); 0xFF when nothing was set. A channel
-// whose loop-back is broken (stuck) reads back its stuck byte whatever it
-// is driven with or carries, as a faulty backplane line would.
+// The TDM switch of the board-control device. It keeps the full map of its
+// outputs: each is off (power-on), carries a source channel, or is driven
+// with a constant byte. Reads return the byte on a channel: an output's
+// constant, or the byte a test set on the channel (or on the source an
+// output carries); 0xFF when nothing was set. A channel whose loop-back is
+// broken (stuck) reads back its stuck byte whatever it is driven with or
+// carries, as a faulty backplane line would.
 
+#include "board/dev/Hal.h"
 #include "board/sim/Hal.h"
 
 #include <cstdint>
@@ -18,15 +19,7 @@ namespace Sim {
 
 class HalSwitch : public HalPart {
 public:
-  // Channels the switch knows: trunk side below 8192, 16 buses of 128 above.
-  static constexpr int32_t Channels = 8192 + 16 * 128;
-
-  enum Request : uint32_t {
-    ConnectRequest = 0x80084D02,
-    DisableRequest = 0x80044D03,
-    WriteRequest = 0xC0084D04,
-    ReadRequest = 0xC0084D05,
-  };
+  static constexpr int32_t Channels = Dev::Hal::Switch::Channels;
 
   struct Output {
     bool driven;    // false: carries `value` as source channel
@@ -37,11 +30,7 @@ public:
     unsigned connect = 0, disable = 0, write = 0, read = 0;
   };
 
-  explicit HalSwitch(Hal& hal) : HalPart(hal) {}
-
-  uint32_t group() const override { return 'M'; }
-  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
-  Command command() const override;
+  explicit HalSwitch(Hal& hal);
   void reset() override;
 
   // Outputs that are not off, by channel.
@@ -57,6 +46,20 @@ public:
   static std::string format(int32_t output, const Output& o);
 
 private:
+  static const Answer<HalSwitch> requestTable[];
+  static const Control<HalSwitch> commandTable[];
+
+  int connect(Call& call);
+  int disable(Call& call);
+  int write(Call& call);
+  int read(Call& call);
+  void mapCommand(Args& args, Reply& reply);
+  void countsCommand(Args& args, Reply& reply);
+  void lineCommand(Args& args, Reply& reply);
+  void stuckCommand(Args& args, Reply& reply);
+  void unstickCommand(Args& args, Reply& reply);
+  void clearCommand(Args& args, Reply& reply);
+
   std::map<int32_t, Output> outputs_;
   std::map<int32_t, uint8_t> lineBytes_;
   std::map<int32_t, uint8_t> stuck_;

@@ -1,39 +1,22 @@
 #include "board/sim/Maintenance.h"
 
-#include "board/Paths.h"
-#include "board/Record.h"
-#include "board/Request.h"
-#include "board/sim/ArgNumber.h"
+#include "board/sim/Hex.h"
 
 #include <cerrno>
-#include <cstdio>
-#include <iterator>
 
 namespace Board {
 namespace Sim {
 
-const uint32_t Maintenance::StatusRequest = Request::iowr('M', 3, StatusSize);
-const uint32_t Maintenance::TclkRequest = Request::iowr('M', 11, 4);
+namespace Status = Dev::Maintenance::Status;
 
 namespace {
 
-// Offsets in the status record.
-enum : size_t {
-  TrunkAt = 0,
-  SlipsAt = 36,
-  LossBFAt = 40,
-  LossCarrierAt = 44,
-  LossAISAt = 48,
-  LossRAIAt = 52,
-  StateAt = 76,
-};
-
-struct Field {
+struct StatusField {
   const char* name;
   uint32_t Maintenance::TrunkStatus::*member;
 };
 
-const Field fields[] = {
+const StatusField fields[] = {
     {"state", &Maintenance::TrunkStatus::state},
     {"slips", &Maintenance::TrunkStatus::slips},
     {"lossBF", &Maintenance::TrunkStatus::lossBF},
@@ -42,74 +25,67 @@ const Field fields[] = {
     {"lossRAI", &Maintenance::TrunkStatus::lossRAI},
 };
 
-void statusCommand(Device& d, const Args& args, Reply& reply) {
-  if (!args.empty()) return reply.fail("usage: maintenance status");
-  auto& m = static_cast<Maintenance&>(d);
-  for (unsigned n = 0; n < Maintenance::Trunks; ++n) reply.line(Maintenance::format(n, m.trunk(n)));
-}
-
-void setCommand(Device& d, const Args& args, Reply& reply) {
-  const char* usage = "usage: maintenance set TRUNK FIELD VALUE [FIELD VALUE ...]";
-  if (args.size() < 3 || args.size() % 2 == 0) return reply.fail(usage);
-  long trunk;
-  if (!argNumber(args[0], 0, Maintenance::Trunks - 1, trunk)) return reply.fail("bad trunk: " + args[0]);
-  // Every pair is checked before any is applied: a bad line changes nothing.
-  Maintenance::TrunkStatus next = static_cast<Maintenance&>(d).trunk(unsigned(trunk));
-  for (size_t i = 1; i < args.size(); i += 2) {
-    const Field* field = nullptr;
-    for (const Field& f : fields) {
-      if (args[i] == f.name) field = &f;
-    }
-    if (!field) return reply.fail("bad field: " + args[i]);
-    long value;
-    if (!argNumber(args[i + 1], -0x80000000l, 0xFFFFFFFFl, value)) return reply.fail("bad value: " + args[i + 1]);
-    next.*field->member = uint32_t(value);
-  }
-  static_cast<Maintenance&>(d).trunk(unsigned(trunk)) = next;
-}
-
-void tclkCommand(Device& d, const Args& args, Reply& reply) {
-  if (!args.empty()) return reply.fail("usage: maintenance tclk");
-  d.history(reply);
-}
-
 }  // namespace
 
-Maintenance::Maintenance() : Device("maintenance", Paths::Maintenance) {}
+const Answer<Maintenance> Maintenance::requestTable[] = {
+    {Dev::Maintenance::SyncStatus, "status", &Maintenance::syncStatus},
+    {Dev::Maintenance::TransmitClock, "tclk", &Maintenance::transmitClock, Form::Value},
+};
 
-int Maintenance::ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) {
-  if (request != StatusRequest) return -ENOTTY;
-  const uint32_t n = RecordReader(record, len).u32(TrunkAt);
+const Control<Maintenance> Maintenance::commandTable[] = {
+    {"status", "", &Maintenance::statusCommand},
+    {"set", "TRUNK FIELD VALUE [FIELD VALUE ...]", &Maintenance::setCommand},
+    {"tclk", "", &Maintenance::tclkCommand},
+};
+
+Maintenance::Maintenance() : Device("maintenance", Dev::Maintenance::Path) {
+  answer(this, requestTable);
+  control(this, commandTable);
+}
+
+int Maintenance::syncStatus(Call& call) {
+  const uint32_t n = call.in.get(Status::Trunk);
   if (n >= Trunks) return -EINVAL;
   TrunkStatus& t = trunks_[n];
   ++t.reads;
-  RecordWriter out(record, len);
-  out.u32(SlipsAt, t.slips);
-  out.u32(LossBFAt, t.lossBF);
-  out.u32(LossCarrierAt, t.lossCarrier);
-  out.u32(LossAISAt, t.lossAIS);
-  out.u32(LossRAIAt, t.lossRAI);
-  out.u32(StateAt, t.state);
+  call.out.put(Status::Slips, int32_t(t.slips));
+  call.out.put(Status::LossBF, int32_t(t.lossBF));
+  call.out.put(Status::LossCarrier, int32_t(t.lossCarrier));
+  call.out.put(Status::LossAIS, int32_t(t.lossAIS));
+  call.out.put(Status::LossRAI, int32_t(t.lossRAI));
+  call.out.put(Status::State, t.state);
   return 0;
 }
 
-int Maintenance::ioctlValue(OpenFile&, uint32_t request, unsigned long value) {
-  if (request != TclkRequest) return -ENOTTY;
-  tclk_ = uint32_t(value);
-  if (tclkWrites_.size() == TclkLimit) tclkWrites_.pop_front();
-  tclkWrites_.push_back(tclk_);
+int Maintenance::transmitClock(Call& call) {
+  tclk_ = uint32_t(call.value);
+  tclkWrites_.add(tclk_);
   publish(formatTclk(tclk_));
   return 0;
 }
 
-std::vector<Command> Maintenance::commands() const {
-  static const Command table[] = {
-      {"status", "", statusCommand},
-      {"set", "TRUNK FIELD VALUE [FIELD VALUE ...]", setCommand},
-      {"tclk", "", tclkCommand},
-  };
-  return {std::begin(table), std::end(table)};
+void Maintenance::statusCommand(Args&, Reply& reply) {
+  for (unsigned n = 0; n < Trunks; ++n) reply.line(format(n, trunks_[n]));
 }
+
+// Every pair is checked before any is applied: a bad line changes nothing.
+void Maintenance::setCommand(Args& args, Reply& reply) {
+  if (args.size() % 2 == 0) return reply.fail("usage: maintenance set TRUNK FIELD VALUE [FIELD VALUE ...]");
+  const unsigned n = unsigned(args.number("trunk", 0, Trunks - 1));
+  TrunkStatus next = trunks_[n];
+  while (args && args.more()) {
+    const std::string name = args.word();
+    const StatusField* field = nullptr;
+    for (const StatusField& f : fields) {
+      if (name == f.name) field = &f;
+    }
+    if (!field) return args.bad("field", name);
+    next.*field->member = uint32_t(args.number("value", -0x80000000ll, 0xFFFFFFFFll));
+  }
+  if (args) trunks_[n] = next;
+}
+
+void Maintenance::tclkCommand(Args&, Reply& reply) { history(reply); }
 
 void Maintenance::history(Reply& reply) const {
   for (uint32_t mask : tclkWrites_) reply.line(formatTclk(mask));
@@ -117,15 +93,11 @@ void Maintenance::history(Reply& reply) const {
 
 std::string Maintenance::format(unsigned n, const TrunkStatus& t) {
   std::string line = "trunk " + std::to_string(n);
-  for (const Field& f : fields) line += std::string(" ") + f.name + " " + std::to_string(t.*f.member);
+  for (const StatusField& f : fields) line += std::string(" ") + f.name + " " + std::to_string(t.*f.member);
   return line + " reads " + std::to_string(t.reads);
 }
 
-std::string Maintenance::formatTclk(uint32_t mask) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08X", unsigned(mask));
-  return std::string("tclk ") + text;
-}
+std::string Maintenance::formatTclk(uint32_t mask) { return "tclk " + Hex::number(mask, 8); }
 
 void Maintenance::resetState() {
   trunks_ = {};

@@ -3,22 +3,19 @@
 // a test sets (state, slips and the loss counters), read back by the status
 // request, and the transmit-clock mask with every value pushed to it.
 
+#include "board/dev/Maintenance.h"
+#include "board/sim/BoundedLog.h"
 #include "board/sim/Device.h"
 
 #include <array>
 #include <cstdint>
-#include <deque>
 
 namespace Board {
 namespace Sim {
 
 class Maintenance : public Device {
 public:
-  static constexpr unsigned Trunks = 4;
-  // The status request and its 80-byte record.
-  static const uint32_t StatusRequest;
-  static const uint32_t TclkRequest;
-  static constexpr size_t StatusSize = 80;
+  static constexpr unsigned Trunks = Dev::Maintenance::Trunks;
   // Mask writes kept for a test to read.
   static constexpr size_t TclkLimit = 256;
 
@@ -34,16 +31,13 @@ public:
 
   Maintenance();
 
-  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
-  int ioctlValue(OpenFile&, uint32_t request, unsigned long value) override;
-  std::vector<Command> commands() const override;
   void history(Reply& reply) const override;
 
   TrunkStatus& trunk(unsigned n) { return trunks_.at(n); }
   const TrunkStatus& trunk(unsigned n) const { return trunks_.at(n); }
   // The mask as last pushed, and every push, oldest first.
   uint32_t tclk() const { return tclk_; }
-  const std::deque<uint32_t>& tclkWrites() const { return tclkWrites_; }
+  const BoundedLog<uint32_t>& tclkWrites() const { return tclkWrites_; }
 
   static std::string format(unsigned n, const TrunkStatus& t);
   static std::string formatTclk(uint32_t mask);
@@ -52,9 +46,18 @@ protected:
   void resetState() override;
 
 private:
+  static const Answer<Maintenance> requestTable[];
+  static const Control<Maintenance> commandTable[];
+
+  int syncStatus(Call& call);
+  int transmitClock(Call& call);
+  void statusCommand(Args& args, Reply& reply);
+  void setCommand(Args& args, Reply& reply);
+  void tclkCommand(Args& args, Reply& reply);
+
   std::array<TrunkStatus, Trunks> trunks_;
   uint32_t tclk_ = 0;
-  std::deque<uint32_t> tclkWrites_;
+  BoundedLog<uint32_t> tclkWrites_{TclkLimit};
 };
 
 }  // namespace Sim

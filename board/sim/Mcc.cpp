@@ -1,141 +1,74 @@
 #include "board/sim/Mcc.h"
 
-#include "board/Paths.h"
-#include "board/Record.h"
+#include "board/sim/Hex.h"
 
 #include <cerrno>
-#include <cstdlib>
-#include <iterator>
 #include <sys/socket.h>
 
 namespace Board {
 namespace Sim {
 
-namespace {
+namespace Ctl = Dev::Mcc;
 
-constexpr uint32_t HighestType = 3;
+const Answer<Mcc> Mcc::requestTable[] = {
+    {Ctl::Allocate, "allocate", &Mcc::allocate},
+    {Ctl::Timeslot, "timeslot", &Mcc::timeslot, Form::Value},
+    {Ctl::FreeChannels, "resources", &Mcc::freeChannels},
+};
 
-std::string hex(const std::string& bytes) {
-  static const char digits[] = "0123456789ABCDEF";
-  std::string out;
-  for (unsigned char c : bytes) {
-    out += digits[c >> 4];
-    out += digits[c & 15];
-  }
-  return out;
+const Control<Mcc> Mcc::commandTable[] = {
+    {"channels", "", &Mcc::channelsCommand},
+    {"written", "", &Mcc::writtenCommand},
+    {"resources", "DATA BRI TRANSPARENT", &Mcc::resourcesCommand},
+    {"receive", "CHANNEL HEX", &Mcc::receiveCommand},
+};
+
+Mcc::Mcc()
+    : Device("mcc", Ctl::Path),
+      allocations_(*this, [this](Allocation& a) { publish("free " + std::to_string(a.channel)); }) {
+  answer(this, requestTable);
+  control(this, commandTable);
 }
 
-bool unhex(const std::string& text, std::string& bytes) {
-  if (text.size() % 2) return false;
-  for (size_t i = 0; i < text.size(); i += 2) {
-    char* end = nullptr;
-    const std::string pair = text.substr(i, 2);
-    const long v = std::strtol(pair.c_str(), &end, 16);
-    if (*end != '\0' || pair[0] == '-' || pair[0] == '+' || pair[0] == ' ') return false;
-    bytes += char(v);
-  }
-  return true;
-}
-
-bool integer(const std::string& word, long& value) {
-  if (word.empty() || word[0] == '+') return false;
-  char* end = nullptr;
-  errno = 0;
-  value = std::strtol(word.c_str(), &end, 0);
-  return errno == 0 && *end == '\0' && value >= INT32_MIN && value <= INT32_MAX;
-}
-
-void channelsCommand(Device& d, const Args& a, Reply& reply) {
-  if (!a.empty()) return reply.fail("usage: mcc channels");
-  for (const auto& c : static_cast<Mcc&>(d).channels()) {
-    reply.line(std::to_string(c.first) + " type=" + std::to_string(c.second.type));
-  }
-}
-
-void writtenCommand(Device& d, const Args& a, Reply& reply) {
-  if (!a.empty()) return reply.fail("usage: mcc written");
-  for (const auto& w : static_cast<Mcc&>(d).journal()) reply.line(std::to_string(w.channel) + " " + hex(w.bytes));
-}
-
-void resourcesCommand(Device& d, const Args& a, Reply& reply) {
-  long v[3];
-  if (a.size() != 3 || !integer(a[0], v[0]) || !integer(a[1], v[1]) || !integer(a[2], v[2])) {
-    return reply.fail("usage: mcc resources DATA BRI TRANSPARENT");
-  }
-  static_cast<Mcc&>(d).setResources(int32_t(v[0]), int32_t(v[1]), int32_t(v[2]));
-}
-
-void receiveCommand(Device& d, const Args& a, Reply& reply) {
-  long channel;
-  std::string bytes;
-  if (a.size() != 2 || !integer(a[0], channel) || !unhex(a[1], bytes) || bytes.empty()) {
-    return reply.fail("usage: mcc receive CHANNEL HEXBYTES");
-  }
-  if (!static_cast<Mcc&>(d).receive(int32_t(channel), bytes)) reply.fail("channel not allocated: " + a[0]);
-}
-
-}  // namespace
-
-Mcc::Mcc() : Device("mcc", Paths::MccCtl) {}
-
-int32_t Mcc::channelOf(unsigned file) const {
-  for (const auto& c : channels_) {
-    if (c.second.file == file) return c.first;
-  }
-  return -1;
-}
-
-void Mcc::closed(OpenFile& file) {
-  const int32_t channel = channelOf(file.id);
-  if (channel < 0) return;
-  channels_.erase(channel);
-  publish("free " + std::to_string(channel));
+std::map<int32_t, uint32_t> Mcc::channels() const {
+  std::map<int32_t, uint32_t> all;
+  for (const auto& a : allocations_.all()) all[a.second.channel] = a.second.type;
+  return all;
 }
 
 ssize_t Mcc::write(OpenFile& file, const uint8_t* data, size_t len) {
-  const int32_t channel = channelOf(file.id);
-  if (channel < 0) return -EINVAL;
-  if (journal_.size() == JournalLimit) journal_.pop_front();
-  journal_.push_back(Written{channel, std::string(reinterpret_cast<const char*>(data), len)});
-  publish("write " + std::to_string(channel) + " " + hex(journal_.back().bytes));
+  const Allocation* a = allocations_.find(file);
+  if (!a) return -EINVAL;
+  written_.add(Written{a->channel, std::string(reinterpret_cast<const char*>(data), len)});
+  publish("write " + std::to_string(a->channel) + " " + Hex::encode(written_.back().bytes));
   return ssize_t(len);
 }
 
-int Mcc::ioctl(OpenFile& file, uint32_t request, uint8_t* record, size_t len) {
-  if (request == ResourcesRequest) {
-    RecordWriter out(record, len);
-    for (unsigned i = 0; i < 3; ++i) out.u32(4 * i, uint32_t(resources_[i]));
-    out.u32(12, 0);
-    return out.ok() ? 0 : -EINVAL;
-  }
-  if (request != AllocateRequest) return -ENOTTY;
-  RecordReader in(record, len);
-  const uint32_t type = in.u32(0);
-  if (!in.ok() || type > HighestType) return -EINVAL;
-  if (channelOf(file.id) >= 0) return -EBUSY;
+int Mcc::allocate(Call& call) {
+  const uint32_t type = call.in.get(Ctl::Allocation::Type);
+  if (!call.in.ok() || type > Ctl::Ss7) return -EINVAL;
+  if (allocations_.find(call.file())) return -EBUSY;
+  const std::map<int32_t, uint32_t> taken = channels();
   for (int32_t channel = FirstChannel; channel < FirstChannel + int32_t(Capacity); ++channel) {
-    if (channels_.count(channel)) continue;
-    channels_[channel] = Allocation{file.id, type};
+    if (taken.count(channel)) continue;
+    allocations_.of(call.file()) = Allocation{channel, type};
     publish("allocate " + std::to_string(channel) + " type=" + std::to_string(type));
     return 0;
   }
   return -ENOSPC;
 }
 
-int Mcc::ioctlValue(OpenFile& file, uint32_t request, unsigned long) {
-  if (request != TimeslotRequest) return -ENOTTY;
-  const int32_t channel = channelOf(file.id);
-  return channel < 0 ? -EINVAL : channel;
+int Mcc::timeslot(Call& call) {
+  const Allocation* a = allocations_.find(call.file());
+  return a ? a->channel : -EINVAL;
 }
 
-std::vector<Command> Mcc::commands() const {
-  static const Command table[] = {
-      {"channels", "", channelsCommand},
-      {"written", "", writtenCommand},
-      {"resources", "DATA BRI TRANSPARENT", resourcesCommand},
-      {"receive", "CHANNEL HEXBYTES", receiveCommand},
-  };
-  return {std::begin(table), std::end(table)};
+int Mcc::freeChannels(Call& call) {
+  call.out.put(Ctl::Resources::Data, resources_[0]);
+  call.out.put(Ctl::Resources::Bri, resources_[1]);
+  call.out.put(Ctl::Resources::Transparent, resources_[2]);
+  call.out.put(Ctl::Resources::Reserved, 0);
+  return call.out.ok() ? 0 : -EINVAL;
 }
 
 void Mcc::setResources(int32_t data, int32_t bri, int32_t trans) {
@@ -145,18 +78,37 @@ void Mcc::setResources(int32_t data, int32_t bri, int32_t trans) {
 }
 
 bool Mcc::receive(int32_t channel, const std::string& bytes) {
-  auto it = channels_.find(channel);
-  if (it == channels_.end()) return false;
   for (const OpenFile& f : files()) {
-    if (f.id != it->second.file) continue;
+    const auto a = allocations_.all().find(f.id);
+    if (a == allocations_.all().end() || a->second.channel != channel) continue;
     return ::send(f.peer, bytes.data(), bytes.size(), MSG_DONTWAIT | MSG_NOSIGNAL) == ssize_t(bytes.size());
   }
   return false;
 }
 
+void Mcc::channelsCommand(Args&, Reply& reply) {
+  for (const auto& c : channels()) reply.line(std::to_string(c.first) + " type=" + std::to_string(c.second));
+}
+
+void Mcc::writtenCommand(Args&, Reply& reply) {
+  for (const Written& w : written_) reply.line(std::to_string(w.channel) + " " + Hex::encode(w.bytes));
+}
+
+void Mcc::resourcesCommand(Args& args, Reply&) {
+  const int32_t data = int32_t(args.number("data", INT32_MIN, INT32_MAX));
+  const int32_t bri = int32_t(args.number("bri", INT32_MIN, INT32_MAX));
+  const int32_t trans = int32_t(args.number("transparent", INT32_MIN, INT32_MAX));
+  if (args) setResources(data, bri, trans);
+}
+
+void Mcc::receiveCommand(Args& args, Reply& reply) {
+  const int32_t channel = int32_t(args.number("channel", INT32_MIN, INT32_MAX));
+  const std::string bytes = args.bytes("hex");
+  if (args && !receive(channel, bytes)) reply.fail("channel not allocated: " + std::to_string(channel));
+}
+
 void Mcc::resetState() {
-  channels_.clear();
-  journal_.clear();
+  written_.clear();
   setResources(16, 8, 8);
 }
 

@@ -5,10 +5,11 @@
 // Bytes the daemon writes are journaled per channel; a test hands bytes to
 // a channel with "mcc receive", which the daemon then reads, one record per read.
 
+#include "board/dev/Mcc.h"
+#include "board/sim/BoundedLog.h"
 #include "board/sim/Device.h"
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <string>
 
@@ -21,15 +22,9 @@ public:
   static constexpr unsigned Capacity = 32;
   static constexpr size_t JournalLimit = 4096;
 
-  enum Request : uint32_t {
-    AllocateRequest = 0x40144D00,
-    TimeslotRequest = 0x20004D02,
-    ResourcesRequest = 0x80104D03,
-  };
-
   struct Allocation {
-    unsigned file;  // the open file holding it
-    uint32_t type;  // 0 data, 1 bri, 2 transparent, 3 SS7
+    int32_t channel;
+    uint32_t type;  // Dev::Mcc::Type
   };
 
   struct Written {
@@ -39,15 +34,11 @@ public:
 
   Mcc();
 
-  void closed(OpenFile&) override;
   ssize_t write(OpenFile&, const uint8_t* data, size_t len) override;
-  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
-  int ioctlValue(OpenFile&, uint32_t request, unsigned long value) override;
-  std::vector<Command> commands() const override;
 
-  // Allocated channels by switch channel.
-  const std::map<int32_t, Allocation>& channels() const { return channels_; }
-  const std::deque<Written>& journal() const { return journal_; }
+  // Allocated channels: their types by switch channel.
+  std::map<int32_t, uint32_t> channels() const;
+  const BoundedLog<Written>& written() const { return written_; }
   // What the resources request answers: free data, bri and transparent channels.
   void setResources(int32_t data, int32_t bri, int32_t trans);
   // Hands bytes to the daemon on a channel; false when it is not allocated.
@@ -57,10 +48,19 @@ protected:
   void resetState() override;
 
 private:
-  int32_t channelOf(unsigned file) const;
+  static const Answer<Mcc> requestTable[];
+  static const Control<Mcc> commandTable[];
 
-  std::map<int32_t, Allocation> channels_;
-  std::deque<Written> journal_;
+  int allocate(Call& call);
+  int timeslot(Call& call);
+  int freeChannels(Call& call);
+  void channelsCommand(Args& args, Reply& reply);
+  void writtenCommand(Args& args, Reply& reply);
+  void resourcesCommand(Args& args, Reply& reply);
+  void receiveCommand(Args& args, Reply& reply);
+
+  PerFile<Allocation> allocations_;
+  BoundedLog<Written> written_{JournalLimit};
   int32_t resources_[3] = {16, 8, 8};
 };
 

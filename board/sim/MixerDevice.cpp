@@ -1,68 +1,31 @@
 #include "board/sim/MixerDevice.h"
 
-#include "board/Paths.h"
-#include "board/Record.h"
-#include "board/Request.h"
-#include "board/sim/ArgNumber.h"
-
 #include <cerrno>
-#include <iterator>
 
 namespace Board {
 namespace Sim {
 
-const uint32_t MixerDevice::ClearRequest = Request::iow('M', 2, 12);
-const uint32_t MixerDevice::AddRequest = Request::iow('M', 3, 28);
-const uint32_t MixerDevice::RemoveRequest = Request::iow('M', 4, 28);
-const uint32_t MixerDevice::TdmRequest = Request::iow('M', 6, 12);
-const uint32_t MixerDevice::UnitQueryRequest = Request::iow('M', 7, 16);
+namespace Mix = Dev::Mixer;
 
 namespace {
 
-// A mix_slot: unit, type (0: TDM channel), channel number. The add record
-// holds two of them (summing point, channel added) and the gain.
-enum : size_t { UnitAt = 0, TypeAt = 4, NumberAt = 8, SlotSize = 12 };
-enum : size_t { RxAt = 0, TxAt = 12, GainAt = 24 };
-// The unit record.
-enum : size_t { QueryUnitAt = 0, QueryChannelsAt = 4, QueryUnusedAt = 8, QueryInputsAt = 12 };
-constexpr int32_t TdmType = 0;
-constexpr int32_t MaxUnit = 1023;
-
 std::string at(int32_t unit, int32_t number) { return std::to_string(unit) + "." + std::to_string(number); }
 
-MixerDevice& mixer(Device& d) { return static_cast<MixerDevice&>(d); }
-
-void stateCommand(Device& d, const Args& args, Reply& reply) {
-  if (!args.empty()) return reply.fail("usage: mixer state");
-  for (const std::string& line : mixer(d).state()) reply.line(line);
-}
-
-void journalCommand(Device& d, const Args& args, Reply& reply) {
-  if (!args.empty()) return reply.fail("usage: mixer journal");
-  mixer(d).journal().put(reply);
-}
-
-void clearCommand(Device& d, const Args& args, Reply& reply) {
-  if (!args.empty()) return reply.fail("usage: mixer clear");
-  mixer(d).clearJournal();
-}
-
-void unitCommand(Device& d, const Args& args, Reply& reply) {
-  long unit, channels, inputs;
-  if (args.size() != 3) return reply.fail("usage: mixer unit UNIT CHANNELS INPUTS");
-  if (!argNumber(args[0], 0, MaxUnit, unit)) return reply.fail("bad unit: " + args[0]);
-  if (!argNumber(args[1], 0, MixerDevice::MaxChannels, channels)) return reply.fail("bad channels: " + args[1]);
-  if (!argNumber(args[2], 0, 0x7FFFFFFF, inputs)) return reply.fail("bad inputs: " + args[2]);
-  mixer(d).setUnit(int32_t(unit), int32_t(channels), int32_t(inputs));
-}
-
-void removeCommand(Device& d, const Args& args, Reply& reply) {
-  long unit;
-  if (args.size() != 1 || !argNumber(args[0], 0, MaxUnit, unit)) return reply.fail("usage: mixer remove UNIT");
-  if (!mixer(d).removeUnit(int32_t(unit))) reply.fail("no such unit: " + args[0]);
-}
-
 }  // namespace
+
+const Answer<MixerDevice> MixerDevice::requestTable[] = {
+    {Mix::UnitQuery, "query", &MixerDevice::unitQuery},
+    {Mix::RxClear, "clear", &MixerDevice::rxClear},
+    {Mix::TdmChannel, "tdm", &MixerDevice::tdmChannel},
+    {Mix::RxAdd, "add", &MixerDevice::rxAddRemove},
+    {Mix::RxRemove, "remove", &MixerDevice::rxAddRemove},
+};
+
+const Control<MixerDevice> MixerDevice::commandTable[] = {
+    {"state", "", &MixerDevice::stateCommand},
+    {"unit", "UNIT CHANNELS INPUTS", &MixerDevice::unitCommand},
+    {"remove", "UNIT", &MixerDevice::removeCommand},
+};
 
 size_t MixerDevice::Unit::added() const {
   size_t n = 0;
@@ -70,71 +33,74 @@ size_t MixerDevice::Unit::added() const {
   return n;
 }
 
-MixerDevice::MixerDevice() : Device("mixer", Paths::Mixer) { resetState(); }
+MixerDevice::MixerDevice() : Device("mixer", Mix::Path, JournalCommands) {
+  answer(this, requestTable);
+  control(this, commandTable);
+}
 
-MixerDevice::Unit* MixerDevice::lookup(const uint8_t* record, size_t len, size_t at, int32_t& number) {
-  RecordReader in(record, len);
-  const int32_t unit = in.s32(at + UnitAt);
-  const int32_t type = in.s32(at + TypeAt);
-  number = in.s32(at + NumberAt);
-  auto it = units_.find(unit);
-  if (!in.ok() || type != TdmType || it == units_.end() || number < 0 || number >= it->second.channels) {
+MixerDevice::Slot MixerDevice::slot(Call& call, size_t at) {
+  return Slot{call.in.get(Mix::Slot::Unit + at), call.in.get(Mix::Slot::Type + at), call.in.get(Mix::Slot::Number + at)};
+}
+
+MixerDevice::Unit* MixerDevice::lookup(const Slot& s) {
+  auto it = units_.find(s.unit);
+  if (s.type != Mix::Slot::Tdm || it == units_.end() || s.number < 0 || s.number >= it->second.channels) {
     return nullptr;
   }
   return &it->second;
 }
 
-int MixerDevice::ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) {
-  RecordReader in(record, len);
-  if (request == UnitQueryRequest) {
-    const int32_t after = in.s32(QueryUnitAt);
-    journal_.add("query " + std::to_string(after));
-    auto next = units_.upper_bound(after);
-    if (!in.ok() || next == units_.end()) return -ENODEV;
-    RecordWriter out(record, len);
-    out.u32(QueryUnitAt, uint32_t(next->first));
-    out.u32(QueryChannelsAt, uint32_t(next->second.channels));
-    out.u32(QueryUnusedAt, 0);
-    out.u32(QueryInputsAt, uint32_t(next->second.inputs));
+int MixerDevice::unitQuery(Call& call) {
+  const int32_t after = call.in.get(Mix::Unit::Number);
+  call.journal(std::to_string(after));
+  auto next = units_.upper_bound(after);
+  if (!call.in.ok() || next == units_.end()) return -ENODEV;
+  call.out.put(Mix::Unit::Number, next->first);
+  call.out.put(Mix::Unit::TdmChannels, next->second.channels);
+  call.out.put(Mix::Unit::Unused, 0);
+  call.out.put(Mix::Unit::MixerInputs, next->second.inputs);
+  return 0;
+}
+
+int MixerDevice::rxClear(Call& call) {
+  const Slot point = slot(call, 0);
+  call.journal(at(point.unit, point.number));
+  Unit* unit = lookup(point);
+  if (!call.in.ok() || !unit) return -EINVAL;
+  unit->points.erase(point.number);
+  return 0;
+}
+
+int MixerDevice::tdmChannel(Call& call) {
+  const Slot channel = slot(call, 0);
+  call.journal(at(channel.unit, channel.number));
+  if (!call.in.ok() || !lookup(channel)) return -EINVAL;
+  return ChannelBase + MaxChannels * channel.unit + channel.number;
+}
+
+int MixerDevice::rxAddRemove(Call& call) {
+  const Slot point = slot(call, Mix::Add::Point);
+  const Slot input = slot(call, Mix::Add::Input);
+  const std::string pair = at(point.unit, point.number) + " " + at(input.unit, input.number);
+  Unit* unit = lookup(point);
+  const bool valid = call.in.ok() && unit && lookup(input) == unit;
+  if (call.request == Mix::RxRemove) {
+    call.journal(pair);
+    if (!valid) return -EINVAL;
+    auto p = unit->points.find(point.number);
+    if (p == unit->points.end() || !p->second.erase(input.number)) return -ENOENT;
+    if (p->second.empty()) unit->points.erase(p);
     return 0;
   }
-  if (request != ClearRequest && request != AddRequest && request != RemoveRequest && request != TdmRequest) {
-    return -ENOTTY;
-  }
-  int32_t rx;
-  Unit* unit = lookup(record, len, RxAt, rx);
-  const int32_t unitNo = in.s32(RxAt + UnitAt);
-  if (request == TdmRequest) {
-    journal_.add("tdm " + at(unitNo, in.s32(NumberAt)));
-    if (!unit) return -EINVAL;
-    return ChannelBase + MaxChannels * unitNo + rx;
-  }
-  if (request == ClearRequest) {
-    journal_.add("clear " + at(unitNo, in.s32(NumberAt)));
-    if (!unit) return -EINVAL;
-    unit->points.erase(rx);
-    return 0;
-  }
-  int32_t tx;
-  Unit* txUnit = lookup(record, len, TxAt, tx);
-  const std::string pair = at(unitNo, in.s32(RxAt + NumberAt)) + " " + at(in.s32(TxAt + UnitAt), in.s32(TxAt + NumberAt));
-  if (request == RemoveRequest) {
-    journal_.add("remove " + pair);
-    if (!unit || txUnit != unit) return -EINVAL;
-    auto point = unit->points.find(rx);
-    if (point == unit->points.end() || !point->second.erase(tx)) return -ENOENT;
-    if (point->second.empty()) unit->points.erase(point);
-    return 0;
-  }
-  const int32_t gain = in.s32(GainAt);
-  journal_.add("add " + pair + " gain=" + std::to_string(gain));
-  if (!unit || txUnit != unit) return -EINVAL;
-  auto& point = unit->points[rx];
-  if (!point.count(tx) && unit->added() >= size_t(unit->inputs)) {
-    if (point.empty()) unit->points.erase(rx);
+  const int32_t gain = call.in.get(Mix::Add::Gain);
+  call.journal(pair + " gain=" + std::to_string(gain));
+  if (!valid) return -EINVAL;
+  auto& p = unit->points[point.number];
+  if (!p.count(input.number) && unit->added() >= size_t(unit->inputs)) {
+    if (p.empty()) unit->points.erase(point.number);
     return -ENOSPC;
   }
-  point[tx] = gain;
+  p[input.number] = gain;
   return 0;
 }
 
@@ -161,21 +127,25 @@ std::vector<std::string> MixerDevice::state() const {
   return lines;
 }
 
-std::vector<Command> MixerDevice::commands() const {
-  static const Command table[] = {
-      {"state", "", stateCommand},
-      {"journal", "", journalCommand},
-      {"clear", "", clearCommand},
-      {"unit", "UNIT CHANNELS INPUTS", unitCommand},
-      {"remove", "UNIT", removeCommand},
-  };
-  return {std::begin(table), std::end(table)};
+void MixerDevice::stateCommand(Args&, Reply& reply) {
+  for (const std::string& line : state()) reply.line(line);
+}
+
+void MixerDevice::unitCommand(Args& args, Reply&) {
+  const int32_t unit = int32_t(args.number("unit", 0, MaxUnit));
+  const int32_t channels = int32_t(args.number("channels", 0, MaxChannels));
+  const int32_t inputs = int32_t(args.number("inputs", 0, INT32_MAX));
+  if (args) setUnit(unit, channels, inputs);
+}
+
+void MixerDevice::removeCommand(Args& args, Reply& reply) {
+  const int32_t unit = int32_t(args.number("unit", 0, MaxUnit));
+  if (args && !removeUnit(unit)) reply.fail("no such unit: " + std::to_string(unit));
 }
 
 void MixerDevice::resetState() {
   units_.clear();
   opens_ = closes_ = 0;
-  journal_.clear();
 }
 
 }  // namespace Sim

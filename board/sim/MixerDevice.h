@@ -7,8 +7,8 @@
 // and removes them. Every request goes into the journal, and opens and
 // closes are counted (the daemon opens the device anew for every request).
 
+#include "board/dev/Mixer.h"
 #include "board/sim/Device.h"
-#include "board/sim/RequestJournal.h"
 
 #include <cstdint>
 #include <map>
@@ -18,13 +18,9 @@ namespace Sim {
 
 class MixerDevice : public Device {
 public:
-  static const uint32_t ClearRequest;
-  static const uint32_t AddRequest;
-  static const uint32_t RemoveRequest;
-  static const uint32_t TdmRequest;
-  static const uint32_t UnitQueryRequest;
   static constexpr int32_t ChannelBase = 4096;
   static constexpr int32_t MaxChannels = 128;
+  static constexpr int32_t MaxUnit = 1023;
 
   struct Unit {
     int32_t channels = 0;
@@ -37,8 +33,6 @@ public:
 
   void opened(OpenFile&) override { ++opens_; }
   void closed(OpenFile&) override { ++closes_; }
-  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
-  std::vector<Command> commands() const override;
 
   const std::map<int32_t, Unit>& units() const { return units_; }
   // Adds a unit, or changes its size (its summing points stay).
@@ -46,21 +40,33 @@ public:
   bool removeUnit(int32_t unit);
   uint64_t opens() const { return opens_; }
   uint64_t closes() const { return closes_; }
-  const RequestJournal& journal() const { return journal_; }
-  void clearJournal() { journal_.clear(); }
   std::vector<std::string> state() const;
 
 protected:
   void resetState() override;
 
 private:
-  // The unit a mix_slot record at `at` names, with its channel number checked; null when invalid.
-  Unit* lookup(const uint8_t* record, size_t len, size_t at, int32_t& number);
+  static const Answer<MixerDevice> requestTable[];
+  static const Control<MixerDevice> commandTable[];
+
+  // A mix slot of the record, at `at`.
+  struct Slot {
+    int32_t unit, type, number;
+  };
+  static Slot slot(Call& call, size_t at);
+  // The unit a slot names, with its channel number checked; null when invalid.
+  Unit* lookup(const Slot& s);
+  int unitQuery(Call& call);
+  int rxClear(Call& call);
+  int tdmChannel(Call& call);
+  int rxAddRemove(Call& call);
+  void stateCommand(Args& args, Reply& reply);
+  void unitCommand(Args& args, Reply& reply);
+  void removeCommand(Args& args, Reply& reply);
 
   std::map<int32_t, Unit> units_;
   uint64_t opens_ = 0;
   uint64_t closes_ = 0;
-  RequestJournal journal_;
 };
 
 }  // namespace Sim

@@ -5,9 +5,10 @@
 #include "board/sim/E1Cas.h"
 #include "board/sim/Maintenance.h"
 #include "board/sim/Mcc.h"
-#include "board/sim/MixerDevice.h"
-#include "board/sim/Voice.h"
 #include "board/sim/Hal.h"
+#include "board/sim/MixerDevice.h"
+#include "board/sim/NetInterfaces.h"
+#include "board/sim/Voice.h"
 #include "board/sim/Watchdog.h"
 
 namespace Board {
@@ -31,6 +32,7 @@ std::unique_ptr<Device> (*const models[])() = {
     make<Dsp>,
     make<MixerDevice>,
     make<Voice>,
+    make<NetInterfaces>,
 };
 
 }  // namespace

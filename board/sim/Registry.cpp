@@ -37,7 +37,7 @@ Registry::Registry() {
 
 void Registry::afterForkInChild() { control_.forgetAfterFork(); }
 
-Device* Registry::atPath(const std::string& fullPath) const {
+Device* Registry::atPath(const std::string& fullPath, int& number) const {
   std::string path = fullPath;
   const std::string& root = Paths::root();
   if (!root.empty() && path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
@@ -45,13 +45,14 @@ Device* Registry::atPath(const std::string& fullPath) const {
     path.erase(0, root.size());
   }
   for (const auto& d : devices_) {
-    if (d->path() == path) return d.get();
+    if (d->path().matches(path, number)) return d.get();
   }
   return nullptr;
 }
 
 Device* Registry::find(const std::string& pathOrName) const {
-  if (Device* d = atPath(pathOrName)) return d;
+  int number;
+  if (Device* d = atPath(pathOrName, number)) return d;
   for (const auto& d : devices_) {
     if (d->name() == pathOrName) return d.get();
   }
@@ -60,7 +61,8 @@ Device* Registry::find(const std::string& pathOrName) const {
 
 Device& Registry::add(std::unique_ptr<Device> device) {
   for (auto& d : devices_) {
-    if (d->path() != device->path()) continue;
+    const bool same = d->path().none() ? d->name() == device->name() : d->path().text() == device->path().text();
+    if (!same) continue;
     for (auto it = open_.begin(); it != open_.end();) {
       it = it->second.device == d.get() ? open_.erase(it) : std::next(it);
     }
@@ -71,7 +73,7 @@ Device& Registry::add(std::unique_ptr<Device> device) {
   return *devices_.back();
 }
 
-int Registry::open(Device& device, int flags) {
+int Registry::open(Device& device, int flags, int pathNumber) {
   if (!device.present()) return -ENOENT;
   int ends[2];
   if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) < 0) return -errno;
@@ -84,7 +86,7 @@ int Registry::open(Device& device, int flags) {
     ::close(ends[1]);
     return -err;
   }
-  OpenFile& file = device.attach(ends[1], flags & O_ACCMODE);
+  OpenFile& file = device.attach(ends[1], flags & O_ACCMODE, pathNumber);
   open_[{st.st_dev, st.st_ino}] = Target{&device, &file};
   return fd;
 }

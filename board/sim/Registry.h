@@ -27,16 +27,18 @@ public:
   std::mutex& mutex() { return mutex_; }
 
   // The model at a path as the daemon opens it (with or without the root
-  // directory in front); null when not modelled.
-  Device* atPath(const std::string& path) const;
+  // directory in front); null when not modelled. `number` is the number the
+  // path carries for a device named by a pattern, -1 otherwise.
+  Device* atPath(const std::string& path, int& number) const;
   // The model at that path, or of that name.
   Device* find(const std::string& pathOrName) const;
-  // Adds a model; one already at that path is replaced.
+  // Adds a model; one already at that path (for a model
+  // without a path: of that name) is replaced.
   Device& add(std::unique_ptr<Device> device);
   const std::vector<std::unique_ptr<Device>>& devices() const { return devices_; }
 
   // A new descriptor on the device, or -errno.
-  int open(Device& device, int flags);
+  int open(Device& device, int flags, int pathNumber);
 
   struct Target {
     Device* device = nullptr;

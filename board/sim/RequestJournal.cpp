@@ -15,29 +15,20 @@ uint64_t monotonicMs() {
 
 }  // namespace
 
-void RequestJournal::add(std::string text) {
-  if (entries_.size() == Limit) {
-    entries_.pop_front();
-    ++dropped_;
-  }
-  entries_.push_back(Entry{monotonicMs(), std::move(text)});
-}
+void RequestJournal::add(std::string text) { log_.add(Entry{monotonicMs(), std::move(text)}); }
 
 std::vector<std::string> RequestJournal::texts() const {
   std::vector<std::string> all;
-  for (const Entry& e : entries_) all.push_back(e.text);
+  for (const Entry& e : log_) all.push_back(e.text);
   return all;
 }
 
-void RequestJournal::clear() {
-  entries_.clear();
-  dropped_ = 0;
+void RequestJournal::put(Reply& reply) const {
+  if (log_.dropped()) reply.line("dropped " + std::to_string(log_.dropped()));
+  for (const Entry& e : log_) reply.line(line(e));
 }
 
-void RequestJournal::put(Reply& reply) const {
-  if (dropped_) reply.line("dropped " + std::to_string(dropped_));
-  for (const Entry& e : entries_) reply.line(std::to_string(e.ms) + " " + e.text);
-}
+std::string RequestJournal::line(const Entry& e) { return std::to_string(e.ms) + " " + e.text; }
 
 }  // namespace Sim
 }  // namespace Board

@@ -3,18 +3,18 @@
 // with the monotonic time it came at: what a test reads to see which
 // requests the daemon issued, with which record, and when.
 
-#include "board/sim/Device.h"
-
 #include <cstdint>
-#include <deque>
 #include <string>
+#include <vector>
+
+#include "board/sim/BoundedLog.h"
+#include "board/sim/Reply.h"
 
 namespace Board {
 namespace Sim {
 
 class RequestJournal {
 public:
-  // A daemon may run for days: only the latest requests are kept.
   static constexpr size_t Limit = 4096;
 
   struct Entry {
@@ -23,17 +23,18 @@ public:
   };
 
   void add(std::string text);
-  const std::deque<Entry>& entries() const { return entries_; }
+  const std::deque<Entry>& entries() const { return log_.entries(); }
   // The texts alone, oldest first.
   std::vector<std::string> texts() const;
-  uint64_t dropped() const { return dropped_; }
-  void clear();
-  // "dropped N" first when requests fell off the front, then "MS TEXT" per request.
+  uint64_t dropped() const { return log_.dropped(); }
+  void clear() { log_.clear(); }
+  // "dropped N" first when requests fell off the front, then one line per request.
   void put(Reply& reply) const;
+  // One line: the time, a space, the text.
+  static std::string line(const Entry& e);
 
 private:
-  std::deque<Entry> entries_;
-  uint64_t dropped_ = 0;
+  BoundedLog<Entry> log_{Limit};
 };
 
 }  // namespace Sim

@@ -2,6 +2,7 @@
 // The voice driver "/dev/voice", as far as the mixer uses it: the driver
 // version record (five words), which a test may change.
 
+#include "board/dev/Voice.h"
 #include "board/sim/Device.h"
 
 #include <array>
@@ -12,14 +13,10 @@ namespace Sim {
 
 class Voice : public Device {
 public:
-  static const uint32_t VersionRequest;
-  static constexpr size_t VersionWords = 5;
+  static constexpr size_t VersionWords = Dev::Voice::Version::Words;
   using Version = std::array<uint32_t, VersionWords>;
 
   Voice();
-
-  int ioctl(OpenFile&, uint32_t request, uint8_t* record, size_t len) override;
-  std::vector<Command> commands() const override;
 
   const Version& version() const { return version_; }
   void setVersion(const Version& version) { version_ = version; }
@@ -29,6 +26,13 @@ protected:
   void resetState() override;
 
 private:
+  static const Answer<Voice> requestTable[];
+  static const Control<Voice> commandTable[];
+
+  int getVersion(Call& call);
+  void stateCommand(Args& args, Reply& reply);
+  void versionCommand(Args& args, Reply& reply);
+
   Version version_;
   uint64_t queries_ = 0;
 };

@@ -66,7 +66,7 @@ TEST_F(ControlSocket, FaultsSetFromOutsideReachTheDaemon) {
   EXPECT_EQ(errno, ENOTTY);
 
   const int probe = Board::open(Board::Paths::path("/dev/test-probe").c_str(), O_RDWR);
-  uint8_t word[4] = {};
+  uint8_t word[4] = {0, 0, 0, 1};
   EXPECT_EQ(client.command("fail /dev/test-probe ioctl 2147762945 ENODEV"), Lines{"OK"});
   EXPECT_EQ(Board::ioctl(probe, ProbeRequest, word), -1);
   EXPECT_EQ(errno, ENODEV);

@@ -1,8 +1,8 @@
 #pragma once
-// Test devices: two drivers that give the same request number different
-// meanings, as the board's drivers do.
+// A test device on the models' toolkit. Two probes give the same request
+// number different meanings, as the board's drivers do; each open file keeps
+// a count of the requests made on it.
 
-#include "board/Record.h"
 #include "board/Request.h"
 #include "board/sim/Device.h"
 
@@ -14,40 +14,77 @@
 constexpr uint32_t ProbeRequest = Board::Request::iow('C', 1, 4);
 // Passes a plain number in place of the pointer.
 constexpr uint32_t ProbeValue = Board::Request::io('C', 2);
+constexpr Board::Field<uint32_t> ProbeWord{0};
 
 class Probe : public Board::Sim::Device {
 public:
-  Probe(const char* name, const char* path, bool answers) : Device(name, path), answers_(answers) {}
+  using Call = Board::Sim::Call;
+  using Args = Board::Sim::Args;
+  using Reply = Board::Sim::Reply;
 
-  int ioctl(Board::Sim::OpenFile& f, uint32_t request, uint8_t* record, size_t len) override {
-    if (request != ProbeRequest) return -ENOTTY;
-    Board::RecordReader in(record, len);
-    last = in.u32(0);
-    lastFile = f.id;
-    if (answers_) Board::RecordWriter(record, len).u32(0, last + 1);
-    return 0;
+  Probe(const char* name, const char* path, bool answers)
+      : Device(name, path, Board::Sim::JournalCommands | Board::Sim::RawCommand | Board::Sim::HangupCommand),
+        requestsPerFile(*this, [this](unsigned& n) { released.push_back(n); }),
+        answers_(answers) {
+    static const Board::Sim::Answer<Probe> requests[] = {
+        {ProbeRequest, "word", &Probe::word},
+        {ProbeValue, "value", &Probe::value, Board::Sim::Form::Value},
+    };
+    static const Board::Sim::Control<Probe> commands[] = {
+        {"last", "", &Probe::lastCommand},
+        {"sum", "A B [C [D]]", &Probe::sumCommand},
+        {"bytes", "HEX ...", &Probe::bytesCommand},
+        {"pair first", "N", &Probe::lastCommand},
+        {"pair second", "", &Probe::lastCommand},
+    };
+    answer(this, requests);
+    control(this, commands);
   }
-  int ioctlValue(Board::Sim::OpenFile&, uint32_t request, unsigned long v) override {
-    if (request != ProbeValue) return -ENOTTY;
-    value = v;
-    return 7;
-  }
+
   ssize_t write(Board::Sim::OpenFile&, const uint8_t* data, size_t len) override {
     written.assign(data, data + len);
     return ssize_t(len);
   }
-  std::vector<Board::Sim::Command> commands() const override {
-    static const Board::Sim::Command table[] = {{"last", "", [](Device& d, const Board::Sim::Args&, Board::Sim::Reply& r) {
-                                                  r.line(std::to_string(static_cast<Probe&>(d).last));
-                                                }}};
-    return {std::begin(table), std::end(table)};
-  }
 
+  Board::Sim::PerFile<unsigned> requestsPerFile;
   uint32_t last = 0;
   unsigned lastFile = 0;
-  unsigned long value = 0;
+  int lastPathNumber = -2;
+  unsigned long value_ = 0;
   std::vector<uint8_t> written;
+  std::vector<unsigned> released;  // the request counts of the files closed, in order
 
 private:
+  int word(Call& call) {
+    last = call.in.get(ProbeWord);
+    lastFile = call.file().id;
+    lastPathNumber = call.file().pathNumber;
+    ++requestsPerFile.of(call.file());
+    // Journaled with its word; a word of 0 is refused, unjournaled.
+    if (!last) return -EINVAL;
+    call.journal(std::to_string(last));
+    if (answers_) call.out.put(ProbeWord, last + 1);
+    return 0;
+  }
+  int value(Call& call) {
+    value_ = call.value;
+    ++requestsPerFile.of(call.file());
+    call.journal();
+    return 7;
+  }
+  void lastCommand(Args&, Reply& r) { r.line(std::to_string(last)); }
+  void sumCommand(Args& a, Reply& r) {
+    int64_t sum = a.number("a", -10, 10);
+    sum += a.number("b", 0, 0xFF);
+    sum += a.number("c", 0, 100, 1000);
+    sum += a.number("d", 0, 100, 0);
+    if (a) r.line(std::to_string(sum));
+  }
+  void bytesCommand(Args& a, Reply& r) {
+    std::string all;
+    while (a && a.more()) all += a.bytes("hex");
+    if (a) r.line(std::to_string(all.size()));
+  }
+
   bool answers_;
 };

@@ -28,6 +28,41 @@ TEST(Record, PacksBigEndianAtNamedOffsets) {
   EXPECT_TRUE(r.ok());
 }
 
+TEST(Record, FieldsCarryTheirWidthAndSign) {
+  constexpr Field<int8_t> s8{0};
+  constexpr Field<int16_t> s16{1};
+  constexpr Field<int32_t> s32{3};
+  constexpr Field<uint16_t> u16{7};
+  constexpr Bytes run{9, 3};
+  std::vector<uint8_t> buf(12, 0xAA);
+  RecordWriter w(buf.data(), buf.size());
+  EXPECT_TRUE(w.put(s8, -2));
+  EXPECT_TRUE(w.put(s16, -300));
+  EXPECT_TRUE(w.put(s32, -70000));
+  EXPECT_TRUE(w.put(u16, 0x2345));
+  EXPECT_TRUE(w.bytes(run, "xyz"));
+  const std::vector<uint8_t> expected = {0xFE, 0xFE, 0xD4, 0xFF, 0xFE, 0xEE, 0x90, 0x23, 0x45, 'x', 'y', 'z'};
+  EXPECT_EQ(buf, expected);
+
+  RecordReader r(buf.data(), buf.size());
+  EXPECT_EQ(r.get(s8), -2);
+  EXPECT_EQ(r.get(s16), -300);
+  EXPECT_EQ(r.get(s32), -70000);
+  EXPECT_EQ(r.get(u16), 0x2345);
+  EXPECT_EQ(r.get(Field<uint8_t>{0}), 0xFE);
+  EXPECT_EQ(r.get(Field<uint32_t>{0} + 3), 0xFFFEEE90u);  // a field of a record nested at 3
+  char text[3];
+  r.bytes(run, text);
+  EXPECT_EQ(std::string(text, 3), "xyz");
+  EXPECT_TRUE(r.ok());
+  // A run past the end reads as zeros and fails the reader; written, it changes nothing.
+  r.bytes(Bytes{10, 3}, text);
+  EXPECT_EQ(std::string(text, 3), std::string(3, '\0'));
+  EXPECT_FALSE(r.ok());
+  EXPECT_FALSE(w.bytes(Bytes{10, 3}, "abc"));
+  EXPECT_EQ(buf[10], 'y');
+}
+
 TEST(Record, FieldOutsideTheRecordFailsAndSticks) {
   uint8_t buf[8] = {};
   RecordWriter w(buf, sizeof buf);

@@ -20,7 +20,6 @@ using Board::Sim::with;
 namespace {
 
 const char* const ProbePath = "/dev/test-probe";
-const char* const OtherPath = "/dev/test-other";
 
 size_t openCount(const char* path) {
   return with<Probe>(path, [](Probe& p) { return p.files().size(); });
@@ -35,7 +34,6 @@ class SimDevice : public ::testing::Test {
 protected:
   void SetUp() override {
     Board::Sim::install(std::make_unique<Probe>("probe", ProbePath, true));
-    Board::Sim::install(std::make_unique<Probe>("other", OtherPath, false));
     Board::Sim::reset();
   }
   int open(const char* path, int flags = O_RDWR | O_NONBLOCK) {
@@ -127,33 +125,6 @@ TEST_F(SimDevice, SeparateOpensAreSeparateFilesAndEachGetsTheEvents) {
   Board::close(b);
 }
 
-TEST_F(SimDevice, RequestsAreDispatchedByDeviceThenNumber) {
-  const int probe = open(ProbePath);
-  const int other = open(OtherPath);
-  ASSERT_GE(probe, 0);
-  ASSERT_GE(other, 0);
-  // A write-direction request whose driver writes back: the caller's buffer carries the answer.
-  uint8_t word[4];
-  Board::RecordWriter(word, 4).u32(0, 41);
-  ASSERT_EQ(Board::ioctl(probe, ProbeRequest, word), 0);
-  EXPECT_EQ(Board::RecordReader(word, 4).u32(0), 42u);
-  // The same number on the other device only takes the word.
-  Board::RecordWriter(word, 4).u32(0, 41);
-  ASSERT_EQ(Board::ioctl(other, ProbeRequest, word), 0);
-  EXPECT_EQ(Board::RecordReader(word, 4).u32(0), 41u);
-  EXPECT_EQ(with<Probe>(OtherPath, [](Probe& p) { return p.last; }), 41u);
-
-  EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 0x12345), 7);
-  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.value; }), 0x12345u);
-
-  EXPECT_EQ(Board::ioctl(probe, Board::Request::iow('C', 9, 4), word), -1);
-  EXPECT_EQ(errno, ENOTTY);
-  EXPECT_EQ(Board::ioctl(probe, ProbeRequest, nullptr), -1);
-  EXPECT_EQ(errno, EFAULT);
-  Board::close(probe);
-  Board::close(other);
-}
-
 TEST_F(SimDevice, WritesGoToTheModelAndRespectTheAccessMode) {
   const int rw = open(ProbePath, O_RDWR);
   const int ro = open(ProbePath, O_RDONLY);
@@ -232,7 +203,7 @@ TEST_F(SimDevice, AForkedChildFindsTheBoardUnlocked) {
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    uint8_t word[4] = {};
+    uint8_t word[4] = {0, 0, 0, 1};
     const bool ok = Board::ioctl(fd, ProbeRequest, word) == 0 && Board::Sim::control("devices").back() == "OK";
     ::_exit(ok ? 0 : 1);
   }

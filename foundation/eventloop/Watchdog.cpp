@@ -8,12 +8,13 @@
 
 #include "board/Board.h"
 #include "board/Paths.h"
+#include "board/dev/Watchdog.h"
 
 namespace {
 class BoardWatchdog : public Watchdog::Device {
 public:
   int open() override {
-    return Board::open(Board::Paths::path(Board::Paths::Watchdog).c_str(), O_WRONLY | O_CLOEXEC);
+    return Board::open(Board::Paths::path(Board::Dev::Watchdog::Path).c_str(), O_WRONLY | O_CLOEXEC);
   }
   ssize_t write(int fd, const void* data, size_t size) override { return Board::write(fd, data, size); }
   int close(int fd) override { return Board::close(fd); }
@@ -40,7 +41,7 @@ bool Watchdog::start() {
     std::cerr << "Mux: fail to open watchdog: " << strerror(errno) << std::endl;
     return false;
   }
-  if (!writeWord(device(), fd, "START")) {
+  if (!writeWord(device(), fd, Board::Dev::Watchdog::Start)) {
     std::cerr << "Mux: fail to activate watchdog: " << strerror(errno) << std::endl;
     device().close(fd);
     return false;
@@ -51,13 +52,13 @@ bool Watchdog::start() {
 
 void Watchdog::ping() {
   if (fd_ < 0) return;
-  if (!writeWord(device(), fd_, "PING"))
+  if (!writeWord(device(), fd_, Board::Dev::Watchdog::Ping))
     std::cerr << "Mux: ping watchdog failed: " << strerror(errno) << std::endl;
 }
 
 void Watchdog::stop() {
   if (fd_ < 0) return;
-  if (!writeWord(device(), fd_, "STOP"))
+  if (!writeWord(device(), fd_, Board::Dev::Watchdog::Stop))
     std::cerr << "Mux: stop watchdog failed: " << strerror(errno) << std::endl;
   device().close(fd_);
   fd_ = -1;

@@ -9,6 +9,7 @@
 
 #include <cstring>
 
+#include "board/Board.h"
 #include "foundation/os/Fd.h"
 
 namespace Net {
@@ -52,7 +53,7 @@ int walk(ifconfig_mode_t mode, Take take) {
   ifconf conf;
   conf.ifc_len = sizeof records;
   conf.ifc_req = records;
-  if (ioctl(sock.get(), SIOCGIFCONF, &conf) < 0) return -1;
+  if (Board::interfaceIoctl(sock.get(), SIOCGIFCONF, &conf) < 0) return -1;
   int count = 0;
   int listed = conf.ifc_len / int(sizeof(ifreq));
   for (int i = 0; i < listed && i < kMaxInterfaces; ++i) {
@@ -67,7 +68,7 @@ int walk(ifconfig_mode_t mode, Take take) {
 int ifconfig(std::list<INet4::Addr>& addresses, ifconfig_mode_t mode) {
   return walk(mode, [&](int sock, const ifreq& r) {
     ifreq query = r;
-    if (ioctl(sock, SIOCGIFADDR, &query) < 0) return false;
+    if (Board::interfaceIoctl(sock, SIOCGIFADDR, &query) < 0) return false;
     INet4::Addr addr;
     addr.Assign(reinterpret_cast<const sockaddr_in&>(query.ifr_addr).sin_addr.s_addr);
     addresses.push_back(addr);
@@ -78,9 +79,9 @@ int ifconfig(std::list<INet4::Addr>& addresses, ifconfig_mode_t mode) {
 int ifconfig(std::list<std::string>& names, ifconfig_mode_t mode, unsigned requiredFlags) {
   return walk(mode, [&](int sock, const ifreq& r) {
     ifreq query = r;
-    if (ioctl(sock, SIOCGIFADDR, &query) < 0) return false;
+    if (Board::interfaceIoctl(sock, SIOCGIFADDR, &query) < 0) return false;
     query = r;
-    if (ioctl(sock, SIOCGIFFLAGS, &query) < 0) return false;
+    if (Board::interfaceIoctl(sock, SIOCGIFFLAGS, &query) < 0) return false;
     if ((unsigned(query.ifr_flags) & requiredFlags) != requiredFlags) return false;
     names.push_back(std::string(r.ifr_name, strnlen(r.ifr_name, IFNAMSIZ)));
     return true;

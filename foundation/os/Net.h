@@ -1,5 +1,6 @@
 #pragma once
-// The host's name and IPv4 interfaces.
+// The host's name and IPv4 interfaces. The interfaces are asked through the
+// board layer, so on the simulated board they are its network-interface model.
 
 #include <list>
 #include <string>

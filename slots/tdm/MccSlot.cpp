@@ -9,15 +9,15 @@
 #include "board/Board.h"
 #include "board/Paths.h"
 #include "board/Record.h"
+#include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
 
 namespace {
 
-// Channel type codes of the allocation request.
-constexpr uint32_t TypeCodes[] = {0, 1, 2};  // data, bri, transparent
-constexpr uint32_t Ss7Code = 3;
-constexpr size_t AllocateRecord = 20;
-constexpr size_t ResourcesRecord = 16;
+namespace Ctl = Board::Dev::Mcc;
+
+// Channel types by the controller's type code.
+constexpr uint32_t TypeCodes[] = {Ctl::Data, Ctl::Bri, Ctl::Transparent};
 
 }  // namespace
 
@@ -65,7 +65,7 @@ MccFactory& MccFactory::instance() {
 
 Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
   if (params.currentSelection() != LGCP::CreateParams::e_mcc) return nullptr;
-  Fd fd(Board::open(Board::Paths::path(Board::Paths::MccCtl).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  Fd fd(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
     return nullptr;
@@ -73,21 +73,21 @@ Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
   const LGCP::MccParams& mcc = params.get_mcc();
   const unsigned type = unsigned(mcc.get_type().getValue());
   if (type >= sizeof TypeCodes / sizeof TypeCodes[0]) return nullptr;
-  const uint32_t code = mcc.get_mode().getValue() == LGCP::MccMode::ss7 ? Ss7Code : TypeCodes[type];
+  const uint32_t code = mcc.get_mode().getValue() == LGCP::MccMode::ss7 ? uint32_t(Ctl::Ss7) : TypeCodes[type];
   std::clog << ext::header(this) << "MCC_ALLOCATE" << " type=" << code << std::endl;
 
-  uint8_t record[AllocateRecord];
+  uint8_t record[Ctl::Allocation::Size];
   Board::RecordWriter out(record, sizeof record);
-  out.u32(0, code);
-  out.u32(4, 512);
-  out.u32(8, 0);
-  out.u32(12, 1);
-  out.u32(16, 1);
-  if (Board::ioctl(fd.get(), AllocateRequest, record) < 0) {
+  out.put(Ctl::Allocation::Type, code);
+  out.put(Ctl::Allocation::RxPacketSize, 512);
+  out.put(Ctl::Allocation::Reserved, 0);
+  out.put(Ctl::Allocation::RxThreshold, 1);
+  out.put(Ctl::Allocation::TxThreshold, 1);
+  if (Board::ioctl(fd.get(), Ctl::Allocate, record) < 0) {
     std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
     return nullptr;
   }
-  const int channel = Board::ioctlValue(fd.get(), TimeslotRequest, 0);
+  const int channel = Board::ioctlValue(fd.get(), Ctl::Timeslot, 0);
   if (channel < 0) {
     std::cerr << ext::header(this) << "timeslot query fail: " << std::strerror(errno) << std::endl;
     return nullptr;
@@ -101,12 +101,12 @@ void MccFactory::Query(LGCP::Resources& resources) {
   resources.set_mcc_data(0);
   resources.set_mcc_bri(0);
   resources.set_mcc_trans(0);
-  Fd fd(Board::open(Board::Paths::path(Board::Paths::MccCtl).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDONLY | O_CLOEXEC));
   if (!fd) return;
-  uint8_t record[ResourcesRecord] = {};
-  if (Board::ioctl(fd.get(), ResourcesRequest, record) < 0) return;
+  uint8_t record[Ctl::Resources::Size] = {};
+  if (Board::ioctl(fd.get(), Ctl::FreeChannels, record) < 0) return;
   Board::RecordReader in(record, sizeof record);
-  resources.set_mcc_data(in.s32(0));
-  resources.set_mcc_bri(in.s32(4));
-  resources.set_mcc_trans(in.s32(8));
+  resources.set_mcc_data(in.get(Ctl::Resources::Data));
+  resources.set_mcc_bri(in.get(Ctl::Resources::Bri));
+  resources.set_mcc_trans(in.get(Ctl::Resources::Transparent));
 }

@@ -34,11 +34,6 @@ private:
 
 class MccFactory : public SlotFactory {
 public:
-  // Requests of "/dev/mcc/ctl" (group 'M'), as issued on the board.
-  static constexpr unsigned long AllocateRequest = 0x40144D00;
-  static constexpr unsigned long TimeslotRequest = 0x20004D02;
-  static constexpr unsigned long ResourcesRequest = 0x80104D03;
-
   static MccFactory& instance();
 
   const char* GetName() const override { return "MCC"; }

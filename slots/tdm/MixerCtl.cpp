@@ -12,30 +12,27 @@ namespace Mixer {
 
 namespace {
 
-// A mix_slot is three words; the add record holds two of them and the gain.
-enum : size_t { DevNoAt = 0, TypeAt = 4, NumberAt = 8, SlotSize = 12 };
-enum : size_t { RxAt = 0, TxAt = 12, GainAt = 24, AddSize = 28 };
-enum : size_t { UnitAt = 0, TdmChannelsAt = 4, UnusedAt = 8, MixerInputsAt = 12, UnitSize = 16 };
+namespace Mix = Board::Dev::Mixer;
 
 void put(Board::RecordWriter& out, size_t at, const mix_slot& slot) {
-  out.u32(at + DevNoAt, uint32_t(slot.dev_no));
-  out.u32(at + TypeAt, uint32_t(slot.type));
-  out.u32(at + NumberAt, uint32_t(slot.number));
+  out.put(Mix::Slot::Unit + at, slot.dev_no);
+  out.put(Mix::Slot::Type + at, slot.type);
+  out.put(Mix::Slot::Number + at, slot.number);
 }
 
 int slotRequest(unsigned long request, const mix_slot& slot) {
-  uint8_t record[SlotSize];
+  uint8_t record[Mix::Slot::Size];
   Board::RecordWriter out(record, sizeof record);
   put(out, 0, slot);
   return mixer_ctl(request, record);
 }
 
 int addRequest(unsigned long request, const mix_slot& point, const mix_slot& input, int32_t gain) {
-  uint8_t record[AddSize];
+  uint8_t record[Mix::Add::Size];
   Board::RecordWriter out(record, sizeof record);
-  put(out, RxAt, point);
-  put(out, TxAt, input);
-  out.u32(GainAt, uint32_t(gain));
+  put(out, Mix::Add::Point, point);
+  put(out, Mix::Add::Input, input);
+  out.put(Mix::Add::Gain, gain);
   return mixer_ctl(request, record);
 }
 
@@ -62,18 +59,18 @@ int removeInput(const mix_slot& point, const mix_slot& input) { return addReques
 int tdmChannel(const mix_slot& channel) { return slotRequest(MIX_TDM, channel); }
 
 int queryUnit(mix_unit& unit) {
-  uint8_t record[UnitSize] = {};
+  uint8_t record[Mix::Unit::Size] = {};
   Board::RecordWriter out(record, sizeof record);
-  out.u32(UnitAt, uint32_t(unit.unit));
-  out.u32(TdmChannelsAt, uint32_t(unit.tdmChannels));
-  out.u32(UnusedAt, 0);
-  out.u32(MixerInputsAt, uint32_t(unit.mixerInputs));
+  out.put(Mix::Unit::Number, unit.unit);
+  out.put(Mix::Unit::TdmChannels, unit.tdmChannels);
+  out.put(Mix::Unit::Unused, 0);
+  out.put(Mix::Unit::MixerInputs, unit.mixerInputs);
   const int result = mixer_ctl(MIX_UNIT_QUERY, record);
   if (result < 0) return result;
   Board::RecordReader in(record, sizeof record);
-  unit.unit = in.s32(UnitAt);
-  unit.tdmChannels = in.s32(TdmChannelsAt);
-  unit.mixerInputs = in.s32(MixerInputsAt);
+  unit.unit = in.get(Mix::Unit::Number);
+  unit.tdmChannels = in.get(Mix::Unit::TdmChannels);
+  unit.mixerInputs = in.get(Mix::Unit::MixerInputs);
   return result;
 }
 

@@ -5,21 +5,22 @@
 
 #include <cstdint>
 
+#include "board/dev/Mixer.h"
+
 namespace Mixer {
 
-// Requests (group 'M'), as issued on the board.
-constexpr unsigned long MIX_RX_CLEAR = 0x800C4D02;
-constexpr unsigned long MIX_RX_ADD = 0x801C4D03;
-constexpr unsigned long MIX_RX_REMOVE = 0x801C4D04;
-constexpr unsigned long MIX_TDM = 0x800C4D06;
-constexpr unsigned long MIX_UNIT_QUERY = 0x80104D07;
+constexpr unsigned long MIX_RX_CLEAR = Board::Dev::Mixer::RxClear;
+constexpr unsigned long MIX_RX_ADD = Board::Dev::Mixer::RxAdd;
+constexpr unsigned long MIX_RX_REMOVE = Board::Dev::Mixer::RxRemove;
+constexpr unsigned long MIX_TDM = Board::Dev::Mixer::TdmChannel;
+constexpr unsigned long MIX_UNIT_QUERY = Board::Dev::Mixer::UnitQuery;
 
 // What is added where the controller gives no gain.
 constexpr int DefaultGain = 32767;
 
 // A channel of a mixer unit.
 struct mix_slot {
-  static constexpr int32_t Tdm = 0;
+  static constexpr int32_t Tdm = Board::Dev::Mixer::Slot::Tdm;
   int32_t dev_no = 0;
   int32_t type = Tdm;
   int32_t number = 0;

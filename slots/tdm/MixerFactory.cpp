@@ -81,11 +81,11 @@ void MixerFactory::ReadVersion() {
     versionValid = false;
     return;
   }
-  uint8_t record[VersionWords * 4] = {};
-  versionValid = Board::ioctl(fd, VoiceVersionRequest, record) >= 0;
+  uint8_t record[Board::Dev::Voice::Version::Size] = {};
+  versionValid = Board::ioctl(fd, Board::Dev::Voice::GetVersion, record) >= 0;
   Board::close(fd);
   Board::RecordReader in(record, sizeof record);
-  for (size_t i = 0; i < VersionWords; ++i) version[i] = versionValid ? in.u32(4 * i) : 0;
+  for (size_t i = 0; i < VersionWords; ++i) version[i] = versionValid ? in.get(Board::Dev::Voice::Version::Word[i]) : 0;
 }
 
 void MixerFactory::Query(LGCP::Resources& resources) {

@@ -9,6 +9,7 @@
 #include <iosfwd>
 #include <vector>
 
+#include "board/dev/Voice.h"
 #include "server/slot/SlotFactory.h"
 #include "slots/tdm/Mixer.h"
 
@@ -17,9 +18,8 @@ namespace Mixer {
 class MixerFactory : public SlotFactory {
 public:
   static constexpr unsigned MaxUnits = 100;
-  // The voice driver's version request and its five words.
-  static constexpr unsigned long VoiceVersionRequest = 0x4014560A;
-  static constexpr size_t VersionWords = 5;
+  // The voice driver's version: five words.
+  static constexpr size_t VersionWords = Board::Dev::Voice::Version::Words;
   // DSP load figures reported per unit.
   static constexpr int DpuPerMixer = 770;
   static constexpr int DpuPerEc = 17;
