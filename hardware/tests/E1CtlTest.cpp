@@ -114,7 +114,7 @@ TEST_F(E1CtlTest, DriverRecordsALostDeviceAndControllerLoss) {
   // opened through it, and the poll opens the device again.
   Capture log(std::clog);
   Board::Sim::install(std::make_unique<Board::Sim::E1Cas>());
-  fixture::run_for(50);
+  settle();
   EXPECT_EQ(count(log.str(), "E1: cas interface lost: "), 1u) << log.str();
   EXPECT_FALSE(E1Ctl::instance().CasOpen(0));
   advance(E1Ctl::StatusPeriodMs);

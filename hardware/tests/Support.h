@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "asn1/CoderEnv.h"
+#include "board/Board.h"
 #include "board/sim/Sim.h"
+#include "foundation/eventloop/Multiplexer.h"
 #include "hardware/BusCtl.h"
 #include "hardware/E1Ctl.h"
 #include "hardware/HwTests.h"
@@ -82,6 +84,20 @@ inline Lines board(const std::string& line) {
   return lines;
 }
 
+// Runs the loop, polling without waiting, until a pass finds no descriptor ready.
+inline bool quiesce() {
+  static bool idle;
+  idle = false;
+  multiplexer.set_poll([](pollfd* fds, nfds_t count, int) {
+    const int ready = Board::poll(fds, count, 0);
+    if (ready == 0) idle = true;
+    return ready;
+  });
+  const bool done = fixture::run_until([] { return idle; });
+  multiplexer.set_poll(nullptr);
+  return done;
+}
+
 inline void bindServices() {
   fixture::bindOnce();
   static bool bound = false;
@@ -103,10 +119,11 @@ protected:
     settle();
   }
 
-  // What arrives within a few loop passes.
+  // What arrives once the loop has nothing left to do: every descriptor
+  // read, every frame it caused sent.
   Frames settle() {
     c->frames.clear();
-    fixture::run_for(30);
+    EXPECT_TRUE(quiesce());
     c->pump();
     return c->frames;
   }
