@@ -26,7 +26,6 @@ public:
     dropped_ = 0;
   }
 
-  size_t limit() const { return limit_; }
   uint64_t dropped() const { return dropped_; }
   const std::deque<T>& entries() const { return entries_; }
   typename std::deque<T>::const_iterator begin() const { return entries_.begin(); }
