@@ -9,23 +9,17 @@ namespace Tonec = Dev::Dtmf;
 
 namespace {
 
-// The requests that switch one setting of a timeslot, which they pass by value.
-struct OnOff {
-  uint32_t request;
-  bool Dtmf::Channel::*flag;
-  bool on;
-};
-
-const OnOff switches[] = {
-    {Tonec::DisableDetector, &Dtmf::Channel::dtmf, false}, {Tonec::EchoCancelOn, &Dtmf::Channel::echo, true},
-    {Tonec::EchoCancelOff, &Dtmf::Channel::echo, false},   {Tonec::RejectionOn, &Dtmf::Channel::reject, true},
-    {Tonec::RejectionOff, &Dtmf::Channel::reject, false},  {Tonec::IvaOn, &Dtmf::Channel::iva, true},
-    {Tonec::IvaOff, &Dtmf::Channel::iva, false},
-};
-
 const char* onOff(bool on) { return on ? "on" : "off"; }
 
 }  // namespace
+
+template <bool Dtmf::Channel::*Setting, bool On>
+int Dtmf::turn(Call& call) {
+  if (call.value >= Timeslots) return -EINVAL;
+  channels_[uint32_t(call.value)].*Setting = On;
+  call.journal(std::to_string(call.value));
+  return 0;
+}
 
 const Answer<Dtmf> Dtmf::requestTable[] = {
     {Tonec::ConfigureDetector, "configure", &Dtmf::configure},
@@ -33,13 +27,13 @@ const Answer<Dtmf> Dtmf::requestTable[] = {
     {Tonec::ToneGenerator, "tone", &Dtmf::tone},
     {Tonec::ConfigureIva, "iva-configure", &Dtmf::configureIva},
     {Tonec::SelcalDial, "selcal", &Dtmf::selcal},
-    {Tonec::DisableDetector, "disable", &Dtmf::switchOnOff, Form::Value},
-    {Tonec::EchoCancelOn, "echo-on", &Dtmf::switchOnOff, Form::Value},
-    {Tonec::EchoCancelOff, "echo-off", &Dtmf::switchOnOff, Form::Value},
-    {Tonec::RejectionOn, "reject-on", &Dtmf::switchOnOff, Form::Value},
-    {Tonec::RejectionOff, "reject-off", &Dtmf::switchOnOff, Form::Value},
-    {Tonec::IvaOn, "iva-on", &Dtmf::switchOnOff, Form::Value},
-    {Tonec::IvaOff, "iva-off", &Dtmf::switchOnOff, Form::Value},
+    {Tonec::DisableDetector, "disable", &Dtmf::turn<&Channel::dtmf, false>, Form::Value},
+    {Tonec::EchoCancelOn, "echo-on", &Dtmf::turn<&Channel::echo, true>, Form::Value},
+    {Tonec::EchoCancelOff, "echo-off", &Dtmf::turn<&Channel::echo, false>, Form::Value},
+    {Tonec::RejectionOn, "reject-on", &Dtmf::turn<&Channel::reject, true>, Form::Value},
+    {Tonec::RejectionOff, "reject-off", &Dtmf::turn<&Channel::reject, false>, Form::Value},
+    {Tonec::IvaOn, "iva-on", &Dtmf::turn<&Channel::iva, true>, Form::Value},
+    {Tonec::IvaOff, "iva-off", &Dtmf::turn<&Channel::iva, false>, Form::Value},
 };
 
 const Control<Dtmf> Dtmf::commandTable[] = {
@@ -114,14 +108,6 @@ int Dtmf::selcal(Call& call) {
   return 0;
 }
 
-int Dtmf::switchOnOff(Call& call) {
-  if (call.value >= Timeslots) return -EINVAL;
-  for (const OnOff& s : switches) {
-    if (s.request == call.request) channels_[uint32_t(call.value)].*s.flag = s.on;
-  }
-  call.journal(std::to_string(call.value));
-  return 0;
-}
 
 size_t Dtmf::event(uint32_t timeslot, uint32_t code, uint32_t id, uint32_t timestamp) {
   uint8_t record[Tonec::Event::Size] = {};

@@ -54,7 +54,9 @@ private:
   int tone(Call& call);
   int configureIva(Call& call);
   int selcal(Call& call);
-  int switchOnOff(Call& call);
+  // A request that switches one setting of the timeslot it passes by value.
+  template <bool Channel::*Setting, bool On>
+  int turn(Call& call);
   void stateCommand(Args& args, Reply& reply);
   void eventCommand(Args& args, Reply& reply);
 
