@@ -225,7 +225,8 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
     return true;
   }
   const uint32_t id = detectorIds.next();
-  if (switchFunctions(Proc::Enable, timeslot, id, (rx ? uint32_t(Proc::MuteRx) : 0u) | (tx ? uint32_t(Proc::MuteTx) : 0u)) < 0) {
+  const uint32_t mask = (rx ? uint32_t(Proc::MuteRx) : 0u) | (tx ? uint32_t(Proc::MuteTx) : 0u);
+  if (switchFunctions(Proc::Enable, timeslot, id, mask) < 0) {
     std::cerr << "DSPROC_ENABLE MUTE fail:" << " timeslot=" << timeslot << " id=" << id << " errno=\""
               << std::strerror(errno) << "\"" << std::endl;
     return false;

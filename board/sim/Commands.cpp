@@ -136,7 +136,9 @@ std::string usage(const std::string& name) {
 void help(Registry& board, const Words&, Outcome& out, int) {
   for (const BoardCommand& c : boardCommands) out.reply.line(synopsis(c.name, c.usage));
   for (const auto& d : board.devices()) {
-    for (const Device::Command& c : d->commands()) out.reply.line(d->name() + " " + synopsis(c.name.c_str(), c.usage.c_str()));
+    for (const Device::Command& c : d->commands()) {
+      out.reply.line(d->name() + " " + synopsis(c.name.c_str(), c.usage.c_str()));
+    }
   }
 }
 

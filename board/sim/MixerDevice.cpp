@@ -39,7 +39,8 @@ MixerDevice::MixerDevice() : Device("mixer", Mix::Path, JournalCommands) {
 }
 
 MixerDevice::Slot MixerDevice::slot(Call& call, size_t at) {
-  return Slot{call.in.get(Mix::Slot::Unit + at), call.in.get(Mix::Slot::Type + at), call.in.get(Mix::Slot::Number + at)};
+  return Slot{call.in.get(Mix::Slot::Unit + at), call.in.get(Mix::Slot::Type + at),
+              call.in.get(Mix::Slot::Number + at)};
 }
 
 MixerDevice::Unit* MixerDevice::lookup(const Slot& s) {

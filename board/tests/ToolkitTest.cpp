@@ -128,10 +128,10 @@ TEST_F(Toolkit, APathPatternOpensItsDeviceWithTheNumberItCarries) {
     const char* path;
     int number;  // -2: no match
   } cases[] = {
-      {"/dev/test-unit0/ctl", 0},           {"/dev/test-unit17/ctl", 17},     {"/dev/test-unit2147483647/ctl", 2147483647},
-      {"/dev/test-unit/ctl", -2},           {"/dev/test-unit01/ctl", -2},     {"/dev/test-unit-1/ctl", -2},
-      {"/dev/test-unit+1/ctl", -2},         {"/dev/test-unit1x/ctl", -2},     {"/dev/test-unit2147483648/ctl", -2},
-      {"/dev/test-unit1/ctlx", -2},         {"/dev/test-unit1", -2},          {"/dev/test-unit%d/ctl", -2},
+      {"/dev/test-unit0/ctl", 0},   {"/dev/test-unit17/ctl", 17}, {"/dev/test-unit2147483647/ctl", 2147483647},
+      {"/dev/test-unit/ctl", -2},   {"/dev/test-unit01/ctl", -2}, {"/dev/test-unit-1/ctl", -2},
+      {"/dev/test-unit+1/ctl", -2}, {"/dev/test-unit1x/ctl", -2}, {"/dev/test-unit2147483648/ctl", -2},
+      {"/dev/test-unit1/ctlx", -2}, {"/dev/test-unit1", -2},      {"/dev/test-unit%d/ctl", -2},
   };
   const Board::Sim::DevicePath pattern("/dev/test-unit%d/ctl");
   for (const auto& k : cases) {
