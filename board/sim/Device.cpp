@@ -1,5 +1,7 @@
 #include "board/sim/Device.h"
 
+#include "board/sim/PerFile.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>

@@ -22,57 +22,13 @@
 #include <vector>
 #include <sys/types.h>
 
-#include "board/Record.h"
 #include "board/sim/Args.h"
+#include "board/sim/Call.h"
 #include "board/sim/DevicePath.h"
 #include "board/sim/RequestJournal.h"
 
 namespace Board {
 namespace Sim {
-
-// One open file of a device. The daemon holds one end of a socket pair,
-// the model keeps the other (peer) to write event records into.
-struct OpenFile {
-  unsigned id;     // unique on the board
-  int accessMode;  // O_RDONLY, O_WRONLY or O_RDWR
-  int peer;
-  int pathNumber;  // the number in the path opened, for a device named by a pattern; else -1
-};
-
-// One request of the daemon, as a model's handler sees it.
-class Call {
-public:
-  // A request with a record of `len` bytes (the request's full argument size).
-  Call(OpenFile* file, uint32_t request, uint8_t* record, size_t len)
-      : request(request), value(0), record(record), size(len), in(record, len), out(record, len), file_(file) {}
-  // A request that passes a plain number in place of a record.
-  Call(OpenFile* file, uint32_t request, unsigned long value)
-      : request(request), value(value), record(nullptr), size(0), in(nullptr, 0), out(nullptr, 0), file_(file) {}
-
-  // The open file it came on; a request on a socket has none.
-  OpenFile& file() const { return *file_; }
-  // The request goes into the device's journal: its name, then `text` when there is one.
-  void journal(std::string text = std::string()) {
-    journaled_ = true;
-    text_ = std::move(text);
-  }
-
-  const uint32_t request;
-  const unsigned long value;
-  uint8_t* const record;
-  const size_t size;
-  RecordReader in;
-  RecordWriter out;
-
-private:
-  friend class Device;
-  OpenFile* file_;
-  bool journaled_ = false;
-  std::string text_;
-};
-
-// How the daemon passes a request's argument.
-enum class Form { Record, Value };
 
 // One request a model answers. The handler's result is the request's: 0 or
 // more, or -errno.
@@ -197,48 +153,6 @@ private:
   std::list<OpenFile> files_;
   std::vector<FileStates*> fileStates_;
   std::vector<int> followers_;
-};
-
-// The state a model keeps for each open file of its device: dropped when the
-// file's last descriptor closes (after the model's closed()) and at reset.
-class FileStates {
-public:
-  explicit FileStates(Device& device) { device.keep(*this); }
-  virtual ~FileStates() = default;
-  FileStates(const FileStates&) = delete;
-  FileStates& operator=(const FileStates&) = delete;
-  virtual void drop(unsigned file) = 0;
-  virtual void clear() = 0;
-};
-
-template <class T>
-class PerFile : public FileStates {
-public:
-  // `released` runs on a file's state when its file closes.
-  explicit PerFile(Device& device, std::function<void(T&)> released = nullptr)
-      : FileStates(device), released_(std::move(released)) {}
-
-  // The file's state, made when it has none.
-  T& of(const OpenFile& file) { return states_[file.id]; }
-  // Null when the file has none.
-  T* find(const OpenFile& file) {
-    auto it = states_.find(file.id);
-    return it == states_.end() ? nullptr : &it->second;
-  }
-  // Every file's state by file id, in opening order.
-  const std::map<unsigned, T>& all() const { return states_; }
-
-  void drop(unsigned file) override {
-    auto it = states_.find(file);
-    if (it == states_.end()) return;
-    if (released_) released_(it->second);
-    states_.erase(it);
-  }
-  void clear() override { states_.clear(); }
-
-private:
-  std::map<unsigned, T> states_;
-  std::function<void(T&)> released_;
 };
 
 template <class M, size_t N>

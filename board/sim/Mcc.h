@@ -8,6 +8,7 @@
 #include "board/dev/Mcc.h"
 #include "board/sim/BoundedLog.h"
 #include "board/sim/Device.h"
+#include "board/sim/PerFile.h"
 
 #include <cstdint>
 #include <map>

@@ -5,6 +5,7 @@
 
 #include "board/Request.h"
 #include "board/sim/Device.h"
+#include "board/sim/PerFile.h"
 
 #include <cerrno>
 #include <string>
@@ -50,7 +51,7 @@ public:
   uint32_t last = 0;
   unsigned lastFile = 0;
   int lastPathNumber = -2;
-  unsigned long value_ = 0;
+  unsigned long lastValue = 0;
   std::vector<uint8_t> written;
   std::vector<unsigned> released;  // the request counts of the files closed, in order
 
@@ -67,7 +68,7 @@ private:
     return 0;
   }
   int value(Call& call) {
-    value_ = call.value;
+    lastValue = call.value;
     ++requestsPerFile.of(call.file());
     call.journal();
     return 7;

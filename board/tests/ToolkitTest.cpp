@@ -62,7 +62,7 @@ TEST_F(Toolkit, RequestsAreDispatchedByDeviceNumberAndFormAndJournaledByName) {
   EXPECT_EQ(with<Probe>(OtherPath, [](Probe& p) { return p.last; }), 41u);
   EXPECT_EQ(word(probe, 0), -EINVAL);
   EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 0x12345), 7);
-  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.value_; }), 0x12345u);
+  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.lastValue; }), 0x12345u);
   // A request in the wrong form, or one the device does not know.
   EXPECT_EQ(word(probe, 1, ProbeValue), -ENOTTY);
   EXPECT_EQ(Board::ioctlValue(probe, ProbeRequest, 1), -1);
