@@ -73,20 +73,33 @@ TEST_F(E1CtlTest, CasCommandsOnChannelsTrunkTimeslotsAndBadTrunks) {
   EXPECT_EQ(command(cas(1, 5, 'o', 0x1D)), (Frames{casFrame(1, 0, 0, 0), casFrame(1, 5, 0, 0xD), success}));
   board("e1-cas rx 1 5 0xA");
   EXPECT_EQ(settle(), Frames{casFrame(1, 5, 0xA, 0xD)});
-  EXPECT_EQ(command(cas(1, 5, 's', 0xF6)), (Frames{casFrame(1, 5, 0xA, 6), success}));
-  EXPECT_EQ(command(cas(1, 5, 'g')), (Frames{casFrame(1, 5, 0xA, 6), success}));
-  EXPECT_EQ(command(cas(1, 5, 'c')), (Frames{casFrame(1, 5, -1, 1), success}));
-  // The channel is closed now: the driver refuses each request.
-  EXPECT_EQ(command(cas(1, 5, 'c')), (Frames{casFrame(1, 5, -1, 0), success}));
-  EXPECT_EQ(command(cas(1, 5, 's', 1)), (Frames{casFrame(1, 5, -1, 0), success}));
-  EXPECT_EQ(command(cas(1, 5, 'g')), (Frames{casFrame(1, 5, -1, 0), success}));
-  // Timeslots 0 and 16 belong to the trunk.
-  EXPECT_EQ(command(cas(1, 16, 'o', 3)), (Frames{casFrame(1, 0, 0, 0), success}));
-  EXPECT_EQ(command(cas(1, 16, 'c')), done);
-  EXPECT_EQ(command(cas(1, 0, 'c')), (Frames{casFrame(1, 0, 1, 0), success}));
-  for (char what : {'g', 's', 'c'}) EXPECT_EQ(command(cas(1, 9, what, 2)), done);  // a closed trunk
+  const struct {
+    int trunk, timeslot;
+    char what;
+    int v;
+    Frames answer;
+  } steps[] = {
+      {1, 5, 's', 0xF6, {casFrame(1, 5, 0xA, 6), success}},
+      {1, 5, 'g', 0, {casFrame(1, 5, 0xA, 6), success}},
+      {1, 5, 'c', 0, {casFrame(1, 5, -1, 1), success}},
+      // The channel is closed now: the driver refuses each request.
+      {1, 5, 'c', 0, {casFrame(1, 5, -1, 0), success}},
+      {1, 5, 's', 1, {casFrame(1, 5, -1, 0), success}},
+      {1, 5, 'g', 0, {casFrame(1, 5, -1, 0), success}},
+      // Timeslots 0 and 16 belong to the trunk.
+      {1, 16, 'o', 3, {casFrame(1, 0, 0, 0), success}},
+      {1, 16, 'c', 0, done},
+      {1, 0, 'c', 0, {casFrame(1, 0, 1, 0), success}},
+      // A closed trunk.
+      {1, 9, 'g', 2, done},
+      {1, 9, 's', 2, done},
+      {1, 9, 'c', 2, done},
+  };
+  for (const auto& k : steps) {
+    EXPECT_EQ(command(cas(k.trunk, k.timeslot, k.what, k.v)), k.answer) << k.trunk << "/" << k.timeslot << k.what;
+  }
   for (int trunk : {4, -1, 2147483647}) {
-    for (char what : {'o', 's', 'g', 'c'}) EXPECT_EQ(command(cas(trunk, 1, what, 1)), done);
+    for (char what : {'o', 's', 'g', 'c'}) EXPECT_EQ(command(cas(trunk, 1, what, 1)), done) << trunk << what;
   }
   LGCP::Command other;
   other.select_ioctl().select_dtmf_disable();
