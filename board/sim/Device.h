@@ -123,6 +123,7 @@ public:
   OpenFile& attach(int peer, int accessMode, int pathNumber);
   void detach(unsigned id);
   const std::list<OpenFile>& files() const { return files_; }
+  // Where a model's per-file state registers itself, to be dropped with its files.
   void keep(FileStates& states) { fileStates_.push_back(&states); }
 
 protected:
