@@ -3,7 +3,6 @@
 
 #include "board/Board.h"
 
-#include "board/Request.h"
 #include "board/sim/NetInterfaces.h"
 #include "board/sim/Registry.h"
 
@@ -75,7 +74,7 @@ int ioctl(int fd, unsigned long request, void* record) {
     guard.unlock();
     return ::ioctl(fd, request, record);
   }
-  const size_t size = Request::size(uint32_t(request));
+  const size_t size = t.device->recordSize(uint32_t(request));
   if (size && !record) return result(-EFAULT);
   if (const int err = t.device->requestRefusal(uint32_t(request))) return result(-err);
   Sim::Call call(t.file, uint32_t(request), static_cast<uint8_t*>(record), size);

@@ -1,5 +1,6 @@
 #include "board/sim/Device.h"
 
+#include "board/Request.h"
 #include "board/sim/PerFile.h"
 
 #include <algorithm>
@@ -72,6 +73,13 @@ int Device::request(Call& call, Form form) {
     return result;
   }
   return -ENOTTY;
+}
+
+size_t Device::recordSize(uint32_t request) const {
+  for (const Route& r : routes_) {
+    if (r.request == request && r.size) return r.size;
+  }
+  return Request::size(request);
 }
 
 void Device::reset() {

@@ -38,6 +38,8 @@ struct Answer {
   const char* name;  // in the journal
   int (M::*run)(Call&);
   Form form = Form::Record;
+  // The record's size, for a driver whose request numbers do not carry it; 0 takes the number's.
+  size_t size = 0;
 };
 
 // One control command of a model, reached as "<model name> <name> <arguments>".
@@ -88,6 +90,8 @@ public:
   virtual ssize_t write(OpenFile&, const uint8_t* data, size_t len);
   // `call.record` holds the request's full argument size, whatever its direction bits say.
   int request(Call& call, Form form);
+  // The size of a request's record: as its table gives it, else as its number does.
+  size_t recordSize(uint32_t request) const;
 
   const std::vector<Command>& commands() const { return commands_; }
   // What "follow" sends before the lines published from then on.
@@ -139,6 +143,7 @@ private:
     uint32_t request;
     const char* name;
     Form form;
+    size_t size;
     std::function<int(Call&)> run;
   };
   void addCommand(const char* name, const char* usage, std::function<void(Args&, Reply&)> run);
@@ -160,7 +165,7 @@ template <class M, size_t N>
 void Device::answer(M* model, const Answer<M> (&table)[N]) {
   for (const Answer<M>& a : table) {
     auto run = a.run;
-    routes_.push_back(Route{a.request, a.name, a.form, [model, run](Call& c) { return (model->*run)(c); }});
+    routes_.push_back(Route{a.request, a.name, a.form, a.size, [model, run](Call& c) { return (model->*run)(c); }});
   }
 }
 

@@ -15,6 +15,8 @@
 constexpr uint32_t ProbeRequest = Board::Request::iow('C', 1, 4);
 // Passes a plain number in place of the pointer.
 constexpr uint32_t ProbeValue = Board::Request::io('C', 2);
+// A number in a driver's own scheme, which says nothing of the record's size.
+constexpr uint32_t ProbeRawNumber = 0xBB16;
 constexpr Board::Field<uint32_t> ProbeWord{0};
 
 class Probe : public Board::Sim::Device {
@@ -30,6 +32,7 @@ public:
     static const Board::Sim::Answer<Probe> requests[] = {
         {ProbeRequest, "word", &Probe::word},
         {ProbeValue, "value", &Probe::value, Board::Sim::Form::Value},
+        {ProbeRawNumber, "raw-number", &Probe::word, Board::Sim::Form::Record, 4},
     };
     static const Board::Sim::Control<Probe> commands[] = {
         {"last", "", &Probe::lastCommand},

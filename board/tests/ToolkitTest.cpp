@@ -61,6 +61,8 @@ TEST_F(Toolkit, RequestsAreDispatchedByDeviceNumberAndFormAndJournaledByName) {
   EXPECT_EQ(word(other, 41), 41);
   EXPECT_EQ(with<Probe>(OtherPath, [](Probe& p) { return p.last; }), 41u);
   EXPECT_EQ(word(probe, 0), -EINVAL);
+  // The table gives the record's size where the number does not.
+  EXPECT_EQ(word(probe, 7, ProbeRawNumber), 8);
   EXPECT_EQ(Board::ioctlValue(probe, ProbeValue, 0x12345), 7);
   EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.lastValue; }), 0x12345u);
   // A request in the wrong form, or one the device does not know.
@@ -71,9 +73,9 @@ TEST_F(Toolkit, RequestsAreDispatchedByDeviceNumberAndFormAndJournaledByName) {
   EXPECT_EQ(Board::ioctl(probe, ProbeRequest, nullptr), -1);
   EXPECT_EQ(errno, EFAULT);
   // Only what a handler journaled is in the journal, under the request's name.
-  EXPECT_EQ(journal(), (Lines{"word 41", "value"}));
+  EXPECT_EQ(journal(), (Lines{"word 41", "raw-number 7", "value"}));
   const Lines lines = Board::Sim::control("probe journal");
-  ASSERT_EQ(lines.size(), 3u);
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].substr(lines[0].find(' ')), " word 41");
   EXPECT_EQ(Board::Sim::control("probe clear"), Lines{"OK"});
   EXPECT_EQ(Board::Sim::control("probe journal"), Lines{"OK"});
