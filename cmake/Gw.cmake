@@ -15,8 +15,10 @@ endfunction()
 
 # gw_tests(<name> [DIR <folder>] [libs...]): one GoogleTest executable of every
 # .cpp in <folder> (default tests/) beside the calling CMakeLists.txt,
-# registered with CTest. Tests run with SERVER_ROOT pointing into the build
-# tree, never at the machine, and GW_SOURCE_DIR naming the source tree.
+# registered with CTest, linked with the test-support library gw_testing and
+# built on its precompiled GoogleTest header. Tests run with SERVER_ROOT
+# pointing into the build tree, never at the machine, and GW_SOURCE_DIR naming
+# the source tree: paths reach a test at run time, never compiled in.
 function(gw_tests name)
   cmake_parse_arguments(T "" "DIR" "" ${ARGN})
   if(NOT T_DIR)
@@ -28,7 +30,8 @@ function(gw_tests name)
   endif()
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${T_UNPARSED_ARGUMENTS} GTest::gtest GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_UNPARSED_ARGUMENTS} gw_testing GTest::gtest GTest::gtest_main Threads::Threads)
+  target_precompile_headers(${name} REUSE_FROM gw_testing)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-root/${name})
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES

@@ -5,54 +5,61 @@
 
 #include "server/tests/Harness.h"
 
-using e2e::Controller;
+using namespace e2e;
 
-class ControllerLink : public e2e::Served {
+namespace {
+
+class ControllerLink : public Served {
 protected:
   // The server's log prefix while this controller is connected.
   std::string header() { return "ctrl [127.0.0.1:" + std::to_string(controller.localPort()) + "]: "; }
 };
 
-TEST_F(ControllerLink, PingIsAnsweredWithSeqExactlyWhenTheCommandHadOne) {
-  EXPECT_EQ(controller.exchange("0600"), "10");
-  EXPECT_EQ(controller.exchange("80017f18"), "80017f40");      // seq 127
-  EXPECT_EQ(controller.exchange("80047fffffff18"), "80047fffffff40");  // seq 2147483647
-  EXPECT_EQ(controller.exchange("40033218"), "40033240");      // slot 818
-  EXPECT_EQ(controller.exchange("c00210ad03ff18"), "c00210ad03ff40");  // seq 4269, slot 1023
+TEST_F(ControllerLink, RepliesCarrySeqAndSlotExactlyWhenTheCommandHadThem) {
+  const struct {
+    long seq, slot;
+  } cases[] = {{NoSeq, NoSlot}, {127, NoSlot}, {2147483647, NoSlot}, {NoSeq, 818}, {4269, 1023}};
+  for (const auto& c : cases) expect(cmd(c.seq, c.slot, "ping : NULL"), {ok(c.seq, c.slot)});
   EXPECT_TRUE(controller.quiet(50));
 }
 
 TEST_F(ControllerLink, WhatNobodyTakesIsAnUnexpectedMessageType) {
-  // protoLemz, seq 144.
-  EXPECT_EQ(controller.exchange("800200901c01000412ed61f0040ed26a090030200c046bb63c9260047fffffff200203d41f30"),
-            "8002009064");
-  EXPECT_EQ(controller.exchange("80010440"), "80010464");      // a response, seq 4
-  EXPECT_EQ(controller.exchange("400007820132"), "1900");      // a signal, slot 7
-  EXPECT_EQ(controller.exchange("0280"), "1900");              // destroy without a slot
-  EXPECT_EQ(controller.exchange("c00105000300"), "c00105000364");  // query with a slot
+  expect(cmd(144, NoSlot,
+             "protoLemz : { packets { { msgLength 317546992, msgSeqNum 248670729, msgID ali-rad-rs485-sts=12320, "
+             "stateProtocol protocol-v1, stateMode dcon, stateMaster 1807105170, srcAddr ali, srcChannel 2147483647, "
+             "dstAddr rgw, dstChannel 980, payload gw-get-info : { request-code infoRcEchoEstimate2WireLine2 } } } }"),
+         {err(144, NoSlot, "unexpectedMsgType")});
+  expect(Testing::message(4, NoSlot, "response : success : NULL"), {err(4, NoSlot, "unexpectedMsgType")});
+  expect(sig(7, "number : \"2\""), {err(NoSeq, NoSlot, "unexpectedMsgType")});
+  expect(cmd(NoSeq, NoSlot, "destroy : NULL"), {err(NoSeq, NoSlot, "unexpectedMsgType")});
+  expect(cmd(5, 3, "query : NULL"), {err(5, 3, "unexpectedMsgType")});
 }
 
 TEST_F(ControllerLink, ASlotAbove1023IsAnInvalidSlotAnsweredWithoutTheSlot) {
-  EXPECT_EQ(controller.exchange("c0010907d018"), "80010962");  // seq 9, slot 2000
-  EXPECT_EQ(controller.exchange("40040018"), "1880");          // slot 1024
-  EXPECT_EQ(controller.exchange("40ffff18"), "1880");          // slot 65535
+  // The slot field holds 16 bits; no encoder writes these.
+  controller.sendHex("c0010907d018");  // seq 9, slot 2000, ping
+  controller.expectNext({err(9, NoSlot, "invalidSlot")}, "slot 2000");
+  controller.sendHex("40040018");  // slot 1024, ping
+  controller.expectNext({err(NoSeq, NoSlot, "invalidSlot")}, "slot 1024");
+  controller.sendHex("40ffff18");  // slot 65535, ping
+  controller.expectNext({err(NoSeq, NoSlot, "invalidSlot")}, "slot 65535");
 }
 
 TEST_F(ControllerLink, AnUndecodableFrameIsLoggedWithItsBytesAndTheLinkStays) {
-  ASSERT_EQ(controller.exchange("0600"), "10");
-  controller.send("ff");
-  controller.send("8004017f");
-  controller.send("");
+  controller.expectPing();
+  controller.sendHex("ff");
+  controller.sendHex("8004017f");
+  controller.sendHex("");
   EXPECT_TRUE(daemon.errHas("receive fail: decode error!\n msg: 80 04 01 7F \n"));
   EXPECT_TRUE(controller.quiet(50));
   const std::string err = daemon.err();
   EXPECT_NE(err.find(header() + "receive fail: decode error!\n msg: FF \n"), std::string::npos) << err;
   EXPECT_NE(err.find(header() + "receive fail: decode error!\n msg: \n"), std::string::npos) << err;
-  EXPECT_EQ(controller.exchange("0600"), "10");
+  controller.expectPing();
 }
 
 TEST_F(ControllerLink, ASecondControllerIsRefusedWhileTheFirstIsChecked) {
-  ASSERT_EQ(controller.exchange("0600"), "10");
+  controller.expectPing();
   Controller second;
   ASSERT_TRUE(second.connect(daemon.port()));
   EXPECT_TRUE(second.seesClose(1000));
@@ -60,13 +67,15 @@ TEST_F(ControllerLink, ASecondControllerIsRefusedWhileTheFirstIsChecked) {
   EXPECT_TRUE(daemon.errHas("CheckConnectionState CheckConnection\n"));
   // The first answers its fast probes and goes back to normal keep-alive.
   EXPECT_TRUE(daemon.errHas("CheckConnectionState Idle\n"));
-  EXPECT_EQ(controller.exchange("80010218"), "80010240");
+  expect(cmd(2, NoSlot, "ping : NULL"), {ok(2, NoSlot)});
 
   // Once the first has gone, the next one is served.
   controller.close();
   EXPECT_TRUE(daemon.errHas("control connection 127.0.0.1:"));
   Controller third;
   ASSERT_TRUE(third.connect(daemon.port()));
-  EXPECT_EQ(third.exchange("0600"), "10");
-  EXPECT_EQ(e2e::count(daemon.err(), "]: controller connect.\n"), 2u);
+  third.expectPing();
+  EXPECT_EQ(count(daemon.err(), "]: controller connect.\n"), 2u);
 }
+
+}  // namespace

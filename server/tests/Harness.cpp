@@ -20,7 +20,8 @@
 #include <thread>
 
 #include "board/Paths.h"
-#include "server/tests/Frames.h"
+#include "testing/Frames.h"
+#include "testing/Loopback.h"
 
 namespace e2e {
 
@@ -74,10 +75,11 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-size_t count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
+std::string resources(const std::string& mixers, int mccData, int mccBri, int mccTransparent) {
+  return sig(NoSlot, "query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, rtp-g711mcc 0, "
+                     "modem 0, mixer { " + mixers + " }, mux TRUE, mcc-data " + std::to_string(mccData) +
+                         ", mcc-bri " + std::to_string(mccBri) + ", mcc-trans " + std::to_string(mccTransparent) +
+                         ", echoBus { }, t38-instances 0, digital-modems 0, lin16 0, universal 0 }");
 }
 
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
@@ -108,16 +110,11 @@ bool listening(int port) {
 
 }  // namespace
 
-int freePort() {
-  const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t len = sizeof a;
-  ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
-  ::getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-  ::close(s);
-  return ntohs(a.sin_port);
+// The daemon: named by ctest, else beside this program.
+std::string serverBinary() {
+  const char* named = std::getenv("GW_SERVER_BINARY");
+  if (named && *named) return named;
+  return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "server";
 }
 
 Daemon::Daemon() : root_(freshRoot()) {}
@@ -161,10 +158,11 @@ void Daemon::start(const std::vector<std::string>& args) {
   ::setenv("SERVER_ROOT", root_.c_str(), 1);
   if (!std::freopen((root_ + "/stdout").c_str(), "w", stdout)) ::_exit(127);
   if (!std::freopen((root_ + "/stderr").c_str(), "w", stderr)) ::_exit(127);
-  std::vector<char*> argv{const_cast<char*>(SERVER_BINARY)};
+  const std::string binary = serverBinary();
+  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
   for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
-  ::execv(SERVER_BINARY, argv.data());
+  ::execv(binary.c_str(), argv.data());
   ::_exit(127);
 }
 
@@ -172,7 +170,7 @@ bool Daemon::serve(const std::vector<std::string>& args) {
   // A port free when picked may be taken by another test before the daemon
   // binds it: then the daemon waits for it, and the test tries another.
   for (int attempt = 0; attempt < 3; ++attempt) {
-    port_ = freePort();
+    port_ = Testing::freePort();
     std::vector<std::string> all{"--port", std::to_string(port_)};
     all.insert(all.end(), args.begin(), args.end());
     start(all);
@@ -214,12 +212,7 @@ void Controller::close() {
   fd_ = -1;
 }
 
-int Controller::localPort() const {
-  sockaddr_in a{};
-  socklen_t len = sizeof a;
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&a), &len);
-  return ntohs(a.sin_port);
-}
+int Controller::localPort() const { return Testing::localPort(fd_); }
 
 bool Controller::connect(int port, int timeoutMs) {
   sockaddr_in a{};
@@ -237,8 +230,8 @@ bool Controller::connect(int port, int timeoutMs) {
       timeoutMs);
 }
 
-void Controller::send(const std::string& hexPayload) {
-  const std::string bytes = frames::tpkt(hexPayload);
+void Controller::sendHex(const std::string& hexPayload) {
+  const std::string bytes = Testing::tpkt(Testing::bytes(hexPayload));
   ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL);
 }
 
@@ -257,7 +250,8 @@ bool Controller::fill(int timeoutMs) {
 
 // A trunkStatus signal without seq and slot: pdu signal, alternative 11.
 bool Controller::next(std::string& payload) {
-  while (frames::cut(received_, payload)) {
+  for (std::string raw; Testing::cutTpkt(received_, raw);) {
+    payload = Testing::hex(raw);
     if (keepTrunkStatus_ || payload.compare(0, 4, "22c0") != 0) return true;
   }
   return false;
@@ -273,8 +267,13 @@ std::string Controller::receive(int timeoutMs) {
   return payload;
 }
 
-void Controller::expectNext(const Lines& frames, const std::string& after) {
-  for (const std::string& f : frames) EXPECT_EQ(receive(), f) << "after " << after;
+void Controller::expectNext(const Lines& messages, const std::string& after) {
+  Lines expected, received;
+  for (const std::string& m : messages) {
+    expected.push_back(Testing::lgcp(m));
+    received.push_back(receive());
+  }
+  EXPECT_TRUE(Testing::sameFrames(expected, received)) << "after " << after;
 }
 
 bool Controller::seesClose(int timeoutMs) {

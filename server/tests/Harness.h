@@ -1,9 +1,11 @@
 #pragma once
-// The end-to-end harness: the real daemon in a root directory of its own
-// (fresh per test) on the simulated board and a free control port, a
-// controller speaking TPKT-framed LGCP frames to it over TCP, and bounded
-// waits that poll for a condition instead of sleeping. A daemon still
-// running at the end of a test is stopped in order and must exit cleanly.
+// The end-to-end harness: the real daemon (named by GW_SERVER_BINARY, else
+// the "server" beside this program) in a root directory of its own (fresh
+// per test) on the simulated board and a free control port, a controller
+// speaking TPKT-framed LGCP messages to it over TCP, written in value
+// notation and compared byte for byte, and bounded waits that poll for a
+// condition instead of sleeping. A daemon still running at the end of a
+// test is stopped in order and must exit cleanly.
 
 #include <gtest/gtest.h>
 #include <sys/types.h>
@@ -13,20 +15,30 @@
 #include <vector>
 
 #include "board/sim/ControlClient.h"
+#include "testing/Capture.h"
+#include "testing/Lgcp.h"
 
 namespace e2e {
 
 using Lines = std::vector<std::string>;
 
+using Testing::cmd;
+using Testing::count;
+using Testing::err;
+using Testing::NoSeq;
+using Testing::NoSlot;
+using Testing::ok;
+using Testing::sig;
+
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
-size_t count(const std::string& text, const std::string& what);
+
+// The query signal: the board's resources, with the mixer units given in
+// value notation and the HDLC channels free of each kind.
+std::string resources(const std::string& mixers, int mccData = 16, int mccBri = 8, int mccTransparent = 8);
 
 // Polls the condition every few milliseconds; false when it did not hold in time.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
-
-// A port on 127.0.0.1 that nobody listens on right now.
-int freePort();
 
 class Daemon {
 public:
@@ -80,21 +92,21 @@ public:
 
   // Retries until the port accepts or the time is up.
   bool connect(int port, int timeoutMs = 3000);
-  void send(const std::string& hexPayload);
+  // A message in value notation.
+  void send(const std::string& message) { sendHex(Testing::lgcp(message)); }
+  // Bytes no encoder would write, as hex.
+  void sendHex(const std::string& hexPayload);
   // The next frame's payload as hex; "" on timeout or close.
   std::string receive(int timeoutMs = 2000);
-  // Sends one frame and returns the reply's payload.
-  std::string exchange(const std::string& hexPayload) {
-    send(hexPayload);
-    return receive();
+  // Expects exactly these messages next, in order (`after` names the cause).
+  void expectNext(const Lines& messages, const std::string& after);
+  // Sends one message and expects exactly these messages back, in order.
+  void expect(const std::string& message, const Lines& messages) {
+    send(message);
+    expectNext(messages, message);
   }
-  // Expects exactly these frames next, in order (`after` names the cause).
-  void expectNext(const Lines& frames, const std::string& after);
-  // Sends one frame and expects exactly these frames back, in order.
-  void expect(const std::string& hexPayload, const Lines& frames) {
-    send(hexPayload);
-    expectNext(frames, hexPayload);
-  }
+  // A ping without seq and slot is answered.
+  void expectPing() { expect(cmd(NoSeq, NoSlot, "ping : NULL"), {ok(NoSeq, NoSlot)}); }
   // True when the daemon closed the connection within the time.
   bool seesClose(int timeoutMs = 3000);
   // True when nothing arrived within the time.
@@ -136,7 +148,7 @@ private:
 class Served : public ::testing::Test {
 protected:
   void SetUp() override;
-  void expect(const std::string& hexPayload, const Lines& frames) { controller.expect(hexPayload, frames); }
+  void expect(const std::string& message, const Lines& messages) { controller.expect(message, messages); }
 
   Daemon daemon;
   Controller controller;

@@ -11,15 +11,18 @@
 #include "foundation/control/AcceptorNet.h"
 #include "foundation/control/ConnectorNet.h"
 #include "foundation/control/ServiceUnixForms.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Frames.h"
+#include "testing/Loop.h"
+#include "testing/Loopback.h"
 
 namespace {
 
-using harness::Client;
-using harness::frame;
-using harness::free_port;
-using harness::run_until;
-using harness::run_for;
+using Testing::Client;
+using Testing::tpkt;
+using Testing::freePort;
+using Testing::runUntil;
+using Testing::runFor;
 
 class Sink : public Control::Notify {
 public:
@@ -43,19 +46,19 @@ protected:
   void TearDown() override { EXPECT_EQ(packet_pool().count(), 1024u); }
 
   bool logged(const std::string& what, int limit_ms = 3000) {
-    return run_until([&] { return log_.str().find(what) != std::string::npos; }, limit_ms);
+    return runUntil([&] { return log_.str().find(what) != std::string::npos; }, limit_ms);
   }
 
-  harness::Capture out_;
-  harness::Capture log_;
-  harness::Capture err_;
+  Testing::Capture out_;
+  Testing::Capture log_;
+  Testing::Capture err_;
   Sink sink;
 };
 
 class Controller : public ControlLink {
 protected:
   void SetUp() override {
-    port = free_port();
+    port = freePort();
     acceptor.reset(new Control::AcceptorNetCheckConnection(port));
     acceptor->service_name("server");
     acceptor->Bind(&sink);
@@ -70,7 +73,7 @@ protected:
   Client connect() {
     Client c = Client::tcp(port);
     int before = sink.connects;
-    run_until([&] { return sink.connects > before; });
+    runUntil([&] { return sink.connects > before; });
     return c;
   }
 
@@ -85,16 +88,16 @@ TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
   EXPECT_EQ(out_.str(), "new connection from " + acceptor->peer() + "\n");
 
   // Two writes that cut the second frame in the middle.
-  const std::string stream = frame("hello") + frame(std::string(4096, 'k')) + frame("");
+  const std::string stream = tpkt("hello") + tpkt(std::string(4096, 'k')) + tpkt("");
   first.write(stream.substr(0, 100));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.messages.size() == 1; }));
   first.write(stream.substr(100));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 3; }));
+  ASSERT_TRUE(runUntil([&] { return sink.messages.size() == 3; }));
   EXPECT_EQ(sink.messages, (std::vector<std::string>{"hello", std::string(4096, 'k'), ""}));
   EXPECT_GE(acceptor->get_read_measure().counter(), 2u);
 
   acceptor->Send("ok!", 3);
-  EXPECT_EQ(harness::hex(first.read(7)), "03 00 00 07 6F 6B 21");
+  EXPECT_EQ(Testing::octets(first.read(7)), "03 00 00 07 6F 6B 21");
   EXPECT_EQ(acceptor->get_write_measure().counter(), 1u);
 
   // A second controller is taken and closed at once; the first is probed.
@@ -102,15 +105,15 @@ TEST_F(Controller, ExchangesFramesWithOneControllerAndRefusesASecond) {
   ASSERT_TRUE(logged("CheckConnectionState CheckConnection"));
   EXPECT_NE(log_.str().find("refuse connection from 127.0.0.1:"), std::string::npos);
   EXPECT_EQ(acceptor->check_state(), Control::AcceptorNetCheckConnection::CheckState::CheckConnection);
-  EXPECT_TRUE(second.sees_close());
+  EXPECT_TRUE(second.seesClose());
   EXPECT_EQ(sink.connects, 1);
 
   // The first answers its probes: the next check returns to normal.
   ASSERT_TRUE(logged("CheckConnectionState Idle", 2500));
   EXPECT_EQ(acceptor->check_state(), Control::AcceptorNetCheckConnection::CheckState::Idle);
   EXPECT_EQ(acceptor->state(), Control::Service::State::Connected);
-  first.write(frame("still here"));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 4; }));
+  first.write(tpkt("still here"));
+  ASSERT_TRUE(runUntil([&] { return sink.messages.size() == 4; }));
   EXPECT_EQ(sink.disconnects, 0);
 }
 
@@ -120,27 +123,27 @@ TEST_F(Controller, DisconnectClosesTheSocketTowardsThePeer) {
   acceptor->Disconnect();
   EXPECT_EQ(acceptor->state(), Control::Service::State::Deactivating);
   EXPECT_NE(log_.str().find("control connection " + peer + " closed.\n"), std::string::npos);
-  EXPECT_TRUE(first.sees_close());
+  EXPECT_TRUE(first.seesClose());
   // Nothing more is heard or sent until the loss has been handled.
   acceptor->Send("x", 1);
   EXPECT_EQ(sink.disconnects, 0);
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
   EXPECT_EQ(acceptor->state(), Control::Service::State::Connecting);
   acceptor->Disconnect();
   EXPECT_EQ(count(log_.str(), "closed."), 2u);
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 2; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 2; }));
 }
 
 TEST_F(Controller, APeerThatGoesAwayIsNoticedAndReplaced) {
   Client first = connect();
   first.close();
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
   EXPECT_EQ(acceptor->state(), Control::Service::State::Connecting);
   EXPECT_EQ(count(log_.str(), " closed."), 1u);
   Client second = connect();
   EXPECT_EQ(sink.connects, 2);
-  second.write(frame("again"));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 1; }));
+  second.write(tpkt("again"));
+  ASSERT_TRUE(runUntil([&] { return sink.messages.size() == 1; }));
 }
 
 TEST_F(Controller, AConnectionTakenWhileDeactivatingIsClosed) {
@@ -151,23 +154,23 @@ TEST_F(Controller, AConnectionTakenWhileDeactivatingIsClosed) {
   acceptor->OnSocketEvent(-1, POLLIN);
   EXPECT_EQ(out_.str().rfind("new connection from 127.0.0.1:", 0), 0u);
   EXPECT_EQ(sink.connects, 1);
-  EXPECT_TRUE(late.sees_close());
-  EXPECT_TRUE(first.sees_close());
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  EXPECT_TRUE(late.seesClose());
+  EXPECT_TRUE(first.seesClose());
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
 }
 
 class ControllerCheck : public ControlLink {
 protected:
-  harness::PinnedClock clock_;
+  Testing::PinnedClock clock_;
 };
 
 TEST_F(ControllerCheck, TheTickSeesAPeerWhoseSocketLeftEstablished) {
-  unsigned short port = free_port();
+  unsigned short port = freePort();
   Control::AcceptorNetCheckConnection acceptor(port);
   acceptor.Bind(&sink);
   ASSERT_TRUE(acceptor.Activate());
   Client c = Client::tcp(port);
-  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.connects == 1; }));
   c.close();
   // Only the check timer runs here, never the socket's reader.
   for (int i = 0; i < 200 && log_.str().find("tcp socket change state") == std::string::npos; ++i) {
@@ -186,7 +189,7 @@ TEST_F(ControllerCheck, TheTickSeesAPeerWhoseSocketLeftEstablished) {
 
 TEST_F(ControllerCheck, ABusyPortIsRetriedEveryFiveSeconds) {
   unsigned short port = 0;
-  Fd blocker = harness::listen_loopback(port);
+  Fd blocker = Testing::listenLoopback(port);
   Control::AcceptorNet acceptor(port);
   acceptor.Bind(&sink);
   ASSERT_TRUE(acceptor.Activate());
@@ -200,10 +203,10 @@ TEST_F(ControllerCheck, ABusyPortIsRetriedEveryFiveSeconds) {
   clock_.advance(5000);
   EXPECT_EQ(count(err_.str(), line), 2u);
   Client c = Client::tcp(port);
-  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.connects == 1; }));
   acceptor.Deactivate();
   acceptor.Disconnect();
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
 }
 
 // An acceptor out of descriptors: accept() fails while the connection waits.
@@ -226,19 +229,19 @@ protected:
 };
 
 TEST_F(ControllerCheck, OutOfDescriptorsTheListenerRestsASecondInsteadOfSpinning) {
-  ExhaustedAcceptor acceptor(free_port());
+  ExhaustedAcceptor acceptor(freePort());
   acceptor.Bind(&sink);
   ASSERT_TRUE(acceptor.Activate());
   Client c = Client::tcp(acceptor.port());
-  ASSERT_TRUE(run_until([&] { return acceptor.calls == 1; }));
-  run_for(50);
+  ASSERT_TRUE(runUntil([&] { return acceptor.calls == 1; }));
+  runFor(50);
   EXPECT_EQ(acceptor.calls, 1) << "the still-pending connection must not be polled meanwhile";
   EXPECT_EQ(err_.str(), "can't accept connection: Too many open files, retrying in 1 s\n");
   clock_.advance(1000);
-  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.connects == 1; }));
   acceptor.Deactivate();
   acceptor.Disconnect();
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
 }
 
 TEST_F(ControlLink, SendOutsideAConnectionIsRefused) {
@@ -251,7 +254,7 @@ TEST_F(ControlLink, SendOutsideAConnectionIsRefused) {
   idle.Bind(&sink);
   idle.Disconnect();
   EXPECT_EQ(idle.state(), Control::Service::State::Deactivating);
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
   EXPECT_EQ(idle.state(), Control::Service::State::Connecting);
   idle.Send("x", 1);
   EXPECT_NE(log_.str().find("ignore Send request in Connecting state."), std::string::npos);
@@ -267,21 +270,21 @@ protected:
   bool attempt_after(unsigned ms) {
     size_t before = attempts();
     clock_.advance(ms);
-    run_until([&] { return attempts() > before || sink.connects > connects_; }, 200);
+    runUntil([&] { return attempts() > before || sink.connects > connects_; }, 200);
     connects_ = sink.connects;
     return attempts() > before;
   }
 
-  harness::PinnedClock clock_;
+  Testing::PinnedClock clock_;
   int connects_ = 0;
 };
 
 TEST_F(Connector, RetriesQuicklySevenTimesThenSlowly) {
-  unsigned short port = free_port();
+  unsigned short port = freePort();
   Control::ConnectorNet connector("127.0.0.1:" + std::to_string(port));
   connector.Bind(&sink);
   ASSERT_TRUE(connector.Activate());
-  ASSERT_TRUE(run_until([&] { return attempts() == 1; }, 500));
+  ASSERT_TRUE(runUntil([&] { return attempts() == 1; }, 500));
   EXPECT_NE(err_.str().find("127.0.0.1:" + std::to_string(port)), std::string::npos);
   for (int i = 0; i < 7; ++i) ASSERT_TRUE(attempt_after(1000)) << "quick retry " << i;
   EXPECT_FALSE(attempt_after(1000));
@@ -300,36 +303,36 @@ TEST_F(Connector, RetriesQuicklySevenTimesThenSlowly) {
 }
 
 TEST_F(Connector, ReconnectsToAListenerThatComesAndGoes) {
-  unsigned short port = free_port();
+  unsigned short port = freePort();
   Control::ConnectorNet connector("127.0.0.1", port);
   connector.Bind(&sink);
   ASSERT_TRUE(connector.Activate());
-  ASSERT_TRUE(run_until([&] { return attempts() == 1; }, 500));
+  ASSERT_TRUE(runUntil([&] { return attempts() == 1; }, 500));
 
-  Fd listener = harness::listen_loopback(port);
+  Fd listener = Testing::listenLoopback(port);
   ASSERT_TRUE(listener) << "port " << port << " was taken meanwhile";
   attempt_after(1000);
-  ASSERT_TRUE(run_until([&] { return sink.connects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.connects == 1; }));
   EXPECT_EQ(connector.state(), Control::Service::State::Connected);
   EXPECT_EQ(connector.peer(), "127.0.0.1:" + std::to_string(port));
   Client agent(Fd(accept(listener.get(), nullptr, nullptr)));
 
   connector.Send("ping", 4);
-  EXPECT_EQ(agent.read(8), frame("ping"));
-  agent.write(frame("pong"));
-  ASSERT_TRUE(run_until([&] { return sink.messages.size() == 1; }));
+  EXPECT_EQ(agent.read(8), tpkt("ping"));
+  agent.write(tpkt("pong"));
+  ASSERT_TRUE(runUntil([&] { return sink.messages.size() == 1; }));
   EXPECT_EQ(sink.messages[0], "pong");
 
   // The agent goes away: the connector tries again 10 s later.
   agent.close();
   listener.close();
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1; }));
   EXPECT_EQ(connector.state(), Control::Service::State::Connecting);
   EXPECT_FALSE(attempt_after(9999));
   EXPECT_TRUE(attempt_after(1));
 
   // And gets through once the agent is back.
-  listener = harness::listen_loopback(port);
+  listener = Testing::listenLoopback(port);
   ASSERT_TRUE(listener);
   for (int i = 0; i < 10 && sink.connects < 2; ++i) attempt_after(1000);
   EXPECT_EQ(sink.connects, 2);
@@ -342,7 +345,7 @@ protected:
     const char* root = std::getenv("SERVER_ROOT");
     return std::string(root ? root : "/tmp") + "/" + name;
   }
-  harness::PinnedClock clock_;
+  Testing::PinnedClock clock_;
 };
 
 TEST_F(UnixLink, AcceptorAndConnectorExchangeFrames) {
@@ -360,12 +363,12 @@ TEST_F(UnixLink, AcceptorAndConnectorExchangeFrames) {
   EXPECT_EQ(connector.state(), Control::Service::State::Connected);
   EXPECT_EQ(connector.peer(), where);
   EXPECT_NE(log_.str().find("connected to " + where + "\n"), std::string::npos);
-  ASSERT_TRUE(run_until([&] { return far.connects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return far.connects == 1; }));
   EXPECT_EQ(acceptor.peer(), path("client.sock"));
 
   connector.Send("up", 2);
   acceptor.Send("down", 4);
-  ASSERT_TRUE(run_until([&] { return far.messages.size() == 1 && sink.messages.size() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return far.messages.size() == 1 && sink.messages.size() == 1; }));
   EXPECT_EQ(far.messages[0], "up");
   EXPECT_EQ(sink.messages[0], "down");
 
@@ -375,13 +378,13 @@ TEST_F(UnixLink, AcceptorAndConnectorExchangeFrames) {
   second.Bind(&refused);
   second.Activate();
   ASSERT_TRUE(logged("refuse connection from "));
-  ASSERT_TRUE(run_until([&] { return refused.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return refused.disconnects == 1; }));
 
   // A lost connection is retried 10 s later.
   acceptor.Disconnect();
-  ASSERT_TRUE(run_until([&] { return sink.disconnects == 1 && far.disconnects == 1; }));
+  ASSERT_TRUE(runUntil([&] { return sink.disconnects == 1 && far.disconnects == 1; }));
   clock_.advance(10000);
-  ASSERT_TRUE(run_until([&] { return far.connects == 2 && sink.connects == 2; }));
+  ASSERT_TRUE(runUntil([&] { return far.connects == 2 && sink.connects == 2; }));
   second.Deactivate();
   connector.Deactivate();
   acceptor.Deactivate();

@@ -1,10 +1,8 @@
 #pragma once
-// Virtual time for loop tests: the loop clock is pinned through its cached
-// time, and a stand-in poll() advances it by the wait it is given instead of
-// blocking. A stand-in watchdog device records each word with its time.
+// Loop tests run on the stepped clock of testing/Loop.h; a stand-in
+// watchdog device records each word with its time.
 
 #include <gtest/gtest.h>
-#include <poll.h>
 
 #include <cstdint>
 #include <string>
@@ -12,34 +10,15 @@
 
 #include "foundation/eventloop/Clock.h"
 #include "foundation/eventloop/Multiplexer.h"
+#include "testing/Loop.h"
 
 namespace looptest {
 
-// Sets the loop clock to ms milliseconds (the 32-bit value it will read).
-inline void pin(uint64_t ms) {
-  Mux::g_tv_time.tv_sec = int32_t(ms / 1000);
-  Mux::g_tv_time.tv_usec = int32_t(ms % 1000 * 1000);
-  if (Mux::g_tv_time.tv_sec == 0 && Mux::g_tv_time.tv_usec == 0) Mux::g_tv_time.tv_usec = 1;
-}
-
-inline uint64_t pinned() { return uint64_t(Mux::g_tv_time.tv_sec) * 1000 + uint64_t(Mux::g_tv_time.tv_usec) / 1000; }
+using Testing::pin;
+using Testing::pinned;
+using Testing::waits;
 
 inline void advance(uint64_t ms) { pin(pinned() + ms); }
-
-// The waits poll() was asked for, in order.
-inline std::vector<int>& waits() {
-  static std::vector<int> w;
-  return w;
-}
-
-// Looks at the descriptors without blocking; when none is ready the full
-// wait passes on the pinned clock.
-inline int virtualPoll(pollfd* fds, nfds_t count, int timeout) {
-  waits().push_back(timeout);
-  int ready = count ? ::poll(fds, count, 0) : 0;
-  if (ready == 0 && timeout > 0) advance(uint64_t(timeout));
-  return ready;
-}
 
 class FakeWatchdog : public Watchdog::Device {
 public:
@@ -85,7 +64,7 @@ protected:
   void SetUp() override {
     pin(100000000);
     waits().clear();
-    multiplexer.set_poll(virtualPoll);
+    multiplexer.set_poll(Testing::steppedPoll);
     multiplexer.watchdog().use(&watchdog);
   }
   void TearDown() override {

@@ -7,12 +7,15 @@
 
 #include "foundation/protocol/StrmProtocol.h"
 #include "foundation/protocol/Tpkt_protocol.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Frames.h"
+#include "testing/Loop.h"
+#include "testing/Loopback.h"
 
 namespace {
 
-using harness::frame;
-using harness::run_until;
+using Testing::tpkt;
+using Testing::runUntil;
 
 // A stream-and-TPKT stack over one end of a socket pair.
 class Link : public ProtocolsFamily {
@@ -57,14 +60,14 @@ protected:
 };
 
 TEST_F(StreamLayer, APeerThatClosesGivesOneErrorFromTheTop) {
-  ASSERT_TRUE(harness::tcp_pair(mine, peer));
+  ASSERT_TRUE(Testing::tcpPair(mine, peer));
   ASSERT_TRUE(mine.NonBlock());
   Link link;
   link.strm->attach(mine);
   link.activate();
   peer.close();
-  ASSERT_TRUE(run_until([&] { return !link.reports.empty(); }));
-  harness::run_for(50);
+  ASSERT_TRUE(runUntil([&] { return !link.reports.empty(); }));
+  Testing::runFor(50);
   ASSERT_EQ(link.reports.size(), 1u);
   EXPECT_EQ(link.reports[0].first, link.top());
   EXPECT_EQ(link.reports[0].second->message().rfind("read error: ", 0), 0u);
@@ -95,7 +98,7 @@ TEST_F(StreamLayer, AFullSendBufferTimesOutAfterOneSecond) {
   Link link;
   link.strm->attach(mine);
   link.activate();
-  harness::Capture err(std::cerr);
+  Testing::Capture err(std::cerr);
   auto start = std::chrono::steady_clock::now();
   for (int i = 0; i < 50 && link.reports.empty(); ++i) link.send(std::string(60000, 'w'));
   auto took = std::chrono::steady_clock::now() - start;
@@ -115,7 +118,7 @@ TEST_F(StreamLayer, AWriteToAClosedPeerIsAWriteError) {
   link.strm->attach(mine);
   link.activate();
   peer.close();
-  harness::Capture err(std::cerr);
+  Testing::Capture err(std::cerr);
   link.send("lost");
   ASSERT_EQ(link.reports.size(), 1u);
   EXPECT_EQ(link.reports[0].second->message().rfind("write error: ", 0), 0u);

@@ -6,11 +6,13 @@
 
 #include "foundation/protocol/StrmProtocol.h"
 #include "foundation/protocol/Tpkt_protocol.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Frames.h"
+#include "testing/Loop.h"
+#include "testing/Loopback.h"
 
 namespace {
 
-using harness::frame;
 
 // The bottom of a test stack: records what is sent, passes chunks up.
 class Wire : public Protocol {
@@ -58,9 +60,9 @@ protected:
     owner.message(p);
   }
 
-  harness::PinnedClock clock_;
-  harness::Capture clog_;
-  harness::Capture cerr_;
+  Testing::PinnedClock clock_;
+  Testing::Capture clog_;
+  Testing::Capture cerr_;
   Owner owner;
   Wire* wire;
   Tpkt_protocol* tpkt;
@@ -72,9 +74,9 @@ TEST_F(TpktFraming, HeaderCountsItselfIsBigEndianAndBoundsThePayload) {
   send(std::string(65531, 'L'));
   send(std::string(65532, 'X'));
   ASSERT_EQ(wire->sent.size(), 3u) << "one byte over the largest payload is refused";
-  EXPECT_EQ(harness::hex(wire->sent[0]), "03 00 00 0E 30 31 32 33 34 35 36 37 38 39");
-  EXPECT_EQ(harness::hex(wire->sent[1]), "03 00 00 04");
-  EXPECT_EQ(harness::hex(wire->sent[2].substr(0, 5)), "03 00 FF FF 4C");
+  EXPECT_EQ(Testing::octets(wire->sent[0]), "03 00 00 0E 30 31 32 33 34 35 36 37 38 39");
+  EXPECT_EQ(Testing::octets(wire->sent[1]), "03 00 00 04");
+  EXPECT_EQ(Testing::octets(wire->sent[2].substr(0, 5)), "03 00 FF FF 4C");
   EXPECT_EQ(cerr_.str(), "TPKT message too big, length = 65532 max = 65531\n");
   wire->feed(wire->sent[2]);
   EXPECT_EQ(owner.received, std::vector<std::string>{std::string(65531, 'L')});
@@ -83,7 +85,7 @@ TEST_F(TpktFraming, HeaderCountsItselfIsBigEndianAndBoundsThePayload) {
 TEST_F(TpktFraming, FramesSurviveAnyChunking) {
   std::vector<std::string> payloads = {"A", "", std::string(200, 'b'), std::string(4096, 'c'), "", "end"};
   std::string stream;
-  for (const std::string& p : payloads) stream += frame(p);
+  for (const std::string& p : payloads) stream += Testing::tpkt(p);
 
   // Whole, one byte at a time (seed 0), then cut at random.
   wire->feed(stream);
@@ -112,7 +114,7 @@ TEST_F(TpktFraming, GarbageIsSkippedWithOneLineEach) {
   EXPECT_EQ(clog_.str(), "(no name) bad TPKT reserved.\n");
 
   clog_.clear();
-  wire->feed(std::string("\x03\x00\x00\x02", 4) + std::string("\x03\x00\x00\x03", 4) + frame("C"));
+  wire->feed(std::string("\x03\x00\x00\x02", 4) + std::string("\x03\x00\x00\x03", 4) + Testing::tpkt("C"));
   EXPECT_EQ(owner.received.back(), "C");
   EXPECT_EQ(clog_.str(), "TPKT too small 2\nTPKT too small 3\n");
 }
@@ -129,13 +131,13 @@ TEST_F(TpktFraming, APartialMessageStallingThreeSecondsIsDropped) {
 
   // The rest of the dropped message is hunted through from the start.
   clog_.clear();
-  wire->feed(std::string("\x05\x06", 2) + frame("ok"));
+  wire->feed(std::string("\x05\x06", 2) + Testing::tpkt("ok"));
   EXPECT_EQ(owner.received, std::vector<std::string>{"ok"});
   EXPECT_EQ(clog_.str(), "(no name) bad TPKT packet start.\n(no name) bad TPKT packet start.\n");
 }
 
 TEST_F(TpktFraming, TheTimerMeasuresSilenceAfterEachChunk) {
-  std::string f = frame("slow message");
+  std::string f = Testing::tpkt("slow message");
   wire->feed(f.substr(0, 2));
   clock_.advance(2000);
   wire->feed(f.substr(2, 5));
@@ -157,7 +159,7 @@ TEST_F(TpktFraming, OrderlyDeactivationResetsAndPassesDown) {
   EXPECT_EQ(tpkt->state(), Tpkt_protocol::Idle);
   EXPECT_EQ(multiplexer.timer_count(), 0u);
   EXPECT_EQ(owner.statuses, std::vector<std::string>{"success"});
-  wire->feed(frame("after"));
+  wire->feed(Testing::tpkt("after"));
   EXPECT_EQ(owner.received, std::vector<std::string>{"after"});
 }
 

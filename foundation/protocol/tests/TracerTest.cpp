@@ -6,13 +6,16 @@
 #include <vector>
 
 #include "foundation/protocol/TPKTTracer.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Frames.h"
+#include "testing/Loop.h"
+#include "testing/Loopback.h"
 
 namespace {
 
-using harness::Client;
-using harness::frame;
-using harness::run_until;
+using Testing::Client;
+using Testing::tpkt;
+using Testing::runUntil;
 
 class Broadcast : public ::testing::Test, public TPKTTracer::Listener {
 protected:
@@ -29,12 +32,12 @@ protected:
   Client tool() {
     Client c = Client::tcp(port);
     unsigned before = tracer.connections();
-    EXPECT_TRUE(run_until([&] { return tracer.connections() > before; }));
+    EXPECT_TRUE(runUntil([&] { return tracer.connections() > before; }));
     return c;
   }
 
-  harness::Capture log_;
-  unsigned short port = harness::free_port();
+  Testing::Capture log_;
+  unsigned short port = Testing::freePort();
   TPKTTracer tracer;
   std::vector<std::string> messages;
   bool answer = false;
@@ -45,26 +48,26 @@ TEST_F(Broadcast, AnswersTheSenderDuringADeliveryAndEveryoneOtherwise) {
   EXPECT_EQ(log_.str().substr(0, 26), "ACP connection open from 1");
 
   answer = true;
-  a.write(frame("") + frame("hi"));
-  ASSERT_TRUE(run_until([&] { return messages.size() == 1; }));
+  a.write(tpkt("") + tpkt("hi"));
+  ASSERT_TRUE(runUntil([&] { return messages.size() == 1; }));
   EXPECT_EQ(messages[0], "hi");
-  EXPECT_EQ(a.read(6), frame("re"));
+  EXPECT_EQ(a.read(6), tpkt("re"));
 
   answer = false;
   tracer.Send("all", 3);
-  EXPECT_EQ(b.read(7), frame("all"));
-  EXPECT_EQ(a.read(7), frame("all"));
+  EXPECT_EQ(b.read(7), tpkt("all"));
+  EXPECT_EQ(a.read(7), tpkt("all"));
 }
 
 TEST_F(Broadcast, BadFramesCloseTheConnection) {
   Client big = tool(), wrong = tool(), fits = tool();
-  fits.write(frame(std::string(512, 'f')));
-  big.write(frame(std::string(513, 'g')));
+  fits.write(tpkt(std::string(512, 'f')));
+  big.write(tpkt(std::string(513, 'g')));
   wrong.write(std::string("\x03\x01\x00\x05x", 5));
-  ASSERT_TRUE(run_until([&] { return tracer.connections() == 1 && messages.size() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return tracer.connections() == 1 && messages.size() == 1; }));
   EXPECT_EQ(messages[0], std::string(512, 'f'));
-  EXPECT_TRUE(big.sees_close());
-  EXPECT_TRUE(wrong.sees_close());
+  EXPECT_TRUE(big.seesClose());
+  EXPECT_TRUE(wrong.seesClose());
 }
 
 class PeerToPeer : public ::testing::Test, public TPKTTracerP2P::Listener {
@@ -86,12 +89,12 @@ protected:
   Client peer() {
     Client c = Client::tcp(port);
     size_t before = connected.size();
-    EXPECT_TRUE(run_until([&] { return connected.size() > before; }));
+    EXPECT_TRUE(runUntil([&] { return connected.size() > before; }));
     return c;
   }
 
-  harness::Capture log_;
-  unsigned short port = harness::free_port();
+  Testing::Capture log_;
+  unsigned short port = Testing::freePort();
   TPKTTracerP2P tracer;
   std::vector<std::string> connected, closed, messages;
   bool close_on_message = false;
@@ -103,13 +106,13 @@ TEST_F(PeerToPeer, SendsToOnePeerAndKnowsWhoIsThere) {
   EXPECT_TRUE(tracer.IsConnected(pa));
   EXPECT_NE(log_.str().find("TPKT peer-to-peer connection open from " + pa.GetString() + "\n"), std::string::npos);
 
-  b.write(frame(std::string(2048, 'm')));
-  a.write(frame("x"));
-  ASSERT_TRUE(run_until([&] { return messages.size() == 2; }));
+  b.write(tpkt(std::string(2048, 'm')));
+  a.write(tpkt("x"));
+  ASSERT_TRUE(runUntil([&] { return messages.size() == 2; }));
   EXPECT_NE(std::find(messages.begin(), messages.end(), pa.GetString() + " x"), messages.end());
 
   EXPECT_EQ(tracer.Send(pb, "to b", 4), 8);
-  EXPECT_EQ(b.read(8), frame("to b"));
+  EXPECT_EQ(b.read(8), tpkt("to b"));
 
   INet4::Addr nobody;
   nobody.Assign("127.0.0.1:1", nullptr);
@@ -120,18 +123,18 @@ TEST_F(PeerToPeer, SendsToOnePeerAndKnowsWhoIsThere) {
   EXPECT_FALSE(tracer.IsConnected(pa));
   EXPECT_EQ(closed, std::vector<std::string>{pa.GetString()});
   EXPECT_NE(log_.str().find("TPKT peer-to-peer connection close for " + pa.GetString() + "\n"), std::string::npos);
-  EXPECT_TRUE(a.sees_close());
+  EXPECT_TRUE(a.seesClose());
 }
 
 TEST_F(PeerToPeer, AListenerMayCloseThePeerItIsHearing) {
   Client a = peer(), big = peer();
   close_on_message = true;
-  a.write(frame("one") + frame("two"));
-  big.write(frame(std::string(2049, 'b')));
-  ASSERT_TRUE(run_until([&] { return closed.size() == 2; }));
+  a.write(tpkt("one") + tpkt("two"));
+  big.write(tpkt(std::string(2049, 'b')));
+  ASSERT_TRUE(runUntil([&] { return closed.size() == 2; }));
   EXPECT_EQ(messages.size(), 1u);
-  EXPECT_TRUE(a.sees_close());
-  EXPECT_TRUE(big.sees_close());
+  EXPECT_TRUE(a.seesClose());
+  EXPECT_TRUE(big.seesClose());
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "asn1/CoderEnv.h"
 #include "board/sim/Hal.h"
 #include "board/sim/HalSwitch.h"
 #include "board/sim/Sim.h"
@@ -17,7 +16,8 @@
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"
 #include "server/slot/Slots.h"
-#include "server/tests/unit/Fixture.h"
+#include "testing/CtrlServerFixture.h"
+#include "testing/Lgcp.h"
 
 namespace {
 
@@ -77,27 +77,8 @@ TestFactory& factory() {
   return f;
 }
 
-std::string text(const std::string& hexPayload) {
-  const std::string bytes = frames::bytes(hexPayload);
-  LGCP::Message msg;
-  if (!ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(bytes.data(), bytes.data() + bytes.size(), msg)) return "?";
-  std::string s = msg.asValueNotation();
-  std::string flat;
-  for (char c : s) {
-    if (c == '\n') continue;
-    if (c == ' ' && !flat.empty() && flat.back() == ' ') continue;
-    flat += c;
-  }
-  return flat;
-}
-
-std::string encode(const std::string& valueNotation) {
-  LGCP::Message msg;
-  EXPECT_TRUE(msg.setFromValueNotation(valueNotation)) << valueNotation;
-  std::vector<char> out;
-  ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(msg, out);
-  return frames::hex(std::string(out.begin(), out.end()));
-}
+std::string text(const std::string& hexPayload) { return Testing::notation(hexPayload); }
+std::string encode(const std::string& valueNotation) { return Testing::lgcp(valueNotation); }
 
 std::string mapOf(int32_t output) {
   return Board::Sim::with<Board::Sim::Hal>("hal", [&](Board::Sim::Hal& hal) {
@@ -107,11 +88,11 @@ std::string mapOf(int32_t output) {
   });
 }
 
-class SlotTable : public fixture::ServerTest {
+class SlotTable : public Testing::CtrlServerTest {
 protected:
   void SetUp() override {
     factory();
-    ServerTest::SetUp();
+    CtrlServerTest::SetUp();
     static bool bound = false;
     if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
     bound = true;
@@ -121,8 +102,8 @@ protected:
   }
   void TearDown() override {
     controller.reset();
-    fixture::run_until([] { return Slots::instance().Live().empty(); });
-    ServerTest::TearDown();
+    Testing::runUntil([] { return Slots::instance().Live().empty(); });
+    CtrlServerTest::TearDown();
   }
 
   // The replies and signals to one command, as value notation.
@@ -136,19 +117,19 @@ protected:
     ASSERT_EQ(send("{ slot " + n + ", pdu command : create : trunk : { trunk " + std::to_string(priority) +
                        ", timeslot " + std::to_string(timeslot) + " } }",
                    2),
-              (std::vector<std::string>{"{ slot " + n + ", pdu response : success : NULL}",
-                                        "{ slot " + n + ", pdu signal : activated : NULL}"}));
+              (std::vector<std::string>{"{ slot " + n + ", pdu response : success : NULL }",
+                                        "{ slot " + n + ", pdu signal : activated : NULL }"}));
   }
   std::vector<std::string> signals() {
     controller->frames.clear();
-    fixture::run_for(20);
+    Testing::runFor(20);
     controller->pump();
     std::vector<std::string> out;
     for (const std::string& f : controller->frames) out.push_back(text(f));
     return out;
   }
 
-  std::unique_ptr<fixture::Controller> controller;
+  std::unique_ptr<Testing::Controller> controller;
 };
 
 using Texts = std::vector<std::string>;
@@ -163,23 +144,23 @@ TEST_F(SlotTable, NumbersAtBothEndsAndHowSlotsPrint) {
   EXPECT_EQ(out.str(), "00:test 1023:test na:test");
   EXPECT_EQ(factory().GetSlots().size(), 2u);
   EXPECT_EQ(send("{ seq 3, slot 1023, pdu command : destroy : NULL }"),
-            Texts{"{ seq 3, slot 1023, pdu response : success : NULL}"});
+            Texts{"{ seq 3, slot 1023, pdu response : success : NULL }"});
   EXPECT_EQ(factory().GetSlots().size(), 1u);
   EXPECT_EQ(Slots::instance().Find(1023), nullptr);
 }
 
 TEST_F(SlotTable, CommandsOnMissingSlotsAndRequestsTheKindRefuses) {
   create(4, 0, 1);
-  EXPECT_EQ(send("{ slot 4, pdu command : connect : 5 }"), Texts{"{ slot 4, pdu response : error : slotNotExists}"});
-  EXPECT_EQ(send("{ slot 5, pdu command : connect : 4 }"), Texts{"{ slot 5, pdu response : error : slotNotExists}"});
+  EXPECT_EQ(send("{ slot 4, pdu command : connect : 5 }"), Texts{"{ slot 4, pdu response : error : slotNotExists }"});
+  EXPECT_EQ(send("{ slot 5, pdu command : connect : 4 }"), Texts{"{ slot 5, pdu response : error : slotNotExists }"});
   // connect 1024 in the two octets of the slot field: nothing checks it on decode.
-  EXPECT_EQ(text(exchange(*controller, "400004040400")[0]), "{ slot 4, pdu response : error : invalidSlot}");
-  EXPECT_EQ(send("{ slot 5, pdu command : destroy : NULL }"), Texts{"{ slot 5, pdu response : error : slotNotExists}"});
-  EXPECT_EQ(send("{ slot 4, pdu command : activate : empty : NULL }"), Texts{"{ slot 4, pdu response : error : unsupported}"});
-  EXPECT_EQ(send("{ slot 4, pdu command : deactivate : NULL }"), Texts{"{ slot 4, pdu response : error : unsupported}"});
-  EXPECT_EQ(send("{ slot 4, pdu command : userData : '01'H }"), Texts{"{ slot 4, pdu response : error : unsupported}"});
+  EXPECT_EQ(text(exchange(*controller, "400004040400")[0]), "{ slot 4, pdu response : error : invalidSlot }");
+  EXPECT_EQ(send("{ slot 5, pdu command : destroy : NULL }"), Texts{"{ slot 5, pdu response : error : slotNotExists }"});
+  EXPECT_EQ(send("{ slot 4, pdu command : activate : empty : NULL }"), Texts{"{ slot 4, pdu response : error : unsupported }"});
+  EXPECT_EQ(send("{ slot 4, pdu command : deactivate : NULL }"), Texts{"{ slot 4, pdu response : error : unsupported }"});
+  EXPECT_EQ(send("{ slot 4, pdu command : userData : '01'H }"), Texts{"{ slot 4, pdu response : error : unsupported }"});
   EXPECT_EQ(send("{ slot 6, pdu command : create : ext : { transmitter 1, receiver 2 } }"),
-            Texts{"{ slot 6, pdu response : error : insufficientResources}"});
+            Texts{"{ slot 6, pdu response : error : insufficientResources }"});
   // A create over a live slot replaces it.
   create(4, 0, 2);
   EXPECT_EQ(factory().GetSlots().size(), 1u);
@@ -192,13 +173,13 @@ TEST_F(SlotTable, TheHigherPriorityDrivesTheHardwareAndATieGoesToTheReceiver) {
   create(4, 2, 4);  // 8196
   signals();
   EXPECT_EQ(send("{ slot 1, pdu command : connect : 2 }", 3),
-            (Texts{"{ slot 1, pdu signal : transmitter : active : 8193}",
-                   "{ slot 2, pdu signal : receiver : active : 8194}", "{ slot 1, pdu response : success : NULL}"}));
+            (Texts{"{ slot 1, pdu signal : transmitter : active : 8193 }",
+                   "{ slot 2, pdu signal : receiver : active : 8194 }", "{ slot 1, pdu response : success : NULL }"}));
   EXPECT_EQ(hooks, Texts{"02:test rx-connect 01:test"});
   EXPECT_EQ(mapOf(8194), "8194 <- 8193");
   hooks.clear();
   // The same pair again: nothing reaches the hardware.
-  EXPECT_EQ(send("{ slot 1, pdu command : connect : 2 }"), Texts{"{ slot 1, pdu response : success : NULL}"});
+  EXPECT_EQ(send("{ slot 1, pdu command : connect : 2 }"), Texts{"{ slot 1, pdu response : success : NULL }"});
   EXPECT_TRUE(hooks.empty());
 
   // Moving 2 to the higher source 3: the old path is cut first, the old source released.
@@ -208,39 +189,39 @@ TEST_F(SlotTable, TheHigherPriorityDrivesTheHardwareAndATieGoesToTheReceiver) {
   EXPECT_EQ(Slots::instance().Find(3)->GetListeners().size(), 1u);
   EXPECT_TRUE(Slots::instance().Find(1)->GetListeners().empty());
   hooks.clear();
-  EXPECT_EQ(send("{ slot 2, pdu command : disconnect : NULL }"), Texts{"{ slot 2, pdu response : success : NULL}"});
+  EXPECT_EQ(send("{ slot 2, pdu command : disconnect : NULL }"), Texts{"{ slot 2, pdu response : success : NULL }"});
   EXPECT_EQ(hooks, (Texts{"03:test tx-cut 02:test", "02:test input-release", "03:test output-release"}));
   EXPECT_EQ(mapOf(8194), "8194 = 0xD5");
   hooks.clear();
 
   // A receiver above its source drives both ways itself.
   send("{ slot 1, pdu command : connect : 4 }", 2);
-  EXPECT_EQ(send("{ slot 4, pdu command : disconnect : NULL }"), Texts{"{ slot 4, pdu response : success : NULL}"});
+  EXPECT_EQ(send("{ slot 4, pdu command : disconnect : NULL }"), Texts{"{ slot 4, pdu response : success : NULL }"});
   EXPECT_EQ(hooks, (Texts{"04:test rx-connect 01:test", "04:test rx-cut 01:test", "04:test input-release",
                           "01:test output-release"}));
   EXPECT_EQ(mapOf(8196), "8196 = 0xD5");
   // Disconnecting what has no source succeeds.
-  EXPECT_EQ(send("{ slot 4, pdu command : disconnect : NULL }"), Texts{"{ slot 4, pdu response : success : NULL}"});
+  EXPECT_EQ(send("{ slot 4, pdu command : disconnect : NULL }"), Texts{"{ slot 4, pdu response : success : NULL }"});
 }
 
 TEST_F(SlotTable, ADestroyThatWaitsIsAnsweredLaterAndBlocksItsNumber) {
   create(7, 0, 31);
   EXPECT_TRUE(sendQuietly(*controller, encode("{ seq 40, slot 7, pdu command : destroy : NULL }")).empty());
   EXPECT_EQ(send("{ seq 41, slot 7, pdu command : destroy : NULL }"),
-            Texts{"{ seq 41, slot 7, pdu response : error : destroyInProgress}"});
+            Texts{"{ seq 41, slot 7, pdu response : error : destroyInProgress }"});
   EXPECT_EQ(send("{ slot 7, pdu command : create : trunk : { trunk 0, timeslot 1 } }"),
-            Texts{"{ slot 7, pdu response : error : destroyInProgress}"});
+            Texts{"{ slot 7, pdu response : error : destroyInProgress }"});
   Slot* waiting = Slots::instance().Find(7);
   ASSERT_NE(waiting, nullptr);
   waiting->on_release();
-  EXPECT_EQ(signals(), Texts{"{ seq 40, slot 7, pdu response : success : NULL}"});
+  EXPECT_EQ(signals(), Texts{"{ seq 40, slot 7, pdu response : success : NULL }"});
   EXPECT_EQ(Slots::instance().Find(7), nullptr);
   EXPECT_TRUE(factory().GetSlots().empty());
 
   // A create over a slot that waits is refused; its release later owes nobody a reply.
   create(8, 0, 31);
   EXPECT_EQ(send("{ seq 50, slot 8, pdu command : create : trunk : { trunk 0, timeslot 2 } }"),
-            Texts{"{ seq 50, slot 8, pdu response : error : slotIdBusy}"});
+            Texts{"{ seq 50, slot 8, pdu response : error : slotIdBusy }"});
   Slots::instance().Find(8)->on_release();
   EXPECT_EQ(signals(), Texts{});
   EXPECT_EQ(Slots::instance().Find(8), nullptr);
@@ -252,7 +233,7 @@ TEST_F(SlotTable, ControllerLossDestroysEverySlotPausingOnlyForThoseThatWait) {
   send("{ slot 1, pdu command : connect : 2 }", 3);
   auto start = std::chrono::steady_clock::now();
   controller.reset();
-  ASSERT_TRUE(fixture::run_until([] { return Slots::instance().Live().empty(); }));
+  ASSERT_TRUE(Testing::runUntil([] { return Slots::instance().Live().empty(); }));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
   EXPECT_EQ(mapOf(8194), "8194 = 0xD5");
 
@@ -262,13 +243,13 @@ TEST_F(SlotTable, ControllerLossDestroysEverySlotPausingOnlyForThoseThatWait) {
   sendQuietly(*controller, encode("{ seq 9, slot 1, pdu command : destroy : NULL }"));
   start = std::chrono::steady_clock::now();
   controller.reset();
-  ASSERT_TRUE(fixture::run_until([] { return Slots::instance().Live().empty(); }));
+  ASSERT_TRUE(Testing::runUntil([] { return Slots::instance().Live().empty(); }));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(990));
   EXPECT_TRUE(factory().GetSlots().empty());
 }
 
 TEST_F(SlotTable, QueryAnswersThenReportsAndTrunkStatusReachesTheFactories) {
-  EXPECT_EQ(send("{ seq 1, pdu command : query : NULL }", 2)[0], "{ seq 1, pdu response : success : NULL}");
+  EXPECT_EQ(send("{ seq 1, pdu command : query : NULL }", 2)[0], "{ seq 1, pdu response : success : NULL }");
   LGCP::Signal status;
   status.select_trunkStatus().set_trunk(2);
   factory().signals.clear();
@@ -284,7 +265,7 @@ TEST_F(SlotTable, ReceiverEventsBecomeSignals) {
   create(9, 0, 9);
   signals();
   Slot& s = *Slots::instance().Find(9);
-  fixture::Capture err(std::cerr);
+  Testing::Capture err(std::cerr);
   s.processTonecEvent({0x0B00, 77});
   s.processTonecEvent({0x1500, 1});
   s.processTonecEvent({0x1600, 2});
@@ -306,19 +287,19 @@ TEST_F(SlotTable, ReceiverEventsBecomeSignals) {
   s.processRtpEvent({1, 7, 300});
   s.processRtpEvent({2, 7, 300});
   const std::string p = "{ slot 9, pdu signal : ";
-  EXPECT_EQ(signals(), (Texts{p + "tonec : { timestamp 77, event iva : code : 11 }}",
-                              p + "tonec : { timestamp 1, event iva : ringoff : NULL }}",
-                              p + "tonec : { timestamp 3, event ced : NULL }}",
-                              p + "tonec : { timestamp 4, event cng : NULL }}",
-                              p + "tonec : { timestamp 5, event dtmf : 5 }}",
-                              p + "tonec : { timestamp 0, event dtmfDone : NULL }}",
-                              p + "tonec : { timestamp 0, event tone-presence : { freq 1020, presence TRUE } }}",
-                              p + "vad : { vad-tx TRUE }}",
-                              p + "sd : { sd-rx FALSE }}",
-                              p + "vad : { vad-rx FALSE, vad-tx TRUE }}",
-                              p + "selcal : { in-progress TRUE }}",
-                              p + "bss : { score \"1.500000\" }}",
-                              p + "rtp : pd : { value 7, timeout 300 }}"}));
+  EXPECT_EQ(signals(), (Texts{p + "tonec : { timestamp 77, event iva : code : 11 } }",
+                              p + "tonec : { timestamp 1, event iva : ringoff : NULL } }",
+                              p + "tonec : { timestamp 3, event ced : NULL } }",
+                              p + "tonec : { timestamp 4, event cng : NULL } }",
+                              p + "tonec : { timestamp 5, event dtmf : 5 } }",
+                              p + "tonec : { timestamp 0, event dtmfDone : NULL } }",
+                              p + "tonec : { timestamp 0, event tone-presence : { freq 1020, presence TRUE } } }",
+                              p + "vad : { vad-tx TRUE } }",
+                              p + "sd : { sd-rx FALSE } }",
+                              p + "vad : { vad-rx FALSE, vad-tx TRUE } }",
+                              p + "selcal : { in-progress TRUE } }",
+                              p + "bss : { score \"1.500000\" } }",
+                              p + "rtp : pd : { value 7, timeout 300 } }"}));
   EXPECT_EQ(err.str(), "bad DTMF code, ignored.\nbad VAD event, ignored.\nbad SD event, ignored.\n");
 }
 

@@ -3,13 +3,13 @@
 
 #include <iostream>
 
-#include "server/tests/unit/Fixture.h"
+#include "testing/CtrlServerFixture.h"
 
-using fixture::Capture;
-using fixture::count;
-using fixture::first;
-using fixture::header;
-using fixture::second;
+using Testing::Capture;
+using Testing::count;
+using Testing::firstProbe;
+using Testing::ctrlHeader;
+using Testing::secondProbe;
 using Replies = std::vector<std::string>;
 
 namespace {
@@ -23,11 +23,11 @@ LGCP::Signal digit() {
 
 }  // namespace
 
-class CtrlServerTest : public fixture::ServerTest {};
+class CtrlServerTest : public Testing::CtrlServerTest {};
 
 TEST_F(CtrlServerTest, AnErrorMayFollowASuccessButNeverASecondError) {
   auto c = connect();
-  first().take = [](fixture::Probe& p, const LGCP::Command&) {
+  firstProbe().take = [](Testing::Probe& p, const LGCP::Command&) {
     p.Success();
     p.Success();
     p.Error(LGCP::ErrorCause::busError);
@@ -40,7 +40,7 @@ TEST_F(CtrlServerTest, AnErrorMayFollowASuccessButNeverASecondError) {
   EXPECT_EQ(c->frames.size(), 2u);
 
   Capture err(std::cerr);
-  first().take = [](fixture::Probe&, const LGCP::Command&) { return true; };
+  firstProbe().take = [](Testing::Probe&, const LGCP::Command&) { return true; };
   EXPECT_EQ(exchange(*c, "0000"), Replies{"1940"});  // error internal
   EXPECT_EQ(count(err.str(), "]: software error: server do NOT send ack!!!\n"), 1u);
   EXPECT_EQ(count(err.str(), "\n"), 2u);
@@ -49,7 +49,7 @@ TEST_F(CtrlServerTest, AnErrorMayFollowASuccessButNeverASecondError) {
 TEST_F(CtrlServerTest, ADelayedSuccessCarriesTheTokenAndTheGivenSlot) {
   auto c = connect();
   unsigned token = 0;
-  first().take = [&](fixture::Probe& p, const LGCP::Command& cmd) {
+  firstProbe().take = [&](Testing::Probe& p, const LGCP::Command& cmd) {
     if (cmd.currentSelection() != LGCP::Command::e_destroy) return false;
     EXPECT_EQ(p.GetSlot(), p.IsSlotPresent() ? 5u : CtrlSrv::Server::NoSlot);
     token = p.delayResponse();
@@ -59,19 +59,19 @@ TEST_F(CtrlServerTest, ADelayedSuccessCarriesTheTokenAndTheGivenSlot) {
   // seq 33, slot 5, destroy: no reply yet, and no complaint.
   EXPECT_TRUE(sendQuietly(*c, "c0012100050a").empty());
   EXPECT_EQ(token, 33u);
-  first().delayedSuccess(5, token);
+  firstProbe().delayedSuccess(5, token);
   EXPECT_EQ(exchange(*c, "0600", 2), (Replies{"c00121000540", "10"}));
   // A destroy without seq gets the last seq seen as its token.
   EXPECT_TRUE(sendQuietly(*c, "0280").empty());
   EXPECT_EQ(token, 33u);
-  first().delayedSuccess(9, token);
+  firstProbe().delayedSuccess(9, token);
   EXPECT_EQ(exchange(*c, "0600", 2), (Replies{"c00121000940", "10"}));
   EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(CtrlServerTest, SignalsTakeTheCommandsSlotAndAreShownToTheOtherServicesFirst) {
   auto c = connect();
-  first().take = [](fixture::Probe& p, const LGCP::Command& cmd) {
+  firstProbe().take = [](Testing::Probe& p, const LGCP::Command& cmd) {
     if (cmd.currentSelection() != LGCP::Command::e_query) return false;
     p.SendSignal(digit());
     p.Success();
@@ -79,78 +79,78 @@ TEST_F(CtrlServerTest, SignalsTakeTheCommandsSlotAndAreShownToTheOtherServicesFi
   };
   // seq 5, slot 3, query: the signal carries slot 3 and no seq.
   EXPECT_EQ(exchange(*c, "c00105000300", 2), (Replies{"400003820132", "c00105000340"}));
-  EXPECT_TRUE(first().seen.empty());
-  EXPECT_EQ(second().seen, std::vector<std::string>{"number : \"2\""});
+  EXPECT_TRUE(firstProbe().seen.empty());
+  EXPECT_EQ(secondProbe().seen, std::vector<std::string>{"number : \"2\""});
 
   // Outside a command: no slot, unless one is given.
   c->frames.clear();
-  second().SendSignal(digit());
-  second().SendSignal(12, digit());
-  EXPECT_TRUE(fixture::run_until([&] {
+  secondProbe().SendSignal(digit());
+  secondProbe().SendSignal(12, digit());
+  EXPECT_TRUE(Testing::runUntil([&] {
     c->pump();
     return c->frames.size() >= 2;
   }));
   EXPECT_EQ(c->frames, (Replies{"20800132", "40000c820132"}));
-  EXPECT_EQ(first().seen.size(), 2u);
-  EXPECT_EQ(second().seen.size(), 1u);
+  EXPECT_EQ(firstProbe().seen.size(), 2u);
+  EXPECT_EQ(secondProbe().seen.size(), 1u);
 }
 
 TEST_F(CtrlServerTest, MessagesThatCannotGoAreLoggedAndDropped) {
   {
     // Before any controller: the transport's line once, not once per signal.
     Capture log(std::clog);
-    first().SendSignal(digit());
-    first().SendSignal(digit());
+    firstProbe().SendSignal(digit());
+    firstProbe().SendSignal(digit());
     EXPECT_EQ(log.str(), "Control::Service::Send() ignore Send request in Connecting state.\n");
   }
   auto c = connect();
   {
     Capture err(std::cerr);
-    first().SendSignal(LGCP::Signal());  // nothing selected: cannot be encoded
+    firstProbe().SendSignal(LGCP::Signal());  // nothing selected: cannot be encoded
     // The value notation follows the text at once.
     EXPECT_EQ(count(err.str(), "]: send fail: encode error!"), 1u);
     EXPECT_EQ(count(err.str(), "]: send fail: encode error! "), 0u);
-    fixture::run_for(30);
+    Testing::runFor(30);
     c->pump();
     EXPECT_TRUE(c->frames.empty());
   }
   {
     // After the controller went: again one line for the disconnection.
     c.reset();
-    ASSERT_TRUE(fixture::run_until([] { return first().disconnects == 1; }));
+    ASSERT_TRUE(Testing::runUntil([] { return firstProbe().disconnects == 1; }));
     Capture log(std::clog);
-    first().SendSignal(digit());
-    second().SendSignal(digit());
+    firstProbe().SendSignal(digit());
+    secondProbe().SendSignal(digit());
     EXPECT_EQ(log.str(), "Control::Service::Send() ignore Send request in Connecting state.\n");
   }
   {
     CtrlSrv::ctrlServer.Deactivate();
     Capture err(std::cerr);
-    first().SendSignal(digit());
-    first().SendSignal(digit());
+    firstProbe().SendSignal(digit());
+    firstProbe().SendSignal(digit());
     EXPECT_EQ(err.str(), "ctrl [null]: send fail: Service not attached!\nctrl [null]: send fail: Service not attached!\n");
   }
 }
 
 TEST_F(CtrlServerTest, TheHeaderNamesTheControllerWhileConnected) {
-  EXPECT_EQ(header(), "ctrl [not connected]: ");
+  EXPECT_EQ(ctrlHeader(), "ctrl [not connected]: ");
   Capture log(std::clog);
   auto c = connect();
   bool connected = false;
-  EXPECT_TRUE(first().CheckServerConnection(connected));
+  EXPECT_TRUE(firstProbe().CheckServerConnection(connected));
   EXPECT_TRUE(connected);
-  const std::string h = header();
+  const std::string h = ctrlHeader();
   EXPECT_EQ(h.compare(0, 16, "ctrl [127.0.0.1:"), 0) << h;
   EXPECT_EQ(log.str().find(h + "controller connect.\n"), 0u) << log.str();
   CtrlSrv::ctrlServer.Deactivate();
-  EXPECT_EQ(header(), "ctrl [null]: ");
-  EXPECT_FALSE(first().CheckServerConnection(connected));
-  EXPECT_EQ(first().disconnects, 1);
-  EXPECT_EQ(second().disconnects, 1);
+  EXPECT_EQ(ctrlHeader(), "ctrl [null]: ");
+  EXPECT_FALSE(firstProbe().CheckServerConnection(connected));
+  EXPECT_EQ(firstProbe().disconnects, 1);
+  EXPECT_EQ(secondProbe().disconnects, 1);
 }
 
 TEST(CtrlService, AnUnboundServiceComplainsAndDoesNothing) {
-  fixture::Probe loose;
+  Testing::Probe loose;
   Capture err(std::cerr);
   loose.Success();
   loose.Error(LGCP::ErrorCause::internal);

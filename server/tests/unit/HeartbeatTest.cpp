@@ -3,25 +3,25 @@
 
 #include <iostream>
 
-#include "server/tests/unit/Fixture.h"
+#include "testing/CtrlServerFixture.h"
 
-using fixture::Capture;
-using fixture::first;
-using fixture::PinnedClock;
+using Testing::Capture;
+using Testing::firstProbe;
+using Testing::PinnedClock;
 using Replies = std::vector<std::string>;
 
-class HeartbeatTest : public fixture::ServerTest {
+class HeartbeatTest : public Testing::CtrlServerTest {
 protected:
   // Still connected after the loop has had its passes.
-  bool kept(fixture::Controller& c) {
-    fixture::run_for(30);
+  bool kept(Testing::Controller& c) {
+    Testing::runFor(30);
     c.pump();
-    return !c.closed && first().disconnects == 0;
+    return !c.closed && firstProbe().disconnects == 0;
   }
 };
 
 TEST_F(HeartbeatTest, AControllerSilentAfterItsFirstCommandIsDroppedAndSeesTheClose) {
-  PinnedClock clock;
+  PinnedClock clock(PinnedClock::Present);
   auto c = connect();
   ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
   clock.advance(HeartBeatCtl::TimeoutMs - 1);
@@ -30,12 +30,12 @@ TEST_F(HeartbeatTest, AControllerSilentAfterItsFirstCommandIsDroppedAndSeesTheCl
   clock.advance(1);
   EXPECT_EQ(log.str().substr(0, 21), "heartbeat timeout!!!\n");
   EXPECT_TRUE(dropped(*c));
-  EXPECT_TRUE(fixture::run_until([] { return first().disconnects == 1; }));
+  EXPECT_TRUE(Testing::runUntil([] { return firstProbe().disconnects == 1; }));
   EXPECT_FALSE(HeartBeatCtl::instance().armed());
 }
 
 TEST_F(HeartbeatTest, AControllerThatNeverSentACommandIsKept) {
-  PinnedClock clock;
+  PinnedClock clock(PinnedClock::Present);
   auto c = connect();
   for (int minute = 0; minute < 10; ++minute) clock.advance(60000);
   EXPECT_TRUE(kept(*c));
@@ -45,7 +45,7 @@ TEST_F(HeartbeatTest, AControllerThatNeverSentACommandIsKept) {
 }
 
 TEST_F(HeartbeatTest, AnyCommandRearmsItEvenOneThatEndsInAnError) {
-  PinnedClock clock;
+  PinnedClock clock(PinnedClock::Present);
   auto c = connect();
   ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
   clock.advance(100000);
@@ -58,7 +58,7 @@ TEST_F(HeartbeatTest, AnyCommandRearmsItEvenOneThatEndsInAnError) {
 }
 
 TEST_F(HeartbeatTest, FramesThatAreNoCommandsDoNotRearmIt) {
-  PinnedClock clock;
+  PinnedClock clock(PinnedClock::Present);
   auto c = connect();
   ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
   clock.advance(100000);
@@ -73,15 +73,15 @@ TEST_F(HeartbeatTest, FramesThatAreNoCommandsDoNotRearmIt) {
 }
 
 TEST_F(HeartbeatTest, TheNextControllerStartsWithoutATimerUntilItsFirstCommand) {
-  PinnedClock clock;
+  PinnedClock clock(PinnedClock::Present);
   {
     auto c = connect();
     ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
     clock.advance(HeartBeatCtl::TimeoutMs);
     ASSERT_TRUE(dropped(*c));
-    ASSERT_TRUE(fixture::run_until([] { return first().disconnects == 1; }));
+    ASSERT_TRUE(Testing::runUntil([] { return firstProbe().disconnects == 1; }));
   }
-  first().clear();
+  firstProbe().clear();
   auto next = connect();
   clock.advance(5 * HeartBeatCtl::TimeoutMs / 2);
   EXPECT_TRUE(kept(*next));

@@ -9,13 +9,12 @@
 
 #include <iostream>
 #include <memory>
-#include <sstream>
 
 #include "board/sim/Dsp.h"
 #include "board/sim/Sim.h"
 #include "hardware/DSProcReceiverService.h"
 #include "server/slot/Slots.h"
-#include "server/tests/unit/Fixture.h"
+#include "testing/CtrlServerFixture.h"
 #include "slots/tdm/MixerFactory.h"
 #include "slots/tdm/MixerSlots.h"
 
@@ -72,24 +71,18 @@ SlotPtr output(int unit, int channel) {
 class MixerSlots : public ::testing::Test {
 protected:
   void SetUp() override {
-    fixture::bindOnce();
+    Testing::bindProbesOnce();
     static bool bound = false;
     if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
     bound = true;
-    fixture::first().clear();
+    Testing::firstProbe().clear();
     Board::Sim::reset();
     control("mixer unit 0 8 8");
     factory().RefreshResources();
     journal("mixer");
   }
-  void TearDown() override {
-    std::cerr.rdbuf(err);
-    std::clog.rdbuf(log);
-  }
-
-  std::ostringstream errors, logs;
-  std::streambuf* err = std::cerr.rdbuf(errors.rdbuf());
-  std::streambuf* log = std::clog.rdbuf(logs.rdbuf());
+  Testing::Capture errors{std::cerr};
+  Testing::Capture logs{std::clog};
 };
 
 TEST_F(MixerSlots, ARefreshLearnsAtMostAHundredUnits) {
@@ -159,8 +152,8 @@ TEST_F(MixerSlots, TheBssScoreTextIsCutTo30Characters) {
   dsp.OnEvent(dsp.fd().get(), POLLIN);
   LGCP::Signal expected;
   expected.select_bss().set_score("100000001504746621987668885504");  // of 1000000015047466219876688855040.000000
-  ASSERT_FALSE(fixture::first().seen.empty());
-  EXPECT_EQ(fixture::first().seen.back(), expected.asValueNotation());
+  ASSERT_FALSE(Testing::firstProbe().seen.empty());
+  EXPECT_EQ(Testing::firstProbe().seen.back(), expected.asValueNotation());
 }
 
 TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
@@ -178,10 +171,11 @@ TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
   control("mixer remove 0");
   factory().RefreshResources();
   EXPECT_TRUE(factory().Mixers().empty());
+  EXPECT_FALSE(input(0, 7)) << "the unit is gone for new slots";
   journal("mixer");
   LGCP::Signal abort;
   abort.select_abort().setValue(0);
-  EXPECT_EQ(fixture::first().seen, (Lines{abort.asValueNotation(), abort.asValueNotation()}));
+  EXPECT_EQ(Testing::firstProbe().seen, (Lines{abort.asValueNotation(), abort.asValueNotation()}));
 
   // The orphan still answers for its slots: their release reaches the device (which has lost the unit).
   in.reset();
@@ -192,6 +186,12 @@ TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
       << errors.str();
   out.reset();
   EXPECT_EQ(journal("mixer"), Lines{"clear 0.5"});
+
+  // A unit that comes back is learnt anew.
+  control("mixer unit 0 8 8");
+  factory().RefreshResources();
+  ASSERT_EQ(factory().Mixers().size(), 1u);
+  EXPECT_EQ(journal("mixer").front(), "query -1");
 }
 
 TEST_F(MixerSlots, ASummatorThatIsNoTdmChannelJoinsNothing) {

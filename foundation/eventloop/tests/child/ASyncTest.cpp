@@ -14,6 +14,7 @@
 #include "foundation/eventloop/ASyncConnect.h"
 #include "foundation/eventloop/ASyncCopy.h"
 #include "foundation/eventloop/tests/child/LoopRunner.h"
+#include "testing/Loop.h"
 
 namespace {
 
@@ -22,7 +23,6 @@ using ASync::Copy;
 using CopyOutcomes = std::vector<Copy::Status::Type>;
 using ConnectOutcomes = std::vector<Connect::Status::Type>;
 using childtest::LoopRunner;
-using childtest::VirtualTime;
 
 struct PipeEnds {
   PipeEnds() {
@@ -237,7 +237,7 @@ TEST_F(ConnectTest, RefusedOrUnparsableAddressesFail) {
 }
 
 TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
-  VirtualTime time;
+  Testing::SteppedClock time(500000000);
   // A listener whose accept queue is full drops further handshakes.
   Fd listener;
   const std::string target = listenOn(listener, 0);

@@ -6,15 +6,16 @@
 
 #include <chrono>
 #include <memory>
+#include <iostream>
 #include <thread>
 #include <vector>
 
 #include "foundation/eventloop/ChildWait.h"
 #include "foundation/eventloop/tests/child/LoopRunner.h"
+#include "testing/Capture.h"
 
 namespace {
 
-using childtest::ClogCapture;
 using childtest::LoopRunner;
 
 // Counts the exits it is told of.
@@ -57,7 +58,7 @@ class ChildWaitTest : public ::testing::Test {
 };
 
 TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
-  ClogCapture log;
+  Testing::Capture log(std::clog);
   Watcher exited, killed;
   const pid_t exitingPid = spawnExiting(3);
   const pid_t waitingPid = spawnWaiting();
@@ -71,7 +72,7 @@ TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
   ASSERT_TRUE(loop.run([&] { return exited.calls > 0; }));
   EXPECT_EQ(0, killed.calls);
   ::kill(waitingPid, SIGKILL);
-  ASSERT_TRUE(loop.run([&] { return killed.calls > 0 && log.text().find(logLine(orphanPid, 0)) != std::string::npos; }));
+  ASSERT_TRUE(loop.run([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; }));
 
   EXPECT_EQ(1, exited.calls);
   EXPECT_TRUE(WIFEXITED(exited.status));
@@ -81,7 +82,7 @@ TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
   EXPECT_EQ(SIGKILL, WTERMSIG(killed.status));
   EXPECT_FALSE(exited.wait.waiting());
   EXPECT_FALSE(killed.wait.waiting());
-  const std::string text = log.text();
+  const std::string text = log.str();
   EXPECT_NE(std::string::npos, text.find(logLine(exitingPid, exited.status)));
   EXPECT_NE(std::string::npos, text.find(logLine(waitingPid, killed.status)));
   EXPECT_EQ(0u, ChildWaitService::childWaitService->waiters().count());
@@ -113,7 +114,7 @@ class BusyForker {
 };
 
 TEST_F(ChildWaitTest, ChildrenExitingWhileTheLoopIsBusyAreAllDelivered) {
-  ClogCapture log;
+  Testing::Capture log(std::clog);
   BusyForker forker(20);
   forker.timer.set(0, &BusyForker::OnTimer, &forker);
   auto allTold = [&] {

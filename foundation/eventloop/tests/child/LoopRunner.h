@@ -2,12 +2,10 @@
 // Runs the global loop until a condition holds or a time limit passes.
 
 #include <functional>
-#include <iostream>
-#include <sstream>
 
 #include "foundation/eventloop/Dpc.h"
+#include "foundation/eventloop/Multiplexer.h"
 #include "foundation/eventloop/Timer.h"
-#include "foundation/eventloop/tests/LoopTestSupport.h"
 
 namespace childtest {
 
@@ -39,30 +37,6 @@ class LoopRunner {
   bool mTimedOut = false;
   Dpc mCheck;
   Timer mLimit;
-};
-
-// Loop time that passes only when the loop would wait.
-struct VirtualTime {
-  VirtualTime() {
-    looptest::pin(500000000);
-    multiplexer.set_poll(looptest::virtualPoll);
-  }
-  ~VirtualTime() {
-    multiplexer.set_poll(nullptr);
-    Mux::mux_cleartimeofday();
-  }
-};
-
-// Collects the log stream.
-class ClogCapture {
- public:
-  ClogCapture() : mOld(std::clog.rdbuf(mText.rdbuf())) {}
-  ~ClogCapture() { std::clog.rdbuf(mOld); }
-  std::string text() const { return mText.str(); }
-
- private:
-  std::ostringstream mText;
-  std::streambuf* mOld;
 };
 
 }  // namespace childtest

@@ -1,12 +1,11 @@
 #pragma once
-// Controller frames in the tests: payloads are written and compared as hex
-// text, framed by hand with TPKT (version 3, reserved 0, 16-bit length of the
-// whole packet).
+// Bytes as the tests write and compare them: hex text, and TPKT frames
+// (RFC 1006: version 3, reserved 0, 16-bit length of the whole packet).
 
 #include <cctype>
 #include <string>
 
-namespace frames {
+namespace Testing {
 
 // "80 01 7f 18" or "80017f18" to bytes.
 inline std::string bytes(const std::string& hex) {
@@ -25,7 +24,7 @@ inline std::string bytes(const std::string& hex) {
   return out;
 }
 
-// Lower-case hex, no blanks.
+// Lower-case hex, no blanks: "80017f18".
 inline std::string hex(const std::string& raw) {
   static const char digits[] = "0123456789abcdef";
   std::string out;
@@ -36,20 +35,32 @@ inline std::string hex(const std::string& raw) {
   return out;
 }
 
-inline std::string tpkt(const std::string& hexPayload) {
-  const std::string payload = bytes(hexPayload);
+// Upper-case hex octets between blanks, as the daemon's logs show them: "80 01 7F 18".
+inline std::string octets(const std::string& raw) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : raw) {
+    if (!out.empty()) out += ' ';
+    out += digits[c >> 4];
+    out += digits[c & 15];
+  }
+  return out;
+}
+
+// The payload in one TPKT frame.
+inline std::string tpkt(const std::string& payload) {
   const size_t n = payload.size() + 4;
   return std::string{3, 0, char(n >> 8), char(n & 0xFF)} + payload;
 }
 
-// Takes one whole frame off the front of the received bytes, as payload hex.
-inline bool cut(std::string& received, std::string& payloadHex) {
+// Takes one whole frame off the front of the received bytes; its payload.
+inline bool cutTpkt(std::string& received, std::string& payload) {
   if (received.size() < 4) return false;
   const size_t n = size_t(static_cast<unsigned char>(received[2])) << 8 | static_cast<unsigned char>(received[3]);
   if (n < 4 || received.size() < n) return false;
-  payloadHex = hex(received.substr(4, n - 4));
+  payload = received.substr(4, n - 4);
   received.erase(0, n);
   return true;
 }
 
-}  // namespace frames
+}  // namespace Testing
