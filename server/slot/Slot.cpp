@@ -12,6 +12,15 @@ namespace {
 
 constexpr unsigned BssScoreBuffer = 31;
 
+// A signal of the alternative `select` picks, set to the value when one is given.
+template <class Alternative, class... Value>
+LGCP::Signal signalOf(Alternative& (LGCP::Signal::*select)(), const Value&... value) {
+  LGCP::Signal sig;
+  Alternative& alternative = (sig.*select)();
+  ((alternative = value), ...);
+  return sig;
+}
+
 }  // namespace
 
 bool Slot::IHwConnectTransmitter(Slot& receiver) { return MuxConnect(*this, receiver); }
@@ -104,89 +113,45 @@ void Slot::OnChangeOutputStream(bool on) {
   SendSignal(sig);
 }
 
-void Slot::OnTonecEvent(const LGCP::TonecEvent& event) {
-  LGCP::Signal sig;
-  sig.select_tonec() = event;
-  SendSignal(sig);
-}
+void Slot::OnTonecEvent(const LGCP::TonecEvent& event) { SendSignal(signalOf(&LGCP::Signal::select_tonec, event)); }
 
-void Slot::OnNumber(const std::string& number) {
-  LGCP::Signal sig;
-  sig.select_number().setValue(number);
-  SendSignal(sig);
-}
+void Slot::OnNumber(const std::string& number) { SendSignal(signalOf(&LGCP::Signal::select_number, number)); }
 
 void Slot::OnModem(const TERM::ModemProceeding& proceeding) {
-  LGCP::Signal sig;
-  sig.select_modemProceeding() = proceeding;
-  SendSignal(sig);
+  SendSignal(signalOf(&LGCP::Signal::select_modemProceeding, proceeding));
 }
 
 void Slot::OnModem(const TERM::ModemInformation& information) {
-  LGCP::Signal sig;
-  sig.select_modemInformation() = information;
-  SendSignal(sig);
+  SendSignal(signalOf(&LGCP::Signal::select_modemInformation, information));
 }
 
-void Slot::OnActivated() {
-  LGCP::Signal sig;
-  sig.select_activated();
-  SendSignal(sig);
-}
+void Slot::OnActivated() { SendSignal(signalOf(&LGCP::Signal::select_activated)); }
 
 void Slot::OnDeactivated() {
-  LGCP::Signal sig;
-  sig.select_deactivated().setValue(LGCP::DeactivateCause::networkError);
-  SendSignal(sig);
+  SendSignal(signalOf(&LGCP::Signal::select_deactivated, int(LGCP::DeactivateCause::networkError)));
 }
 
-void Slot::OnAbort(int cause) {
-  LGCP::Signal sig;
-  sig.select_abort().setValue(cause);
-  SendSignal(sig);
-}
+void Slot::OnAbort(int cause) { SendSignal(signalOf(&LGCP::Signal::select_abort, cause)); }
 
-void Slot::OnUserData(const std::vector<char>& data) {
-  LGCP::Signal sig;
-  sig.select_userData() = data;
-  SendSignal(sig);
-}
+void Slot::OnUserData(const std::vector<char>& data) { SendSignal(signalOf(&LGCP::Signal::select_userData, data)); }
 
 void Slot::OnIoctlResponse(const LGCP::IoctlResponse& response) {
-  LGCP::Signal sig;
-  sig.select_ioctl() = response;
-  SendSignal(sig);
+  SendSignal(signalOf(&LGCP::Signal::select_ioctl, response));
 }
 
 void Slot::OnRtpRadioEvent(const TERM::RtpRadioRequest& request) {
-  LGCP::Signal sig;
-  sig.select_rtpExt() = request;
-  SendSignal(sig);
+  SendSignal(signalOf(&LGCP::Signal::select_rtpExt, request));
 }
 
-void Slot::OnVADEvent(const LGCP::VADEvent& event) {
-  LGCP::Signal sig;
-  sig.select_vad() = event;
-  SendSignal(sig);
-}
+void Slot::OnVADEvent(const LGCP::VADEvent& event) { SendSignal(signalOf(&LGCP::Signal::select_vad, event)); }
 
 void Slot::OnProtoLemzEvent(const LEMZGW::ProtoLemzPackets& packets) {
-  LGCP::Signal sig;
-  sig.select_protoLemz() = packets;
-  SendSignal(sig);
+  SendSignal(signalOf(&LGCP::Signal::select_protoLemz, packets));
 }
 
-void Slot::OnSDEvent(const LGCP::SDEvent& event) {
-  LGCP::Signal sig;
-  sig.select_sd() = event;
-  SendSignal(sig);
-}
+void Slot::OnSDEvent(const LGCP::SDEvent& event) { SendSignal(signalOf(&LGCP::Signal::select_sd, event)); }
 
-void Slot::OnRtpEvent(const LGCP::RtpEvent& event) {
-  LGCP::Signal sig;
-  sig.select_rtp() = event;
-  SendSignal(sig);
-}
+void Slot::OnRtpEvent(const LGCP::RtpEvent& event) { SendSignal(signalOf(&LGCP::Signal::select_rtp, event)); }
 
 void Slot::processTonecEvent(const Hardware::TonecReceiver::Params& event) {
   static constexpr uint32_t Ced = 17, Cng = 18, FirstIva = 128, IvaRingOff = 21, LastIvaCode = 20;

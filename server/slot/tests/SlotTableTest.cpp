@@ -261,6 +261,27 @@ TEST_F(SlotTable, QueryAnswersThenReportsAndTrunkStatusReachesTheFactories) {
   EXPECT_EQ(factory().signals[0].find("trunkStatus"), 0u);
 }
 
+TEST_F(SlotTable, EachSenderSendsItsAlternativeWithTheSlotsNumber) {
+  create(9, 0, 9);
+  signals();
+  Slot& s = *Slots::instance().Find(9);
+  s.OnNumber("42");
+  s.OnActivated();
+  s.OnDeactivated();
+  s.OnAbort(3);
+  s.OnUserData({'\x01', '\x02'});
+  LGCP::SDEvent sd;
+  sd.set_sd_rx(true);
+  s.OnSDEvent(sd);
+  LGCP::IoctlResponse response;
+  response.select_startPlaying();
+  s.OnIoctlResponse(response);
+  const std::string p = "{ slot 9, pdu signal : ";
+  EXPECT_EQ(signals(), (Texts{p + "number : \"42\" }", p + "activated : NULL }", p + "deactivated : networkError }",
+                              p + "abort : 3 }", p + "userData : '01 02'H }", p + "sd : { sd-rx TRUE } }",
+                              p + "ioctl : startPlaying : NULL }"}));
+}
+
 TEST_F(SlotTable, ReceiverEventsBecomeSignals) {
   create(9, 0, 9);
   signals();
