@@ -1,5 +1,5 @@
-// The controller link of the real daemon: replies byte for byte, bad input,
-// and one controller at a time.
+// The controller link of the real daemon: replies byte for byte and bad
+// input. One controller at a time is the acceptor's own test.
 
 #include <gtest/gtest.h>
 
@@ -56,26 +56,6 @@ TEST_F(ControllerLink, AnUndecodableFrameIsLoggedWithItsBytesAndTheLinkStays) {
   EXPECT_NE(err.find(header() + "receive fail: decode error!\n msg: FF \n"), std::string::npos) << err;
   EXPECT_NE(err.find(header() + "receive fail: decode error!\n msg: \n"), std::string::npos) << err;
   controller.expectPing();
-}
-
-TEST_F(ControllerLink, ASecondControllerIsRefusedWhileTheFirstIsChecked) {
-  controller.expectPing();
-  Controller second;
-  ASSERT_TRUE(second.connect(daemon.port()));
-  EXPECT_TRUE(second.seesClose(1000));
-  EXPECT_TRUE(daemon.errHas("refuse connection from 127.0.0.1:"));
-  EXPECT_TRUE(daemon.errHas("CheckConnectionState CheckConnection\n"));
-  // The first answers its fast probes and goes back to normal keep-alive.
-  EXPECT_TRUE(daemon.errHas("CheckConnectionState Idle\n"));
-  expect(cmd(2, NoSlot, "ping : NULL"), {ok(2, NoSlot)});
-
-  // Once the first has gone, the next one is served.
-  controller.close();
-  EXPECT_TRUE(daemon.errHas("control connection 127.0.0.1:"));
-  Controller third;
-  ASSERT_TRUE(third.connect(daemon.port()));
-  third.expectPing();
-  EXPECT_EQ(count(daemon.err(), "]: controller connect.\n"), 2u);
 }
 
 }  // namespace

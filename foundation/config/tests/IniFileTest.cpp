@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/config/IniFile.h"
+#include "testing/Golden.h"
 
 namespace {
 
@@ -155,36 +156,7 @@ TEST(IniModel, MissingNamesAreCreatedEmptyAndDumped) {
 
   std::ostringstream dump;
   file.Dump(dump);
-  EXPECT_EQ(
-      "dumping IniFile::File\n"
-      "mFileName=\"\"\n"
-      "\n"
-      "mSectionCount=2\n"
-      "dumping IniFile::Section\n"
-      "mName=\"s\"\n"
-      "mSubSectionCount=1\n"
-      "dumping IniFile::SubSection\n"
-      "mLineNo=\"1\"\n"
-      "mKeyCount=1\n"
-      "dumping IniFile::Key\n"
-      "mName=\"k\"\n"
-      "mSubKeyCount=1\n"
-      "dumping IniFile::SubKey\n"
-      "mValue=\"v\"\n"
-      "mLineNo=2\n"
-      "dumping IniFile::Section\n"
-      "mName=\"absent\"\n"
-      "mSubSectionCount=1\n"
-      "dumping IniFile::SubSection\n"
-      "mLineNo=\"-1\"\n"
-      "mKeyCount=1\n"
-      "dumping IniFile::Key\n"
-      "mName=\"nothing\"\n"
-      "mSubKeyCount=1\n"
-      "dumping IniFile::SubKey\n"
-      "mValue=\"\"\n"
-      "mLineNo=-1\n",
-      dump.str());
+  EXPECT_TRUE(Testing::matchesGolden("foundation/config/tests/golden/ini-dump.txt", dump.str()));
 }
 
 TEST(IniModel, SubKeyTypedAccess) {

@@ -2,7 +2,6 @@
 #include <poll.h>
 
 #include <cerrno>
-
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -19,10 +18,11 @@
 namespace {
 
 using Testing::Client;
-using Testing::tpkt;
+using Testing::count;
 using Testing::freePort;
-using Testing::runUntil;
 using Testing::runFor;
+using Testing::runUntil;
+using Testing::tpkt;
 
 class Sink : public Control::Notify {
 public:
@@ -33,12 +33,6 @@ public:
   int disconnects = 0;
   std::vector<std::string> messages;
 };
-
-size_t count(const std::string& text, const std::string& what) {
-  size_t n = 0;
-  for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
-  return n;
-}
 
 class ControlLink : public ::testing::Test {
 protected:

@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "foundation/os/Ext.h"
-#include "foundation/os/Version.h"
 
 namespace {
 
@@ -53,13 +52,6 @@ TEST(Table, CutCellsPartialRowsAndCellsPastTheEnd) {
       "+----+---+--+\n"
       "|abc |   |  |\n",
       out.str());
-}
-
-TEST(Version, CurrentTagAndTypeNames) {
-  std::ostringstream out;
-  out << Version::current << ' ';
-  for (int t = 0; t <= 4; ++t) out << Version::Type(t) << '/' << version_suffix(Version::Type(t)) << ' ';
-  EXPECT_EQ("T250325-1115 snapshot/S test/T release/R unit-test/T unknown/U ", out.str());
 }
 
 }  // namespace
