@@ -162,35 +162,30 @@ TEST(Startup, ReadsTheTracesOfItsConfigurationFile) {
   controller.expectPing();
 }
 
-TEST(CommandLine, MistakesPrintTheUsageAndExitWithStatus2) {
-  const std::vector<std::vector<std::string>> wrong = {
-      {"--port", "0"}, {"--port", "65536"}, {"--port", "12x"},  {"--port", "-5"}, {"--port", " 5"},
-      {"--port="},     {"--port"},          {"-p", "20001"},    {"-p20001"},      {"--bogus"},
-      {"-x"},          {"--bogus", "--help"},
+TEST(CommandLine, MistakesHelpAndVersionEndTheProcessWithTheirTextAndStatus) {
+  const std::string versionText = "server version: " + version() + "\n";
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    bool usage;  // else the version
+  } cases[] = {
+      {{"--port", "0"}, 2, true},  {{"--port", "65536"}, 2, true}, {{"--port", "12x"}, 2, true},
+      {{"--port", "-5"}, 2, true}, {{"--port", " 5"}, 2, true},    {{"--port="}, 2, true},
+      {{"--port"}, 2, true},       {{"-p", "20001"}, 2, true},     {{"-p20001"}, 2, true},
+      {{"--bogus"}, 2, true},      {{"-x"}, 2, true},              {{"--bogus", "--help"}, 2, true},
+      {{"--help"}, 0, true},       {{"-h"}, 0, true},              {{"--help", "--bogus"}, 0, true},
+      {{"-h", "--version"}, 0, true}, {{"--version", "-h"}, 0, true}, {{"--version"}, 2, false},
+      {{"--version", "--port", "20002"}, 2, false},
   };
-  for (const auto& args : wrong) {
+  for (const auto& c : cases) {
     Daemon daemon;
-    daemon.start(args);
-    EXPECT_EQ(daemon.wait(), 2) << args[0];
-    EXPECT_TRUE(Testing::matchesGolden(usage, daemon.out())) << args[0];
-    EXPECT_FALSE(e2e::exists(pidFile(daemon)));
-  }
-}
-
-TEST(CommandLine, HelpAndVersionEndTheProcess) {
-  const std::vector<std::vector<std::string>> help = {
-      {"--help"}, {"-h"}, {"--help", "--bogus"}, {"-h", "--version"}, {"--version", "-h"}};
-  for (const auto& args : help) {
-    Daemon daemon;
-    daemon.start(args);
-    EXPECT_EQ(daemon.wait(), 0) << args[0];
-    EXPECT_TRUE(Testing::matchesGolden(usage, daemon.out())) << args[0];
-  }
-  for (const auto& args : std::vector<std::vector<std::string>>{{"--version"}, {"--version", "--port", "20002"}}) {
-    Daemon daemon;
-    daemon.start(args);
-    EXPECT_EQ(daemon.wait(), 2);
-    EXPECT_EQ(daemon.out(), "server version: " + version() + "\n");
+    daemon.start(c.args);
+    EXPECT_EQ(daemon.wait(), c.status) << c.args[0];
+    if (c.usage) {
+      EXPECT_TRUE(Testing::matchesGolden(usage, daemon.out())) << c.args[0];
+    } else {
+      EXPECT_EQ(daemon.out(), versionText);
+    }
     EXPECT_FALSE(e2e::exists(pidFile(daemon)));
   }
 }
@@ -227,19 +222,9 @@ TEST(Signals, Sigusr2WritesTheStatusDumpEachTimeAfresh) {
     ::unlink(dump.c_str());
     daemon.signal(SIGUSR2);
     ASSERT_TRUE(e2e::waitFor(written));
+    // The loop's part of the dump is its own test's; here the version and the real handlers.
     const std::string text = e2e::readFile(dump);
-    std::istringstream lines(text);
-    std::string title, versionLine, dpc, event, timer;
-    std::getline(lines, title);
-    std::getline(lines, versionLine);
-    std::getline(lines, dpc);
-    std::getline(lines, event);
-    std::getline(lines, timer);
-    EXPECT_FALSE(title.empty());
-    EXPECT_EQ(versionLine, "version : " + version());
-    EXPECT_EQ(dpc.rfind("dpc transition measurement (min/max/cur/counter): min=", 0), 0u) << dpc;
-    EXPECT_EQ(event.rfind("event transition measurement (min/max/cur/counter): min=", 0), 0u) << event;
-    EXPECT_EQ(timer.rfind("timer transition measurement (min/max/cur/counter): min=", 0), 0u) << timer;
+    EXPECT_NE(text.find("\nversion : " + version() + "\n"), std::string::npos) << text;
     EXPECT_EQ(e2e::count(text, "version : "), 1u);
     EXPECT_NE(text.find("|       AcceptorNet::OnSocketEvent       |            POLLIN            |"),
               std::string::npos)

@@ -13,7 +13,6 @@
 
 #include "foundation/eventloop/ASyncConnect.h"
 #include "foundation/eventloop/ASyncCopy.h"
-#include "foundation/eventloop/tests/child/LoopRunner.h"
 #include "testing/Loop.h"
 
 namespace {
@@ -22,7 +21,7 @@ using ASync::Connect;
 using ASync::Copy;
 using CopyOutcomes = std::vector<Copy::Status::Type>;
 using ConnectOutcomes = std::vector<Connect::Status::Type>;
-using childtest::LoopRunner;
+using Testing::runUntil;
 
 struct PipeEnds {
   PipeEnds() {
@@ -74,7 +73,6 @@ class CopyTest : public ::testing::Test {
   Event reader;
   CopyOutcomes outcomes;
   std::string received;
-  LoopRunner loop;
 };
 
 TEST_F(CopyTest, PumpsEveryByteThroughASmallBufferThenFlushes) {
@@ -84,9 +82,9 @@ TEST_F(CopyTest, PumpsEveryByteThroughASmallBufferThenFlushes) {
   copy.set_bufsize(700);
   EXPECT_EQ(Copy::Status::Idle, copy.state());
   EXPECT_EQ(0, copy.Start(fileWith("copy-source", content), destination.write.dup()));
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   ASSERT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
-  loop.run([&] { return received.size() >= content.size(); }, 1000);
+  runUntil([&] { return received.size() >= content.size(); }, 1000);
   EXPECT_EQ(content, received);
   EXPECT_EQ(200000u, copy.total());
 }
@@ -98,7 +96,7 @@ TEST_F(CopyTest, SourceAtEndOrStoppedStillFlushes) {
   copy.Start(source.read.dup(), destination.write.dup());
   EXPECT_EQ(Copy::Status::Flushing, copy.state());
   EXPECT_TRUE(outcomes.empty());
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   EXPECT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
 
   // Stop ends a source that is still open; what was read still goes out.
@@ -106,10 +104,10 @@ TEST_F(CopyTest, SourceAtEndOrStoppedStillFlushes) {
   PipeEnds open;
   ASSERT_EQ(5, ::write(open.write.get(), "hello", 5));
   copy.Start(open.read.dup(), destination.write.dup());
-  ASSERT_TRUE(loop.run([&] { return received == "hello"; }));
+  ASSERT_TRUE(runUntil([&] { return received == "hello"; }));
   EXPECT_TRUE(outcomes.empty());
   copy.Stop();
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   copy.Stop();
   EXPECT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
 
@@ -157,7 +155,7 @@ TEST_F(CopyTest, DestinationHangingUpMidCopyAndReconfiguration) {
   EXPECT_EQ(Copy::Status::Copying, copy.state());
   HangUp hangUp(full.read);
   hangUp.timer.set(10, &HangUp::OnTimer, &hangUp);
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   EXPECT_EQ(CopyOutcomes{Copy::Status::Failed}, outcomes);
   EXPECT_EQ(0, copy.error());
 
@@ -199,13 +197,12 @@ class ConnectTest : public ::testing::Test {
   Connect connect;
   ConnectOutcomes outcomes;
   Fd connected;
-  LoopRunner loop;
 };
 
 TEST_F(ConnectTest, ConnectsToALoopbackListener) {
   Fd listener;
   connect.Start(listenOn(listener, 4), 5000);
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   ASSERT_EQ(ConnectOutcomes{Connect::Status::Connected}, outcomes);
   ASSERT_TRUE(connected);
   Fd accepted(::accept(listener.get(), nullptr, nullptr));
@@ -223,7 +220,7 @@ TEST_F(ConnectTest, RefusedOrUnparsableAddressesFail) {
     closedPort = listenOn(listener, 1);
   }
   connect.Start(closedPort, 5000);
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   EXPECT_EQ(ConnectOutcomes{Connect::Status::Failed}, outcomes);
   EXPECT_FALSE(connected);
 
@@ -247,7 +244,7 @@ TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
   connect.Start(target, 3000);
   ASSERT_EQ(Connect::Status::Connecting, connect.state());
   const uint32_t started = Mux::milliseconds();
-  ASSERT_TRUE(loop.run([&] { return !outcomes.empty(); }, 60000));
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
   EXPECT_EQ(ConnectOutcomes{Connect::Status::Failed}, outcomes);
   EXPECT_EQ(3000u, Mux::milliseconds() - started);
   EXPECT_FALSE(connected);
@@ -256,7 +253,7 @@ TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
   connect.Start(target, 3000);
   connect.Stop();
   EXPECT_EQ(ConnectOutcomes{Connect::Status::Stopped}, outcomes);
-  loop.run([] { return false; }, 10000);
+  Testing::runFor(50);
   EXPECT_EQ(1u, outcomes.size());
   EXPECT_EQ(Connect::Status::Stopped, connect.state());
 }

@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "foundation/eventloop/ChildWait.h"
-#include "foundation/eventloop/tests/child/LoopRunner.h"
 #include "testing/Capture.h"
+#include "testing/Loop.h"
 
 namespace {
 
-using childtest::LoopRunner;
+using Testing::runUntil;
 
 // Counts the exits it is told of.
 struct Watcher {
@@ -54,7 +54,6 @@ std::string logLine(pid_t pid, int status) {
 class ChildWaitTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { ChildWait::Activate(); }
-  LoopRunner loop;
 };
 
 TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
@@ -69,10 +68,10 @@ TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
   killed.wait.Attach(waitingPid);
   EXPECT_TRUE(exited.wait.waiting());
 
-  ASSERT_TRUE(loop.run([&] { return exited.calls > 0; }));
+  ASSERT_TRUE(runUntil([&] { return exited.calls > 0; }, 5000));
   EXPECT_EQ(0, killed.calls);
   ::kill(waitingPid, SIGKILL);
-  ASSERT_TRUE(loop.run([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; }));
+  ASSERT_TRUE(runUntil([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; }, 5000));
 
   EXPECT_EQ(1, exited.calls);
   EXPECT_TRUE(WIFEXITED(exited.status));
@@ -124,7 +123,7 @@ TEST_F(ChildWaitTest, ChildrenExitingWhileTheLoopIsBusyAreAllDelivered) {
     }
     return true;
   };
-  ASSERT_TRUE(loop.run(allTold));
+  ASSERT_TRUE(runUntil(allTold, 5000));
   for (auto& watcher : forker.watchers) {
     EXPECT_EQ(1, watcher->calls);
     EXPECT_EQ(7, WEXITSTATUS(watcher->status));
@@ -146,7 +145,7 @@ TEST_F(ChildWaitTest, WaiterListStaysIntactAcrossReattachAndDestruction) {
   {
     Watcher told;
     told.wait.Attach(spawnExiting(1));
-    ASSERT_TRUE(loop.run([&] { return told.calls > 0; }));
+    ASSERT_TRUE(runUntil([&] { return told.calls > 0; }, 5000));
     // Rebinding replaces the handler in place.
     told.wait.Bind(&second, &Watcher::OnExit);
   }
