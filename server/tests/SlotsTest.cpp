@@ -99,6 +99,8 @@ TEST_F(Slots, BusMapExtensionEchoAndMccSlots) {
   EXPECT_EQ(control("mcc written"), Lines{"256 CAFE"});
   control("mcc receive 256 BEEF");
   controller.expectNext({sig(30, "userData : 'beef'H")}, "mcc receive");
+  expect(cmd(NoSeq, 30, "destroy : NULL"), {ok(NoSeq, 30)});  // the channel goes with its slot
+  EXPECT_TRUE(waitFor([&] { return control("mcc channels").empty(); }));
   control("absent mcc");
   expect(create(NoSeq, 31, mcc), {err(NoSeq, 31, "insufficientResources")});
   EXPECT_TRUE(daemon.errHas("mcc: fail to open MCC device: No such file or directory\n"));
