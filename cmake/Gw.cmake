@@ -1,3 +1,7 @@
+# Test code is built with -O1 and line tables unless the build is Debug: half
+# the compile time of -O2 -g; the code under test keeps the build's own flags.
+set(GW_TEST_OPTIONS $<$<NOT:$<CONFIG:Debug>>:-O1> $<$<NOT:$<CONFIG:Debug>>:-g1>)
+
 # gw_objects(<target> [deps...]): an object library of every .cpp beside the
 # calling CMakeLists.txt. Object libraries let one subsystem's static library
 # be assembled from its folders, and let a test link just the folders it needs.
@@ -16,7 +20,7 @@ endfunction()
 # gw_tests(<name> [DIR <folder>] [libs...]): one GoogleTest executable of every
 # .cpp in <folder> (default tests/) beside the calling CMakeLists.txt,
 # registered with CTest, linked with the test-support library gw_testing and
-# built on its precompiled GoogleTest header. Tests run with SERVER_ROOT
+# built with its options on its precompiled GoogleTest header. Tests run with SERVER_ROOT
 # pointing into the build tree, never at the machine, and GW_SOURCE_DIR naming
 # the source tree: paths reach a test at run time, never compiled in.
 function(gw_tests name)
@@ -31,6 +35,7 @@ function(gw_tests name)
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PRIVATE ${T_UNPARSED_ARGUMENTS} gw_testing GTest::gtest GTest::gtest_main Threads::Threads)
+  target_compile_options(${name} PRIVATE ${GW_TEST_OPTIONS})
   target_precompile_headers(${name} REUSE_FROM gw_testing)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-root/${name})
   add_test(NAME ${name} COMMAND ${name})

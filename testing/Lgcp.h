@@ -1,48 +1,22 @@
 #pragma once
 // Controller messages built and read with the generated classes: a test
 // writes a message in value notation and compares the aligned PER bytes
-// (as hex) byte for byte; a failure shows the notation of what came.
-// Header only: a test using it links the message modules.
+// (as hex) byte for byte; a failure shows the notation of what came. A test
+// using it links gw_testing_lgcp; the generated headers stay out of its view.
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "asn1/CoderEnv.h"
-#include "asn1/modules/LGCP.h"
-#include "testing/Frames.h"
-
 namespace Testing {
 
 // The hex of the message written in value notation, e.g.
 // "{ seq 1, slot 1, pdu command : create : trunk : { trunk 2, timeslot 5 } }".
-inline std::string lgcp(const std::string& valueNotation) {
-  LGCP::Message msg;
-  EXPECT_TRUE(msg.setFromValueNotation(valueNotation)) << valueNotation;
-  std::vector<char> out;
-  EXPECT_GE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(msg, out), 0) << valueNotation;
-  return hex(std::string(out.begin(), out.end()));
-}
-
-// The message of a hex payload; false when it does not decode.
-inline bool decodeLgcp(const std::string& hexPayload, LGCP::Message& msg) {
-  const std::string raw = bytes(hexPayload);
-  return ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(raw.data(), raw.data() + raw.size(), msg);
-}
+std::string lgcp(const std::string& valueNotation);
 
 // The value notation of a hex payload on one line, "?" when it does not decode.
-inline std::string notation(const std::string& hexPayload) {
-  LGCP::Message msg;
-  if (!decodeLgcp(hexPayload, msg)) return "?";
-  std::string flat;
-  for (char c : msg.asValueNotation()) {
-    if (c == '\n') c = ' ';
-    if (c == ' ' && !flat.empty() && flat.back() == ' ') continue;
-    flat += c;
-  }
-  return flat;
-}
+std::string notation(const std::string& hexPayload);
 
 // A message in value notation from its parts; seq and slot are left out
 // when NoSeq, NoSlot.
@@ -65,17 +39,6 @@ inline std::string sig(long slot, const std::string& signal) { return message(No
 
 // Compares received hex payloads with the expected ones byte for byte,
 // showing both sides in value notation when they differ.
-inline ::testing::AssertionResult sameFrames(const std::vector<std::string>& expected,
-                                             const std::vector<std::string>& actual) {
-  if (expected == actual) return ::testing::AssertionSuccess();
-  ::testing::AssertionResult failure = ::testing::AssertionFailure();
-  for (size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
-    const std::string want = i < expected.size() ? expected[i] : "(none)";
-    const std::string got = i < actual.size() ? actual[i] : "(none)";
-    failure << "\n" << (want == got ? "  " : "! ") << "expected " << want << " " << notation(want) << "\n"
-            << (want == got ? "  " : "! ") << "actual   " << got << " " << notation(got);
-  }
-  return failure;
-}
+::testing::AssertionResult sameFrames(const std::vector<std::string>& expected, const std::vector<std::string>& actual);
 
 }  // namespace Testing
