@@ -75,13 +75,6 @@ bool exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-std::string resources(const std::string& mixers, int mccData, int mccBri, int mccTransparent) {
-  return sig(NoSlot, "query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, rtp-g711mcc 0, "
-                     "modem 0, mixer { " + mixers + " }, mux TRUE, mcc-data " + std::to_string(mccData) +
-                         ", mcc-bri " + std::to_string(mccBri) + ", mcc-trans " + std::to_string(mccTransparent) +
-                         ", echoBus { }, t38-instances 0, digital-modems 0, lin16 0, universal 0 }");
-}
-
 bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {

@@ -28,14 +28,11 @@ using Testing::err;
 using Testing::NoSeq;
 using Testing::NoSlot;
 using Testing::ok;
+using Testing::resources;
 using Testing::sig;
 
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
-
-// The query signal: the board's resources, with the mixer units given in
-// value notation and the HDLC channels free of each kind.
-std::string resources(const std::string& mixers, int mccData = 16, int mccBri = 8, int mccTransparent = 8);
 
 // Polls the condition every few milliseconds; false when it did not hold in time.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000);

@@ -1,8 +1,9 @@
-// Conference mixers of the real daemon driven as a controller would: units
-// learnt at a query, input and output slots with their device requests
+// Conference mixers of the real daemon driven as a controller would: input
+// and output slots on units learnt at a query, with their device requests
 // (read back through the simulated board's journals) and detectors on a
-// mixer input reporting to its slot. A vanished unit and a dead tone device
-// are the mixer slots' and the receivers' own tests.
+// mixer input reporting to its slot. Learning units, refusals and a vanished
+// unit are the mixer slots' own tests (slots/tdm), a dead tone device the
+// receivers'.
 
 #include <gtest/gtest.h>
 
@@ -15,13 +16,8 @@ using namespace e2e;
 
 namespace {
 
-std::string unit(int n, int channels, int inputs) {
-  const std::string c = std::to_string(channels);
-  return "{ unit " + std::to_string(n) + ", tdm_inputs " + c + ", tdm_outputs " + c + ", mixer_inputs " +
-         std::to_string(inputs) + ", dpu_per_mixer 770, dpu_per_ec 17, dpu_per_lms 24 }";
-}
 // Units 0 (32 channels, 16 inputs) and 1 (16 and 8): each reported with the smallest counts.
-const std::string twoUnits = resources(unit(0, 16, 8) + ", " + unit(1, 16, 8));
+const std::string twoUnits = resources(Testing::mixerUnit(0, 16, 8) + ", " + Testing::mixerUnit(1, 16, 8));
 
 std::string create(long seq, long slot, const std::string& what) { return cmd(seq, slot, "create : " + what); }
 std::string ioctl(long seq, long slot, const std::string& what) { return cmd(seq, slot, "ioctl : " + what); }
@@ -49,35 +45,6 @@ protected:
     return closes != std::string::npos && state[0].substr(6, closes - 6) == state[0].substr(closes + 8);
   }
 };
-
-TEST_F(Mixers, SlotsAreRefusedUntilAQueryHasLearntTheUnitsWhichAreResetOnce) {
-  const std::string unit0tdm3 = "mixerIn : { unit 0, channel tdm : 3 }";
-  expect(create(1, 1, unit0tdm3), {err(1, 1, "insufficientResources")});
-  EXPECT_EQ(journal("mixer"), Lines{});
-  expect(cmd(2, NoSlot, "query : NULL"), {ok(2, NoSlot), twoUnits});
-  // Each new unit is cleared over the smallest channel count known when it came.
-  Lines learnt = journal("mixer");
-  ASSERT_EQ(learnt.size(), 3u + 32 + 16);
-  EXPECT_EQ(Lines(learnt.begin(), learnt.begin() + 3), (Lines{"query -1", "clear 0.0", "clear 0.1"}));
-  EXPECT_EQ(Lines(learnt.begin() + 32, learnt.begin() + 35), (Lines{"clear 0.31", "query 0", "clear 1.0"}));
-  EXPECT_EQ(learnt.back(), "query 1");
-  EXPECT_TRUE(daemon.errHas("mixer [0]: clear all inputs\nmixer [1]: clear all inputs\n"));
-
-  // A known unit is not reset again; a channel outside the smallest unit's count, or not TDM, is refused.
-  expect(cmd(2, NoSlot, "query : NULL"), {ok(2, NoSlot), twoUnits});
-  EXPECT_EQ(journal("mixer"), (Lines{"query -1", "query 0", "query 1"}));
-  expect(create(1, 1, unit0tdm3), {ok(1, 1)});
-  const char* refused[] = {"mixerIn : { unit 0, channel tdm : 16 }", "mixerIn : { unit 0, channel tdm : -1 }",
-                           "mixerIn : { unit 0, channel rtp : 3 }", "mixerIn : { unit 2, channel tdm : 3 }"};
-  for (const char* what : refused) expect(create(5, 2, what), {err(5, 2, "insufficientResources")});
-  EXPECT_EQ(journal("mixer"), Lines{"tdm 0.3"});
-  EXPECT_EQ(control("voice state"), Lines{"version 1 0 0 0 0 queries=2"});
-
-  // A channel the driver cannot locate refuses the slot with its line.
-  control("fail mixer ioctl 0x800C4D06 EIO");
-  expect(create(1, 3, "mixerIn : { unit 0, channel tdm : 4 }"), {err(1, 3, "insufficientResources")});
-  EXPECT_TRUE(daemon.errHas("mixer [0]: MIX_TDM dev_no=0 type=0 number=4 fail : Input/output error\n"));
-}
 
 TEST_F(Mixers, AnInputReportsWhatItsDetectorsHearAndReleasesThemAll) {
   query();

@@ -14,31 +14,18 @@
 #include "board/sim/Sim.h"
 #include "hardware/DSProcReceiverService.h"
 #include "server/slot/Slots.h"
-#include "testing/CtrlServerFixture.h"
 #include "slots/tdm/MixerFactory.h"
 #include "slots/tdm/MixerSlots.h"
+#include "slots/tdm/tests/SlotKinds.h"
 
-using Lines = std::vector<std::string>;
 using Mixer::MixerFactory;
+using tdm::control;
+using tdm::journal;
+using tdm::Lines;
 
 namespace {
 
 MixerFactory& factory() { return MixerFactory::instance(); }
-
-Lines control(const std::string& line) {
-  Lines lines = Board::Sim::control(line);
-  EXPECT_EQ(lines.back(), "OK") << line;
-  lines.pop_back();
-  return lines;
-}
-
-// A device's journal without the times; the journal is emptied.
-Lines journal(const std::string& device) {
-  Lines texts;
-  for (const std::string& line : control(device + " journal")) texts.push_back(line.substr(line.find(' ') + 1));
-  control(device + " clear");
-  return texts;
-}
 
 struct SlotDeleter {
   void operator()(Slot* slot) const {
@@ -71,10 +58,7 @@ SlotPtr output(int unit, int channel) {
 class MixerSlots : public ::testing::Test {
 protected:
   void SetUp() override {
-    Testing::bindProbesOnce();
-    static bool bound = false;
-    if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
-    bound = true;
+    tdm::setUpSlotKinds();
     Testing::firstProbe().clear();
     Board::Sim::reset();
     control("mixer unit 0 8 8");
