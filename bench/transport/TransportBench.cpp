@@ -12,7 +12,7 @@
 
 #include "foundation/protocol/StrmProtocol.h"
 #include "foundation/protocol/Tpkt_protocol.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Loopback.h"
 
 namespace {
 
@@ -36,7 +36,7 @@ public:
 
 struct Pair {
   Pair() {
-    harness::tcp_pair(a, b);
+    Testing::tcpPair(a, b);
     a.NonBlock();
     b.NonBlock();
   }

@@ -7,8 +7,8 @@
 #include "board/sim/E1Cas.h"
 #include "hardware/tests/Support.h"
 
-using fixture::Capture;
-using fixture::count;
+using Testing::Capture;
+using Testing::count;
 using hw::board;
 using hw::casFrame;
 using hw::Frames;

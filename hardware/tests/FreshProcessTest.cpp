@@ -6,8 +6,8 @@
 
 #include "hardware/tests/Support.h"
 
-using fixture::Capture;
-using fixture::count;
+using Testing::Capture;
+using Testing::count;
 using hw::board;
 using hw::Lines;
 
@@ -32,7 +32,7 @@ struct Bound {
     server.Bind(&spiCtrl::instance());
   }
   CtrlSrv::Server server;
-  fixture::Probe probe;
+  Testing::Probe probe;
 };
 
 }  // namespace
@@ -65,7 +65,7 @@ TEST(FreshServiceDeathTest, WithoutHalNoSweepRunsAndTheClockFallsBackToTheLines)
 
 TEST(FreshServiceDeathTest, AHalWithoutSpiStopsRegisterAccessForGood) {
   inNewProcess([] {
-    fixture::PinnedClock clock;
+    Testing::PinnedClock clock{Testing::PinnedClock::Present};
     Bound bound;
     spiCtrl& spi = spiCtrl::instance();
     spi.OnConnect();
@@ -92,7 +92,7 @@ TEST(FreshServiceDeathTest, AHalWithoutSpiStopsRegisterAccessForGood) {
 
 TEST(FreshServiceDeathTest, E1DevicesMissingAtConnectAreOpenedByTheNextPoll) {
   inNewProcess([] {
-    fixture::PinnedClock clock;
+    Testing::PinnedClock clock{Testing::PinnedClock::Present};
     board("absent maintenance");
     board("absent e1-cas");
     Bound bound;

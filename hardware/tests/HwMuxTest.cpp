@@ -10,7 +10,7 @@
 #include "board/sim/HalSwitch.h"
 #include "board/sim/Sim.h"
 #include "hardware/HwMux.h"
-#include "server/tests/unit/Fixture.h"
+#include "testing/Capture.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ void control(const std::string& line) { ASSERT_EQ(Board::Sim::control(line).back
 class HwMuxTest : public ::testing::Test {
 protected:
   void SetUp() override { Board::Sim::reset(); }
-  fixture::Logs log;
+  Testing::Capture log{&std::cerr, &std::clog};
 };
 
 TEST_F(HwMuxTest, AMissingDeviceIsTriedAgainByEveryOperationAndResetOnceItOpens) {

@@ -12,7 +12,7 @@
 #include "hardware/tests/Support.h"
 
 using Board::Sim::HalSwitch;
-using fixture::Capture;
+using Testing::Capture;
 using hw::Frames;
 
 namespace {

@@ -16,15 +16,25 @@
 #include "board/sim/Sim.h"
 #include "hardware/DSProcReceiverService.h"
 #include "hardware/TonecReceiverService.h"
-#include "server/tests/unit/Fixture.h"
+#include "testing/Capture.h"
+#include "testing/Loop.h"
 
 namespace rx {
 
 using Lines = std::vector<std::string>;
 
-using fixture::count;
-using fixture::Logs;
-using fixture::PinnedClock;
+using Testing::count;
+// Standard error and the log stream together, in the order of their writes.
+class Logs : public Testing::Capture {
+public:
+  Logs() : Capture({&std::cerr, &std::clog}) {}
+};
+
+// Pinned at the present, so the services' timers armed before keep their places.
+class PinnedClock : public Testing::PinnedClock {
+public:
+  PinnedClock() : Testing::PinnedClock(Present) {}
+};
 
 // A model's request journal without the times; the journal is emptied.
 template <class Model>

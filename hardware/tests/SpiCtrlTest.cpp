@@ -6,8 +6,8 @@
 
 #include "hardware/tests/Support.h"
 
-using fixture::Capture;
-using fixture::count;
+using Testing::Capture;
+using Testing::count;
 using hw::board;
 using hw::briFrame;
 using hw::Frames;

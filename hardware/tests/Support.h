@@ -15,7 +15,10 @@
 #include "hardware/E1Ctl.h"
 #include "hardware/HwTests.h"
 #include "hardware/spiCtrl.h"
-#include "server/tests/unit/Fixture.h"
+#include "testing/Capture.h"
+#include "testing/CtrlServerFixture.h"
+#include "testing/Frames.h"
+#include "testing/Loop.h"
 
 namespace hw {
 
@@ -23,7 +26,7 @@ using Frames = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
 inline LGCP::Message decode(const std::string& hex) {
-  const std::string raw = frames::bytes(hex);
+  const std::string raw = Testing::bytes(hex);
   LGCP::Message msg;
   EXPECT_TRUE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(raw.data(), raw.data() + raw.size(), msg)) << hex;
   return msg;
@@ -36,7 +39,7 @@ std::string frame(Fill fill) {
   fill(msg.get_pdu());
   std::vector<char> out;
   EXPECT_GE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(msg, out), 0);
-  return frames::hex(std::string(out.begin(), out.end()));
+  return Testing::hex(std::string(out.begin(), out.end()));
 }
 
 const std::string success = "10";
@@ -93,13 +96,13 @@ inline bool quiesce() {
     if (ready == 0) idle = true;
     return ready;
   });
-  const bool done = fixture::run_until([] { return idle; });
+  const bool done = Testing::runUntil([] { return idle; });
   multiplexer.set_poll(nullptr);
   return done;
 }
 
 inline void bindServices() {
-  fixture::bindOnce();
+  Testing::bindProbesOnce();
   static bool bound = false;
   if (bound) return;
   bound = true;
@@ -109,12 +112,12 @@ inline void bindServices() {
   CtrlSrv::ctrlServer.Bind(&spiCtrl::instance());
 }
 
-class ServiceTest : public fixture::ServerTest {
+class ServiceTest : public Testing::CtrlServerTest {
 protected:
   void SetUp() override {
     Board::Sim::reset();
     bindServices();
-    ServerTest::SetUp();
+    CtrlServerTest::SetUp();
     c = connect();
     settle();
   }
@@ -132,7 +135,7 @@ protected:
   Frames command(const LGCP::Command& cmd) {
     c->frames.clear();
     c->send(frame([&](LGCP::PDU& pdu) { pdu.select_command() = cmd; }));
-    fixture::run_until([&] {
+    Testing::runUntil([&] {
       c->pump();
       return !c->frames.empty() && decode(c->frames.back()).get_pdu().currentSelection() == LGCP::PDU::e_response;
     });
@@ -147,11 +150,11 @@ protected:
 
   void disconnect() {
     c.reset();
-    ASSERT_TRUE(fixture::run_until([] { return fixture::first().disconnects == 1; }));
+    ASSERT_TRUE(Testing::runUntil([] { return Testing::firstProbe().disconnects == 1; }));
   }
 
-  fixture::PinnedClock clock;
-  std::unique_ptr<fixture::Controller> c;
+  Testing::PinnedClock clock{Testing::PinnedClock::Present};
+  std::unique_ptr<Testing::Controller> c;
 };
 
 }  // namespace hw

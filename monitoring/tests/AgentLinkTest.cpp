@@ -15,15 +15,18 @@
 #include "board/Paths.h"
 #include "foundation/eventloop/Event.h"
 #include "foundation/os/Version.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Frames.h"
+#include "testing/Loop.h"
+#include "testing/Loopback.h"
 #include "monitoring/MonitoringPublisher.h"
 #include "testing/Golden.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using harness::run_for;
-using harness::run_until;
+using Testing::runFor;
+using Testing::runUntil;
 
 // The aligned PER of a MON vector.
 std::string vector(const std::string& id) {
@@ -71,7 +74,7 @@ class StandInAgent {
 public:
   StandInAgent() : answer(vector("MON-v0022")) { listen(); }
   void listen() {
-    listener_ = harness::listen_loopback(port);
+    listener_ = Testing::listenLoopback(port);
     accept_.Bind("agent accept", &StandInAgent::OnAccept, this);
     accept_.Schedule(listener_, POLLIN);
   }
@@ -109,7 +112,7 @@ private:
   }
   void write(const std::string& payloadHex) {
     const auto bytes = GWTEST::unhex(payloadHex);
-    const std::string frame = harness::frame({bytes.begin(), bytes.end()});
+    const std::string frame = Testing::tpkt({bytes.begin(), bytes.end()});
     ASSERT_EQ(::write(link_.fd().get(), frame.data(), frame.size()), ssize_t(frame.size()));
   }
 
@@ -153,8 +156,8 @@ protected:
     return kept;
   }
 
-  harness::Capture out{std::cout}, log{std::clog}, err{std::cerr};
-  harness::PinnedClock clock;
+  Testing::Capture out{std::cout}, log{std::clog}, err{std::cerr};
+  Testing::PinnedClock clock;
   std::unique_ptr<MonitoringDataHolder> store;
   SnmpAgentCtrl ctrl;
   std::unique_ptr<MonitoringPublisher> publisher;
@@ -166,21 +169,21 @@ TEST_F(AgentLink, PingsAfterEachSendDropsASilentAgentAndReconnects) {
   StandInAgent agent;
   const std::string prefix = "snmpagent.kelo 127.0.0.1:" + std::to_string(agent.port) + ": ";
   configure({"host = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n"});
-  ASSERT_TRUE(run_until([&] { return agent.linked() && names.size() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return agent.linked() && names.size() == 1; }));
   ctrl.Send(SnmpAgentCtrl::temperature, "41");
-  ASSERT_TRUE(run_until([&] { return agent.frames.size() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return agent.frames.size() == 1; }));
 
   // A ping 5 s after the last send; any answer keeps the link, even one
   // that does not decode or is no answer.
   for (int ping = 1; ping <= 8; ++ping) {
     agent.answer = ping == 3 ? "" : ping == 5 ? vector("MON-v0012") : vector("MON-v0022");
     clock.advance(4999);
-    run_for(20);
+    runFor(20);
     ASSERT_EQ(agent.frames.size(), size_t(ping)) << ping;
     clock.advance(1);
-    ASSERT_TRUE(run_until([&] { return agent.frames.size() == size_t(ping) + 1; })) << ping;
+    ASSERT_TRUE(runUntil([&] { return agent.frames.size() == size_t(ping) + 1; })) << ping;
     EXPECT_EQ(hex(agent.frames.back()), vector("MON-v0012"));
-    run_for(20);
+    runFor(20);
   }
   const uint32_t lastAnswer = Mux::milliseconds();
   EXPECT_EQ(err.str(), prefix + "receive : decode error!\n" + prefix + "receive unknown message type\n");
@@ -189,25 +192,25 @@ TEST_F(AgentLink, PingsAfterEachSendDropsASilentAgentAndReconnects) {
   agent.answerPings = false;
   for (int ping = 1; ping <= 7; ++ping) {
     clock.advance(5000);
-    ASSERT_TRUE(run_until([&] { return agent.frames.size() == size_t(9 + ping); })) << ping;
-    run_for(20);
+    ASSERT_TRUE(runUntil([&] { return agent.frames.size() == size_t(9 + ping); })) << ping;
+    runFor(20);
     EXPECT_EQ(agent.linked(), ping < 7) << ping;
   }
-  ASSERT_TRUE(run_until([&] { return agentLog(prefix).find("lost") != std::string::npos; }));
+  ASSERT_TRUE(runUntil([&] { return agentLog(prefix).find("lost") != std::string::npos; }));
 
   // Refused once, then back: reconnected, the user told again.
   agent.refuse();
   clock.advance(10000);
-  ASSERT_TRUE(run_until([&] { return err.str().find("connect to 127.0.0.1") != std::string::npos; }));
+  ASSERT_TRUE(runUntil([&] { return err.str().find("connect to 127.0.0.1") != std::string::npos; }));
   agent.listen();
   clock.advance(1000);
-  ASSERT_TRUE(run_until([&] { return agent.linked() && names.size() == 2; }));
+  ASSERT_TRUE(runUntil([&] { return agent.linked() && names.size() == 2; }));
 
   // Dropped by the agent: reconnected 10 s later.
   agent.drop();
-  ASSERT_TRUE(run_until([&] { return agentLog(prefix).rfind("lost") != agentLog(prefix).find("lost"); }));
+  ASSERT_TRUE(runUntil([&] { return agentLog(prefix).rfind("lost") != agentLog(prefix).find("lost"); }));
   clock.advance(10000);
-  ASSERT_TRUE(run_until([&] { return agent.linked() && names.size() == 3; }));
+  ASSERT_TRUE(runUntil([&] { return agent.linked() && names.size() == 3; }));
   EXPECT_EQ(agentLog(prefix), "connected.\nping timeout !!! now=" + std::to_string(lastAnswer + 35000) +
                                   " stamp=" + std::to_string(lastAnswer) +
                                   "\nconnection lost, reset snmpagent instance\nconnected.\n"
@@ -218,7 +221,7 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
   StandInAgent kelo, qv;
   configure({"host = 127.0.0.1:" + std::to_string(kelo.port) + "\nname = kelo\n",
              "host = 127.0.0.1:" + std::to_string(qv.port) + "\nname = lemzgw.qv\n"});
-  ASSERT_TRUE(run_until([&] { return kelo.linked() && qv.linked() && names.size() == 2; }));
+  ASSERT_TRUE(runUntil([&] { return kelo.linked() && qv.linked() && names.size() == 2; }));
 
   ctrl.Send(SnmpAgentCtrl::powerStatus, "3");
   ctrl.Send(SnmpAgentCtrl::powerStatus, "2");
@@ -231,8 +234,8 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
   ctrl.SendTrapsink({"10.0.0.1"});
   // More values than a peer decodes in one list go in two commands.
   for (int i = 0; i < 130; ++i) ctrl.Send(SnmpAgentCtrl::e1Connected, i, "1");
-  ASSERT_TRUE(run_until([&] { return kelo.frames.size() == 4 && qv.frames.size() == 4; }));
-  run_for(20);
+  ASSERT_TRUE(runUntil([&] { return kelo.frames.size() == 4 && qv.frames.size() == 4; }));
+  runFor(20);
   std::string group2 = "set\n  1 gatewayCommon.powerStatus[0] = \"3\"\n  3 gatewayCommon.powerStatus[0] = \"2\"\n"
                        "  5 gatewayCommon.temperature[0] = \"41\"";
   std::string rest = "set";
@@ -286,8 +289,8 @@ TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
   EXPECT_EQ(err.str(), "snmpagent: required key \"name\" has invalid value=\"agent1\", line 12\n" + badHost +
                            "300.1.1.1:" + port + "\", line 14\n" + badHost + "127.0.0.1:0\", line 17\n" +
                            "snmpagent: required key \"host\" not present, line 19\n");
-  ASSERT_TRUE(run_until([&] { return first.frames.size() == 4 && second.frames.size() == 4; }));
-  run_for(50);
+  ASSERT_TRUE(runUntil([&] { return first.frames.size() == 4 && second.frames.size() == 4; }));
+  runFor(50);
   EXPECT_EQ(names, (std::vector<std::string>{"kelo", "7"}));
   EXPECT_EQ(second.frames, first.frames);
   std::string text;

@@ -13,7 +13,8 @@
 
 #include "board/Paths.h"
 #include "foundation/config/TraceCtl.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Loop.h"
 #include "monitoring/MonitoringDataHolder.h"
 
 namespace {
@@ -61,7 +62,7 @@ protected:
   }
   void TearDown() override { traces.monitoring_internal = false; }
 
-  harness::Capture log{std::clog};
+  Testing::Capture log{std::clog};
   std::unique_ptr<MonitoringDataHolder> store;
   std::string own;
 };

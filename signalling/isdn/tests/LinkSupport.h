@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "foundation/protocol/Protocol.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Loop.h"
 #include "signalling/isdn/tests/Bus.h"
 #include "testing/Golden.h"
 
@@ -77,9 +78,9 @@ protected:
     return Testing::matchesGolden("signalling/isdn/tests/golden/" + name + ".txt", log.str());
   }
 
-  harness::PinnedClock clock;
-  harness::Capture log{std::clog};
-  harness::Capture errors{std::cerr};
+  Testing::PinnedClock clock;
+  Testing::Capture log{std::clog};
+  Testing::Capture errors{std::cerr};
   Bus bus;
 };
 

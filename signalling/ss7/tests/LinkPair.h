@@ -11,7 +11,8 @@
 #include <string>
 
 #include "asn1/modules/ACP.h"
-#include "foundation/protocol/tests/Harness.h"
+#include "testing/Capture.h"
+#include "testing/Loop.h"
 #include "signalling/ss7/LinkInfo.h"
 #include "signalling/ss7/SLC.h"
 #include "signalling/ss7/tests/ChannelPair.h"
@@ -90,7 +91,7 @@ protected:
   TaggedBuf err{text, "E "};
   std::streambuf* clog_ = std::clog.rdbuf(&out);
   std::streambuf* cerr_ = std::cerr.rdbuf(&err);
-  harness::PinnedClock clock;
+  Testing::PinnedClock clock;
   ChannelPair line;
   Owner ownerA{'A'};
   Owner ownerB{'B'};
