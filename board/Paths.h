@@ -50,6 +50,8 @@ constexpr const char* T38 = "/usr/local/sbin/t38";
 
 // The simulated board's control socket (host builds only).
 constexpr const char* SimControl = "/var/run/board-sim.sock";
+// The far end of a simulated HDLC controller channel, by its switch channel.
+constexpr const char* SimMccFarEnd = "/var/run/board-sim-mcc-%d.sock";
 
 // The directory that every path is placed under: $SERVER_ROOT, or "" when unset.
 const std::string& root();

@@ -22,6 +22,7 @@
 #include "server/HeartBeatCtl.h"
 #include "server/ProcessControl.h"
 #include "server/slot/Slots.h"
+#include "signalling/HdlcSlot.h"
 #include "slots/tdm/EchoSlot.h"
 #include "slots/tdm/ExtSlot.h"
 #include "slots/tdm/MapSlot.h"
@@ -48,6 +49,7 @@ int main(int argc, char* argv[]) {
   ExtFactory::instance();
   MccFactory::instance();
   EchoFactory::instance();
+  HdlcSlotFactory::instance();
   HwMux::instance();
 
   if (options.daemon) RunDaemon();

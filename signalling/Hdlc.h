@@ -61,7 +61,8 @@ public:
   // Points the listener at one process-wide listener that does nothing.
   void unbind();
 
-  // (Re)starts the channel from idle; false, with a log line, on failure.
+  // (Re)starts the channel from idle; false, with a log line, on failure
+  // (a mode other than 0, 1 and 2 included: it has no channel type).
   bool activate();
   // Closes the descriptor; the switch connections stay.
   void deactivate();
@@ -89,4 +90,7 @@ private:
   void receive();
 
   Event m_event;
+  // Moves with every activation and deactivation, so an event handler knows
+  // when a listener closed or reopened the channel under it.
+  unsigned generation = 0;
 };

@@ -8,6 +8,22 @@
 namespace Board {
 namespace Sim {
 
+namespace {
+
+struct ErrnoName {
+  const char* name;
+  int value;
+};
+
+const ErrnoName errnoNames[] = {
+    {"EPERM", EPERM},   {"ENOENT", ENOENT}, {"EINTR", EINTR},   {"EIO", EIO},         {"ENXIO", ENXIO},
+    {"EAGAIN", EAGAIN}, {"ENOMEM", ENOMEM}, {"EACCES", EACCES}, {"EFAULT", EFAULT},   {"EBUSY", EBUSY},
+    {"ENODEV", ENODEV}, {"EINVAL", EINVAL}, {"ENOSPC", ENOSPC}, {"ENOTTY", ENOTTY},   {"ERANGE", ERANGE},
+    {"ENOSYS", ENOSYS}, {"EPIPE", EPIPE},   {"ETIMEDOUT", ETIMEDOUT},
+};
+
+}  // namespace
+
 bool Args::parse(const std::string& word, int64_t min, int64_t max, int64_t& value) {
   const size_t sign = !word.empty() && word[0] == '-' ? 1 : 0;
   if (word.size() == sign || (sign && min >= 0) || word[sign] == '+' || word[sign] == '-') {
@@ -46,6 +62,16 @@ std::string Args::bytes(const char* what) {
   std::string bytes;
   if (*this && !Hex::decode(w, bytes)) bad(what, w);
   return *this ? bytes : std::string();
+}
+
+int Args::error(const char* what) {
+  const std::string w = word();
+  for (const ErrnoName& e : errnoNames) {
+    if (w == e.name) return e.value;
+  }
+  int64_t value = 0;
+  if (*this && !parse(w, 1, 4095, value)) bad(what, w);
+  return *this ? int(value) : 0;
 }
 
 std::string Args::word() {

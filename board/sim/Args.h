@@ -31,6 +31,8 @@ public:
   float real(const char* what);
   // Bytes given as hex digits, two per byte ("0a0B"); at least one byte.
   std::string bytes(const char* what);
+  // An errno value: its name ("EIO", "EAGAIN", ...) or a positive number.
+  int error(const char* what);
   // The word as it is.
   std::string word();
   // Fails the reply with "bad <what>: <word>".

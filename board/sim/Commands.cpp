@@ -20,38 +20,6 @@ struct BoardCommand {
   void (*run)(Registry&, const Words&, Outcome&, int connection);
 };
 
-struct ErrnoName {
-  const char* name;
-  int value;
-};
-
-const ErrnoName errnoNames[] = {
-    {"EPERM", EPERM},   {"ENOENT", ENOENT}, {"EINTR", EINTR},   {"EIO", EIO},         {"ENXIO", ENXIO},
-    {"EAGAIN", EAGAIN}, {"ENOMEM", ENOMEM}, {"EACCES", EACCES}, {"EFAULT", EFAULT},   {"EBUSY", EBUSY},
-    {"ENODEV", ENODEV}, {"EINVAL", EINVAL}, {"ENOSPC", ENOSPC}, {"ENOTTY", ENOTTY},   {"ERANGE", ERANGE},
-    {"ENOSYS", ENOSYS}, {"EPIPE", EPIPE},   {"ETIMEDOUT", ETIMEDOUT},
-};
-
-bool errnoValue(const std::string& word, int& err) {
-  for (const ErrnoName& e : errnoNames) {
-    if (word == e.name) {
-      err = e.value;
-      return true;
-    }
-  }
-  int64_t v;
-  if (!Args::parse(word, 1, 4095, v)) return false;
-  err = int(v);
-  return true;
-}
-
-int errnoArg(Args& a) {
-  const std::string word = a.word();
-  int err = 0;
-  if (a && !errnoValue(word, err)) a.bad("errno", word);
-  return err;
-}
-
 void help(Registry& board, const Words&, Outcome& out, int);
 std::string usage(const std::string& name);
 
@@ -83,7 +51,7 @@ void failRequest(Registry& board, const Words& w, Outcome& out, int) {
   if (w[2] != "ioctl") return out.reply.fail(usage(w[0]));
   Args a(Words(w.begin() + 3, w.end()), out.reply);
   const int64_t request = a.number("request number", 0, 0xFFFFFFFF);
-  const int err = errnoArg(a);
+  const int err = a.error("errno");
   if (!a) return;
   if (Device* d = device(board, w[1], out)) d->refuseRequest(uint32_t(request), err);
 }
@@ -91,7 +59,7 @@ void failRequest(Registry& board, const Words& w, Outcome& out, int) {
 void failWrites(Registry& board, const Words& w, Outcome& out, int) {
   if (w[2] != "write") return out.reply.fail(usage(w[0]));
   Args a(Words(w.begin() + 3, w.end()), out.reply);
-  const int err = errnoArg(a);
+  const int err = a.error("errno");
   if (!a) return;
   if (Device* d = device(board, w[1], out)) d->refuseWrites(err);
 }
