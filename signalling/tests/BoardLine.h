@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "board/sim/Sim.h"
-#include "foundation/protocol/tests/Harness.h"
 #include "signalling/Hdlc.h"
+#include "testing/Loop.h"
 
 namespace linktest {
 
@@ -29,7 +29,7 @@ public:
   }
 
   // Runs the loop until the line has been quiet for a few passes.
-  void settle() { harness::run_for(10); }
+  void settle() { Testing::runFor(10); }
   // Lets time pass in steps, the frames of each step crossing before the next.
   void elapse(unsigned ms, unsigned step = 100) {
     for (unsigned done = 0; done < ms; done += step) {
@@ -38,7 +38,7 @@ public:
     }
   }
 
-  harness::PinnedClock clock;
+  Testing::PinnedClock clock;
   HDLC a;
   HDLC b;
 };

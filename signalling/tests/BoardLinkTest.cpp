@@ -15,7 +15,7 @@ namespace {
 using Lines = std::vector<std::string>;
 
 TEST(BoardLink, Q921UserAndNetworkSidesEstablishAndCarryAnIFrame) {
-  harness::Capture log{std::clog};
+  Testing::Capture log{std::clog};
   linktest::BoardLine line(1);
   isdn_test::Upper netStack{"net"}, userStack{"user"};
   auto attach = [](isdn_test::Upper& stack, ISDN::Side::type side, HDLC& channel) {

@@ -11,9 +11,11 @@
 #include "board/sim/Sim.h"
 #include "foundation/config/TraceCtl.h"
 #include "server/slot/Slots.h"
-#include "server/tests/unit/Fixture.h"
 #include "signalling/HdlcSlot.h"
+#include "testing/Capture.h"
+#include "testing/CtrlServerFixture.h"
 #include "testing/Golden.h"
+#include "testing/Loop.h"
 
 namespace {
 
@@ -38,11 +40,11 @@ const std::string linkInfo = "ioctl : hdlcLinkInfo : {\n";
 class RawHdlc : public ::testing::Test {
 protected:
   void SetUp() override {
-    fixture::bindOnce();
+    Testing::bindProbesOnce();
     static bool bound = false;
     if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
     bound = true;
-    fixture::first().clear();
+    Testing::firstProbe().clear();
     Board::Sim::reset();
     LGCP::CreateParams p;
     LGCP::HdlcParams& h = p.select_hdlcParams();
@@ -60,7 +62,7 @@ protected:
 
   void connect() {
     ASSERT_TRUE(slot->IHwConnectReceiver(trunk));
-    ASSERT_TRUE(harness::run_until([&] { return slot->channel().is_ready(); }));
+    ASSERT_TRUE(Testing::runUntil([&] { return slot->channel().is_ready(); }));
   }
   bool send(const Lines& bodies) {
     LGCP::IoctlParams p;
@@ -77,18 +79,18 @@ protected:
     for (const std::string& hex : frames) {
       const unsigned before = slot->channel().rxSU;
       control("mcc receive 256 " + hex);
-      ASSERT_TRUE(harness::run_until([&] { return slot->channel().rxSU > before; })) << hex;
+      ASSERT_TRUE(Testing::runUntil([&] { return slot->channel().rxSU > before; })) << hex;
     }
   }
   // The signals sent since the last look, in value notation.
   Lines signals() {
     Lines seen;
-    seen.swap(fixture::first().seen);
+    seen.swap(Testing::firstProbe().seen);
     return seen;
   }
 
-  fixture::Logs logs;
-  fixture::PinnedClock clock;
+  Testing::Capture logs{&std::cerr, &std::clog};
+  Testing::PinnedClock clock{Testing::PinnedClock::Present};
   Trunk trunk;
   std::unique_ptr<HdlcSlot> slot;
 };
@@ -145,7 +147,7 @@ TEST_F(RawHdlc, TheQueueHoldsWhatTheChannelCannotTakeAndStatisticsGoUpEveryThree
   // Not writable yet: 120 frames wait, the 121st is dropped and counted.
   EXPECT_TRUE(send(Lines(121, "\x11")));
   EXPECT_EQ(control("mcc written"), Lines{});
-  ASSERT_TRUE(harness::run_until([] { return control("mcc written").size() == 120; }));
+  ASSERT_TRUE(Testing::runUntil([] { return control("mcc written").size() == 120; }));
   receive({"12340001"});
   signals();
   clock.advance(2999);
@@ -170,7 +172,7 @@ TEST_F(RawHdlc, AChannelThatFailsIsReportedOrLoggedAndFramesWaitForTheNextOne) {
   control("present mcc");
   connect();
   control("mcc hangup 256");
-  ASSERT_TRUE(harness::run_until([&] { return !slot->channel().is_open(); }));
+  ASSERT_TRUE(Testing::runUntil([&] { return !slot->channel().is_open(); }));
   EXPECT_NE(logs.take().find("hdlc [3/0]: read error: end of file\nHdlcSlot[2/*]: on_hdlc_error\n"),
             std::string::npos);
   EXPECT_EQ(signals(), Lines{});

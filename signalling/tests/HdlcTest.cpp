@@ -12,8 +12,9 @@
 #include "board/sim/FarEndClient.h"
 #include "board/sim/Sim.h"
 #include "foundation/config/TraceCtl.h"
-#include "foundation/protocol/tests/Harness.h"
 #include "signalling/Hdlc.h"
+#include "testing/Capture.h"
+#include "testing/Loop.h"
 
 namespace {
 
@@ -58,9 +59,9 @@ protected:
   // Activated, its first writability reported, a peer on its far end.
   void open() {
     ASSERT_TRUE(hdlc.activate());
-    ASSERT_TRUE(harness::run_until([&] { return listener.readies == 1; }));
+    ASSERT_TRUE(Testing::runUntil([&] { return listener.readies == 1; }));
     ASSERT_TRUE(far.connect(256, 2000));
-    ASSERT_TRUE(harness::run_until([] { return control("mcc farend 256")[0].find(" attached") != std::string::npos; }));
+    ASSERT_TRUE(Testing::runUntil([] { return control("mcc farend 256")[0].find(" attached") != std::string::npos; }));
   }
   bool send(const std::string& bytes) {
     Packet p;
@@ -74,8 +75,8 @@ protected:
     return s.str();
   }
 
-  harness::Capture errors{std::cerr};
-  harness::Capture log{std::clog};
+  Testing::Capture errors{std::cerr};
+  Testing::Capture log{std::clog};
   Listener listener;
   HDLC hdlc;
   Board::Sim::FarEndClient far;
@@ -157,7 +158,7 @@ TEST_F(HdlcChannel, FramesOfEverySizeCrossBothWays) {
                                    std::string("\x02\x03"), longest}) {
     ASSERT_TRUE(far.send(frame));
   }
-  ASSERT_TRUE(harness::run_until([&] { return listener.frames.size() == 3; }));
+  ASSERT_TRUE(Testing::runUntil([&] { return listener.frames.size() == 3; }));
   EXPECT_EQ(listener.frames, (Lines{"\x01", "\x02\x03", longest}));
   EXPECT_EQ(counters(), "3 0 0 0 3");
   EXPECT_EQ(control("mcc counters"), Lines{"256 tx 3/65539 lost 0 rx 3/515 dropped 2"});
@@ -177,8 +178,8 @@ TEST_F(HdlcChannel, AWriteThatWouldBlockWaitsForWritabilityOtherFailuresAreCount
   EXPECT_FALSE(hdlc.is_ready());
   EXPECT_EQ(counters(), "0 0 0 0 0");
   // The next report of writability makes it ready and tells the listener once.
-  ASSERT_TRUE(harness::run_until([&] { return listener.readies == 2; }));
-  harness::run_for(20);
+  ASSERT_TRUE(Testing::runUntil([&] { return listener.readies == 2; }));
+  Testing::runFor(20);
   EXPECT_EQ(listener.readies, 2);
   EXPECT_TRUE(hdlc.is_ready());
   EXPECT_TRUE(send("\x01"));
@@ -200,8 +201,8 @@ TEST_F(HdlcChannel, AWriteThatWouldBlockWaitsForWritabilityOtherFailuresAreCount
 TEST_F(HdlcChannel, AHungUpDescriptorClosesTheChannelOnceAndIsNotWatchedAgain) {
   open();
   control("mcc hangup 256");
-  ASSERT_TRUE(harness::run_until([&] { return !listener.errors.empty(); }));
-  harness::run_for(30);
+  ASSERT_TRUE(Testing::runUntil([&] { return !listener.errors.empty(); }));
+  Testing::runFor(30);
   EXPECT_EQ(listener.errors, std::vector<int>{0});
   EXPECT_EQ(errors.str(), "hdlc [2/5]: read error: end of file\n");
   EXPECT_FALSE(hdlc.is_open());
@@ -215,8 +216,8 @@ TEST_F(HdlcChannel, AListenerThatClosesTheChannelOnAFrameHearsNothingMore) {
   listener.closeOnReceive = true;
   control("mcc receive 256 0102");
   // The frame and the first writability come in one report: the channel closed under it.
-  ASSERT_TRUE(harness::run_until([&] { return !listener.frames.empty(); }));
-  harness::run_for(20);
+  ASSERT_TRUE(Testing::runUntil([&] { return !listener.frames.empty(); }));
+  Testing::runFor(20);
   EXPECT_EQ(listener.readies, 0);
   EXPECT_FALSE(hdlc.is_ready());
   EXPECT_FALSE(hdlc.is_open());
