@@ -170,7 +170,9 @@ void HdlcSlot::flush() {
   packages.clear();
 }
 
-void HdlcSlot::on_hdlc_error(HDLC::Notify::Cause::Type) { std::clog << ext::header(this) << "on_hdlc_error" << std::endl; }
+void HdlcSlot::on_hdlc_error(HDLC::Notify::Cause::Type) {
+  std::clog << ext::header(this) << "on_hdlc_error" << std::endl;
+}
 
 void HdlcSlot::OnUpdateTimer() {
   update_timer.set(this);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <sys/socket.h>
 
@@ -147,7 +148,10 @@ int Mcc::allocate(Call& call) {
   const std::map<int32_t, uint32_t> taken = channels();
   for (int32_t number = FirstChannel; number < FirstChannel + int32_t(Capacity); ++number) {
     if (taken.count(number)) continue;
-    if (!farEnds_.open(number)) return -errno;
+    // Without its far end the channel still works: a test can cable it or hand it frames.
+    if (!farEnds_.open(number)) {
+      std::fprintf(stderr, "board-sim: far end of HDLC channel %d: %s\n", int(number), std::strerror(errno));
+    }
     Channel& c = allocations_.of(call.file());
     c.channel = number;
     c.type = type;

@@ -43,7 +43,8 @@ TEST_F(RawHdlc, FramesCrossBetweenTheControllerAndAPeerOnTheLineAndStatisticsFol
   ASSERT_TRUE(line.receive(frame));
   EXPECT_EQ(frame, std::string("\x12\x34\x20\x01\x02", 5));  // tx_seq 1
 
-  const std::string statistics = sig(2, "ioctl : hdlcLinkInfo : { txSU 2, txDiscard 0, txError 0, txOverflow 0, rxSU 3 }");
+  const std::string statistics =
+      sig(2, "ioctl : hdlcLinkInfo : { txSU 2, txDiscard 0, txError 0, txOverflow 0, rxSU 3 }");
   EXPECT_TRUE(Testing::sameFrames({Testing::lgcp(statistics)}, {controller.receive(4000)}));
 
   expect(cmd(5, 2, "destroy : NULL"), {ok(5, 2)});  // the channel and its line go

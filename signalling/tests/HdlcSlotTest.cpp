@@ -34,7 +34,9 @@ struct Trunk : Slot {
 
 std::string batch(const Lines& bodies) {
   std::string text = "ioctl : hdlcPackages : {\n";
-  for (const std::string& body : bodies) text += "  {\n    body '" + body + "'H\n  }" + (&body != &bodies.back() ? ",\n" : "\n");
+  for (const std::string& body : bodies) {
+    text += "  {\n    body '" + body + "'H\n  }" + (&body != &bodies.back() ? ",\n" : "\n");
+  }
   return text + "}";
 }
 
@@ -161,7 +163,8 @@ TEST_F(RawHdlc, TheQueueHoldsWhatTheChannelCannotTakeAndStatisticsGoUpEveryThree
   clock.advance(2999);
   EXPECT_EQ(signals(), Lines{});
   clock.advance(1);
-  const std::string info = "ioctl : hdlcLinkInfo : {\n  txSU 120,\n  txDiscard 0,\n  txError 0,\n  txOverflow 1,\n  rxSU 1\n}";
+  const std::string info =
+      "ioctl : hdlcLinkInfo : {\n  txSU 120,\n  txDiscard 0,\n  txError 0,\n  txOverflow 1,\n  rxSU 1\n}";
   EXPECT_EQ(signals(), Lines{info});
   // Deactivation reports at once and starts the period again; the channel stays open.
   EXPECT_TRUE(slot->IDeactivate());
