@@ -1,6 +1,5 @@
-// The simulated HDLC controller from the daemon's descriptors: a cable
-// inside the board within the receive limit and its end with a channel, and
-// the far-end socket's one peer at a time and its end with the channel.
+// The simulated HDLC controller's far-end socket: one peer at a time, frames
+// both ways, and its end with the channel.
 
 #include "board/Board.h"
 #include "board/Paths.h"
@@ -21,11 +20,10 @@ namespace {
 using Lines = std::vector<std::string>;
 namespace Ctl = Board::Dev::Mcc;
 
-// A channel as the daemon allocates one, taking frames of up to 4 octets.
+// A data channel as the daemon allocates one.
 int allocate() {
   const int fd = Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDWR | O_NONBLOCK);
   uint8_t record[Ctl::Allocation::Size] = {};
-  Board::RecordWriter(record, sizeof record).put(Ctl::Allocation::RxPacketSize, 4);
   EXPECT_EQ(Board::ioctl(fd, Ctl::Allocate, record), 0);
   return fd;
 }
@@ -35,25 +33,6 @@ std::string frameOn(int fd) {
   char buf[64];
   const ssize_t n = ::poll(&p, 1, 200) == 1 ? Board::read(fd, buf, sizeof buf) : -1;
   return n < 0 ? "(nothing)" : std::string(buf, size_t(n));
-}
-
-TEST(McDevice, CabledChannelsCarryEachOthersFramesUntilOneIsFreed) {
-  Board::Sim::reset();
-  const int a = allocate(), b = allocate();
-  EXPECT_EQ(Board::Sim::control("mcc cable 256 257").back(), "OK");
-  EXPECT_EQ(Board::write(a, "\x01\x02", 2), 2);
-  EXPECT_EQ(frameOn(b), "\x01\x02");
-  EXPECT_EQ(Board::write(b, "\x03", 1), 1);
-  EXPECT_EQ(frameOn(a), "\x03");
-  EXPECT_EQ(Board::write(a, "\x01\x02\x03\x04\x05", 5), 5);  // over b's 4 octets: lost on the line
-  EXPECT_EQ(Board::Sim::control("mcc counters"),
-            (Lines{"256 tx 2/7 lost 0 rx 1/1 dropped 0", "257 tx 1/1 lost 0 rx 1/2 dropped 1", "OK"}));
-  Board::close(b);
-  const int c = allocate();  // 257 again, without the cable
-  EXPECT_EQ(Board::write(a, "\x0A", 1), 1);
-  EXPECT_EQ(frameOn(c), "(nothing)");
-  Board::close(a);
-  Board::close(c);
 }
 
 TEST(McDevice, TheFarEndTakesOnePeerAndEndsWithTheChannel) {
