@@ -35,6 +35,9 @@ public:
     // Pads the current octet with zero bits.
     void align() { bits_ = (bits_ + 7) & ~std::size_t{7}; }
     void putOctets(const char* octets, std::size_t count);
+    // Each octet's low `bits` bits (5..8), as many per write as 56 bits hold.
+    template <unsigned bits>
+    void putFields(const char* octets, std::size_t count);
 
     // Hands the vector back with exactly the octets written (for a nested
     // writer on the same vector), and takes it again afterwards.
@@ -71,6 +74,10 @@ public:
         return true;
     }
     bool getBits(unsigned count, std::uint32_t& value); // count 0..32
+    // `count` fields of `bits` bits (5..8), each into an octet; false
+    // (nothing read) when fewer bits remain.
+    template <unsigned bits>
+    bool getFields(char* octets, std::size_t count);
     void align()
     {
         if (bitsLeft_ != 8) {
@@ -173,6 +180,80 @@ inline bool BitReader::getBits(unsigned count, std::uint32_t& value)
     value = static_cast<std::uint32_t>(word << used >> (64 - count));
     cursor_ += total / 8;
     bitsLeft_ = 8 - total % 8;
+    return true;
+}
+
+namespace detail {
+
+// Eight 7-bit fields, first in the top bits, to and from the low seven bits
+// of eight octets, halving the lanes each step.
+inline std::uint64_t spreadSevens(std::uint64_t x)
+{
+    x = (x & 0x00FFFFFFF0000000u) << 4 | (x & 0x000000000FFFFFFFu);
+    x = (x & 0x0FFFC0000FFFC000u) << 2 | (x & 0x00003FFF00003FFFu);
+    return (x & 0x3F803F803F803F80u) << 1 | (x & 0x007F007F007F007Fu);
+}
+
+inline std::uint64_t packSevens(std::uint64_t x)
+{
+    x = (x & 0x7F007F007F007F00u) >> 1 | (x & 0x007F007F007F007Fu);
+    x = (x & 0x3FFF00003FFF0000u) >> 2 | (x & 0x00003FFF00003FFFu);
+    return (x & 0x0FFFFFFF00000000u) >> 4 | (x & 0x000000000FFFFFFFu);
+}
+
+} // namespace detail
+
+// Octets below 2^bits are the caller's promise.
+template <unsigned bits>
+void BitWriter::putFields(const char* octets, std::size_t count)
+{
+    static_assert(bits >= 5 && bits <= 8, "octet fields");
+    constexpr unsigned group = 56 / bits;
+    const auto* in = reinterpret_cast<const unsigned char*>(octets);
+    std::size_t i = 0;
+    for (; i + group <= count; i += group) {
+        std::uint64_t word = 0;
+        if constexpr (bits == 7) {
+            word = detail::packSevens(detail::loadBigEndian(in + i));
+        } else {
+            for (unsigned k = 0; k < group; ++k)
+                word = word << bits | in[i + k];
+        }
+        putBits(word, group * bits);
+    }
+    for (; i < count; ++i)
+        putBits(in[i], bits);
+}
+
+// Whole words while eight octets remain: a word after the partly read
+// octet still holds 57 bits.
+template <unsigned bits>
+bool BitReader::getFields(char* octets, std::size_t count)
+{
+    static_assert(bits >= 5 && bits <= 8, "octet fields");
+    constexpr unsigned group = bits == 7 ? 8 : 57 / bits;
+    constexpr std::uint64_t mask = (1u << bits) - 1;
+    if (count * bits > bitsRemaining())
+        return false;
+    std::size_t i = 0;
+    for (; i + group <= count && end_ - cursor_ >= 8; i += group) {
+        unsigned used = 8 - bitsLeft_;
+        std::uint64_t word = detail::loadBigEndian(cursor_) << used;
+        if constexpr (bits == 7) {
+            detail::storeBigEndian(octets + i, detail::spreadSevens(word >> 8));
+        } else {
+            for (unsigned k = 0; k < group; ++k)
+                octets[i + k] = static_cast<char>(word >> (64 - bits * (k + 1)) & mask);
+        }
+        unsigned total = used + group * bits;
+        cursor_ += total / 8;
+        bitsLeft_ = 8 - total % 8;
+    }
+    for (; i < count; ++i) {
+        std::uint32_t value = 0;
+        getBits(bits, value);
+        octets[i] = static_cast<char>(value);
+    }
     return true;
 }
 

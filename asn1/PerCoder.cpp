@@ -72,7 +72,7 @@ int charIndex(const AbstractString::InfoType* rec, unsigned char c)
 
 // Are all characters below 2^k (k = 1..8)? Eight at a time: no octet may
 // have a bit at k or above.
-bool allBelowPowerOfTwo(const std::string& text, unsigned limit)
+bool allBelowPowerOfTwo(const CharacterVector& text, unsigned limit)
 {
     const std::uint64_t high = 0x0101010101010101u * (0xFFu & ~(limit - 1));
     std::uint64_t seen = 0;
@@ -90,7 +90,7 @@ bool allBelowPowerOfTwo(const std::string& text, unsigned limit)
 // Are all characters of the text in the record's set? Sets are in ascending
 // order, so one whose ends lie size - 1 apart is a single range, and one
 // starting at 0 with a power-of-two size (IA5String, GeneralString) a bit test.
-bool inCharacterSet(const AbstractString::InfoType* rec, const std::string& text)
+bool inCharacterSet(const AbstractString::InfoType* rec, const CharacterVector& text)
 {
     const auto* set = reinterpret_cast<const unsigned char*>(rec->characterSet);
     unsigned size = rec->characterSetSize;
@@ -393,9 +393,22 @@ bool PEREncoder::encodeCharacterString(const AbstractString& value)
     }
     if (layout.alignFirst)
         writer_.align();
-    for (char c : value) {
-        auto code = static_cast<unsigned char>(c);
-        writer_.putBits(ownCode ? code : static_cast<unsigned>(charIndex(rec, code)), layout.bits);
+    const char* text = value.data();
+    if (!ownCode) {
+        for (unsigned i = 0; i < count; ++i)
+            writer_.putBits(static_cast<unsigned>(charIndex(rec, static_cast<unsigned char>(text[i]))), layout.bits);
+        return true;
+    }
+    switch (layout.bits) {
+    case 7:
+        writer_.putFields<7>(text, count);
+        break;
+    case 8:
+        writer_.putFields<8>(text, count);
+        break;
+    default:
+        for (unsigned i = 0; i < count; ++i)
+            writer_.putBits(static_cast<unsigned char>(text[i]), layout.bits);
     }
     return true;
 }
@@ -820,6 +833,11 @@ bool PERDecoder::decodeCharacterString(AbstractString& value)
     if (static_cast<std::uint64_t>(count) * layout.bits > reader_.bitsRemaining())
         return false;
     value.resize(count);
+    char* text = &value[0];
+    if (ownCode && layout.bits == 7)
+        return reader_.getFields<7>(text, count);
+    if (ownCode && layout.bits == 8)
+        return reader_.getFields<8>(text, count);
     for (unsigned i = 0; i < count; ++i) {
         unsigned code = 0;
         decodeMultiBit(layout.bits, code);
@@ -828,7 +846,7 @@ bool PERDecoder::decodeCharacterString(AbstractString& value)
                 return false;
             code = static_cast<unsigned char>(rec->characterSet[code]);
         }
-        value[i] = static_cast<char>(code);
+        text[i] = static_cast<char>(code);
     }
     return true;
 }

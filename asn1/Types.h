@@ -414,7 +414,11 @@ extern const char VisibleStringSet[];
 extern const char IA5StringSet[];
 extern const char GeneralStringSet[];
 
-class AbstractString : public ConstrainedObject, public std::string, public detail::Allocator<AbstractString> {
+// Characters of a string value, stored in the pool like the value objects,
+// so a decoded text past the short-string room costs no heap call.
+using CharacterVector = std::basic_string<char, std::char_traits<char>, detail::PoolAllocator<char>>;
+
+class AbstractString : public ConstrainedObject, public CharacterVector, public detail::Allocator<AbstractString> {
 public:
     struct InfoType : ConstrainedObject::InfoType {
         const char* characterSet;
@@ -434,14 +438,19 @@ public:
 
     explicit AbstractString(const InfoType* info) : ConstrainedObject(info, ValueKind::CharacterString) {}
     AbstractString(const InfoType* info, const std::string& text)
-        : ConstrainedObject(info, ValueKind::CharacterString), std::string(text) {}
+        : ConstrainedObject(info, ValueKind::CharacterString), CharacterVector(text.data(), text.size()) {}
     AbstractString(const InfoType* info, const char* text)
-        : ConstrainedObject(info, ValueKind::CharacterString), std::string(text) {}
+        : ConstrainedObject(info, ValueKind::CharacterString), CharacterVector(text) {}
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
-    AbstractString& operator=(const std::string& text) { std::string::assign(text); return *this; }
-    AbstractString& operator=(const char* text) { std::string::assign(text); return *this; }
-    const std::string& getValue() const { return *this; }
-    void setValue(const std::string& text) { std::string::assign(text); }
+    AbstractString& operator=(const std::string& text) { CharacterVector::assign(text.data(), text.size()); return *this; }
+    AbstractString& operator=(const char* text) { CharacterVector::assign(text); return *this; }
+    std::string getValue() const { return std::string(data(), size()); }
+    operator std::string() const { return getValue(); }
+    void setValue(const std::string& text) { CharacterVector::assign(text.data(), text.size()); }
+    bool operator==(const std::string& text) const { return size() == text.size() && !text.compare(0, size(), data(), size()); }
+    bool operator!=(const std::string& text) const { return !(*this == text); }
+    bool operator==(const char* text) const { return CharacterVector::compare(text) == 0; }
+    bool operator!=(const char* text) const { return !(*this == text); }
     int do_compare(const AbstractData& other) const override;
     AbstractData* do_clone() const override;
     bool do_accept(Visitor& visitor) override;

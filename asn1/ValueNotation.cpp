@@ -83,7 +83,7 @@ bool AVNEncoder::do_visit(const OCTET_STRING& value)
 
 bool AVNEncoder::do_visit(const AbstractString& value)
 {
-    *stream_ << '"' << static_cast<const std::string&>(value) << '"';
+    *stream_ << '"' << static_cast<const CharacterVector&>(value) << '"';
     return good();
 }
 
