@@ -443,7 +443,7 @@ public:
         : ConstrainedObject(info, ValueKind::CharacterString), CharacterVector(text) {}
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
     AbstractString& operator=(const std::string& text) { CharacterVector::assign(text.data(), text.size()); return *this; }
-    AbstractString& operator=(const char* text) { CharacterVector::assign(text); return *this; }
+    AbstractString& operator=(const char* text) { CharacterVector::assign(text, std::strlen(text)); return *this; }
     std::string getValue() const { return std::string(data(), size()); }
     operator std::string() const { return getValue(); }
     void setValue(const std::string& text) { CharacterVector::assign(text.data(), text.size()); }

@@ -1,7 +1,7 @@
 // The bit cursors against a one-bit-at-a-time model: every width at every
 // bit offset, octet blocks between them, the word-at-a-time paths next to the
-// end of the input, a writer appending to octets already there, and the
-// value pool's reuse of blocks.
+// end of the input, a writer appending to octets already there, packed
+// character fields, and the value pool's reuse of blocks.
 #include "asn1/Allocator.h"
 #include "asn1/BitCursor.h"
 
@@ -218,6 +218,51 @@ TEST(BitCursor, ReaderRefusesToReadPastTheEndAndStaysPut)
     EXPECT_FALSE(reader.getOctet(octet));
     reader.setPosition(input.data() + 7);
     EXPECT_EQ(reader.position(), input.data() + 2) << "a position past the end is clamped";
+}
+
+// 7- and 8-bit fields, many at a time, at every offset and count around the
+// word size; the reader also near the end of its input and one bit short.
+template <unsigned bits>
+void checkFields(std::mt19937& random)
+{
+    for (unsigned offset = 0; offset < 8; ++offset)
+        for (unsigned count = 0; count <= 26; ++count) {
+            std::vector<char> text(count);
+            for (char& c : text)
+                c = static_cast<char>(random() & ((1u << bits) - 1));
+            BitModel model;
+            model.put(0x55, offset);
+            for (char c : text)
+                model.put(static_cast<unsigned char>(c), bits);
+            std::vector<char> out;
+            {
+                BitWriter writer(out);
+                writer.putBits(0x55, offset);
+                writer.putFields<bits>(text.data(), count);
+            }
+            ASSERT_EQ(out, model.octets()) << bits << " bits, offset " << offset << ", count " << count;
+
+            std::uint32_t skipped = 0;
+            std::vector<char> back(count + 1, 'x');
+            BitReader reader(out.data(), out.data() + out.size());
+            ASSERT_TRUE(reader.getBits(offset, skipped));
+            ASSERT_TRUE(reader.getFields<bits>(back.data(), count));
+            EXPECT_EQ(std::vector<char>(back.begin(), back.begin() + count), text);
+            EXPECT_EQ(back[count], 'x') << "nothing written past the fields";
+            EXPECT_EQ(reader.bitsRemaining(), out.size() * 8 - offset - count * bits);
+
+            BitReader shortReader(out.data(), out.data() + out.size());
+            shortReader.getBits(offset, skipped);
+            EXPECT_EQ(shortReader.getFields<bits>(back.data(), count + (8 - (offset + count * bits) % 8) / bits + 1),
+                      false);
+        }
+}
+
+TEST(BitCursor, CharacterFieldsMatchTheModel)
+{
+    std::mt19937 random(7);
+    checkFields<7>(random);
+    checkFields<8>(random);
 }
 
 TEST(ValuePool, FreedBlocksComeBackForTheirSizeClass)
