@@ -328,6 +328,18 @@ AbstractData* OCTET_STRING::do_clone() const { return cloneOf(*this); }
 bool OCTET_STRING::do_accept(Visitor& v) { return v.do_visit(*this); }
 bool OCTET_STRING::do_accept(ConstVisitor& v) const { return v.do_visit(*this); }
 
+AbstractString& AbstractString::operator=(const std::string& text)
+{
+    CharacterVector::assign(text.data(), text.size());
+    return *this;
+}
+
+AbstractString& AbstractString::operator=(const char* text)
+{
+    CharacterVector::assign(text, std::strlen(text));
+    return *this;
+}
+
 int AbstractString::do_compare(const AbstractData& other) const
 {
     const auto& that = static_cast<const AbstractString&>(other);

@@ -442,11 +442,13 @@ public:
     AbstractString(const InfoType* info, const char* text)
         : ConstrainedObject(info, ValueKind::CharacterString), CharacterVector(text) {}
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
-    AbstractString& operator=(const std::string& text) { CharacterVector::assign(text.data(), text.size()); return *this; }
-    AbstractString& operator=(const char* text) { CharacterVector::assign(text, std::strlen(text)); return *this; }
+    // Out of line: inlined into a caller with a constant text, GCC 12 takes
+    // the copy for an overlapping one (-Wrestrict).
+    AbstractString& operator=(const std::string& text);
+    AbstractString& operator=(const char* text);
     std::string getValue() const { return std::string(data(), size()); }
     operator std::string() const { return getValue(); }
-    void setValue(const std::string& text) { CharacterVector::assign(text.data(), text.size()); }
+    void setValue(const std::string& text) { *this = text; }
     bool operator==(const std::string& text) const { return size() == text.size() && !text.compare(0, size(), data(), size()); }
     bool operator!=(const std::string& text) const { return !(*this == text); }
     bool operator==(const char* text) const { return CharacterVector::compare(text) == 0; }
