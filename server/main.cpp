@@ -17,6 +17,7 @@
 #include "hardware/HwMux.h"
 #include "hardware/HwTests.h"
 #include "hardware/spiCtrl.h"
+#include "media/RtpFactory.h"
 #include "server/CommandLine.h"
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
@@ -45,6 +46,7 @@ int main(int argc, char* argv[]) {
   // factory chain); then the TDM switch, then the monitoring service's
   // share of the configuration.
   MapFactory::instance();
+  RtpFactory::instance();
   Mixer::MixerFactory::instance();
   ExtFactory::instance();
   MccFactory::instance();

@@ -84,6 +84,9 @@ public:
   template <class M, size_t N>
   void control(M* model, const Control<M> (&table)[N]);
 
+  // False for a driver whose read() fails with EAGAIN when nothing is queued, whatever the open flags.
+  virtual bool readsWait() const { return true; }
+
   // The daemon's side. Results as the system call gives them, or -errno.
   virtual void opened(OpenFile&) {}
   virtual void closed(OpenFile&) {}

@@ -8,6 +8,7 @@
 #include "board/sim/Hal.h"
 #include "board/sim/MixerDevice.h"
 #include "board/sim/NetInterfaces.h"
+#include "board/sim/Rtp.h"
 #include "board/sim/Voice.h"
 #include "board/sim/Watchdog.h"
 
@@ -32,6 +33,7 @@ std::unique_ptr<Device> (*const models[])() = {
     make<Dsp>,
     make<MixerDevice>,
     make<Voice>,
+    make<Rtp>,
     make<NetInterfaces>,
 };
 

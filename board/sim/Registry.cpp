@@ -80,7 +80,7 @@ int Registry::open(Device& device, int flags, int pathNumber) {
   const int fd = ends[0];
   struct stat st;
   if ((!(flags & O_CLOEXEC) && ::fcntl(fd, F_SETFD, 0) < 0) ||
-      ((flags & O_NONBLOCK) && ::fcntl(fd, F_SETFL, O_NONBLOCK) < 0) || ::fstat(fd, &st) < 0) {
+      ((flags & O_NONBLOCK || !device.readsWait()) && ::fcntl(fd, F_SETFL, O_NONBLOCK) < 0) || ::fstat(fd, &st) < 0) {
     const int err = errno;
     ::close(ends[0]);
     ::close(ends[1]);

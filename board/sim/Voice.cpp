@@ -9,18 +9,25 @@ namespace {
 
 const Voice::Version powerOnVersion = {1, 0, 0, 0, 0};
 
+const std::map<uint32_t, Voice::Channels> powerOnChannels = {
+    {Dev::Voice::G711, {32, 0}},    {Dev::Voice::G723, {8, 0}},       {Dev::Voice::G729, {8, 0}},
+    {Dev::Voice::G711Mcc, {16, 0}}, {Dev::Voice::Universal, {32, 0}},
+};
+
 }  // namespace
 
 const Answer<Voice> Voice::requestTable[] = {
     {Dev::Voice::GetVersion, "version", &Voice::getVersion},
+    {Dev::Voice::CountChannels, "channels", &Voice::countChannels},
 };
 
 const Control<Voice> Voice::commandTable[] = {
     {"state", "", &Voice::stateCommand},
     {"version", "W1 W2 W3 W4 W5", &Voice::versionCommand},
+    {"channels", "[TYPE COUNT]", &Voice::channelsCommand},
 };
 
-Voice::Voice() : Device("voice", Dev::Voice::Path), version_(powerOnVersion) {
+Voice::Voice() : Device("voice", Dev::Voice::Path), version_(powerOnVersion), channels_(powerOnChannels) {
   answer(this, requestTable);
   control(this, commandTable);
 }
@@ -29,6 +36,13 @@ int Voice::getVersion(Call& call) {
   ++queries_;
   for (size_t i = 0; i < VersionWords; ++i) call.out.put(Dev::Voice::Version::Word[i], version_[i]);
   return call.out.ok() ? 0 : -EINVAL;
+}
+
+int Voice::countChannels(Call& call) {
+  const auto type = channels_.find(call.in.get(Dev::Voice::ChannelCount::Type));
+  if (!call.in.ok() || type == channels_.end()) return -EINVAL;
+  ++type->second.asked;
+  return type->second.count;
 }
 
 void Voice::stateCommand(Args&, Reply& reply) {
@@ -43,8 +57,25 @@ void Voice::versionCommand(Args& args, Reply&) {
   if (args) setVersion(v);
 }
 
+void Voice::channelsCommand(Args& args, Reply& reply) {
+  if (!args.more()) {
+    for (const auto& c : channels_) {
+      reply.line("type " + std::to_string(c.first) + " count " + std::to_string(c.second.count) + " asked " +
+                 std::to_string(c.second.asked));
+    }
+    return;
+  }
+  const uint32_t type = uint32_t(args.number("type", 0, UINT32_MAX));
+  const int32_t count = int32_t(args.number("count", 0, INT32_MAX));
+  if (!args) return;
+  const auto known = channels_.find(type);
+  if (known == channels_.end()) return reply.fail("unknown channel type: " + std::to_string(type));
+  known->second.count = count;
+}
+
 void Voice::resetState() {
   version_ = powerOnVersion;
+  channels_ = powerOnChannels;
   queries_ = 0;
 }
 

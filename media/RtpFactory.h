@@ -1,0 +1,53 @@
+#pragma once
+// The factory of RTP slots: it takes the controller's `rtp` creates without
+// a radio part, checks the codec, opens the RTCP socket, begins the engine
+// session and adds its channel, and reports the voice driver's RTP channel
+// counts per codec type in the resources.
+
+#include <cstdint>
+#include <iosfwd>
+#include <random>
+
+#include "asn1/modules/LGCP.h"
+#include "asn1/modules/TERM.h"
+#include "server/slot/SlotFactory.h"
+
+class RtpFactory : public SlotFactory {
+public:
+  static RtpFactory& instance();
+  ~RtpFactory() override = default;
+
+  const char* GetName() const override { return "RTP"; }
+  Slot* INewSlot(const LGCP::CreateParams& params) override;
+  void Query(LGCP::Resources& resources) override;
+
+  // The RTP payload type of a codec (RFC 3551); 0 for what has none of its own.
+  static int translateCodec(TERM::Payload::NamedNumber payload);
+  // One direction's payload type: the override when it differs from the
+  // session's payload and is G.711 A-law or u-law, else the session's payload.
+  static int translateCodec(TERM::Payload::NamedNumber payload, TERM::Payload::NamedNumber override);
+  // The codecs an RTP slot carries.
+  static bool knownPayload(TERM::Payload::NamedNumber payload);
+
+  // Refreshes the channel counters from the voice driver.
+  void IQuery();
+  // "rtp[g723,g729,g711,universal]: ".
+  void PutHeader(std::ostream& out) const;
+
+  int G729() const { return rtp_g729; }
+  int G723() const { return rtp_g723; }
+  int G711() const { return rtp_g711; }
+  int G711Mcc() const { return rtp_g711mcc; }
+  int Universal() const { return universal; }
+
+private:
+  RtpFactory();
+
+  int rtp_g729 = 0;
+  int rtp_g723 = 0;
+  int rtp_g711 = 0;
+  int rtp_g711mcc = 0;
+  int universal = 0;
+  // SSRCs the controller leaves to the gateway; seeded once.
+  std::mt19937 ssrcSource;
+};
