@@ -363,4 +363,21 @@ TEST_F(RtpSlots, InputFollowsTheConnectLogicUnlessTheSquelchDrivesIt) {
   EXPECT_EQ(journal(), Lines{"input-off 2"}) << "the squelch switches the input on";
 }
 
+TEST_F(RtpSlots, TheResourcesCountTheVoiceDriversChannels) {
+  LGCP::Resources r;
+  auto counts = [&r] {
+    RtpFactory::instance().Query(r);
+    return std::vector<int>{r.get_rtp_g729().getValue(), r.get_rtp_g723().getValue(), r.get_rtp_g711().getValue(),
+                            r.get_rtp_g711mcc().getValue(), r.get_universal().getValue()};
+  };
+  EXPECT_EQ(counts(), (std::vector<int>{8, 8, 32, 16, 32}));
+  // A count of 0 clears G.729, G.723 and G.711; the other two keep their last positive count.
+  for (const char* type : {"4", "8", "65"}) control(std::string("voice channels ") + type + " 0");
+  EXPECT_EQ(counts(), (std::vector<int>{0, 8, 32, 16, 32}));
+  control("absent /dev/voice");
+  EXPECT_EQ(counts(), (std::vector<int>{0, 0, 0, 16, 32}));
+  EXPECT_EQ(logs.take(), "rtp[0,0,0,32]: device \"" + Board::Paths::path("/dev/voice") +
+                             "\" open fail: No such file or directory\n");
+}
+
 }  // namespace
