@@ -152,6 +152,8 @@ bool RtpSlot::restart() {
   if (!fd || RtpEngine::beginSession(fd.get(), params) < 0 || RtpEngine::addChannel(fd.get(), info) < 0) return false;
   sessionFd = std::move(fd);
   sessionEvent.Schedule(sessionFd, POLLIN);
+  // A new session starts with its input off: one that was on must stay on, or the voice stops.
+  if (inputOn) inputOn = RtpEngine::plain(sessionFd.get(), Eng::InputOn) >= 0;
   return true;
 }
 

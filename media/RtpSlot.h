@@ -63,7 +63,8 @@ public:
   // was encoded. A failure is not reported: RTCP is best effort.
   int send(const RTPC::Msg& msg);
   // A new engine session with the current params on the same channel; the
-  // event watch follows it. False (and no session) when any step failed.
+  // event watch follows it, and an input that was on is switched on again.
+  // False (and no session) when any step failed.
   bool restart();
 
   // The switch channel on the transmit and receive side, and the timeslot of both receivers.

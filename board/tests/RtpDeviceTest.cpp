@@ -88,14 +88,14 @@ TEST_F(RtpDevice, TheVoiceDriverCountsChannelsPerCodecType) {
     Board::RecordWriter(word, sizeof word).put(Board::Dev::Voice::ChannelCount::Type, type);
     return Board::ioctl(fd, Board::Dev::Voice::CountChannels, word);
   };
-  EXPECT_EQ(count(Board::Dev::Voice::G729), 8);
-  EXPECT_EQ(Board::Sim::control("voice channels 4 0"), Lines{"OK"});
   EXPECT_EQ(count(Board::Dev::Voice::G729), 0);
+  EXPECT_EQ(Board::Sim::control("voice channels 4 30"), Lines{"OK"});
+  EXPECT_EQ(count(Board::Dev::Voice::G729), 30);
   EXPECT_EQ(count(3), -1) << "an unknown type";
   EXPECT_EQ(Board::Sim::control("voice channels 3 1"), Lines{"ERR unknown channel type: 3"});
   EXPECT_EQ(Board::Sim::control("voice channels"),
-            (Lines{"type 1 count 32 asked 0", "type 2 count 8 asked 0", "type 4 count 0 asked 2",
-                   "type 8 count 16 asked 0", "type 65 count 32 asked 0", "OK"}));
+            (Lines{"type 1 count 0 asked 0", "type 2 count 0 asked 0", "type 4 count 30 asked 2",
+                   "type 8 count 0 asked 0", "type 65 count 0 asked 0", "OK"}));
   Board::close(fd);
 }
 

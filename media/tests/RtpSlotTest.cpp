@@ -191,7 +191,7 @@ TEST_F(RtpSlots, RefusedCreatesLeaveNothingOpen) {
     const char* fault;  // a control line
     std::string line;
   };
-  const std::string head = "rtp[8,8,32,32]: ";
+  const std::string head = "rtp[0,0,0,0]: ";
   const Case cases[] = {
       {"T.38", [](auto& p) { p.select_rtp().get_codecRTP().set_payload(Payload::ptT38_UDP_TL); }, nullptr,
        head + "rtp do not created: payload ptT38-UDP-TLnot found\n"},
@@ -370,13 +370,14 @@ TEST_F(RtpSlots, TheResourcesCountTheVoiceDriversChannels) {
     return std::vector<int>{r.get_rtp_g729().getValue(), r.get_rtp_g723().getValue(), r.get_rtp_g711().getValue(),
                             r.get_rtp_g711mcc().getValue(), r.get_universal().getValue()};
   };
-  EXPECT_EQ(counts(), (std::vector<int>{8, 8, 32, 16, 32}));
+  for (const char* count : {"4 8", "2 6", "1 32", "8 16", "65 30"}) control(std::string("voice channels ") + count);
+  EXPECT_EQ(counts(), (std::vector<int>{8, 6, 32, 16, 30}));
   // A count of 0 clears G.729, G.723 and G.711; the other two keep their last positive count.
   for (const char* type : {"4", "8", "65"}) control(std::string("voice channels ") + type + " 0");
-  EXPECT_EQ(counts(), (std::vector<int>{0, 8, 32, 16, 32}));
+  EXPECT_EQ(counts(), (std::vector<int>{0, 6, 32, 16, 30}));
   control("absent /dev/voice");
-  EXPECT_EQ(counts(), (std::vector<int>{0, 0, 0, 16, 32}));
-  EXPECT_EQ(logs.take(), "rtp[0,0,0,32]: device \"" + Board::Paths::path("/dev/voice") +
+  EXPECT_EQ(counts(), (std::vector<int>{0, 0, 0, 16, 30}));
+  EXPECT_EQ(logs.take(), "rtp[0,0,0,30]: device \"" + Board::Paths::path("/dev/voice") +
                              "\" open fail: No such file or directory\n");
 }
 
