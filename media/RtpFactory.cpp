@@ -94,67 +94,13 @@ Slot* RtpFactory::INewSlot(const LGCP::CreateParams& create) {
   if (rtp.hasOptionalField(TERM::RtpParams::o_radio)) return nullptr;
   std::clog << ext::header(this) << "do create rtp: " << request.asValueNotation() << std::endl;
 
-  const Payload::NamedNumber payload = rtp.get_payload().get();
-  if (!knownPayload(payload)) {
-    std::cerr << ext::header(this) << "rtp do not created: payload " << rtp.get_payload().asValueNotation()
-              << "not found" << std::endl;
-    return nullptr;
-  }
-  const bool shost = rtp.hasOptionalField(TERM::RtpParams::o_shost);
   rtp_connection_params params;
-  for (const TERM::HostAddress* host : {&rtp.get_dhost(), &rtp.get_shost()}) {
-    if (host == &rtp.get_shost() && !shost) break;
-    uint32_t& address = host == &rtp.get_dhost() ? params.remote_addr : params.src_addr;
-    if (!parseAddress(host->get_iaddr().getValue(), address)) {
-      std::cerr << ext::header(this) << "rtp do not created: bad address " << ext::quoted(host->get_iaddr().getValue())
-                << std::endl;
-      return nullptr;
-    }
-  }
-  params.remote_port = uint16_t(rtp.get_dhost().get_port().getValue());
-  params.src_port = shost ? uint16_t(rtp.get_shost().get_port().getValue()) : params.remote_port;
-  params.rx_pt = uint16_t(translateCodec(payload, request.get_rxPayload().get()));
-  params.tx_pt = uint16_t(translateCodec(payload, request.get_txPayload().get()));
-  if (rtp.hasOptionalField(TERM::RtpParams::o_pfactor)) params.packet_factor = uint16_t(rtp.get_pfactor().getValue());
-  params.vad = rtp.hasOptionalField(TERM::RtpParams::o_vad) && rtp.get_vad().getValue();
-  params.crate = rtp.hasOptionalField(TERM::RtpParams::o_crate) && rtp.get_crate().getValue() != 0;
-  params.ssrc = rtp.hasOptionalField(TERM::RtpParams::o_ssrc) ? uint32_t(rtp.get_ssrc().getValue()) : ssrcSource();
-  if (rtp.hasOptionalField(TERM::RtpParams::o_ttl)) params.ttl = uint32_t(rtp.get_ttl().getValue());
-  if (rtp.hasOptionalField(TERM::RtpParams::o_qos_dscp)) params.tos = (uint32_t(rtp.get_qos_dscp().getValue()) * 4) & 0xFC;
-
-  Fd rtcp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
-  const int reuse = 1;
-  if (!rtcp || ::setsockopt(rtcp.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) < 0) {
-    std::cerr << ext::header(this) << "rtp do not created: can not create socket [errno=" << std::strerror(errno) << "]"
-              << std::endl;
-    return nullptr;
-  }
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  const uint16_t rtcpPort = uint16_t(params.src_port + 1);
-  local.sin_port = htons(rtcpPort);
-  if (::bind(rtcp.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0) {
-    std::cerr << ext::header(this) << "rtp do not created: can not bind socket [errno=" << std::strerror(errno)
-              << ", port=" << rtcpPort << "]" << std::endl;
-    return nullptr;
-  }
-
-  Fd session(Board::open(GetRtpDevName(), O_RDONLY | O_CLOEXEC));
-  if (!session) {
-    std::cerr << ext::header(this) << "device " << ext::quoted(GetRtpDevName()) << " open fail: "
-              << std::strerror(errno) << std::endl;
-    return nullptr;
-  }
-  if (RtpEngine::beginSession(session.get(), params) < 0) {
-    std::cerr << ext::header(this) << "begin session fail !!! " << std::endl;
-    return nullptr;
-  }
+  if (!SessionParams(request, params)) return nullptr;
+  Fd rtcp = RtcpSocket(uint16_t(params.src_port + 1));
+  if (!rtcp) return nullptr;
   rtp_channel_info info;
-  if (RtpEngine::addChannel(session.get(), info) < 0) {
-    std::cerr << ext::header(this) << "add channel fail !!!" << std::endl;
-    return nullptr;
-  }
+  Fd session = BeginSession(params, info);
+  if (!session) return nullptr;
 
   RtpSlot* slot = new RtpSlot(info.tdm, session, params);
   sockaddr_in remote{};
@@ -166,6 +112,76 @@ Slot* RtpFactory::INewSlot(const LGCP::CreateParams& create) {
     slot->echoCancel(rtp.get_echo().get_canceller().getValue());
   }
   return slot;
+}
+
+bool RtpFactory::SessionParams(const LGCP::CreateRtpParams& request, rtp_connection_params& params) {
+  const TERM::RtpParams& rtp = request.get_codecRTP();
+  const Payload::NamedNumber payload = rtp.get_payload().get();
+  if (!knownPayload(payload)) {
+    std::cerr << ext::header(this) << "rtp do not created: payload " << rtp.get_payload().asValueNotation()
+              << "not found" << std::endl;
+    return false;
+  }
+  const bool shost = rtp.hasOptionalField(TERM::RtpParams::o_shost);
+  for (const TERM::HostAddress* host : {&rtp.get_dhost(), shost ? &rtp.get_shost() : nullptr}) {
+    if (!host) continue;
+    uint32_t& address = host == &rtp.get_dhost() ? params.remote_addr : params.src_addr;
+    if (!parseAddress(host->get_iaddr().getValue(), address)) {
+      std::cerr << ext::header(this) << "rtp do not created: bad address " << ext::quoted(host->get_iaddr().getValue())
+                << std::endl;
+      return false;
+    }
+  }
+  params.remote_port = uint16_t(rtp.get_dhost().get_port().getValue());
+  params.src_port = shost ? uint16_t(rtp.get_shost().get_port().getValue()) : params.remote_port;
+  params.rx_pt = uint16_t(translateCodec(payload, request.get_rxPayload().get()));
+  params.tx_pt = uint16_t(translateCodec(payload, request.get_txPayload().get()));
+  auto present = [&rtp](unsigned id) { return rtp.hasOptionalField(id); };
+  if (present(TERM::RtpParams::o_pfactor)) params.packet_factor = uint16_t(rtp.get_pfactor().getValue());
+  params.vad = present(TERM::RtpParams::o_vad) && rtp.get_vad().getValue();
+  params.crate = present(TERM::RtpParams::o_crate) && rtp.get_crate().getValue() != 0;
+  params.ssrc = present(TERM::RtpParams::o_ssrc) ? uint32_t(rtp.get_ssrc().getValue()) : ssrcSource();
+  if (present(TERM::RtpParams::o_ttl)) params.ttl = uint32_t(rtp.get_ttl().getValue());
+  if (present(TERM::RtpParams::o_qos_dscp)) params.tos = (uint32_t(rtp.get_qos_dscp().getValue()) * 4) & 0xFC;
+  return true;
+}
+
+Fd RtpFactory::RtcpSocket(uint16_t port) {
+  Fd rtcp(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+  const int reuse = 1;
+  if (!rtcp || ::setsockopt(rtcp.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) < 0) {
+    std::cerr << ext::header(this) << "rtp do not created: can not create socket [errno=" << std::strerror(errno) << "]"
+              << std::endl;
+    return Fd();
+  }
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  local.sin_addr.s_addr = htonl(INADDR_ANY);
+  local.sin_port = htons(port);
+  if (::bind(rtcp.get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) < 0) {
+    std::cerr << ext::header(this) << "rtp do not created: can not bind socket [errno=" << std::strerror(errno)
+              << ", port=" << port << "]" << std::endl;
+    return Fd();
+  }
+  return rtcp;
+}
+
+Fd RtpFactory::BeginSession(const rtp_connection_params& params, rtp_channel_info& info) {
+  Fd session(Board::open(GetRtpDevName(), O_RDONLY | O_CLOEXEC));
+  if (!session) {
+    std::cerr << ext::header(this) << "device " << ext::quoted(GetRtpDevName()) << " open fail: "
+              << std::strerror(errno) << std::endl;
+    return Fd();
+  }
+  if (RtpEngine::beginSession(session.get(), params) < 0) {
+    std::cerr << ext::header(this) << "begin session fail !!! " << std::endl;
+    return Fd();
+  }
+  if (RtpEngine::addChannel(session.get(), info) < 0) {
+    std::cerr << ext::header(this) << "add channel fail !!!" << std::endl;
+    return Fd();
+  }
+  return session;
 }
 
 void RtpFactory::IQuery() {

@@ -10,6 +10,8 @@
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
+#include "foundation/os/Fd.h"
+#include "media/RtpSession.h"
 #include "server/slot/SlotFactory.h"
 
 class RtpFactory : public SlotFactory {
@@ -42,6 +44,12 @@ public:
 
 private:
   RtpFactory();
+  // The session record of a create; false (logged) when the create cannot be carried.
+  bool SessionParams(const LGCP::CreateRtpParams& request, rtp_connection_params& params);
+  // The RTCP socket bound to any local address at `port`; empty (logged) on failure.
+  Fd RtcpSocket(uint16_t port);
+  // A "/dev/rtp" session begun with its channel added; empty (logged) on failure.
+  Fd BeginSession(const rtp_connection_params& params, rtp_channel_info& info);
 
   int rtp_g729 = 0;
   int rtp_g723 = 0;
