@@ -36,12 +36,6 @@ public:
   // "rtp[g723,g729,g711,universal]: ".
   void PutHeader(std::ostream& out) const;
 
-  int G729() const { return rtp_g729; }
-  int G723() const { return rtp_g723; }
-  int G711() const { return rtp_g711; }
-  int G711Mcc() const { return rtp_g711mcc; }
-  int Universal() const { return universal; }
-
 private:
   RtpFactory();
   // The session record of a create; false (logged) when the create cannot be carried.

@@ -67,10 +67,6 @@ public:
   // False (and no session) when any step failed.
   bool restart();
 
-  // The switch channel on the transmit and receive side, and the timeslot of both receivers.
-  int GetChannel() const { return channel; }
-  const rtp_connection_params& GetParams() const { return params; }
-  bool IsInputOn() const { return inputOn; }
   // "rtp[channel]: ".
   void PutHeader(std::ostream& out) const;
 

@@ -37,11 +37,6 @@ public:
   bool readsWait() const override { return false; }
   void opened(OpenFile& file) override;
 
-  // Queues an event on a session; false (with the reason) when it cannot.
-  bool queue(unsigned session, uint32_t type, int32_t value, int32_t timeout, std::string& why);
-  // Null when no open session has that number.
-  const Session* session(unsigned number) const;
-
 protected:
   void resetState() override;
 
@@ -62,6 +57,10 @@ private:
   // The file's session, numbered when it has none (files opened before a reset).
   Session& of(const OpenFile& file);
   Session& of(Call& call) { return of(call.file()); }
+  // Null when no open session has that number.
+  const Session* session(unsigned number) const;
+  // Queues an event on a session; false (with the reason) when it cannot.
+  bool queue(unsigned session, uint32_t type, int32_t value, int32_t timeout, std::string& why);
   bool channelTaken(int32_t channel) const;
 
   PerFile<Session> sessions_;

@@ -96,7 +96,6 @@ protected:
   }
   static TERM::RtpParams& codec(LGCP::CreateParams& p) { return p.select_rtp().get_codecRTP(); }
   SlotPtr create(const LGCP::CreateParams& p) { return SlotPtr(RtpFactory::instance().NewSlot(p)); }
-  RtpSlot& rtp(const SlotPtr& slot) { return dynamic_cast<RtpSlot&>(*slot); }
 
   RtcpPeer peer;
   Testing::Capture logs{&std::cerr, &std::clog};
