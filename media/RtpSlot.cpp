@@ -190,12 +190,12 @@ void RtpSlot::OnRtpEvent(int fd, short revents) {
                   << std::endl;
         return sessionEvent.Release();
       }
-      Board::RecordReader in(record, size_t(n));
-      const rtp_event event{in.get(Eng::Event::Type), in.get(Eng::Event::Value), in.get(Eng::Event::Timeout)};
-      if (!in.ok() || size_t(n) != sizeof record) {
+      if (size_t(n) != sizeof record) {
         std::cerr << ext::header(this) << "rtp event of " << n << " bytes dropped" << std::endl;
         continue;
       }
+      Board::RecordReader in(record, sizeof record);
+      const rtp_event event{in.get(Eng::Event::Type), in.get(Eng::Event::Value), in.get(Eng::Event::Timeout)};
       std::clog << ext::header(this) << "rtp event: " << " type=" << event.type << std::endl;
       processRtpEvent(event);
     }

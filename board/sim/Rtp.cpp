@@ -35,7 +35,7 @@ std::string recordText(const Call& call) { return Hex::encode(call.record, call.
 }  // namespace
 
 Rtp::Rtp()
-    : Device("rtp", Eng::Path, JournalCommands | HangupCommand),
+    : Device("rtp", Eng::Path, JournalCommands | RawCommand | HangupCommand),
       sessions_(*this, [this](Session& s) {
         publish("release " + std::to_string(s.number) + " channel=" + std::to_string(s.channel));
       }) {

@@ -277,6 +277,10 @@ TEST_F(RtpSlots, ReceiverEventsReachTheControllerAndAHangUpIsLeftAlone) {
   EXPECT_EQ(slotLines(logs.take()), "rtp[1024]: RTP RESET EVENT PD\n"
                                     "rtp[1024]: RTP RESET EVENT PD fail: errno=\"Input/output error\"\n");
 
+  control("rtp raw 00000001000000070000");  // a record cut short: no signal
+  Testing::runFor(20);
+  EXPECT_EQ(Testing::firstProbe().seen.size(), 2u);
+  EXPECT_EQ(slotLines(logs.take()), "rtp[1024]: rtp event of 10 bytes dropped\n");
   control("rtp hangup");
   Testing::runFor(50);
   EXPECT_EQ(slotLines(logs.take()), "rtp[1024]: fail to read from rtp: end of file\n");
