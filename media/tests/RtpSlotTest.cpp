@@ -253,6 +253,11 @@ TEST_F(RtpSlots, ACodecChangeRestartsTheSessionAndItsEventsFollow) {
   EXPECT_EQ(control("rtp sessions"), Lines{});
   EXPECT_FALSE(slot->Ioctl(pd));
   EXPECT_EQ(logs.take(), "rtp[1024]: RTP SET EVENT PD fail: errno=\"Bad file descriptor\"\n");
+  // Asked again, the same change is no longer "nothing to do": the session comes back.
+  control("heal rtp");
+  journal();
+  EXPECT_TRUE(slot->Ioctl(lbrc));
+  EXPECT_EQ(journal().size(), 2u) << "begin and add-channel";
 }
 
 TEST_F(RtpSlots, ReceiverEventsReachTheControllerAndAHangUpIsLeftAlone) {
