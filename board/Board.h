@@ -32,4 +32,9 @@ int poll(struct pollfd* fds, nfds_t count, int timeout);
 // simulated board the interfaces are those of its network-interface model.
 int interfaceIoctl(int socket, unsigned long request, void* arg);
 
+// A socket for those requests, made as socket() would make it. On the
+// simulated board, where a raw packet socket would need root rights, a local
+// datagram socket stands in: its requests reach the interface model alike.
+int interfaceSocket(int domain, int type, int protocol);
+
 }  // namespace Board

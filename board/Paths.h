@@ -37,6 +37,11 @@ constexpr const char* Proc = "/proc";
 constexpr const char* FramerStatus = "/proc/driver/hdlc/peb22554/";
 constexpr const char* Temperature = "/proc/temperature";
 constexpr const char* VoiceVersion = "/proc/voice/version";
+// The versions of the software build, the boot loader, the FPGA and the board.
+constexpr const char* BuildVersion = "/var/version";
+constexpr const char* BootVersion = "/var/u-boot-version";
+constexpr const char* FpgaVersion = "/var/fpga-version";
+constexpr const char* BoardVersion = "/var/board-version";
 constexpr const char* VoicePhrases = "/usr/local/voice/";
 
 // Child programs and their files

@@ -1,7 +1,8 @@
 #pragma once
 // The board-control device "/dev/hal". It carries unrelated functions, each
-// with requests of its own: the TDM switch, the TDM clock source, and SPI
-// access to the registers of the eight BRI line interface chips.
+// with requests of its own: the TDM switch, the TDM clock source, SPI access
+// to the registers of the eight BRI line interface chips, and the panel (DIP
+// switches, power supplies, front-panel LEDs).
 
 #include <cstddef>
 #include <cstdint>
@@ -86,6 +87,24 @@ constexpr uint8_t NoAlarm = 0xC0;
 constexpr uint8_t RemoteAlarm = 0x80;
 constexpr uint8_t AlarmIndication = 0x40;
 }  // namespace Spi
+
+// The panel: each request moves one byte through its record, read back after
+// the call (the DIP switches, the raw power-supply state) or given (the LEDs).
+namespace Panel {
+namespace Record {
+constexpr size_t Size = 1;
+constexpr Field<uint8_t> Byte{0};
+}  // namespace Record
+
+constexpr uint32_t ReadDip = Request::iowr('B', 5, Record::Size);
+constexpr uint32_t ReadPower = Request::iowr('B', 6, Record::Size);
+constexpr uint32_t WriteLeds = Request::iowr('B', 7, Record::Size);
+
+// Two LED bits per E1 framer e: bit 2e the link, bit 2e+1 the line.
+constexpr unsigned Framers = 4;
+constexpr uint8_t linkLed(unsigned framer) { return uint8_t(1u << (2 * framer)); }
+constexpr uint8_t lineLed(unsigned framer) { return uint8_t(2u << (2 * framer)); }
+}  // namespace Panel
 
 }  // namespace Hal
 }  // namespace Dev

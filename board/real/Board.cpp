@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 namespace Board {
@@ -30,5 +31,7 @@ int ioctlValue(int fd, unsigned long request, unsigned long value) { return ::io
 int poll(struct pollfd* fds, nfds_t count, int timeout) { return ::poll(fds, count, timeout); }
 
 int interfaceIoctl(int socket, unsigned long request, void* arg) { return ::ioctl(socket, request, arg); }
+
+int interfaceSocket(int domain, int type, int protocol) { return ::socket(domain, type, protocol); }
 
 }  // namespace Board

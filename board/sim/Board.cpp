@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -109,5 +110,7 @@ int interfaceIoctl(int socket, unsigned long request, void* arg) {
   Sim::Call call(nullptr, uint32_t(request), static_cast<uint8_t*>(arg), Sim::NetInterfaces::argumentSize(request));
   return result(net->request(call, Sim::Form::Record));
 }
+
+int interfaceSocket(int, int type, int) { return ::socket(AF_UNIX, SOCK_DGRAM | (type & SOCK_CLOEXEC), 0); }
 
 }  // namespace Board

@@ -2,6 +2,7 @@
 
 #include "board/dev/Hal.h"
 #include "board/sim/HalClock.h"
+#include "board/sim/HalPanel.h"
 #include "board/sim/HalSpi.h"
 #include "board/sim/HalSwitch.h"
 
@@ -20,6 +21,7 @@ std::unique_ptr<HalPart> (*const partMakers[])(Hal&) = {
     make<HalSwitch>,
     make<HalClock>,
     make<HalSpi>,
+    make<HalPanel>,
 };
 
 }  // namespace
