@@ -4,10 +4,21 @@
 // A value copied into the store's list; the publishing reads its fields.
 
 #include <string>
+#include <vector>
+
+#include "asn1/modules/ACP.h"
 
 class FramerDataHolder {
 public:
   FramerDataHolder(int number, const std::string& path) : number(number), path(path) {}
+
+  // The contents of the driver's status file (what one read gave): each
+  // labelled line sets its field, a label on several lines the last one
+  // wins. True when any field changed.
+  bool setFramerStatus(const std::vector<unsigned char>& text);
+  // A trunk-status signal's state, as its status text; true when that text
+  // changed. The loss flags and slip counts stay.
+  bool setFramerStatus(const ACP::TrunkState& state);
 
   // A carrier: false exactly while the status text is "No Carrier".
   bool connected = false;
@@ -20,4 +31,8 @@ public:
   int number;
   // The driver's status file.
   std::string path;
+
+private:
+  bool setStatusText(const std::string& text);
+  void parseLine(const std::string& line, bool& changed);
 };

@@ -1,19 +1,25 @@
 #include "monitoring/MonitoringDataHolder.h"
 
 #include <arpa/inet.h>
+#include <net/if.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstring>
 #include <iostream>
 #include <iterator>
 
+#include "board/Board.h"
 #include "board/Paths.h"
 #include "foundation/config/TraceCtl.h"
+#include "foundation/os/Fd.h"
 #include "foundation/os/Net.h"
 
 namespace {
 
 constexpr int Framers = 4;
+constexpr int NetIfIndexes = 16;
 
 // The counter files by owner (none has none; extBoard adds its ownerId).
 const char* const counterFiles[] = {nullptr, "term_cnts/router", "term_cnts/controller", "term_cnts/server",
@@ -51,6 +57,7 @@ MonitoringDataHolder::MonitoringDataHolder() {
   ClearMonitorFiles();
   findOwnAddress();
   findFramers();
+  findNetIfs();
   CheckForMonDir(monitoringPath(""));
   CheckForMonDir(monitoringPath("term_cnts/"));
 }
@@ -71,6 +78,19 @@ void MonitoringDataHolder::findFramers() {
     const std::string path = Board::Paths::path(Board::Paths::FramerStatus) + std::to_string(n);
     struct stat info;
     if (stat(path.c_str(), &info) == 0) framers.emplace_back(n + 1, path);
+  }
+}
+
+void MonitoringDataHolder::findNetIfs() {
+  // Indexes 0..15 that have a name; a failure just leaves the list shorter.
+  const Fd socket(NetIfDataHolder::openSocket());
+  if (!socket) return;
+  for (int index = 0; index < NetIfIndexes; ++index) {
+    ifreq request;
+    std::memset(&request, 0, sizeof request);
+    request.ifr_ifindex = index;
+    if (Board::interfaceIoctl(socket.get(), SIOCGIFNAME, &request) == 0)
+      netIfs.emplace_back(index, std::string(request.ifr_name, strnlen(request.ifr_name, IFNAMSIZ)));
   }
 }
 

@@ -35,8 +35,9 @@ public:
   };
   using Saver = void (MonitoringDataHolder::*)(FILE* file, const SaveStatusArg* arg);
 
-  // Removes the previous run's files, finds the own address and the framers
-  // and makes sure of "/var/monitoring/" and "/var/monitoring/term_cnts/".
+  // Removes the previous run's files, finds the own address, the framers and
+  // the network interfaces, and makes sure of "/var/monitoring/" and
+  // "/var/monitoring/term_cnts/".
   MonitoringDataHolder();
   // Removes the files again.
   ~MonitoringDataHolder();
@@ -109,6 +110,7 @@ private:
   void saveSetValue(const MON::IniName& id, const std::string& value);
   void findOwnAddress();
   void findFramers();
+  void findNetIfs();
 
   // The files (MonitoringFiles.cpp). A write goes to a temporary name in the
   // same directory and is renamed over the file, so a reader never sees a
