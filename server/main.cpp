@@ -18,6 +18,7 @@
 #include "hardware/HwTests.h"
 #include "hardware/spiCtrl.h"
 #include "media/RtpFactory.h"
+#include "monitoring/MonitoringCtl.h"
 #include "server/CommandLine.h"
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
@@ -53,6 +54,7 @@ int main(int argc, char* argv[]) {
   EchoFactory::instance();
   HdlcSlotFactory::instance();
   HwMux::instance();
+  MonitoringCtl::instance().Configure(config);
 
   if (options.daemon) RunDaemon();
   Linux::Run pidFile("server");
@@ -65,6 +67,7 @@ int main(int argc, char* argv[]) {
   CtrlSrv::ctrlServer.Bind(&BusCtl::instance());
   CtrlSrv::ctrlServer.Bind(&E1Ctl::instance());
   CtrlSrv::ctrlServer.Bind(&spiCtrl::instance());
+  CtrlSrv::ctrlServer.Bind(&MonitoringCtl::instance());
 
   ChildWait::Activate();
   Dpc signalCheck;

@@ -241,11 +241,15 @@ bool Controller::fill(int timeoutMs) {
   return true;
 }
 
-// A trunkStatus signal without seq and slot: pdu signal, alternative 11.
+// A trunkStatus signal without seq and slot: pdu signal, alternative 11; a
+// power signal: alternative 17, its two bits of state, nothing more.
 bool Controller::next(std::string& payload) {
   for (std::string raw; Testing::cutTpkt(received_, raw);) {
     payload = Testing::hex(raw);
-    if (keepTrunkStatus_ || payload.compare(0, 4, "22c0") != 0) return true;
+    const bool trunkStatus = payload.compare(0, 4, "22c0") == 0;
+    const bool power = payload.size() == 4 && payload.compare(0, 2, "24") == 0 && payload[2] >= '4' &&
+                       payload[2] <= '7' && payload[3] == '0';
+    if ((keepTrunkStatus_ || !trunkStatus) && (keepPower_ || !power)) return true;
   }
   return false;
 }

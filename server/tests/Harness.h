@@ -111,6 +111,8 @@ public:
   // The E1 and BRI trunk statuses the daemon sends every second while a
   // controller is connected are set aside unless a test keeps them.
   void keepTrunkStatus(bool keep) { keepTrunkStatus_ = keep; }
+  // So is the power state the monitoring sends on every connect and change.
+  void keepPower(bool keep) { keepPower_ = keep; }
   // This end's port, as the daemon names the controller.
   int localPort() const;
   void close();
@@ -124,6 +126,7 @@ private:
   int fd_ = -1;
   bool closed_ = false;
   bool keepTrunkStatus_ = false;
+  bool keepPower_ = false;
   std::string received_;
 };
 

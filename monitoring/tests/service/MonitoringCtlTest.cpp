@@ -1,0 +1,207 @@
+// The monitoring service in this process, bound after the controller server
+// fixture's heartbeat and probes: its timers on the pinned loop clock, the
+// board simulated, its files under the test's root. One service lives for
+// the whole program, so the cases run in order on one board.
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "board/Paths.h"
+#include "board/sim/Sim.h"
+#include "foundation/config/TraceCtl.h"
+#include "monitoring/MonitoringCtl.h"
+#include "testing/CtrlServerFixture.h"
+#include "testing/Lgcp.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+std::string at(const char* fixed, const std::string& name = "") { return Board::Paths::path(fixed) + name; }
+
+void write(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path) << text;
+}
+
+std::string read(const std::string& path) {
+  std::ifstream in(path);
+  return in ? std::string(std::istreambuf_iterator<char>(in), {}) : "<missing>";
+}
+
+std::string monitored(const std::string& name) { return read(at(Board::Paths::MonitoringDir, name)); }
+
+Lines board(const std::string& line) {
+  Lines lines = Board::Sim::control(line);
+  EXPECT_EQ(lines.back(), "OK") << line;
+  lines.pop_back();
+  return lines;
+}
+
+std::string signal(const std::string& text) { return Testing::lgcp(Testing::sig(Testing::NoSlot, text)); }
+std::string display(const std::string& text) {
+  return Testing::lgcp(Testing::cmd(Testing::NoSeq, Testing::NoSlot, "display : " + text));
+}
+const std::string success = Testing::lgcp(Testing::ok(Testing::NoSeq, Testing::NoSlot));
+
+Testing::PinnedClock& clock() {
+  static Testing::PinnedClock pinned;
+  return pinned;
+}
+
+// Built once, on a board and a root prepared for it, and bound last.
+MonitoringCtl& service() {
+  static MonitoringCtl* built = [] {
+    fs::remove_all(Board::Paths::root());
+    write(at(Board::Paths::BuildVersion), "2.0.1\n");
+    write(at(Board::Paths::BootVersion), "U-Boot 2010\n");
+    write(at(Board::Paths::BoardVersion), "");
+    write(at(Board::Paths::Temperature), "41.5 C\n");
+    write(at(Board::Paths::FramerStatus, "0"), "Current state           : Synchronized\n");
+    write(at(Board::Paths::FramerStatus, "1"), "");
+    for (const char* name : {"config.2save.tar.bz2", "config.0000000A-0000000000000001"})
+      write(at(Board::Paths::ConfigDir, name), "");
+    fs::create_directories(at(Board::Paths::ConfigDir, "config.0000000B-0000000000000002"));
+    fs::create_directories(at(Board::Paths::RunDir));
+    Board::Sim::reset();
+    board("net add eth0 none 0x41");
+    board("absent hal");
+    clock();
+    Testing::bindProbesOnce();
+    MonitoringCtl& m = MonitoringCtl::instance();
+    CtrlSrv::ctrlServer.Bind(&m);
+    return &m;
+  }();
+  return *built;
+}
+
+class Monitoring : public Testing::CtrlServerTest {
+protected:
+  void SetUp() override {
+    traces.monitoring_internal = true;
+    CtrlServerTest::SetUp();
+  }
+  void TearDown() override {
+    CtrlServerTest::TearDown();
+    traces.monitoring_internal = false;
+  }
+  // Moves the loop clock; what the log stream got meanwhile.
+  std::string advance(unsigned ms) {
+    log.clear();
+    clock().advance(ms);
+    const std::string text = log.str();
+    Testing::runFor(20);
+    return text;
+  }
+
+  Testing::Capture log{std::clog};
+};
+
+TEST_F(Monitoring, TimersCheckTheBoardFirstAndPeriodically) {
+  MonitoringCtl& m = service();
+  const std::string framer = at(Board::Paths::FramerStatus, "1");
+  EXPECT_EQ(advance(999), "");
+  EXPECT_EQ(advance(1), "BuildVersion - 2.0.1\n\nBootVersion - U-Boot 2010\n\nBoardVersion - \nError read file: \"" +
+                            framer + "\" errno=\"Success\"\nTemperature - 41.5 C\n\n");
+  EXPECT_EQ(m.store().buildVersion, "2.0.1\n");
+  EXPECT_EQ(m.store().temperature, "41.5");
+  EXPECT_EQ(monitored("config_version"), "0000000a-0000000000000001");
+  EXPECT_EQ(fs::current_path(), fs::path(at(Board::Paths::ConfigDir)).parent_path());
+  EXPECT_EQ(m.store().framers.front().status, "Synchronized");
+
+  // No panel yet: nothing but the interfaces; once there, LEDs off first.
+  EXPECT_EQ(advance(1000), "");
+  EXPECT_EQ(board("hal panel requests"), Lines{});
+  EXPECT_EQ(m.store().netIfs.back().running, 0);
+  board("present hal");
+  board("hal panel dip 0x35");
+  board("hal panel power 5");
+  EXPECT_EQ(advance(2000), "New dip - 5\n");
+  EXPECT_EQ(board("hal panel requests"), (Lines{"leds 0x00", "power 0x05", "dip 0x35"}));
+  EXPECT_EQ(monitored("dip"), "53");
+  EXPECT_EQ(monitored("powerstatus"), "<missing>");  // 5 is unknown, as at start
+  EXPECT_EQ(m.store().netIfs.back().running, 1);
+
+  // No controller connected: not running, then running but not connected.
+  EXPECT_EQ(advance(1000), "New controller 127.0.0.1 status - notrun\n");
+  EXPECT_EQ(monitored("controller/127.0.0.1/status"), "5");
+  EXPECT_EQ(fs::read_symlink(at(Board::Paths::MonitoringDir, "controller/self")),
+            at(Board::Paths::MonitoringDir, "controller/127.0.0.1"));
+  write(at(Board::Paths::Proc, "/4242/stat"), "4242 (controller) S 1 4242");
+  EXPECT_EQ(advance(4999), "");
+  EXPECT_EQ(advance(1), "New controller 127.0.0.1 status - notconnection\n");
+  EXPECT_EQ(monitored("controller/127.0.0.1/status"), "4");
+
+  write(at(Board::Paths::BuildVersion), "2.0.2");
+  EXPECT_EQ(advance(50999), "");
+  EXPECT_EQ(advance(1).substr(0, 21), "BuildVersion - 2.0.2\n");
+  EXPECT_EQ(m.store().buildVersion, "2.0.2");
+}
+
+TEST_F(Monitoring, TheControllerHearsThePowerAndDrivesTheLeds) {
+  MonitoringCtl& m = service();
+  auto c = connect();
+  ASSERT_TRUE(Testing::runUntil([&] {
+    c->pump();
+    return !c->frames.empty();
+  }));
+  EXPECT_EQ(c->frames, Lines{signal("power : unknown")});
+  // Connected, the controller's status is what it reported itself.
+  EXPECT_EQ(exchange(*c, display("controller : { host { iaddr \"127.0.0.1\", port 0 }, status active }")),
+            Lines{success});
+  EXPECT_EQ(monitored("controller/127.0.0.1/status"), "2");
+  board("hal panel power 0");
+  c->frames.clear();
+  advance(2000);
+  c->pump();
+  EXPECT_EQ(c->frames, Lines{signal("power : both")});
+  EXPECT_EQ(monitored("powerstatus"), "3");
+
+  const struct {
+    const char* info;
+    const char* leds;
+  } displays[] = {
+      {"e1 1, info line : TRUE", "0x0C"}, {"e1 1, info line : TRUE", "0x0C"}, {"e1 3, info link : FALSE", "0x4C"},
+      {"e1 1, info line : FALSE", "0x40"}, {"e1 2, info line : TRUE", "0x70"}, {"e1 3, info link : TRUE", "0x30"},
+  };
+  for (const auto& d : displays) {
+    EXPECT_EQ(exchange(*c, display("framer : { " + std::string(d.info) + " }")), Lines{success});
+    EXPECT_EQ(board("hal panel leds"), Lines{d.leds}) << d.info;
+  }
+  LGCP::DisplayParams beyond;
+  LGCP::FramerInfo& framer = beyond.select_framer();
+  framer.set_e1(7);
+  framer.get_info().select_line() = true;
+  Testing::Capture err(std::cerr);
+  m.OnDisplayCMD(beyond);
+  EXPECT_EQ(board("hal panel leds"), Lines{"0x30"});
+  EXPECT_EQ(err.str(), "monitoring: display for framer 7, LEDs unchanged\n");
+
+  // A BRI line's status is no framer's; an E1 trunk's is that framer's.
+  for (const char* type : {"bri", "e1"}) {
+    LGCP::Signal sig;
+    ASSERT_TRUE(sig.setFromValueNotation(std::string("trunkStatus : { trunk 1, state lossCarrier, slips 0, lossBF 0, "
+                                                     "lossCarrier 0, lossAIS 0, lossRAI 0, name \"\", clockMaster "
+                                                     "FALSE, type ") + type + " }"));
+    m.OnSignal(sig);
+    EXPECT_EQ(m.store().framers.back().status, type[0] == 'b' ? "absent" : "No Carrier");
+  }
+
+  // The controller's boards go with it.
+  EXPECT_EQ(exchange(*c, display("board : boardStatus : { position 2, version '31'H, status ready, type fxs }")),
+            Lines{success});
+  EXPECT_EQ(monitored("board2"), "3\n1\n2\n");
+  log.clear();
+  c.reset();
+  ASSERT_TRUE(Testing::runUntil([] { return Testing::firstProbe().disconnects == 1; }));
+  EXPECT_EQ(monitored("board2"), "<missing>");
+  EXPECT_NE(log.str().find("remove monitoring info: board2\nNew controller 127.0.0.1 status - notconnection\n"),
+            std::string::npos)
+      << log.str();
+  EXPECT_EQ(monitored("controller/127.0.0.1/status"), "4");
+}
+
+}  // namespace
