@@ -10,34 +10,23 @@
 #include <sstream>
 
 #include "asn1/CoderEnv.h"
-#include "asn1/modules/tests/VectorFile.h"
-#include "asn1/tests/Support.h"
 #include "board/Paths.h"
-#include "foundation/eventloop/Event.h"
 #include "foundation/os/Version.h"
-#include "testing/Capture.h"
-#include "testing/Frames.h"
-#include "testing/Loop.h"
-#include "testing/Loopback.h"
 #include "monitoring/MonitoringPublisher.h"
+#include "monitoring/tests/StandInAgent.h"
+#include "testing/Capture.h"
 #include "testing/Golden.h"
+#include "testing/Loop.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Testing::runFor;
 using Testing::runUntil;
+using Testing::StandInAgent;
 
-// The aligned PER of a MON vector.
-std::string vector(const std::string& id) {
-  static const auto blocks = VectorFile::read(VectorFile::directory() + "/MON.txt");
-  for (const auto& block : blocks)
-    if (block.id == id) return block.aper;
-  ADD_FAILURE() << "no vector " << id;
-  return "";
-}
-
-std::string hex(const std::string& bytes) { return GWTEST::hex({bytes.begin(), bytes.end()}); }
+std::string vector(const std::string& id) { return Testing::monVector(id); }
+std::string hex(const std::string& bytes) { return Testing::hex(bytes); }
 
 // One line per message; a set command's entries one per line below it.
 std::string summary(const std::string& payload) {
@@ -66,61 +55,6 @@ std::string summary(const std::string& payload) {
   }
   return out.str();
 }
-
-// A stand-in SNMP agent on the main loop: one link at a time, TPKT frames,
-// pings answered (by default with the vector's success response); it can
-// drop the link and refuse new ones.
-class StandInAgent {
-public:
-  StandInAgent() : answer(vector("MON-v0022")) { listen(); }
-  void listen() {
-    listener_ = Testing::listenLoopback(port);
-    accept_.Bind("agent accept", &StandInAgent::OnAccept, this);
-    accept_.Schedule(listener_, POLLIN);
-  }
-  void refuse() {
-    accept_.Release();
-    listener_.close();
-  }
-  void drop() { link_.Release(); }
-  bool linked() const { return bool(link_.fd()); }
-
-  unsigned short port = 0;
-  bool answerPings = true;
-  std::string answer;
-  std::vector<std::string> frames;
-
-private:
-  // The loop calls every handler on every pass, with what poll() returned.
-  void OnAccept(int, short revents) {
-    if (!(revents & POLLIN)) return;
-    link_.Bind("agent link", &StandInAgent::OnData, this);
-    link_.Schedule(Fd(accept(listener_.get(), nullptr, nullptr)), POLLIN);
-  }
-  void OnData(int fd, short revents) {
-    if (!revents) return;
-    char bytes[4096];
-    const ssize_t n = ::read(fd, bytes, sizeof bytes);
-    if (n <= 0) return link_.Release();
-    buffer_.append(bytes, size_t(n));
-    for (size_t length;
-         buffer_.size() >= 4 && buffer_.size() >= (length = size_t(uint8_t(buffer_[2])) << 8 | uint8_t(buffer_[3]));) {
-      frames.push_back(buffer_.substr(4, length - 4));
-      buffer_.erase(0, length);
-      if (hex(frames.back()) == vector("MON-v0012") && answerPings) write(answer);
-    }
-  }
-  void write(const std::string& payloadHex) {
-    const auto bytes = GWTEST::unhex(payloadHex);
-    const std::string frame = Testing::tpkt({bytes.begin(), bytes.end()});
-    ASSERT_EQ(::write(link_.fd().get(), frame.data(), frame.size()), ssize_t(frame.size()));
-  }
-
-  Fd listener_;
-  Event accept_;
-  Event link_;
-  std::string buffer_;
-};
 
 // The fixture stands in for the service: told of each connection, it asks
 // for the full refresh when the test wants one.
