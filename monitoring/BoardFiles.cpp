@@ -24,7 +24,9 @@ constexpr size_t FirstDigits = 8;
 constexpr size_t SecondAt = 9;
 constexpr size_t SecondDigits = 16;
 
-bool startsWith(const std::string& text, const char* prefix) { return text.compare(0, std::strlen(prefix), prefix) == 0; }
+bool startsWith(const std::string& text, const char* prefix) {
+  return text.compare(0, std::strlen(prefix), prefix) == 0;
+}
 
 // A hexadecimal number as a string stream reads it; `value` stays when it does not read.
 template <class T>

@@ -63,7 +63,6 @@ public:
   void onControllerCheckTimer(Timer*);
 
   MonitoringDataHolder& store() { return store_; }
-  PanelDevice& panel() { return panel_; }
 
 private:
   MonitoringCtl();

@@ -102,7 +102,8 @@ TEST(NetIfStatus, FoundByIndexAndRunningWhileTwoOfTheLastThreeSamplesRan) {
   }
   traces.monitoring_internal = false;
   EXPECT_EQ(netIf.name, "eth0");
-  EXPECT_EQ(log.str(), "Error ioctl socket:  errno=\"Input/output error\"\nError ioctl socket:  errno=\"No such device\"\n");
+  EXPECT_EQ(log.str(),
+            "Error ioctl socket:  errno=\"Input/output error\"\nError ioctl socket:  errno=\"No such device\"\n");
 }
 
 }  // namespace

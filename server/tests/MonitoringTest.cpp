@@ -34,7 +34,8 @@ constexpr size_t FirstRecordColumn = 6, RecordColumns = 15;
 class Monitoring : public ::testing::Test {
 protected:
   void SetUp() override {
-    write(Board::Paths::ConfigFile, "", "[snmpagent]\nhost = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n");
+    const std::string port = std::to_string(agent.port);
+    write(Board::Paths::ConfigFile, "", "[snmpagent]\nhost = 127.0.0.1:" + port + "\nname = kelo\n");
     write(Board::Paths::FramerStatus, "0", "Current state           : Synchronized\nLoss of Signal          : no\n");
     write(Board::Paths::BuildVersion, "", "3.1\n");
     write(Board::Paths::Temperature, "", "40 C\n");
@@ -71,7 +72,8 @@ protected:
 
 TEST_F(Monitoring, FilesAndAgentFollowTheBoardAndTheControllerIsAnswered) {
   // The board's first checks reach the files and the agent.
-  ASSERT_TRUE(until([&] { return got("Synchronized") && got("3.1.") && got("40") && got("1.2 [2024-05-01 r5]"); })) << received();
+  ASSERT_TRUE(until([&] { return got("Synchronized") && got("3.1.") && got("40") && got("1.2 [2024-05-01 r5]"); }))
+      << received();
   EXPECT_EQ(monitored("config_version"), "00000010-0000000000000020");
   for (size_t i = 0; i < std::size(columns); ++i)
     EXPECT_EQ(got(columns[i]), i < FirstRecordColumn || i >= FirstRecordColumn + RecordColumns) << columns[i];
