@@ -46,26 +46,24 @@ TEST(FramerStatus, DriverTextsAndTrunkStates) {
     EXPECT_EQ(fields(framer), t.after) << t.text;
   }
 
+  // A state sets the text and the carrier only.
   const struct {
     int state;
     bool changed;
     const char* after;
   } states[] = {
-      {ACP::TrunkState::lossCarrier, true, "0 'No Carrier' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::lossCarrier, false, "0 'No Carrier' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::disabled, true, "1 'Unknown' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::unknown, false, "1 'Unknown' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::lossBF, true, "1 'FAS Loss' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::ais, true, "1 'AIS' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::rai, true, "1 'RAI' 10 -2147483648 2147483647"},
-      {ACP::TrunkState::normal, true, "1 'Synchronized' 10 -2147483648 2147483647"},
+      {ACP::TrunkState::lossCarrier, true, "0 No Carrier"}, {ACP::TrunkState::lossCarrier, false, "0 No Carrier"},
+      {ACP::TrunkState::disabled, true, "1 Unknown"},       {ACP::TrunkState::unknown, false, "1 Unknown"},
+      {ACP::TrunkState::lossBF, true, "1 FAS Loss"},        {ACP::TrunkState::ais, true, "1 AIS"},
+      {ACP::TrunkState::rai, true, "1 RAI"},                {ACP::TrunkState::normal, true, "1 Synchronized"},
   };
   for (const auto& s : states) {
     ACP::TrunkState state;
     state = s.state;
     EXPECT_EQ(framer.setFramerStatus(state), s.changed) << s.state;
-    EXPECT_EQ(fields(framer), s.after) << s.state;
+    EXPECT_EQ(std::to_string(framer.connected) + " " + framer.status, s.after) << s.state;
   }
+  EXPECT_EQ(fields(framer), "1 'Synchronized' 10 -2147483648 2147483647");
 }
 
 TEST(NetIfStatus, FoundByIndexAndRunningWhileTwoOfTheLastThreeSamplesRan) {
