@@ -18,5 +18,16 @@ const std::string& root() {
 
 std::string path(const char* fixed) { return root() + fixed; }
 
+unsigned short authPort() {
+  static const unsigned short port = [] {
+    constexpr unsigned long Default = 52000;
+    const char* env = std::getenv("SERVER_AUTH_PORT");
+    char* end = nullptr;
+    const unsigned long n = env && *env ? std::strtoul(env, &end, 10) : 0;
+    return (unsigned short)(n > 0 && n <= 65535 && *end == '\0' ? n : Default);
+  }();
+  return port;
+}
+
 }  // namespace Paths
 }  // namespace Board

@@ -52,6 +52,8 @@ constexpr const char* PppdInOptions = "/usr/local/etc/ppp/ioptions";
 constexpr const char* FaxSend = "/usr/local/sbin/fax";
 constexpr const char* FaxReceive = "/usr/local/bin/fax";
 constexpr const char* T38 = "/usr/local/sbin/t38";
+// The fax receiver's file, a strftime() pattern of the local time.
+constexpr const char* FaxReceiveFile = "/var/fax-%H-%M-%S.g3";
 
 // The simulated board's control socket (host builds only).
 constexpr const char* SimControl = "/var/run/board-sim.sock";
@@ -63,6 +65,11 @@ const std::string& root();
 
 // A fixed path placed under the root directory.
 std::string path(const char* fixed);
+
+// The local TCP port of the PPP authentication proxy: 52000, or
+// $SERVER_AUTH_PORT when set (so that daemons run side by side by tests
+// each have their own).
+unsigned short authPort();
 
 }  // namespace Paths
 }  // namespace Board

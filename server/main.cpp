@@ -17,7 +17,10 @@
 #include "hardware/HwMux.h"
 #include "hardware/HwTests.h"
 #include "hardware/spiCtrl.h"
+#include "media/ModemFactory.h"
 #include "media/RtpFactory.h"
+#include "media/T38SoftSlot.h"
+#include "media/VoiceFactory.h"
 #include "monitoring/MonitoringCtl.h"
 #include "server/CommandLine.h"
 #include "server/CtrlServer.h"
@@ -48,10 +51,13 @@ int main(int argc, char* argv[]) {
   // share of the configuration.
   MapFactory::instance();
   RtpFactory::instance();
+  ModemFactory::instance();
   Mixer::MixerFactory::instance();
   ExtFactory::instance();
   MccFactory::instance();
   EchoFactory::instance();
+  VoiceFactory::instance();
+  T38SoftFactory::instance();
   HdlcSlotFactory::instance();
   HwMux::instance();
   MonitoringCtl::instance().Configure(config);

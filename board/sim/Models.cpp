@@ -7,6 +7,7 @@
 #include "board/sim/Mcc.h"
 #include "board/sim/Hal.h"
 #include "board/sim/MixerDevice.h"
+#include "board/sim/ModemCtl.h"
 #include "board/sim/NetInterfaces.h"
 #include "board/sim/Rtp.h"
 #include "board/sim/Voice.h"
@@ -35,6 +36,7 @@ std::unique_ptr<Device> (*const models[])() = {
     make<Voice>,
     make<Rtp>,
     make<NetInterfaces>,
+    make<ModemCtl>,
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "board/sim/NetInterfaces.h"
 
 #include <arpa/inet.h>
+#include <linux/sockios.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/ioctl.h>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "board/Record.h"
+#include "board/dev/Mctl.h"
 #include "board/sim/Hex.h"
 
 namespace Board {
@@ -16,7 +19,11 @@ namespace Sim {
 
 namespace {
 
+namespace Wan = Dev::HdlcIface;
+
 const NetInterfaces::Interface loopback = {"lo", 1, INADDR_LOOPBACK, IFF_UP | IFF_LOOPBACK | IFF_RUNNING};
+
+const char* protocolName(uint32_t protocol) { return protocol == Wan::ProtoPpp ? "ppp" : "hdlc"; }
 
 ifreq& record(Call& call) { return *reinterpret_cast<ifreq*>(call.record); }
 
@@ -42,12 +49,15 @@ const Answer<NetInterfaces> NetInterfaces::requestTable[] = {
     {uint32_t(SIOCGIFFLAGS), "flags", &NetInterfaces::getFlags},
     {uint32_t(SIOCGIFNAME), "name", &NetInterfaces::getName},
     {uint32_t(SIOCGIFINDEX), "index", &NetInterfaces::getIndex},
+    {uint32_t(SIOCSIFFLAGS), "set-flags", &NetInterfaces::setFlags},
+    {uint32_t(SIOCWANDEV), "wandev", &NetInterfaces::wanDevice},
 };
 
 const Control<NetInterfaces> NetInterfaces::commandTable[] = {
     {"interfaces", "", &NetInterfaces::showInterfaces},
     {"add", "NAME ADDRESS FLAGS", &NetInterfaces::addInterface},
     {"remove", "NAME", &NetInterfaces::removeInterface},
+    {"wan", "NAME CHANNEL", &NetInterfaces::wanInterface},
 };
 
 NetInterfaces::NetInterfaces() : Device(Name, "") {
@@ -78,6 +88,16 @@ bool NetInterfaces::remove(const std::string& name) {
   if (it == interfaces_.end()) return false;
   interfaces_.erase(it);
   return true;
+}
+
+bool NetInterfaces::makeWan(const std::string& name, int32_t channel) {
+  for (Interface& i : interfaces_) {
+    if (i.name != name) continue;
+    i.channel = channel;
+    i.protocol = Wan::ProtoHdlc;
+    return true;
+  }
+  return false;
 }
 
 void NetInterfaces::resetState() { interfaces_.assign(1, loopback); }
@@ -147,9 +167,43 @@ int NetInterfaces::getIndex(Call& call) {
   return 0;
 }
 
+int NetInterfaces::setFlags(Call& call) {
+  Interface* i = byName(call);
+  if (!i) return -ENODEV;
+  i->flags = uint16_t(record(call).ifr_flags);
+  return 0;
+}
+
+// As the generic-HDLC layer: the interface settings, or a protocol switch
+// while the interface is down.
+int NetInterfaces::wanDevice(Call& call) {
+  Interface* i = byName(call);
+  if (!i) return -ENODEV;
+  if (i->channel < 0) return -EINVAL;
+  Wan::Settings s = Wan::settings(record(call));
+  if (s.type == Wan::GetIface) {
+    const uint32_t room = s.size;
+    s.size = Wan::IfaceSize;
+    Wan::putSettings(record(call), s);
+    if (room < Wan::IfaceSize) return -ENOBUFS;
+    if (!s.data) return -EFAULT;
+    uint8_t words[Wan::IfaceSize] = {};
+    RecordWriter(words, sizeof words).put(Wan::Channel, i->channel);
+    std::memcpy(s.data, words, sizeof words);
+    return 0;
+  }
+  if (s.type != Wan::ProtoHdlc && s.type != Wan::ProtoPpp) return -EINVAL;
+  if (i->flags & IFF_UP) return -EBUSY;
+  i->protocol = s.type;
+  return 0;
+}
+
 void NetInterfaces::showInterfaces(Args&, Reply& reply) {
   for (const Interface& i : interfaces_) {
-    reply.line(std::to_string(i.index) + " " + i.name + " " + dotted(i.address) + " flags=" + Hex::number(i.flags));
+    std::string line =
+        std::to_string(i.index) + " " + i.name + " " + dotted(i.address) + " flags=" + Hex::number(i.flags);
+    if (i.channel >= 0) line += " channel=" + std::to_string(i.channel) + " proto=" + protocolName(i.protocol);
+    reply.line(line);
   }
 }
 
@@ -166,6 +220,12 @@ void NetInterfaces::addInterface(Args& args, Reply&) {
 void NetInterfaces::removeInterface(Args& args, Reply& reply) {
   const std::string name = args.word();
   if (!remove(name)) reply.fail("no such interface: " + name);
+}
+
+void NetInterfaces::wanInterface(Args& args, Reply& reply) {
+  const std::string name = args.word();
+  const int32_t channel = int32_t(args.number("channel", 0, INT32_MAX));
+  if (args && !makeWan(name, channel)) reply.fail("no such interface: " + name);
 }
 
 }  // namespace Sim

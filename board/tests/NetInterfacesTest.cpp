@@ -104,7 +104,7 @@ TEST_F(NetInterfaces, RequestsNeedASocketAndBadCommandsChangeNothing) {
   EXPECT_EQ(errno, ENOTTY);
   ::close(pipe[0]);
   ::close(pipe[1]);
-  EXPECT_EQ(request(SIOCSIFFLAGS, r), -ENOTTY);
+  EXPECT_EQ(request(SIOCSIFADDR, r), -ENOTTY);
 
   const struct {
     const char* line;

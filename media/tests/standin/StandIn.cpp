@@ -1,0 +1,73 @@
+// A stand-in for the programs the daemon runs as children (pppd, the fax
+// programs, the T.38 program), installed by a test as a copy at the
+// program's path. It appends its command line to "<its own path>.log", one
+// line of the arguments (its name first) joined by blanks, then follows the
+// steps in "<its own path>.do", one per line, and exits 0 after the last:
+//   hup ignore   SIGHUP is ignored from then on
+//   print TEXT   TEXT and a newline on standard output
+//   read N       N bytes of standard input, logged as "read HEX"
+//   wait         until a signal ends it
+//   exit N       ends with status N
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string self() {
+  char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  return std::string(path, n > 0 ? size_t(n) : 0);
+}
+
+void log(const std::string& file, const std::string& line) {
+  std::ofstream(file, std::ios::app) << line << std::endl;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  const std::string me = self();
+  std::string line;
+  for (int i = 0; i < argc; ++i) line += (i ? " " : "") + std::string(argv[i]);
+  log(me + ".log", line);
+
+  std::ifstream steps(me + ".do");
+  while (std::getline(steps, line)) {
+    std::istringstream words(line);
+    std::string step, rest;
+    words >> step;
+    std::getline(words >> std::ws, rest);
+    if (step == "hup") {
+      ::signal(SIGHUP, SIG_IGN);
+    } else if (step == "print") {
+      std::printf("%s\n", rest.c_str());
+      std::fflush(stdout);
+    } else if (step == "read") {
+      std::string hex = "read ";
+      for (long left = std::atol(rest.c_str()); left > 0;) {
+        unsigned char buf[256];
+        const ssize_t n = ::read(0, buf, size_t(left) < sizeof buf ? size_t(left) : sizeof buf);
+        if (n <= 0) break;
+        for (ssize_t i = 0; i < n; ++i) {
+          char two[3];
+          std::snprintf(two, sizeof two, "%02X", buf[i]);
+          hex += two;
+        }
+        left -= n;
+      }
+      log(me + ".log", hex);
+    } else if (step == "wait") {
+      for (;;) ::pause();
+    } else if (step == "exit") {
+      return std::atoi(rest.c_str());
+    }
+  }
+  return 0;
+}
