@@ -1,0 +1,123 @@
+#pragma once
+// Modem, voice and T.38 slots in this process, behind the controller server
+// on the simulated board: the factories in the daemon's order, the child
+// reaper active, the authentication proxy on a port of its own, and the
+// child programs replaced by copies of the stand-in (GW_STANDIN) whose
+// command lines and steps a test reads and writes.
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "board/Paths.h"
+#include "board/sim/Sim.h"
+#include "foundation/eventloop/ChildWait.h"
+#include "media/ModemFactory.h"
+#include "media/T38SoftSlot.h"
+#include "media/VoiceFactory.h"
+#include "server/slot/Slots.h"
+#include "hardware/HwMux.h"
+#include "testing/Capture.h"
+#include "testing/CtrlServerFixture.h"
+#include "testing/Lgcp.h"
+
+namespace media {
+
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+inline std::string rooted(const std::string& fixed) { return Board::Paths::path(fixed.c_str()); }
+
+inline std::string readFile(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// A control line's reply without its closing "OK".
+inline Lines control(const std::string& line) {
+  Lines lines = Board::Sim::control(line);
+  EXPECT_EQ(lines.back(), "OK") << line;
+  lines.pop_back();
+  return lines;
+}
+
+// A stand-in at a fixed program path, following the steps ("wait", "exit 3", ...).
+inline void install(const std::string& program, const std::string& steps) {
+  const std::string path = rooted(program);
+  fs::create_directories(fs::path(path).parent_path());
+  fs::remove(path + ".log");
+  fs::copy_file(std::getenv("GW_STANDIN"), path, fs::copy_options::overwrite_existing);
+  std::ofstream(path + ".do") << steps << "\n";
+}
+
+// The stand-in's log: its command lines and what it read.
+inline std::string ran(const std::string& program) { return readFile(rooted(program) + ".log"); }
+
+class SlotTest : public Testing::CtrlServerTest {
+protected:
+  static void SetUpTestSuite() {
+    ::setenv("SERVER_AUTH_PORT", std::to_string(Testing::freePort()).c_str(), 1);
+    ChildWait::Activate();
+    Testing::bindProbesOnce();
+    ModemFactory::instance();
+    VoiceFactory::instance();
+    T38SoftFactory::instance();
+    HwMux::instance();
+    CtrlSrv::ctrlServer.Bind(&Slots::instance());
+  }
+  void SetUp() override {
+    Board::Sim::reset();
+    control("mctl add 3 300");
+    for (const char* p : {Board::Paths::Pppd, Board::Paths::FaxSend, Board::Paths::FaxReceive, Board::Paths::T38}) {
+      install(p, "wait");
+    }
+    CtrlServerTest::SetUp();
+    controller = connect();
+    expect(cmd(1, "create : trunk : { trunk 2, timeslot 5 }"),
+           {ok(1), sig(1, "transmitter : active : 69"), sig(1, "receiver : active : 69")});
+  }
+  void TearDown() override {
+    controller.reset();
+    Testing::runUntil([] { return Slots::instance().Live().empty(); });
+    CtrlServerTest::TearDown();
+  }
+
+  static std::string cmd(long slot, const std::string& command) { return Testing::cmd(Testing::NoSeq, slot, command); }
+  static std::string ok(long slot) { return Testing::ok(Testing::NoSeq, slot); }
+  static std::string sig(long slot, const std::string& signal) { return Testing::sig(slot, signal); }
+
+  // Sends a message and expects exactly these messages back, in order.
+  void expect(const std::string& message, const Lines& replies) {
+    controller->frames.clear();
+    controller->send(Testing::lgcp(message));
+    expectNext(replies, message);
+  }
+  // Expects these messages next (within `limitMs`), and nothing more within a few loop passes.
+  void expectNext(const Lines& replies, const std::string& after = "", int limitMs = 3000) {
+    Lines expected;
+    for (const std::string& r : replies) expected.push_back(Testing::lgcp(r));
+    Testing::runUntil(
+        [&] {
+          controller->pump();
+          return controller->frames.size() >= expected.size();
+        },
+        limitMs);
+    Testing::runFor(20);
+    controller->pump();
+    EXPECT_TRUE(Testing::sameFrames(expected, controller->frames)) << "after " << after;
+    controller->frames.clear();
+  }
+  // Waits until the log holds the text.
+  bool logged(const std::string& text, int limitMs = 3000) {
+    return Testing::runUntil([&] { return logs.str().find(text) != std::string::npos; }, limitMs);
+  }
+
+  Testing::Capture logs{&std::cerr, &std::clog};
+  std::unique_ptr<Testing::Controller> controller;
+};
+
+}  // namespace media
