@@ -1,0 +1,106 @@
+// Voice slots in this process on transparent channels of the simulated
+// controller: the file player's phrases on the channel in order with their
+// repeat counts and refused names, the network player and the recorder
+// against TCP peers that refuse, accept and close.
+
+#include <sys/socket.h>
+
+#include "media/tests/MediaSlots.h"
+#include "testing/Loopback.h"
+
+using namespace media;
+
+namespace {
+
+class Voice : public SlotTest {
+protected:
+  void SetUp() override {
+    SlotTest::SetUp();
+    const std::string dir = rooted(Board::Paths::VoicePhrases);
+    fs::create_directories(dir);
+    std::ofstream(dir + "one") << "\x01\x02";
+    std::ofstream(dir + "two") << "\x03";
+    control("mcc clear");
+  }
+  // Waits until the channel took that many writes; all of them.
+  Lines written(size_t count) {
+    Testing::runUntil([&] { return control("mcc written").size() >= count; });
+    return control("mcc written");
+  }
+  std::string peer(unsigned short port) { return R"({ iaddr "127.0.0.1", port )" + std::to_string(port) + " }"; }
+};
+
+TEST_F(Voice, TheFilePlayerPlaysItsPhrasesInOrderAsOftenAsAsked) {
+  expect(cmd(3, R"(create : voice : player : file : { name { "one", "../one", "missing", "two" }, repeat 2 })"),
+         {ok(3)});
+  EXPECT_EQ(control("mcc journal")[0].substr(control("mcc journal")[0].find(' ') + 1),
+            "allocate type=2 rx_packet_size=1024 reserved=0 rx_threshold=0 tx_threshold=5");
+  expect(cmd(3, "connect : 1"),
+         {sig(3, "transmitter : active : 256"), ok(3), sig(3, "transmitter : inactive : NULL"), sig(3, "abort : 0")});
+  EXPECT_EQ(control("mcc written"), (Lines{"256 0102", "256 03", "256 0102", "256 03"}));
+  EXPECT_EQ(Testing::count(logs.str(), "player[256]: phrase name outside the phrase directory: ../one\n"), 2u);
+  expect(cmd(3, "destroy : NULL"), {ok(3)});
+
+  // Repeat 0: until destroyed.
+  control("mcc clear");
+  expect(cmd(4, R"(create : voice : player : file : { name { "two" }, repeat 0 })"), {ok(4)});
+  expect(cmd(4, "connect : 1"), {sig(4, "transmitter : active : 256"), ok(4)});
+  EXPECT_GE(written(5).size(), 5u);
+  expect(cmd(4, "destroy : NULL"), {ok(4)});
+
+  // Nothing to play: no output stream, and one abort on the next pass.
+  expect(cmd(5, R"(create : voice : player : file : { name { "missing", ".." }, repeat 1 })"), {ok(5)});
+  expect(cmd(5, "connect : 1"), {Testing::err(Testing::NoSeq, 5, "connectFail"), sig(5, "abort : 0")});
+}
+
+TEST_F(Voice, TheNetworkPlayerStreamsWhatItsPeerSends) {
+  const unsigned short refusing = Testing::freePort();
+  expect(cmd(3, "create : voice : player : network : { host " + peer(refusing) + ", id 7 }"), {ok(3)});
+  expect(cmd(3, "connect : 1"),
+         {sig(3, "transmitter : active : 256"), ok(3), sig(3, "transmitter : inactive : NULL"), sig(3, "abort : 0")});
+  EXPECT_TRUE(logged("player[256]: connection to 127.0.0.1:" + std::to_string(refusing) + " fail.\n"));
+  expect(cmd(3, "destroy : NULL"), {ok(3)});
+
+  unsigned short port = 0;
+  const Fd listener = Testing::listenLoopback(port);
+  expect(cmd(4, "create : voice : player : network : { host " + peer(port) + ", id 16909060 }"), {ok(4)});
+  expect(cmd(4, "connect : 1"), {sig(4, "transmitter : active : 256"), ok(4), sig(4, "ioctl : startPlaying : NULL")});
+  Testing::Client source(Fd(::accept(listener.get(), nullptr, nullptr)));
+  EXPECT_EQ(source.read(4), "\x01\x02\x03\x04");
+  source.write("\xAA\xBB");
+  EXPECT_EQ(written(1), Lines{"256 AABB"});
+  source.close();
+  expectNext({sig(4, "transmitter : inactive : NULL"), sig(4, "abort : 0")});
+  EXPECT_TRUE(logged("player[256]: connection to 127.0.0.1:" + std::to_string(port) + " closed.\n"));
+}
+
+TEST_F(Voice, TheRecorderStreamsItsChannelToANewConnectionEachTime) {
+  expect(cmd(5, "create : voice : record : " + peer(Testing::freePort())), {ok(5), sig(5, "receiver : active : 256")});
+  expect(cmd(1, "connect : 5"), {ok(1), sig(5, "ioctl : stopRecording : connectionFail")});
+  expect(cmd(5, "destroy : NULL"), {ok(5)});
+
+  unsigned short port = 0;
+  const Fd listener = Testing::listenLoopback(port);
+  expect(cmd(5, "create : voice : record : " + peer(port)), {ok(5), sig(5, "receiver : active : 256")});
+  for (const char* frame : {"CAFE", "F00D"}) {
+    expect(cmd(1, "connect : 5"), {ok(1)});
+    Testing::runFor(20);
+    Testing::Client sink(Fd(::accept(listener.get(), nullptr, nullptr)));
+    control(std::string("mcc receive 256 ") + frame);
+    Testing::runFor(20);
+    EXPECT_EQ(Testing::hex(sink.read(2)), Testing::hex(Testing::bytes(frame)));
+    expect(cmd(5, "disconnect : NULL"), {ok(5)});
+  }
+  // A peer that goes away ends the recording.
+  expect(cmd(1, "connect : 5"), {ok(1)});
+  Testing::runFor(20);
+  Fd(::accept(listener.get(), nullptr, nullptr)).close();
+  for (int i = 0; i < 3; ++i) {
+    control("mcc receive 256 01");
+    Testing::runFor(20);
+  }
+  expectNext({sig(5, "ioctl : stopRecording : connectionAborted")});
+  EXPECT_TRUE(logged("recorder[256]: record aborted\n"));
+}
+
+}  // namespace
