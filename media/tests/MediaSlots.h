@@ -49,8 +49,9 @@ inline Lines control(const std::string& line) {
 inline void install(const std::string& program, const std::string& steps) {
   const std::string path = rooted(program);
   fs::create_directories(fs::path(path).parent_path());
-  fs::remove(path + ".log");
-  fs::copy_file(std::getenv("GW_STANDIN"), path, fs::copy_options::overwrite_existing);
+  // A copy that still runs cannot be overwritten, only replaced.
+  for (const std::string& old : {path, path + ".log"}) fs::remove(old);
+  fs::copy_file(std::getenv("GW_STANDIN"), path);
   std::ofstream(path + ".do") << steps << "\n";
 }
 
