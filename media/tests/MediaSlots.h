@@ -5,9 +5,6 @@
 // child programs replaced by copies of the stand-in (GW_STANDIN) whose
 // command lines and steps a test reads and writes.
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -32,11 +29,6 @@ namespace fs = std::filesystem;
 
 inline std::string rooted(const std::string& fixed) { return Board::Paths::path(fixed.c_str()); }
 
-inline std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // A control line's reply without its closing "OK".
 inline Lines control(const std::string& line) {
   Lines lines = Board::Sim::control(line);
@@ -56,7 +48,10 @@ inline void install(const std::string& program, const std::string& steps) {
 }
 
 // The stand-in's log: its command lines and what it read.
-inline std::string ran(const std::string& program) { return readFile(rooted(program) + ".log"); }
+inline std::string ran(const std::string& program) {
+  std::ifstream in(rooted(program) + ".log");
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
 
 class SlotTest : public Testing::CtrlServerTest {
 protected:
@@ -73,9 +68,7 @@ protected:
   void SetUp() override {
     Board::Sim::reset();
     control("mctl add 3 300");
-    for (const char* p : {Board::Paths::Pppd, Board::Paths::FaxSend, Board::Paths::FaxReceive, Board::Paths::T38}) {
-      install(p, "wait");
-    }
+    for (const char* p : {Board::Paths::Pppd, Board::Paths::FaxSend, Board::Paths::FaxReceive}) install(p, "wait");
     CtrlServerTest::SetUp();
     controller = connect();
     expect(cmd(1, "create : trunk : { trunk 2, timeslot 5 }"),
@@ -101,12 +94,7 @@ protected:
   void expectNext(const Lines& replies, const std::string& after = "", int limitMs = 3000) {
     Lines expected;
     for (const std::string& r : replies) expected.push_back(Testing::lgcp(r));
-    Testing::runUntil(
-        [&] {
-          controller->pump();
-          return controller->frames.size() >= expected.size();
-        },
-        limitMs);
+    Testing::runUntil([&] { return controller->pump(), controller->frames.size() >= expected.size(); }, limitMs);
     Testing::runFor(20);
     controller->pump();
     EXPECT_TRUE(Testing::sameFrames(expected, controller->frames)) << "after " << after;

@@ -46,7 +46,6 @@ TEST_F(ModemCall, APppCallLogsInGetsItsAddressesAndEnds) {
   EXPECT_TRUE(waitFor([&] {
     return readFile(log) == "/usr/local/sbin/pppd file /usr/local/etc/ppp/aoptions /dev/mdm0 remotenumber 5551234\n";
   })) << readFile(log);
-  EXPECT_EQ(control("mctl journal").size(), 3u);  // allocate, dmp-reset, answer
 
   Testing::Client plugIn = Testing::Client::tcp(authPort);
   const std::string name = "bob" + std::string(61, '\0'), password = "pw" + std::string(62, '\0');

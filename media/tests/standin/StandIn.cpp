@@ -12,31 +12,20 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-namespace {
-
-std::string self() {
-  char path[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  return std::string(path, n > 0 ? size_t(n) : 0);
-}
-
-void log(const std::string& file, const std::string& line) {
-  std::ofstream(file, std::ios::app) << line << std::endl;
-}
-
-}  // namespace
-
 int main(int argc, char* argv[]) {
-  const std::string me = self();
+  char path[4096] = {};
+  const std::string me(path, size_t(std::max<ssize_t>(0, ::readlink("/proc/self/exe", path, sizeof path - 1))));
+  std::ofstream log(me + ".log", std::ios::app);
   std::string line;
   for (int i = 0; i < argc; ++i) line += (i ? " " : "") + std::string(argv[i]);
-  log(me + ".log", line);
+  log << line << std::endl;
 
   std::ifstream steps(me + ".do");
   while (std::getline(steps, line)) {
@@ -55,14 +44,10 @@ int main(int argc, char* argv[]) {
         unsigned char buf[256];
         const ssize_t n = ::read(0, buf, size_t(left) < sizeof buf ? size_t(left) : sizeof buf);
         if (n <= 0) break;
-        for (ssize_t i = 0; i < n; ++i) {
-          char two[3];
-          std::snprintf(two, sizeof two, "%02X", buf[i]);
-          hex += two;
-        }
+        for (ssize_t i = 0; i < n; ++i) hex += {"0123456789ABCDEF"[buf[i] >> 4], "0123456789ABCDEF"[buf[i] & 15]};
         left -= n;
       }
-      log(me + ".log", hex);
+      log << hex << std::endl;
     } else if (step == "wait") {
       for (;;) ::pause();
     } else if (step == "exit") {
