@@ -59,6 +59,8 @@ constexpr const char* FaxReceiveFile = "/var/fax-%H-%M-%S.g3";
 constexpr const char* SimControl = "/var/run/board-sim.sock";
 // The far end of a simulated HDLC controller channel, by its switch channel.
 constexpr const char* SimMccFarEnd = "/var/run/board-sim-mcc-%d.sock";
+// The far end of a simulated QSIG D channel on "/dev/dsp-data", by its switch channel.
+constexpr const char* SimDspDataFarEnd = "/var/run/board-sim-dsp-data-%d.sock";
 
 // The directory that every path is placed under: $SERVER_ROOT, or "" when unset.
 const std::string& root();

@@ -23,9 +23,13 @@ void FarEndClient::close() {
 }
 
 bool FarEndClient::connect(int32_t channel, int timeoutMs, const std::string& root) {
-  close();
   std::string path = MccFarEnds::path(channel);
   if (!root.empty()) path = root + path.substr(Paths::root().size());
+  return connectPath(path, timeoutMs);
+}
+
+bool FarEndClient::connectPath(const std::string& path, int timeoutMs) {
+  close();
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   if (path.size() >= sizeof addr.sun_path) return false;

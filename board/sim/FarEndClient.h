@@ -18,6 +18,8 @@ public:
   // Connects to the channel's far end under SERVER_ROOT (or under `root`),
   // retrying until it accepts or `timeoutMs` has passed.
   bool connect(int32_t channel, int timeoutMs, const std::string& root = std::string());
+  // The same on a socket's path (a QSIG D channel's far end).
+  bool connectPath(const std::string& path, int timeoutMs);
   bool connected() const { return fd_ >= 0; }
   int fd() const { return fd_; }
   void close();

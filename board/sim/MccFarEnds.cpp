@@ -28,7 +28,7 @@ struct MccFarEnds::State : std::enable_shared_from_this<MccFarEnds::State> {
     int peer = -1;
   };
 
-  explicit State(Receiver receiver) : receiver(std::move(receiver)) {}
+  State(Receiver receiver, const char* pattern) : receiver(std::move(receiver)), pattern(pattern) {}
   ~State() {
     for (int fd : wake) {
       if (fd >= 0) ::close(fd);
@@ -46,7 +46,7 @@ struct MccFarEnds::State : std::enable_shared_from_this<MccFarEnds::State> {
     if (it == ends.end()) return;
     ::close(it->second.listener);
     if (it->second.peer >= 0) ::close(it->second.peer);
-    ::unlink(path(channel).c_str());
+    ::unlink(path(channel, pattern).c_str());
     ends.erase(it);
     wakeUp();
   }
@@ -55,6 +55,7 @@ struct MccFarEnds::State : std::enable_shared_from_this<MccFarEnds::State> {
   void ready(int32_t channel, int fd, short revents);
 
   Receiver receiver;
+  const char* pattern;
   std::map<int32_t, End> ends;
   int wake[2] = {-1, -1};
   std::mutex* board = nullptr;
@@ -62,7 +63,8 @@ struct MccFarEnds::State : std::enable_shared_from_this<MccFarEnds::State> {
   bool stopping = false;
 };
 
-MccFarEnds::MccFarEnds(Receiver receiver) : state_(std::make_shared<State>(std::move(receiver))) {}
+MccFarEnds::MccFarEnds(Receiver receiver, const char* pattern)
+    : state_(std::make_shared<State>(std::move(receiver), pattern)) {}
 
 MccFarEnds::~MccFarEnds() {
   closeAll();
@@ -70,16 +72,18 @@ MccFarEnds::~MccFarEnds() {
   state_->wakeUp();
 }
 
-std::string MccFarEnds::path(int32_t channel) {
+std::string MccFarEnds::path(int32_t channel, const char* pattern) {
   char name[64];
-  std::snprintf(name, sizeof name, Paths::SimMccFarEnd, int(channel));
+  std::snprintf(name, sizeof name, pattern, int(channel));
   return Paths::path(name);
 }
+
+std::string MccFarEnds::where(int32_t channel) const { return path(channel, state_->pattern); }
 
 bool MccFarEnds::open(int32_t channel) {
   close(channel);
   if (!state_->ensureThread()) return false;
-  const std::string where = path(channel);
+  const std::string where = this->where(channel);
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   if (where.size() >= sizeof addr.sun_path) {

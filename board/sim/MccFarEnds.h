@@ -16,6 +16,8 @@
 #include <memory>
 #include <string>
 
+#include "board/Paths.h"
+
 namespace Board {
 namespace Sim {
 
@@ -26,12 +28,14 @@ public:
   using Receiver = std::function<void(int32_t channel, const std::string& packet)>;
   static constexpr size_t MaxPacket = 65536;
 
-  explicit MccFarEnds(Receiver receiver);
+  // `pattern` places a channel's socket (a path of Paths with "%d").
+  explicit MccFarEnds(Receiver receiver, const char* pattern = Paths::SimMccFarEnd);
   ~MccFarEnds();
   MccFarEnds(const MccFarEnds&) = delete;
   MccFarEnds& operator=(const MccFarEnds&) = delete;
 
-  static std::string path(int32_t channel);
+  static std::string path(int32_t channel, const char* pattern = Paths::SimMccFarEnd);
+  std::string where(int32_t channel) const;
 
   // Listens for the channel's peer; false, with errno, when the socket cannot be made.
   bool open(int32_t channel);

@@ -1,6 +1,7 @@
 #include "board/sim/Models.h"
 
 #include "board/sim/Dsp.h"
+#include "board/sim/DspData.h"
 #include "board/sim/Dtmf.h"
 #include "board/sim/E1Cas.h"
 #include "board/sim/Maintenance.h"
@@ -32,6 +33,7 @@ std::unique_ptr<Device> (*const models[])() = {
     make<Mcc>,
     make<Dtmf>,
     make<Dsp>,
+    make<DspData>,
     make<MixerDevice>,
     make<Voice>,
     make<Rtp>,
