@@ -28,6 +28,7 @@
 #include "server/ProcessControl.h"
 #include "server/slot/Slots.h"
 #include "signalling/HdlcSlot.h"
+#include "signalling/IsdnFactory.h"
 #include "slots/tdm/EchoSlot.h"
 #include "slots/tdm/ExtSlot.h"
 #include "slots/tdm/MapSlot.h"
@@ -58,6 +59,7 @@ int main(int argc, char* argv[]) {
   EchoFactory::instance();
   VoiceFactory::instance();
   T38SoftFactory::instance();
+  IsdnFactory::instance();
   HdlcSlotFactory::instance();
   HwMux::instance();
   MonitoringCtl::instance().Configure(config);

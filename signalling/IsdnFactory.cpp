@@ -1,0 +1,113 @@
+#include "signalling/IsdnFactory.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <memory>
+
+#include "board/Board.h"
+#include "board/Record.h"
+#include "board/dev/DspData.h"
+#include "board/dev/Mcc.h"
+#include "foundation/os/Ext.h"
+#include "signalling/IsdnSlot.h"
+#include "signalling/QsigSlot.h"
+
+namespace {
+
+namespace Ctl = Board::Dev::Mcc;
+namespace Dsp = Board::Dev::DspData;
+
+// The controller channel of a D channel: a basic-rate line's, or a primary-rate one's.
+constexpr uint32_t RxPacketSize = 512;
+constexpr uint32_t RxThreshold = 1;
+constexpr uint32_t TxThreshold = 1;
+
+ISDN::Side::type sideOf(const LGCP::IsdnSide& side) {
+  return side.currentSelection() == LGCP::IsdnSide::e_network ? ISDN::Side::network : ISDN::Side::user;
+}
+
+Fd openDevice(const char* path) {
+  return Fd(Board::open(Board::Paths::path(path).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+}
+
+}  // namespace
+
+IsdnFactory& IsdnFactory::instance() {
+  static IsdnFactory factory;
+  return factory;
+}
+
+void IsdnFactory::PutHeader(std::ostream& out) const { out << "mcc/isdn: "; }
+
+Slot* IsdnFactory::INewSlot(const LGCP::CreateParams& params) {
+  switch (params.currentSelection()) {
+  case LGCP::CreateParams::e_isdn: return NewIsdnSlot(params.get_isdn());
+  case LGCP::CreateParams::e_ats_qsig: return NewAtsQsigSlot(params.get_ats_qsig());
+  case LGCP::CreateParams::e_ats_qsig_b: return NewAtsQsigBSlot(params.get_ats_qsig_b());
+  default: return nullptr;
+  }
+}
+
+Slot* IsdnFactory::FindSlot(unsigned number) const {
+  for (Slot* slot : GetSlots()) {
+    if (slot->GetId() == int(number)) return slot;
+  }
+  return nullptr;
+}
+
+Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
+  Fd fd = openDevice(Ctl::Path);
+  if (!fd) {
+    std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  const bool bri = params.get_type().getValue() == LGCP::IsdnType::bri;
+  auto lapd = std::make_unique<ISDN::LAPD>(sideOf(params.get_side()), unsigned(params.get_log().getValue()));
+  if (bri) lapd->change_to_bri();
+  lapd->trunk = uint32_t(params.get_trunk().getValue());
+
+  uint8_t record[Ctl::Allocation::Size];
+  Board::RecordWriter out(record, sizeof record);
+  out.put(Ctl::Allocation::Type, uint32_t(bri ? Ctl::Bri : Ctl::Data));
+  out.put(Ctl::Allocation::RxPacketSize, RxPacketSize);
+  out.put(Ctl::Allocation::Reserved, 0);
+  out.put(Ctl::Allocation::RxThreshold, RxThreshold);
+  out.put(Ctl::Allocation::TxThreshold, TxThreshold);
+  if (Board::ioctl(fd.get(), Ctl::Allocate, record) < 0) {
+    std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  const int channel = Board::ioctlValue(fd.get(), Ctl::Timeslot, 0);
+  if (channel < 0) {
+    std::cerr << ext::header(this) << "MCC_TIMESLOT fail: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  return new IsdnSlot(fd, channel, lapd.release());
+}
+
+Slot* IsdnFactory::NewAtsQsigSlot(const LGCP::AtsQsigParams& params) {
+  Fd fd = openDevice(Dsp::Path);
+  if (!fd) {
+    std::cerr << ext::header(this) << "fail to open dsp-data device: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  auto lapd = std::make_unique<ISDN::LAPD>(sideOf(params.get_side()), unsigned(params.get_log().getValue()));
+  // The query's number says it reads 4 bytes: it gets a word, though the channel is the result.
+  uint8_t scratch[4] = {};
+  const int channel = Board::ioctl(fd.get(), Dsp::DChannel, scratch);
+  if (channel < 0) {
+    std::cerr << ext::header(this) << "D channel query fail: " << std::strerror(errno) << std::endl;
+    return nullptr;
+  }
+  lapd->trunk = uint32_t(channel);
+  return new AtsQsigSlot(fd, channel, lapd.release());
+}
+
+Slot* IsdnFactory::NewAtsQsigBSlot(const LGCP::AtsQsigBParams& params) {
+  auto* qsig = dynamic_cast<AtsQsigSlot*>(FindSlot(unsigned(params.get_slot().getValue())));
+  const long subslot = params.get_subslot().getValue();
+  if (!qsig || subslot == 0) return nullptr;
+  return qsig->NewBChannel(int32_t(subslot - 1));
+}

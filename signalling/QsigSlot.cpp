@@ -1,0 +1,84 @@
+#include "signalling/QsigSlot.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "board/Board.h"
+#include "board/Record.h"
+#include "board/dev/DspData.h"
+#include "foundation/os/Ext.h"
+#include "signalling/IsdnFactory.h"
+
+namespace {
+
+namespace Dsp = Board::Dev::DspData;
+
+}  // namespace
+
+AtsQsigSlot::AtsQsigSlot(const Fd& fd, int channel, ISDN::LAPD* lapd)
+    : IsdnSlot(fd, channel, lapd, "AtsQsigSlot::OnEvent") {}
+
+AtsQsigSlot::~AtsQsigSlot() {
+  // Deleted without a destroy: the device frees the channels with the descriptor.
+  for (AtsQsigBSlot* b : bslots) b->released = true;
+}
+
+bool AtsQsigSlot::IBeforeDestroy() {
+  while (!bslots.empty()) ReleaseBChannel(*bslots.front());
+  m_event.Release();
+  return true;
+}
+
+AtsQsigBSlot* AtsQsigSlot::NewBChannel(int32_t bchannel) {
+  uint8_t record[Dsp::BChannel::Size];
+  Board::RecordWriter out(record, sizeof record);
+  out.put(Dsp::BChannel::Index, bchannel);
+  out.put(Dsp::BChannel::Tdm, -1);
+  if (Board::ioctl(descriptor(), Dsp::AddBChannel, record) < 0) {
+    std::cerr << "ats-qsig: " << "add B channel fail !!!" << std::endl;
+    return nullptr;
+  }
+  const int32_t tdm = Board::RecordReader(record, sizeof record).get(Dsp::BChannel::Tdm);
+  bslots.push_back(new AtsQsigBSlot(uint32_t(GetId()), bchannel, tdm));
+  return bslots.back();
+}
+
+void AtsQsigSlot::ReleaseBChannel(AtsQsigBSlot& b) {
+  uint8_t record[Dsp::BChannel::Size];
+  Board::RecordWriter out(record, sizeof record);
+  out.put(Dsp::BChannel::Index, b.bchannel);
+  out.put(Dsp::BChannel::Tdm, b.tdm);
+  // The device's answer is not examined: the slot goes either way.
+  Board::ioctl(descriptor(), Dsp::ReleaseBChannel, record);
+  b.released = true;
+  bslots.erase(std::remove(bslots.begin(), bslots.end(), &b), bslots.end());
+}
+
+bool AtsQsigSlot::Holds(const AtsQsigBSlot& b) const {
+  return std::find(bslots.begin(), bslots.end(), &b) != bslots.end();
+}
+
+AtsQsigBSlot::AtsQsigBSlot(uint32_t sig_slot, int32_t bchannel, int32_t tdm)
+    : sig_slot(sig_slot), bchannel(bchannel), tdm(tdm) {}
+
+AtsQsigBSlot::~AtsQsigBSlot() {
+  // Deleted without a destroy: the QSIG slot must not keep a pointer to it.
+  if (AtsQsigSlot* qsig = released ? nullptr : owner()) qsig->ReleaseBChannel(*this);
+}
+
+void AtsQsigBSlot::PutHeader(std::ostream& out) const { out << "ats-qsig-b: "; }
+
+AtsQsigSlot* AtsQsigBSlot::owner() const {
+  auto* qsig = dynamic_cast<AtsQsigSlot*>(IsdnFactory::instance().FindSlot(sig_slot));
+  return qsig && qsig->Holds(*this) ? qsig : nullptr;
+}
+
+bool AtsQsigBSlot::IBeforeDestroy() {
+  if (released) return true;
+  if (AtsQsigSlot* qsig = owner()) {
+    qsig->ReleaseBChannel(*this);
+  } else {
+    std::clog << ext::header(this) << "Can't find signalling slot" << std::endl;
+  }
+  return true;
+}
