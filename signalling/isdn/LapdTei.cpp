@@ -64,7 +64,10 @@ void LAPD::on_tei_message(const TeiMessage& message) {
       tx_identity(ri, uint8_t(self_tei), IdentityCheckResponse);
     break;
   case IdentityRemove:
-    if (message.ai == group_tei || message.ai == self_tei) {
+    // Q.921 5.3.4.2: only a TEI in use is removed. A network sends every
+    // remove twice, and a remove reaching a terminal that waits for its TEI
+    // would start the request again and leave the network's answer unused.
+    if (state >= TeiAssigned && (message.ai == group_tei || message.ai == self_tei)) {
       mdl_remove();
       begin_tei_assignment();
     }
