@@ -5,6 +5,11 @@
 // (or a socket to another protocol stack) takes its place unchanged. Every
 // frame written goes to the log in hex with the loop time, so transcripts
 // show the line as well as the entities.
+//
+// On Line::Board every end is a channel of the simulated multichannel
+// controller: an end's frames are written on its channel's descriptor, and
+// the bus hands each to the receiving channels through the controller, from
+// whose descriptors the loop reads them for the entities.
 
 #include <gtest/gtest.h>
 
@@ -15,9 +20,13 @@
 #include <string>
 #include <vector>
 
+#include "board/dev/Mcc.h"
+#include "board/sim/Mcc.h"
+#include "board/sim/Sim.h"
 #include "foundation/eventloop/Clock.h"
 #include "foundation/eventloop/Dpc.h"
 #include "signalling/Hdlc.h"
+#include "testing/Loop.h"
 
 namespace isdn_test {
 
@@ -26,12 +35,17 @@ inline uint32_t now_ms() { return Mux::milliseconds() - start_ms; }
 
 // Frames written by the network end reach every terminal; frames written by
 // a terminal reach the network. They cross on the main loop, in order.
+enum class Line { InProcess, Board };
+
 class Bus {
 public:
-  class End : public GenericHDLC {
+  class End : public GenericHDLC, public HDLC::Notify {
   public:
     End(Bus& bus, std::string name) : name(std::move(name)), bus_(bus) {}
-    bool hdlc_transmit(Packet& frame) override { return bus_.carry(*this, frame); }
+    bool hdlc_transmit(Packet& frame) override {
+      if (refusing || (channel && !channel->hdlc_transmit(frame))) return false;
+      return bus_.carry(*this, frame);
+    }
     bool is_open() const override { return true; }
     bool is_ready() const override { return !refusing; }
     // Writable again, as a channel reports it after a write that would block.
@@ -40,8 +54,17 @@ public:
       if (listener) listener->on_hdlc_ready();
     }
 
+    // From the board's channel; its own readiness after activation is not the line's.
+    void on_hdlc_receive(Packet& frame) override {
+      --bus_.pending_;
+      if (listener) listener->on_hdlc_receive(frame);
+    }
+    void on_hdlc_error(HDLC::Notify::Cause::Type cause) override { listener->on_hdlc_error(cause); }
+    void on_hdlc_ready() override {}
+
     const std::string name;
     HDLC::Notify* listener = nullptr;
+    std::unique_ptr<HDLC> channel;
     // Refuses frames, as a full channel does.
     bool refusing = false;
     // The next frames this end writes that the line loses; cut loses all.
@@ -52,10 +75,27 @@ public:
     Bus& bus_;
   };
 
-  Bus() { delivery_.Bind(this, &Bus::deliver); }
+  explicit Bus(Line line = Line::InProcess) : line_(line) {
+    delivery_.Bind(this, &Bus::deliver);
+    if (line == Line::Board) Board::Sim::reset();
+  }
   End& add(const std::string& name) {
     ends_.push_back(std::make_unique<End>(*this, name));
-    return *ends_.back();
+    End& end = *ends_.back();
+    if (line_ == Line::Board) {
+      end.channel = std::make_unique<HDLC>();
+      end.channel->params.mode = 1;
+      end.channel->params.tdm = int32_t(ends_.size());
+      end.channel->notify = &end;
+      EXPECT_TRUE(end.channel->activate());
+    }
+    return end;
+  }
+  bool board() const { return line_ == Line::Board; }
+  // Runs the loop until the frames on their way through the board have been read.
+  void drain() {
+    if (!board() || (pending_ == 0 && queue_.empty())) return;
+    EXPECT_TRUE(Testing::runUntil([this] { return pending_ == 0 && queue_.empty(); }));
   }
   std::vector<std::string> written;
 
@@ -66,7 +106,6 @@ private:
   };
 
   bool carry(End& from, Packet& frame) {
-    if (from.refusing) return false;
     const bool lost = from.cut || from.lose > 0;
     if (from.lose > 0) --from.lose;
     std::clog << "[" << std::setw(6) << now_ms() << "] " << from.name << (lost ? " x " : " > ") << frame.text()
@@ -90,6 +129,10 @@ private:
       const End* network = ends_.front().get();
       for (auto& end : ends_) {
         if (end.get() == t.from || (t.from != network && end.get() != network) || !end->listener) continue;
+        if (board()) {
+          pending_ += receive(*end, t.frame);
+          continue;
+        }
         Packet copy = t.frame;
         end->listener->on_hdlc_receive(copy);
       }
@@ -97,9 +140,19 @@ private:
     delivery_.Deactivate();
   }
 
+  // Into the end's channel through the controller: its channels count from 256 in the order the ends came.
+  static bool receive(const End& end, const Packet& frame) {
+    const std::string bytes(reinterpret_cast<const char*>(frame.data()), frame.length());
+    const int32_t channel = Board::Sim::Mcc::FirstChannel + end.channel->params.tdm - 1;
+    return Board::Sim::with<Board::Sim::Mcc>(Board::Dev::Mcc::Path,
+                                             [&](Board::Sim::Mcc& mcc) { return mcc.receive(channel, bytes); });
+  }
+
+  Line line_;
   std::vector<std::unique_ptr<End>> ends_;
   std::deque<Transit> queue_;
   Dpc delivery_;
+  unsigned pending_ = 0;
 };
 
 }  // namespace isdn_test

@@ -22,9 +22,9 @@ using isdn_test::Upper;
 
 using Strings = std::vector<std::string>;
 
-class BriBus : public isdn_test::LinkTest {
+class BriBus : public isdn_test::LinkTest, public ::testing::WithParamInterface<isdn_test::Line> {
 protected:
-  BriBus() : net(new LAPD_NT) {
+  BriBus() : LinkTest(GetParam()), net(new LAPD_NT) {
     std::srand(1);
     net->set_log(2);
     net->hdlc = &net_end;
@@ -69,7 +69,7 @@ protected:
   std::vector<Bus::End*> ends;
 };
 
-TEST_F(BriBus, TerminalGetsATeiEstablishesCarriesMessagesAndPassesTheAudit) {
+TEST_P(BriBus, TerminalGetsATeiEstablishesCarriesMessagesAndPassesTheAudit) {
   LAPD* te = terminal();
   net_stack.activate();
   stacks[0]->activate();
@@ -88,7 +88,7 @@ TEST_F(BriBus, TerminalGetsATeiEstablishesCarriesMessagesAndPassesTheAudit) {
   EXPECT_TRUE(golden("nt-assign-traffic-audit"));
 }
 
-TEST_F(BriBus, EightTerminalsGetTheirOwnTeiAndTheNinthIsDenied) {
+TEST_P(BriBus, EightTerminalsGetTheirOwnTeiAndTheNinthIsDenied) {
   for (int i = 0; i < 9; ++i) terminal();
   net_stack.activate();
   for (Upper* s : stacks) s->activate();
@@ -106,7 +106,7 @@ TEST_F(BriBus, EightTerminalsGetTheirOwnTeiAndTheNinthIsDenied) {
   EXPECT_TRUE(golden("nt-eight-terminals"));
 }
 
-TEST_F(BriBus, SetupGoesToEveryTerminalAndOtherMessagesFollowTheCallReference) {
+TEST_P(BriBus, SetupGoesToEveryTerminalAndOtherMessagesFollowTheCallReference) {
   terminal(0);
   terminal(0);
   net->set_log(0);
@@ -128,7 +128,7 @@ TEST_F(BriBus, SetupGoesToEveryTerminalAndOtherMessagesFollowTheCallReference) {
   EXPECT_EQ(stacks[1]->received.size(), 2u) << "no terminal uses call reference 9";
 }
 
-TEST_F(BriBus, LostIFrameGoesAgainWithTheCurrentNR) {
+TEST_P(BriBus, LostIFrameGoesAgainWithTheCurrentNR) {
   terminal(0);
   net->set_log(0);
   net_stack.activate();
@@ -147,7 +147,7 @@ TEST_F(BriBus, LostIFrameGoesAgainWithTheCurrentNR) {
   EXPECT_TRUE(stacks[0]->reports.empty());
 }
 
-TEST_F(BriBus, TeiManagementAnswersAndPollingByHand) {
+TEST_P(BriBus, TeiManagementAnswersAndPollingByHand) {
   net_stack.activate();
   inject(tei_message(0x1234, 1, 127));  // assigned 64
   inject(tei_message(0x1235, 1, 127));  // assigned 65
@@ -174,7 +174,7 @@ TEST_F(BriBus, TeiManagementAnswersAndPollingByHand) {
   EXPECT_TRUE(golden("nt-tei-management"));
 }
 
-TEST_F(BriBus, AtMostSevenIFramesOutstandingAndRejectSendsTheRestAgain) {
+TEST_P(BriBus, AtMostSevenIFramesOutstandingAndRejectSendsTheRestAgain) {
   net->set_log(0);
   net_stack.activate();
   inject(tei_message(0x1234, 1, 127));
@@ -194,7 +194,7 @@ TEST_F(BriBus, AtMostSevenIFramesOutstandingAndRejectSendsTheRestAgain) {
   EXPECT_EQ(net->user(0).state, LAPD_NT_user::unassigned);
 }
 
-TEST_F(BriBus, EmptyPacketPoolDropsTheMessageWithOneLine) {
+TEST_P(BriBus, EmptyPacketPoolDropsTheMessageWithOneLine) {
   net_stack.activate();
   Packet setup;
   setup.reserve_head(0);
@@ -211,5 +211,7 @@ TEST_F(BriBus, EmptyPacketPoolDropsTheMessageWithOneLine) {
   EXPECT_EQ(errors.str(), "LAPD(NT BRI):packet pool empty: frame dropped\n");
   EXPECT_EQ(net->overflows, 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, BriBus, isdn_test::lines, isdn_test::lineName);
 
 }  // namespace

@@ -28,10 +28,10 @@ Packet bytes(const std::vector<uint8_t>& octets) {
 
 std::vector<uint8_t> numbered(uint8_t n) { return {0x08, 0x01, 0x05, 0x7B, n}; }
 
-class PriLink : public isdn_test::LinkTest {
+class PriLink : public isdn_test::LinkTest, public ::testing::WithParamInterface<isdn_test::Line> {
 protected:
   PriLink()
-      : net_end(bus.add("net ")), user_end(bus.add("user")), net(attach(net_stack, Side::network, net_end)),
+      : LinkTest(GetParam()), net_end(bus.add("net ")), user_end(bus.add("user")), net(attach(net_stack, Side::network, net_end)),
         user(attach(user_stack, Side::user, user_end)) {}
 
   LAPD* attach(Upper& stack, Side::type side, Bus::End& end) {
@@ -58,7 +58,7 @@ protected:
   LAPD* user;
 };
 
-TEST_F(PriLink, EstablishmentDataBothWaysAndRelease) {
+TEST_P(PriLink, EstablishmentDataBothWaysAndRelease) {
   user_stack.activate();
   settle();
   user_stack.send(setup);
@@ -77,7 +77,7 @@ TEST_F(PriLink, EstablishmentDataBothWaysAndRelease) {
   EXPECT_TRUE(golden("pri-establish-data-release"));
 }
 
-TEST_F(PriLink, WindowOfSevenHoldsTheRestUntilAcknowledged) {
+TEST_P(PriLink, WindowOfSevenHoldsTheRestUntilAcknowledged) {
   establish();
   for (uint8_t i = 0; i < 10; ++i) user_stack.send(numbered(i));
   EXPECT_EQ(user->unacknowledged(), 7u);
@@ -90,7 +90,7 @@ TEST_F(PriLink, WindowOfSevenHoldsTheRestUntilAcknowledged) {
   EXPECT_TRUE(golden("pri-window"));
 }
 
-TEST_F(PriLink, LostIFrameIsRejectedAndTheRestSentAgainInOrder) {
+TEST_P(PriLink, LostIFrameIsRejectedAndTheRestSentAgainInOrder) {
   establish();
   user_end.lose = 0;
   user_stack.send(numbered(0));
@@ -105,7 +105,7 @@ TEST_F(PriLink, LostIFrameIsRejectedAndTheRestSentAgainInOrder) {
   EXPECT_TRUE(golden("pri-reject"));
 }
 
-TEST_F(PriLink, T200RetriesN200TimesInEveryStateThatWaits) {
+TEST_P(PriLink, T200RetriesN200TimesInEveryStateThatWaits) {
   // Establishment: SABME 1 + N200 times, then release.
   net_end.cut = true;
   user_end.cut = true;
@@ -134,7 +134,7 @@ TEST_F(PriLink, T200RetriesN200TimesInEveryStateThatWaits) {
   EXPECT_TRUE(golden("pri-t200-n200"));
 }
 
-TEST_F(PriLink, IdleLinkEnquiresAfterT203) {
+TEST_P(PriLink, IdleLinkEnquiresAfterT203) {
   establish();
   user->log = net->log = 4;
   elapse(10000);
@@ -143,7 +143,7 @@ TEST_F(PriLink, IdleLinkEnquiresAfterT203) {
   EXPECT_TRUE(golden("pri-t203"));
 }
 
-TEST_F(PriLink, FlowStatusTurnsBusyAbove88AndBackAt64AndTheQueueHolds128) {
+TEST_P(PriLink, FlowStatusTurnsBusyAbove88AndBackAt64AndTheQueueHolds128) {
   struct Listener : LAPD::Notify {
     std::vector<int> changes;
     void OnLAPD_FlowStatusChange(LAPD* lapd) override { changes.push_back(lapd->flow_status); }
@@ -161,7 +161,7 @@ TEST_F(PriLink, FlowStatusTurnsBusyAbove88AndBackAt64AndTheQueueHolds128) {
   EXPECT_EQ(user->stats.tx_messages, 129u);
 }
 
-TEST_F(PriLink, RefusedFrameStaysQueuedUntilTheChannelIsReady) {
+TEST_P(PriLink, RefusedFrameStaysQueuedUntilTheChannelIsReady) {
   establish();
   user_end.refusing = true;
   user_stack.send(numbered(1));
@@ -172,7 +172,7 @@ TEST_F(PriLink, RefusedFrameStaysQueuedUntilTheChannelIsReady) {
   EXPECT_EQ(net_stack.received, std::vector<std::string>{"08 01 05 7B 01"});
 }
 
-TEST_F(PriLink, LinkInformationIsReportedWhenItChanged) {
+TEST_P(PriLink, LinkInformationIsReportedWhenItChanged) {
   ACP::IsdnLinkInfo info;
   EXPECT_TRUE(net->GetInfo(info));
   EXPECT_FALSE(net->GetInfo(info));
@@ -187,6 +187,8 @@ TEST_F(PriLink, LinkInformationIsReportedWhenItChanged) {
   EXPECT_EQ(info.get_lapdState().get(), ACP::LAPDState::multiple_frame_established);
   EXPECT_TRUE(info.get_t203run().getValue());
 }
+
+INSTANTIATE_TEST_SUITE_P(Lines, PriLink, isdn_test::lines, isdn_test::lineName);
 
 // The user side against frames written by hand; what it sends stays on the bus.
 class UserLink : public isdn_test::LinkTest {
