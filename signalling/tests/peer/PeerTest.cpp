@@ -96,9 +96,10 @@ TEST_P(Libpri, LinkComesUpAndCarriesACall) {
     EXPECT_TRUE(Testing::runUntil([&] { return has(peer.events, PRI_EVENT_ANSWER); }, 5000));
     return;
   }
-  ASSERT_TRUE(Testing::runUntil(
-      [&] { return lapd->full_state().state == ISDN::MultipleFrameEstablished && has(peer.events, PRI_EVENT_DCHAN_UP); },
-      8000));
+  const auto up = [&] {
+    return lapd->full_state().state == ISDN::MultipleFrameEstablished && has(peer.events, PRI_EVENT_DCHAN_UP);
+  };
+  ASSERT_TRUE(Testing::runUntil(up, 8000));
   upper.send(c.bri ? briSetup : priSetup);
   ASSERT_TRUE(Testing::runUntil([&] { return peer.call != nullptr; }, 5000));
   pri_answer(peer.pri, peer.call, peer.callChannel, 1);
