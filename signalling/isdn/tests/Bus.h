@@ -33,10 +33,10 @@ namespace isdn_test {
 inline uint32_t start_ms = 0;
 inline uint32_t now_ms() { return Mux::milliseconds() - start_ms; }
 
-// Frames written by the network end reach every terminal; frames written by
-// a terminal reach the network. They cross on the main loop, in order.
 enum class Line { InProcess, Board };
 
+// Frames written by the network end reach every terminal; frames written by
+// a terminal reach the network. They cross on the main loop, in order.
 class Bus {
 public:
   class End : public GenericHDLC, public HDLC::Notify {
@@ -59,7 +59,9 @@ public:
       --bus_.pending_;
       if (listener) listener->on_hdlc_receive(frame);
     }
-    void on_hdlc_error(HDLC::Notify::Cause::Type cause) override { listener->on_hdlc_error(cause); }
+    void on_hdlc_error(HDLC::Notify::Cause::Type cause) override {
+      if (listener) listener->on_hdlc_error(cause);
+    }
     void on_hdlc_ready() override {}
 
     const std::string name;
