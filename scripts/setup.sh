@@ -9,10 +9,10 @@ install_packages() {
 }
 
 # Independent readers and peers some tests check our bytes against (Wireshark's
-# tshark). Those tests skip with a message when a package cannot be had, so a
+# tshark, the ISDN stack libpri). Those tests skip with a message when a package cannot be had, so a
 # failed install only warns.
 install_test_packages() {
-  install_listed tshark || echo "warning: test-only packages not installed; the tests that need them will skip" >&2
+  install_listed tshark libpri-dev || echo "warning: test-only packages not installed; the tests that need them will skip" >&2
 }
 
 install_listed() {

@@ -3,6 +3,6 @@
 #include <gtest/gtest.h>
 
 TEST(Libpri, Q921AgainstAnIndependentStack) {
-  GTEST_SKIP() << "libpri-dev is not installed (scripts/isdn-peer-packages.sh installs it): "
+  GTEST_SKIP() << "libpri-dev is not installed (scripts/run-tests installs it): "
                   "the Q.921 tests against libpri are skipped";
 }
