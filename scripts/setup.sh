@@ -8,9 +8,9 @@ install_packages() {
   install_listed cmake make g++ libgtest-dev libboost-dev libloki-dev libbenchmark-dev python3
 }
 
-# Independent readers and peers some tests check our bytes against (Wireshark's
-# tshark, the ISDN stack libpri). Those tests skip with a message when a package cannot be had, so a
-# failed install only warns.
+# Independent readers and peers some tests check our bytes against
+# (Wireshark's tshark, the ISDN stack libpri). Those tests skip with a message
+# when a package cannot be had, so a failed install only warns.
 install_test_packages() {
   install_listed tshark libpri-dev || echo "warning: test-only packages not installed; the tests that need them will skip" >&2
 }
