@@ -49,4 +49,16 @@ std::string lineAt(const std::string& text, size_t at) {
                                        << "\n(GW_REWRITE_GOLDEN=1 rewrites the file from the actual text)";
 }
 
+::testing::AssertionResult matchesScript(const std::string& path,
+                                         const std::function<std::string(const std::string& input)>& run) {
+  std::ifstream in(sourcePath(path), std::ios::binary);
+  if (!in) return ::testing::AssertionFailure() << sourcePath(path) << ": cannot open";
+  std::string actual;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') actual += line + "\n";
+    if (line.rfind("> ", 0) == 0) actual += line + "\n" + run(line.substr(2));
+  }
+  return matchesGolden(path, actual);
+}
+
 }  // namespace Testing

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 namespace Testing {
@@ -15,5 +16,12 @@ namespace Testing {
 // ($GW_SOURCE_DIR, set by ctest), e.g. "signalling/tests/golden/lapd-setup.txt".
 // On a difference the failure names the first line that differs.
 ::testing::AssertionResult matchesGolden(const std::string& path, const std::string& actual);
+
+// A golden script: each line "> INPUT" is run in order and followed by what
+// `run` answers to it (whole lines, each ending in a newline); blank lines and
+// lines starting with "#" (comments) stay as they are. Compared as matchesGolden compares, so a
+// rewrite keeps the inputs and renews the answers.
+::testing::AssertionResult matchesScript(const std::string& path,
+                                         const std::function<std::string(const std::string& input)>& run);
 
 }  // namespace Testing

@@ -3,11 +3,18 @@
 // number different meanings, as the board's drivers do; each open file keeps
 // a count of the requests made on it.
 
+#include "board/Board.h"
+#include "board/Paths.h"
 #include "board/Request.h"
 #include "board/sim/Device.h"
 #include "board/sim/PerFile.h"
+#include "board/sim/Sim.h"
+
+#include <gtest/gtest.h>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -91,4 +98,29 @@ private:
   }
 
   bool answers_;
+};
+
+const char* const ProbePath = "/dev/test-probe";
+const char* const OtherPath = "/dev/test-other";
+
+// Three probes on a board at power-on: "probe", "other" (the same request
+// numbers, no answers written back) and "unit" at a numbered path.
+class ProbeBoard : public ::testing::Test {
+protected:
+  using Lines = std::vector<std::string>;
+
+  void SetUp() override {
+    Board::Sim::install(std::make_unique<Probe>("probe", ProbePath, true));
+    Board::Sim::install(std::make_unique<Probe>("other", OtherPath, false));
+    Board::Sim::install(std::make_unique<Probe>("unit", "/dev/test-unit%d/ctl", true));
+    Board::Sim::reset();
+  }
+  static int open(const std::string& path, int flags = O_RDWR | O_NONBLOCK) {
+    return Board::open(Board::Paths::path(path.c_str()).c_str(), flags);
+  }
+  // Runs fn on the probe at `path`, with the board locked.
+  template <class F>
+  static auto probe(F fn, const char* path = ProbePath) {
+    return Board::Sim::with<Probe>(path, fn);
+  }
 };

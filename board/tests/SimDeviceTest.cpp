@@ -1,28 +1,23 @@
-#include "board/Board.h"
-#include "board/Paths.h"
+// A simulated device as the daemon's descriptors meet it: records, duplicates,
+// open flags, exhaustion, a fork, and the paths the board leaves to the system.
+
 #include "board/Record.h"
-#include "board/sim/Sim.h"
 #include "board/tests/Probe.h"
 
-#include <gtest/gtest.h>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <string>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-using Board::Sim::with;
-
 namespace {
 
-const char* const ProbePath = "/dev/test-probe";
+size_t openCount() {
+  return Board::Sim::with<Probe>(ProbePath, [](Probe& p) { return p.files().size(); });
+}
 
-size_t openCount(const char* path) {
-  return with<Probe>(path, [](Probe& p) { return p.files().size(); });
+size_t inject(const uint8_t* event, size_t size) {
+  return Board::Sim::with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, size); });
 }
 
 bool readable(int fd) {
@@ -30,31 +25,26 @@ bool readable(int fd) {
   return Board::poll(&p, 1, 0) == 1 && (p.revents & POLLIN);
 }
 
-class SimDevice : public ::testing::Test {
-protected:
-  void SetUp() override {
-    Board::Sim::install(std::make_unique<Probe>("probe", ProbePath, true));
-    Board::Sim::reset();
-  }
-  int open(const char* path, int flags = O_RDWR | O_NONBLOCK) {
-    return Board::open(Board::Paths::path(path).c_str(), flags);
-  }
-};
+using SimDevice = ProbeBoard;
 
 }  // namespace
 
-TEST_F(SimDevice, EventsArriveAsWholeRecordsOnAPollableDescriptor) {
+TEST_F(SimDevice, EventsArriveAsWholeRecordsOnEveryOpenFile) {
   const int fd = open(ProbePath);
+  const int other = open(ProbePath);
   ASSERT_GE(fd, 0);
+  ASSERT_GE(other, 0);
+  EXPECT_EQ(openCount(), 2u);
   EXPECT_FALSE(readable(fd));
 
   uint8_t event[12];
   Board::RecordWriter(event, sizeof event).u32(0, 0xCAFE0001);
   Board::RecordWriter(event, sizeof event).u32(8, 3);
-  EXPECT_EQ(with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, sizeof event); }), 1u);
+  EXPECT_EQ(inject(event, sizeof event), 2u);
   Board::RecordWriter(event, sizeof event).u32(0, 0xCAFE0002);
-  with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, sizeof event); });
+  inject(event, sizeof event);
   EXPECT_TRUE(readable(fd));
+  EXPECT_TRUE(readable(other));
 
   // One read, one record, even with room for more; then the read fails.
   uint8_t buf[64];
@@ -66,6 +56,7 @@ TEST_F(SimDevice, EventsArriveAsWholeRecordsOnAPollableDescriptor) {
   EXPECT_EQ(Board::read(fd, buf, sizeof buf), -1);
   EXPECT_EQ(errno, EAGAIN);
   EXPECT_EQ(Board::close(fd), 0);
+  Board::close(other);
 }
 
 TEST_F(SimDevice, AFullEventQueueDropsEventsButKeepsTheQueuedOnes) {
@@ -75,7 +66,7 @@ TEST_F(SimDevice, AFullEventQueueDropsEventsButKeepsTheQueuedOnes) {
   size_t queued = 0;
   for (uint32_t i = 0; i < 100000; ++i) {
     Board::RecordWriter(event, sizeof event).u32(0, i);
-    if (with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, sizeof event); }) == 0) break;
+    if (inject(event, sizeof event) == 0) break;
     ++queued;
   }
   ASSERT_GT(queued, 0u);
@@ -95,60 +86,40 @@ TEST_F(SimDevice, ADuplicateIsTheSameOpenFileUntilTheLastCopyCloses) {
   const int copy = ::dup(fd);
   uint8_t word[4];
   Board::RecordWriter(word, 4).u32(0, 1);
+  auto lastFile = [] { return probe([](Probe& p) { return p.lastFile; }); };
   ASSERT_EQ(Board::ioctl(fd, ProbeRequest, word), 0);
-  const unsigned first = with<Probe>(ProbePath, [](Probe& p) { return p.lastFile; });
+  const unsigned first = lastFile();
   ASSERT_EQ(Board::ioctl(copy, ProbeRequest, word), 0);
-  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return p.lastFile; }), first);
-  EXPECT_EQ(openCount(ProbePath), 1u);
+  EXPECT_EQ(lastFile(), first);
+  EXPECT_EQ(openCount(), 1u);
 
   EXPECT_EQ(Board::close(fd), 0);
-  EXPECT_EQ(openCount(ProbePath), 1u);
+  EXPECT_EQ(openCount(), 1u);
   EXPECT_EQ(Board::ioctl(copy, ProbeRequest, word), 0);
   // Closed with the plain call, not through the layer: still noticed.
   EXPECT_EQ(::close(copy), 0);
-  EXPECT_EQ(openCount(ProbePath), 0u);
+  EXPECT_EQ(openCount(), 0u);
   EXPECT_EQ(Board::ioctl(copy, ProbeRequest, word), -1);
   EXPECT_EQ(errno, EBADF);
 }
 
-TEST_F(SimDevice, SeparateOpensAreSeparateFilesAndEachGetsTheEvents) {
-  const int a = open(ProbePath);
-  const int b = open(ProbePath);
-  ASSERT_GE(a, 0);
-  ASSERT_GE(b, 0);
-  EXPECT_EQ(openCount(ProbePath), 2u);
-  const uint8_t event[4] = {1, 2, 3, 4};
-  EXPECT_EQ(with<Probe>(ProbePath, [&](Probe& p) { return p.inject(event, 4); }), 2u);
-  EXPECT_TRUE(readable(a));
-  EXPECT_TRUE(readable(b));
-  Board::close(a);
-  Board::close(b);
-}
-
-TEST_F(SimDevice, WritesGoToTheModelAndRespectTheAccessMode) {
+TEST_F(SimDevice, WritesAndFlagsFollowTheOpenMode) {
   const int rw = open(ProbePath, O_RDWR);
-  const int ro = open(ProbePath, O_RDONLY);
+  const int ro = open(ProbePath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   ASSERT_GE(rw, 0);
   ASSERT_GE(ro, 0);
+  EXPECT_EQ(::fcntl(rw, F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_EQ(::fcntl(rw, F_GETFL) & O_NONBLOCK, 0);
+  EXPECT_NE(::fcntl(ro, F_GETFD) & FD_CLOEXEC, 0);
+  EXPECT_NE(::fcntl(ro, F_GETFL) & O_NONBLOCK, 0);
   EXPECT_EQ(Board::write(rw, "abc", 3), 3);
-  EXPECT_EQ(with<Probe>(ProbePath, [](Probe& p) { return std::string(p.written.begin(), p.written.end()); }), "abc");
+  EXPECT_EQ(probe([](Probe& p) { return std::string(p.written.begin(), p.written.end()); }), "abc");
   EXPECT_EQ(Board::write(ro, "x", 1), -1);
   EXPECT_EQ(errno, EBADF);
   // Nothing the daemon writes comes back as an event.
   EXPECT_FALSE(readable(rw));
   Board::close(rw);
   Board::close(ro);
-}
-
-TEST_F(SimDevice, CloseOnExecAndNonBlockingFollowTheOpenFlags) {
-  const int plain = open(ProbePath, O_RDWR);
-  const int flagged = open(ProbePath, O_RDWR | O_NONBLOCK | O_CLOEXEC);
-  EXPECT_EQ(::fcntl(plain, F_GETFD) & FD_CLOEXEC, 0);
-  EXPECT_EQ(::fcntl(plain, F_GETFL) & O_NONBLOCK, 0);
-  EXPECT_NE(::fcntl(flagged, F_GETFD) & FD_CLOEXEC, 0);
-  EXPECT_NE(::fcntl(flagged, F_GETFL) & O_NONBLOCK, 0);
-  Board::close(plain);
-  Board::close(flagged);
 }
 
 TEST_F(SimDevice, PathsTheBoardDoesNotModelReachTheSystem) {
@@ -164,14 +135,14 @@ TEST_F(SimDevice, PathsTheBoardDoesNotModelReachTheSystem) {
   EXPECT_EQ(Board::close(fd), 0);
   ::unlink(file.c_str());
 
-  EXPECT_EQ(Board::open(Board::Paths::path("/dev/not-on-this-board").c_str(), O_RDWR), -1);
+  EXPECT_EQ(open("/dev/not-on-this-board"), -1);
   EXPECT_EQ(errno, ENOENT);
   // A model's name is no path; a path outside the root still names the device.
   EXPECT_EQ(Board::open("probe", O_RDWR), -1);
   EXPECT_EQ(errno, ENOENT);
   const int bare = Board::open(ProbePath, O_RDWR);
   EXPECT_GE(bare, 0);
-  EXPECT_EQ(openCount(ProbePath), 1u);
+  EXPECT_EQ(openCount(), 1u);
   Board::close(bare);
   EXPECT_EQ(Board::open(nullptr, O_RDWR), -1);
   EXPECT_EQ(errno, EFAULT);
@@ -189,9 +160,9 @@ TEST_F(SimDevice, OpenFailsCleanlyWhenDescriptorsRunOut) {
   const int err = errno;
   ::setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(err, EMFILE);
-  EXPECT_EQ(openCount(ProbePath), held.size());
+  EXPECT_EQ(openCount(), held.size());
   for (int h : held) Board::close(h);
-  EXPECT_EQ(openCount(ProbePath), 0u);
+  EXPECT_EQ(openCount(), 0u);
   fd = open(ProbePath);
   EXPECT_GE(fd, 0);
   Board::close(fd);
@@ -211,6 +182,6 @@ TEST_F(SimDevice, AForkedChildFindsTheBoardUnlocked) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
   // The child's copy went with it; the parent's is still open.
-  EXPECT_EQ(openCount(ProbePath), 1u);
+  EXPECT_EQ(openCount(), 1u);
   Board::close(fd);
 }
