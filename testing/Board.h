@@ -4,11 +4,15 @@
 // board (every one that runs a service or a model).
 
 #include <gtest/gtest.h>
+#include <poll.h>
 
 #include <string>
 #include <vector>
 
+#include "board/Board.h"
 #include "board/sim/Sim.h"
+#include "foundation/eventloop/Multiplexer.h"
+#include "testing/Loop.h"
 
 namespace Testing {
 
@@ -33,6 +37,21 @@ inline std::vector<std::string> journal(const std::string& device) {
   for (const std::string& line : control(device + " journal")) texts.push_back(line.substr(line.find(' ') + 1));
   control(device + " clear");
   return texts;
+}
+
+// Runs the main loop, polling without waiting, until a pass finds no
+// descriptor ready: every device read, every frame it caused sent.
+inline bool runUntilQuiet() {
+  static bool idle;
+  idle = false;
+  multiplexer.set_poll([](pollfd* fds, nfds_t count, int) {
+    const int ready = Board::poll(fds, count, 0);
+    if (ready == 0) idle = true;
+    return ready;
+  });
+  const bool done = runUntil([] { return idle; });
+  multiplexer.set_poll(nullptr);
+  return done;
 }
 
 }  // namespace Testing

@@ -8,7 +8,7 @@
 
 using Testing::Capture;
 using Testing::count;
-using hw::board;
+using hw::control;
 using hw::Lines;
 
 namespace {
@@ -39,7 +39,7 @@ struct Bound {
 
 TEST(FreshServiceDeathTest, WithoutHalNoSweepRunsAndTheClockFallsBackToTheLines) {
   inNewProcess([] {
-    board("absent hal");
+    control("absent hal");
     Capture log(std::clog);
     Capture err(std::cerr);
     Bound bound;
@@ -52,14 +52,14 @@ TEST(FreshServiceDeathTest, WithoutHalNoSweepRunsAndTheClockFallsBackToTheLines)
     EXPECT_EQ(count(log.str(), "spi: clock master disabled\n"), 1u);
 
     // The next operation opens the device and sets every interface up first.
-    board("present hal");
+    control("present hal");
     spiCtrl::instance().enable_channel(5);
-    const Lines writes = board("hal spi writes");
+    const Lines writes = control("hal spi writes");
     ASSERT_EQ(writes.size(), 65u);
     EXPECT_EQ(writes.front(), "0 0x32 0x80");
     EXPECT_EQ(writes.back(), "5 0x32 0x00");
     BusCtl::instance().OnDisconnect();
-    EXPECT_EQ(board("hal clock source"), Lines{"4"});
+    EXPECT_EQ(control("hal clock source"), Lines{"4"});
   });
 }
 
@@ -69,7 +69,7 @@ TEST(FreshServiceDeathTest, AHalWithoutSpiStopsRegisterAccessForGood) {
     Bound bound;
     spiCtrl& spi = spiCtrl::instance();
     spi.OnConnect();
-    board("fail hal ioctl 0xC0034203 ENODEV");
+    control("fail hal ioctl 0xC0034203 ENODEV");
     Capture log(std::clog);
     Capture err(std::cerr);
     clock.advance(spiCtrl::StatusPeriodMs);
@@ -82,10 +82,10 @@ TEST(FreshServiceDeathTest, AHalWithoutSpiStopsRegisterAccessForGood) {
     EXPECT_FALSE(spi.Sweeping());
     spi.OnConnect();
     EXPECT_FALSE(spi.Sweeping());
-    const size_t writes = board("hal spi writes").size();
+    const size_t writes = control("hal spi writes").size();
     spi.enable_channel(1);
     spi.clock(3);
-    EXPECT_EQ(board("hal spi writes").size(), writes);
+    EXPECT_EQ(control("hal spi writes").size(), writes);
     EXPECT_EQ(log.str(), "spi: hal without spi\n");
   });
 }
@@ -93,24 +93,22 @@ TEST(FreshServiceDeathTest, AHalWithoutSpiStopsRegisterAccessForGood) {
 TEST(FreshServiceDeathTest, E1DevicesMissingAtConnectAreOpenedByTheNextPoll) {
   inNewProcess([] {
     Testing::PinnedClock clock{Testing::PinnedClock::Present};
-    board("absent maintenance");
-    board("absent e1-cas");
+    control("absent maintenance");
+    control("absent e1-cas");
     Bound bound;
     Capture log(std::clog);
     E1Ctl::instance().OnConnect();
-    LGCP::Command cas;
-    cas.select_ioctl().select_cas().get_cmd().select_open().setValue(1);
-    E1Ctl::instance().OnCommand(cas);
+    E1Ctl::instance().OnCommand(hw::commandOf("ioctl : cas : { channel { path 0, timeslot 0 }, cmd open : 1 }"));
     EXPECT_TRUE(bound.probe.seen.empty());
     EXPECT_EQ(log.str(), "");
-    EXPECT_TRUE(board("maintenance tclk").empty());
+    EXPECT_TRUE(control("maintenance tclk").empty());
 
-    board("present maintenance");
-    board("present e1-cas");
+    control("present maintenance");
+    control("present e1-cas");
     clock.advance(E1Ctl::StatusPeriodMs);
     EXPECT_EQ(bound.probe.seen.size(), 4u);
     EXPECT_EQ(log.str(), "E1: cas interface opened!\n");
     // The mask goes out with the next connect or trunkCfg, not with the poll.
-    EXPECT_TRUE(board("maintenance tclk").empty());
+    EXPECT_TRUE(control("maintenance tclk").empty());
   });
 }

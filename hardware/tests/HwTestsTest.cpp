@@ -12,22 +12,13 @@
 #include "hardware/tests/Support.h"
 
 using Board::Sim::HalSwitch;
-using Testing::Capture;
-using hw::Frames;
+using hw::Lines;
 
 namespace {
 
-LGCP::Command bpc(unsigned bus, int seed, char mode, unsigned start, unsigned length) {
-  LGCP::Command cmd;
-  LGCP::BpcTestParams& p = cmd.select_testBpc();
-  p.set_bus(bus);
-  p.set_seed(seed);
-  if (mode == 'r') p.get_mode().select_read();
-  if (mode == 'w') p.get_mode().select_write();
-  if (mode == 'd') p.get_mode().select_disconnect();
-  p.set_timeslot_start(start);
-  p.set_timeslot_length(length);
-  return cmd;
+std::string bpc(unsigned bus, int seed, const char* mode, unsigned start, unsigned length) {
+  return "testBpc : { bus " + std::to_string(bus) + ", seed " + std::to_string(seed) + ", mode " + mode +
+         " : NULL, timeslot-start " + std::to_string(start) + ", timeslot-length " + std::to_string(length) + " }";
 }
 
 // The bytes a controller expects for a seed: the low bytes of the sequence.
@@ -37,6 +28,8 @@ std::vector<unsigned char> sequence(int seed, unsigned n) {
   for (unsigned i = 0; i < n; ++i) bytes.push_back(static_cast<unsigned char>(random() & 0xFF));
   return bytes;
 }
+
+const std::string busError = "{ pdu response : error : busError }";
 
 int channel(unsigned bus, unsigned timeslot) { return 8192 + 128 * int(bus) + int(timeslot); }
 
@@ -61,28 +54,30 @@ TEST_F(HwTestsTest, ReadModeNamesTheTimeslotOfTheFirstMismatch) {
     for (unsigned i = 0; i < 12; ++i) sw.setLineByte(channel(2, 120 + i), bytes[i]);
   });
   // 120..131 runs into bus 3: the log counts timeslots modulo 128.
-  EXPECT_EQ(command(bpc(2, -7, 'r', 120, 12)), Frames{hw::success});
+  EXPECT_EQ(command(bpc(2, -7, "read", 120, 12)), Lines{hw::success});
   const unsigned char wrong = static_cast<unsigned char>(bytes[9] ^ 0x5A);
   onSwitch([&](HalSwitch& sw) { sw.setLineByte(channel(2, 129), wrong); });
-  Capture err(std::cerr);
-  EXPECT_EQ(command(bpc(2, -7, 'r', 120, 12)), Frames{hw::busError});
+  Testing::Capture err(std::cerr);
+  EXPECT_EQ(command(bpc(2, -7, "read", 120, 12)), Lines{busError});
   EXPECT_EQ(err.str(), "bus 2: test failed on channel 1 expected " + hex(bytes[9]) + "  read " + hex(wrong) + " \n");
 }
 
 TEST_F(HwTestsTest, AnEmptyRangeTouchesNothing) {
-  EXPECT_EQ(command(bpc(15, 1, 'r', 127, 0)), Frames{hw::success});
+  EXPECT_EQ(command(bpc(15, 1, "read", 127, 0)), Lines{hw::success});
   // Taken outside the loop, so that the switch's periodic re-disable adds nothing to the counts.
-  const hw::Lines before = hw::board("hal switch counts");
-  for (char m : {'r', 'w', 'd'}) EXPECT_TRUE(HwTests::instance().OnCommand(bpc(15, 1, m, 127, 0)));
-  EXPECT_EQ(hw::board("hal switch counts"), before);
+  const Lines before = hw::control("hal switch counts");
+  for (const char* mode : {"read", "write", "disconnect"}) {
+    EXPECT_TRUE(HwTests::instance().OnCommand(hw::commandOf(bpc(15, 1, mode, 127, 0))));
+  }
+  EXPECT_EQ(hw::control("hal switch counts"), before);
 }
 
 TEST_F(HwTestsTest, ARangePastTheLastBusGoesToTheDeviceAndNoFurther) {
   const auto bytes = sequence(4321, 20);
   ASSERT_NE(bytes[8], 0xFF);
-  Capture err(std::cerr);
+  Testing::Capture err(std::cerr);
   // Timeslots 120..139 of bus 15 are 10232..10251: the last 12 lie beyond every bus.
-  EXPECT_EQ(command(bpc(15, 4321, 'w', 120, 20)), Frames{hw::busError});
+  EXPECT_EQ(command(bpc(15, 4321, "write", 120, 20)), Lines{busError});
   EXPECT_EQ(err.str(), "bus 15: write failed on channel 0 write " + hex(bytes[8]) + "  written FF \n");
   for (unsigned t = 120; t < 128; ++t) EXPECT_EQ(HwMux::instance().Shadow(channel(15, t)), HwMux::Driven);
   EXPECT_EQ(onSwitch([](HalSwitch& sw) { return sw.outputs().size(); }), 8u);

@@ -1,104 +1,44 @@
 #pragma once
 // The board's control services in this process, bound after the controller
-// server fixture's heartbeat and probes, on the simulated board and a pinned
-// loop clock. Expected frames are built with the generated classes and
-// compared as hex, byte for byte.
+// server fixture's heartbeat and probes, on the simulated board and a loop
+// clock pinned at the present. Commands and frames are written in value
+// notation and compared byte for byte through the generated classes; a
+// golden script drives a service with commands and board lines.
 
 #include <string>
 #include <vector>
 
-#include "asn1/CoderEnv.h"
-#include "board/Board.h"
-#include "board/sim/Sim.h"
-#include "foundation/eventloop/Multiplexer.h"
 #include "hardware/BusCtl.h"
 #include "hardware/E1Ctl.h"
 #include "hardware/HwTests.h"
 #include "hardware/spiCtrl.h"
+#include "testing/Board.h"
 #include "testing/Capture.h"
 #include "testing/CtrlServerFixture.h"
-#include "testing/Frames.h"
-#include "testing/Loop.h"
+#include "testing/Golden.h"
+#include "testing/Lgcp.h"
 
 namespace hw {
 
-using Frames = std::vector<std::string>;
 using Lines = std::vector<std::string>;
+using Testing::control;
 
-inline LGCP::Message decode(const std::string& hex) {
-  const std::string raw = Testing::bytes(hex);
+const std::string success = "{ pdu response : success : NULL }";
+
+// A command from its alternative in value notation, for a service called directly.
+inline LGCP::Command commandOf(const std::string& notation) {
   LGCP::Message msg;
-  EXPECT_TRUE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(raw.data(), raw.data() + raw.size(), msg)) << hex;
-  return msg;
+  EXPECT_TRUE(msg.setFromValueNotation("{ pdu command : " + notation + " }")) << notation;
+  return msg.get_pdu().get_command();
 }
 
-// A message without seq and slot carrying the pdu.
-template <class Fill>
-std::string frame(Fill fill) {
-  LGCP::Message msg;
-  fill(msg.get_pdu());
-  std::vector<char> out;
-  EXPECT_GE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(msg, out), 0);
-  return Testing::hex(std::string(out.begin(), out.end()));
-}
-
-const std::string success = "10";
-const std::string busError = "1a80";
-
-inline std::string casFrame(int trunk, int timeslot, int rx, int tx) {
-  return frame([&](LGCP::PDU& pdu) {
-    LGCP::CasSignalling& cas = pdu.select_signal().select_cas();
-    cas.get_channel().set_path(trunk);
-    cas.get_channel().set_timeslot(timeslot);
-    cas.set_rx(rx);
-    cas.set_tx(tx);
-  });
-}
-
-inline std::string briFrame(int line, ACP::TrunkState::NamedNumber state, int slips = 0) {
-  return frame([&](LGCP::PDU& pdu) {
-    ACP::TrunkStatus& t = pdu.select_signal().select_trunkStatus();
-    t.set_trunk(line);
-    t.set_state(state);
-    t.set_slips(slips);
-    t.set_type(ACP::TrunkType::bri);
-  });
-}
-
-// The trunk statuses of one type among the frames, in order.
-inline Frames statuses(const Frames& all, ACP::TrunkType::NamedNumber type) {
-  Frames picked;
-  for (const std::string& f : all) {
-    const LGCP::Message msg = decode(f);
-    const LGCP::PDU& pdu = msg.get_pdu();
-    if (pdu.currentSelection() == LGCP::PDU::e_signal &&
-        pdu.get_signal().currentSelection() == LGCP::Signal::e_trunkStatus &&
-        pdu.get_signal().get_trunkStatus().get_type().get() == type)
-      picked.push_back(f);
+// The frames that contain `what` ("type bri"), in order.
+inline Lines only(const Lines& frames, const std::string& what) {
+  Lines picked;
+  for (const std::string& f : frames) {
+    if (f.find(what) != std::string::npos) picked.push_back(f);
   }
   return picked;
-}
-
-// A control line's reply without its closing "OK" (which it must have).
-inline Lines board(const std::string& line) {
-  Lines lines = Board::Sim::control(line);
-  EXPECT_EQ(lines.back(), "OK") << line;
-  lines.pop_back();
-  return lines;
-}
-
-// Runs the loop, polling without waiting, until a pass finds no descriptor ready.
-inline bool quiesce() {
-  static bool idle;
-  idle = false;
-  multiplexer.set_poll([](pollfd* fds, nfds_t count, int) {
-    const int ready = Board::poll(fds, count, 0);
-    if (ready == 0) idle = true;
-    return ready;
-  });
-  const bool done = Testing::runUntil([] { return idle; });
-  multiplexer.set_poll(nullptr);
-  return done;
 }
 
 inline void bindServices() {
@@ -120,30 +60,30 @@ protected:
     CtrlServerTest::SetUp();
     c = connect();
     settle();
+    logs.clear();
   }
 
-  // What arrives once the loop has nothing left to do: every descriptor
-  // read, every frame it caused sent.
-  Frames settle() {
+  // What arrives once the loop is quiet, in value notation.
+  Lines settle() {
     c->frames.clear();
-    EXPECT_TRUE(quiesce());
-    c->pump();
-    return c->frames;
+    EXPECT_TRUE(Testing::runUntilQuiet());
+    return received();
   }
 
-  // Sends a command; every frame up to its reply, the reply included.
-  Frames command(const LGCP::Command& cmd) {
+  // Sends a command (its alternative in value notation, "trunkCfg : { ... }");
+  // every frame up to its reply, the reply included.
+  Lines command(const std::string& notation) {
     c->frames.clear();
-    c->send(frame([&](LGCP::PDU& pdu) { pdu.select_command() = cmd; }));
+    c->send(Testing::lgcp("{ pdu command : " + notation + " }"));
     Testing::runUntil([&] {
       c->pump();
-      return !c->frames.empty() && decode(c->frames.back()).get_pdu().currentSelection() == LGCP::PDU::e_response;
+      return !c->frames.empty() && Testing::notation(c->frames.back()).find("pdu response") != std::string::npos;
     });
-    return c->frames;
+    return received();
   }
 
   // Moves the pinned loop clock; what that sent.
-  Frames advance(unsigned ms) {
+  Lines advance(unsigned ms) {
     clock.advance(ms);
     return settle();
   }
@@ -153,8 +93,52 @@ protected:
     ASSERT_TRUE(Testing::runUntil([] { return Testing::firstProbe().disconnects == 1; }));
   }
 
+  // What the services logged since the last look, one "| " line each: the
+  // lines of the transport (which name the controller's port) and of the loop
+  // left out.
+  std::string logged() {
+    std::istringstream lines(logs.take());
+    std::string text;
+    for (std::string line; std::getline(lines, line);) {
+      bool theirs = false;
+      for (const char* other : {"ctrl [", "control connection ", "Mux: terminating"}) theirs |= line.rfind(other, 0) == 0;
+      if (!theirs) text += "| " + line + "\n";
+    }
+    return text;
+  }
+
+  // Runs golden/<name>.txt: a line with " : " is a command, answered by its
+  // frames; "wait MS" moves the clock; any other is a line for the board,
+  // answered by its reply. Each answer ends with the frames that followed
+  // and what was logged meanwhile.
+  ::testing::AssertionResult script(const std::string& name) {
+    return Testing::matchesScript("hardware/tests/golden/" + name + ".txt", [this](const std::string& input) {
+      Lines answer;
+      if (input.find(" : ") != std::string::npos) {
+        answer = command(input);
+      } else if (input.rfind("wait ", 0) == 0) {
+        answer = advance(unsigned(std::stoul(input.substr(5))));
+      } else {
+        answer = control(input);
+        for (const std::string& frame : settle()) answer.push_back(frame);
+      }
+      std::string text;
+      for (const std::string& line : answer) text += line + "\n";
+      return text + logged();
+    });
+  }
+
   Testing::PinnedClock clock{Testing::PinnedClock::Present};
+  Testing::Capture logs{&std::cerr, &std::clog};
   std::unique_ptr<Testing::Controller> c;
+
+private:
+  Lines received() {
+    c->pump();
+    Lines texts;
+    for (const std::string& f : c->frames) texts.push_back(Testing::notation(f));
+    return texts;
+  }
 };
 
 }  // namespace hw
