@@ -7,14 +7,9 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 
-#include <iostream>
 #include <memory>
 
-#include "board/sim/Dsp.h"
-#include "board/sim/Sim.h"
 #include "hardware/DSProcReceiverService.h"
-#include "server/slot/Slots.h"
-#include "slots/tdm/MixerFactory.h"
 #include "slots/tdm/MixerSlots.h"
 #include "slots/tdm/tests/SlotKinds.h"
 
@@ -27,6 +22,13 @@ namespace {
 
 MixerFactory& factory() { return MixerFactory::instance(); }
 
+template <class T>
+T from(const std::string& notation) {
+  T value;
+  EXPECT_TRUE(value.setFromValueNotation(notation)) << notation;
+  return value;
+}
+
 struct SlotDeleter {
   void operator()(Slot* slot) const {
     slot->BeforeDestroy();
@@ -35,25 +37,12 @@ struct SlotDeleter {
 };
 using SlotPtr = std::unique_ptr<Slot, SlotDeleter>;
 
-SlotPtr input(int unit, int channel, int summator = -1) {
-  LGCP::CreateParams p;
-  LGCP::MixerInParams& in = p.select_mixerIn();
-  in.set_unit(unit);
-  in.get_channel().select_tdm().setValue(channel);
-  if (summator >= 0) {
-    in.includeOptionalField(LGCP::MixerInParams::o_summator, LGCP::MixerInParams::e_summator);
-    in.get_summator().select_tdm().setValue(summator);
-  }
-  return SlotPtr(factory().NewSlot(p));
+// A slot the factory makes for the create parameters in value notation.
+SlotPtr make(const std::string& create) { return SlotPtr(factory().NewSlot(from<LGCP::CreateParams>(create))); }
+SlotPtr input(int unit, int channel) {
+  return make("mixerIn : { unit " + std::to_string(unit) + ", channel tdm : " + std::to_string(channel) + " }");
 }
-
-SlotPtr output(int unit, int channel) {
-  LGCP::CreateParams p;
-  LGCP::MixerOutParams& out = p.select_mixerOut();
-  out.set_unit(unit);
-  out.get_channel().select_tdm().setValue(channel);
-  return SlotPtr(factory().NewSlot(p));
-}
+bool ioctl(SlotPtr& slot, const std::string& params) { return slot->Ioctl(from<LGCP::IoctlParams>(params)); }
 
 class MixerSlots : public ::testing::Test {
 protected:
@@ -87,69 +76,44 @@ TEST_F(MixerSlots, ARefreshLearnsAtMostAHundredUnits) {
 
 TEST_F(MixerSlots, InputsAndOutputsAnswerTheirOwnRequests) {
   SlotPtr in = input(0, 1);
-  SlotPtr out = output(0, 2);
+  SlotPtr out = make("mixerOut : { unit 0, channel tdm : 2, inputs { } }");
   ASSERT_TRUE(in && out);
-  LGCP::IoctlParams delays;
-  LGCP::Delays& d = delays.select_delays();
-  d.set_rx(10);
-  d.set_selcal(5);
-  EXPECT_TRUE(in->Ioctl(delays));
+  EXPECT_TRUE(ioctl(in, "delays : { rx 10, selcal 5 }"));
   EXPECT_EQ(errors.str(), "mixer [0]: error: selcal delay isn't supported for mixer!!! Set to zero.\n");
-  LGCP::IoctlParams gain;
-  gain.select_rx_gain().set_gainDB(-3);
-  EXPECT_TRUE(in->Ioctl(gain));
-  EXPECT_FALSE(out->Ioctl(gain));
-  LGCP::IoctlParams filter;
-  LGCP::ToneFilter& f = filter.select_tone_filter();
-  f.set_freq(2600);
-  f.set_enable(true);
-  f.set_duration_th_msec(40);
-  f.set_det_level_dB(-30);
-  EXPECT_TRUE(out->Ioctl(filter));
+  EXPECT_TRUE(ioctl(in, "rx-gain : { gainDB -3 }"));
+  EXPECT_FALSE(ioctl(out, "rx-gain : { gainDB -3 }"));
+  EXPECT_TRUE(ioctl(out, "tone-filter : { freq 2600, enable TRUE, duration-th-msec 40, det-level-dB -30 }"));
   EXPECT_EQ(journal("dsp"), (Lines{"configure 4097 0x20 0000000a0000000000000000",
                                    "configure 4097 0x40 fd0000000000000000000000",
                                    "configure 4098 0x100 0a2801000028e20000000000"}));
 
-  LGCP::IoctlParams rejectOff, toneOn, echo, dtmfOff;
-  rejectOff.select_dtmf_reject_disable();
-  LGCP::ToneGenerator& generator = toneOn.select_tone_gen_enable();
-  generator.set_freq(0x10000 + 440);
-  generator.set_amp(900);
-  echo.select_echoSuppressor().setValue(true);
-  dtmfOff.select_dtmf_disable();
-  EXPECT_FALSE(in->Ioctl(rejectOff));
-  EXPECT_FALSE(in->Ioctl(toneOn));
-  EXPECT_FALSE(out->Ioctl(echo));
-  EXPECT_FALSE(out->Ioctl(dtmfOff)) << "no digit sequence plays";
-  EXPECT_TRUE(out->Ioctl(rejectOff));
-  EXPECT_TRUE(out->Ioctl(toneOn));
-  EXPECT_TRUE(in->Ioctl(echo));
+  const std::string toneOn = "tone-gen-enable : { freq 65976, amp 900 }";  // 0x10000 + 440
+  EXPECT_FALSE(ioctl(in, "dtmf-reject-disable : NULL"));
+  EXPECT_FALSE(ioctl(in, toneOn));
+  EXPECT_FALSE(ioctl(out, "echoSuppressor : TRUE"));
+  EXPECT_FALSE(ioctl(out, "dtmf-disable : NULL")) << "no digit sequence plays";
+  EXPECT_TRUE(ioctl(out, "dtmf-reject-disable : NULL"));
+  EXPECT_TRUE(ioctl(out, toneOn));
+  EXPECT_TRUE(ioctl(in, "echoSuppressor : TRUE"));
   EXPECT_EQ(journal("dtmf"), (Lines{"reject-off 4098", "tone 4098 440 0 900 0", "echo-on 4097"}));
 }
 
 TEST_F(MixerSlots, TheBssScoreTextIsCutTo30Characters) {
   SlotPtr in = input(0, 3);
-  auto& receiver = dynamic_cast<Mixer::TdmInput&>(*in);
-  ASSERT_TRUE(receiver.enableBSS(true));
+  ASSERT_TRUE(dynamic_cast<Mixer::TdmInput&>(*in).enableBSS(true));
   control("dsp bss 4099 1e30");
   Hardware::DSProcReceiverService& dsp = Hardware::DSProcReceiverService::instance();
   dsp.OnEvent(dsp.fd().get(), POLLIN);
-  LGCP::Signal expected;
-  expected.select_bss().set_score("100000001504746621987668885504");  // of 1000000015047466219876688855040.000000
-  ASSERT_FALSE(Testing::firstProbe().seen.empty());
-  EXPECT_EQ(Testing::firstProbe().seen.back(), expected.asValueNotation());
+  // Of 1000000015047466219876688855040.000000.
+  EXPECT_EQ(Testing::firstProbe().seen, Lines{from<LGCP::Signal>("bss : { score \"100000001504746621987668885504\" }")
+                                                  .asValueNotation()});
 }
 
 TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
-  SlotPtr in = input(0, 4, 6);
-  SlotPtr out = output(0, 5);
+  SlotPtr in = make("mixerIn : { unit 0, channel tdm : 4, summator tdm : 6 }");
+  SlotPtr out = make("mixerOut : { unit 0, channel tdm : 5, inputs { } }");
   ASSERT_TRUE(in && out);
-  LGCP::IoctlParams digits;
-  LGCP::DualTone tone;
-  tone.set_freq1(1);
-  tone.set_freq2(2);
-  digits.select_translateDTMF().get_digits().push_back(tone);
-  EXPECT_TRUE(in->Ioctl(digits));
+  EXPECT_TRUE(ioctl(in, "translateDTMF : { digits { { freq1 1, freq2 2 } } }"));
   journal("dtmf");
 
   control("mixer remove 0");
@@ -157,9 +121,8 @@ TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
   EXPECT_TRUE(factory().Mixers().empty());
   EXPECT_FALSE(input(0, 7)) << "the unit is gone for new slots";
   journal("mixer");
-  LGCP::Signal abort;
-  abort.select_abort().setValue(0);
-  EXPECT_EQ(Testing::firstProbe().seen, (Lines{abort.asValueNotation(), abort.asValueNotation()}));
+  const std::string abort = from<LGCP::Signal>("abort : 0").asValueNotation();
+  EXPECT_EQ(Testing::firstProbe().seen, (Lines{abort, abort}));
 
   // The orphan still answers for its slots: their release reaches the device (which has lost the unit).
   in.reset();
@@ -179,13 +142,7 @@ TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
 }
 
 TEST_F(MixerSlots, ASummatorThatIsNoTdmChannelJoinsNothing) {
-  LGCP::CreateParams p;
-  LGCP::MixerInParams& in = p.select_mixerIn();
-  in.set_unit(0);
-  in.get_channel().select_tdm().setValue(7);
-  in.includeOptionalField(LGCP::MixerInParams::o_summator, LGCP::MixerInParams::e_summator);
-  in.get_summator().select_rtp().setValue(1);
-  SlotPtr slot(factory().NewSlot(p));
+  SlotPtr slot = make("mixerIn : { unit 0, channel tdm : 7, summator rtp : 1 }");
   ASSERT_TRUE(slot);
   EXPECT_EQ(errors.str(), "mixer [0]: wrong summator coding !\n");
   EXPECT_EQ(journal("mixer"), Lines{"tdm 0.7"});
