@@ -86,31 +86,34 @@ protected:
     return text;
   }
 
-  // Runs a golden script (path from the source tree): a line starting with
-  // "{" is a message, one with " : " a command alone, each answered by the
-  // frames that came; "wait MS" moves the clock; "journal DEV" is answered by
-  // the device's journal without the times, and empties it; any other is a
-  // line for the board, answered by its reply and the frames that followed.
-  // Each answer ends with what was logged meanwhile.
+  // Runs a golden script (path from the source tree), each input through step().
   ::testing::AssertionResult script(const std::string& path) {
-    return matchesScript(path, [this](const std::string& input) {
-      Lines answer;
-      if (input.rfind("{", 0) == 0) {
-        answer = send(input);
-      } else if (input.find(" : ") != std::string::npos) {
-        answer = command(input);
-      } else if (input.rfind("wait ", 0) == 0) {
-        answer = advance(unsigned(std::stoul(input.substr(5))));
-      } else if (input.rfind("journal ", 0) == 0) {
-        answer = journal(input.substr(8));
-      } else {
-        answer = control(input);
-        for (const std::string& frame : settle()) answer.push_back(frame);
-      }
-      std::string text;
-      for (const std::string& line : answer) text += line + "\n";
-      return text + logged();
-    });
+    return matchesScript(path, [this](const std::string& input) { return step(input); });
+  }
+
+  // One input of a script: a line starting with "{" is a message, one with
+  // " : " a command alone, each answered by the frames that came; "wait MS"
+  // moves the clock; "journal DEV" is answered by the device's journal
+  // without the times, and empties it; any other is a line for the board,
+  // answered by its reply and the frames that followed. Each answer ends with
+  // what was logged meanwhile. A fixture adds inputs of its own here.
+  virtual std::string step(const std::string& input) {
+    Lines answer;
+    if (input.rfind("{", 0) == 0) {
+      answer = send(input);
+    } else if (input.find(" : ") != std::string::npos) {
+      answer = command(input);
+    } else if (input.rfind("wait ", 0) == 0) {
+      answer = advance(unsigned(std::stoul(input.substr(5))));
+    } else if (input.rfind("journal ", 0) == 0) {
+      answer = journal(input.substr(8));
+    } else {
+      answer = control(input);
+      for (const std::string& frame : settle()) answer.push_back(frame);
+    }
+    std::string text;
+    for (const std::string& line : answer) text += line + "\n";
+    return text + logged();
   }
 
   PinnedClock clock{PinnedClock::Present};

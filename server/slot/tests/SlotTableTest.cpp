@@ -1,7 +1,8 @@
 // The slot table and the connect logic in this process, behind the real
 // controller server: a test-only slot kind whose priority, channel and
-// destruction each case chooses, the switch read back from the simulated
-// board, replies and signals decoded from the controller's end.
+// destruction each case chooses and whose hardware hooks are logged, the
+// switch read back from the simulated board, replies and signals in value
+// notation. The controller sessions are golden scripts (golden/*.txt).
 
 #include <gtest/gtest.h>
 
@@ -9,19 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "board/sim/Hal.h"
-#include "board/sim/HalSwitch.h"
-#include "board/sim/Sim.h"
 #include "hardware/HwMux.h"
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"
 #include "server/slot/Slots.h"
-#include "testing/CtrlServerFixture.h"
-#include "testing/Lgcp.h"
+#include "testing/ServiceFixture.h"
 
 namespace {
 
-std::vector<std::string> hooks;
+using Texts = std::vector<std::string>;
 
 // Created from a trunk request: trunk = connection priority, timeslot = channel
 // 8192 + timeslot; timeslot 31 defers its destruction.
@@ -31,28 +28,23 @@ public:
   void IAfterCreate() override { OnActivated(); }
   bool IBeforeDestroy() override { return !defers; }
   int GetConnectionPriority() override { return priority; }
-  bool IHwConnectTransmitter(Slot& rx) override { return note("tx-connect", rx) && Slot::IHwConnectTransmitter(rx); }
-  bool IHwConnectReceiver(Slot& tx) override { return note("rx-connect", tx) && Slot::IHwConnectReceiver(tx); }
-  bool IHwDisconnectTransmitter(Slot& rx) override { return note("tx-cut", rx) && Slot::IHwDisconnectTransmitter(rx); }
-  bool IHwDisconnectReceiver(Slot& tx) override { return note("rx-cut", tx) && Slot::IHwDisconnectReceiver(tx); }
+  bool IHwConnectTransmitter(Slot& rx) override { return note("tx-connect", &rx) && Slot::IHwConnectTransmitter(rx); }
+  bool IHwConnectReceiver(Slot& tx) override { return note("rx-connect", &tx) && Slot::IHwConnectReceiver(tx); }
+  bool IHwDisconnectTransmitter(Slot& rx) override { return note("tx-cut", &rx) && Slot::IHwDisconnectTransmitter(rx); }
+  bool IHwDisconnectReceiver(Slot& tx) override { return note("rx-cut", &tx) && Slot::IHwDisconnectReceiver(tx); }
   bool IOnOutputStream() override { return true; }
   bool IOnInputStream() override { return true; }
-  void IOnOutputRelease() override { hooks.push_back(Name() + " output-release"); }
-  void IOnInputRelease() override { hooks.push_back(Name() + " input-release"); }
+  void IOnOutputRelease() override { note("output-release"); }
+  void IOnInputRelease() override { note("input-release"); }
   int IGetTransmitChannel() override { return channel; }
   int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "test"; }
 
 private:
-  std::string Name() const {
-    std::ostringstream out;
-    Put(out);
-    return out.str();
-  }
-  bool note(const char* what, Slot& peer) {
-    std::ostringstream out;
-    out << *this << ' ' << what << ' ' << peer;
-    hooks.push_back(out.str());
+  bool note(const char* what, Slot* peer = nullptr) {
+    std::clog << *this << ' ' << what;
+    if (peer) std::clog << ' ' << *peer;
+    std::clog << '\n';
     return true;
   }
   int priority;
@@ -77,194 +69,126 @@ TestFactory& factory() {
   return f;
 }
 
-std::string text(const std::string& hexPayload) { return Testing::notation(hexPayload); }
-std::string encode(const std::string& valueNotation) { return Testing::lgcp(valueNotation); }
+Slots& slots() { return Slots::instance(); }
 
-std::string mapOf(int32_t output) {
-  return Board::Sim::with<Board::Sim::Hal>("hal", [&](Board::Sim::Hal& hal) {
-    const auto& outs = hal.part<Board::Sim::HalSwitch>()->outputs();
-    auto it = outs.find(output);
-    return it == outs.end() ? std::string("off") : Board::Sim::HalSwitch::format(it->first, it->second);
-  });
-}
-
-class SlotTable : public Testing::CtrlServerTest {
+class SlotTable : public Testing::ServiceTest {
 protected:
-  void SetUp() override {
+  void bind() override {
     factory();
-    CtrlServerTest::SetUp();
+    Testing::bindProbesOnce();
     static bool bound = false;
-    if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
+    if (!bound) CtrlSrv::ctrlServer.Bind(&slots());
     bound = true;
     HwMux::instance();
-    controller = connect();
-    hooks.clear();
   }
   void TearDown() override {
-    controller.reset();
-    Testing::runUntil([] { return Slots::instance().Live().empty(); });
-    CtrlServerTest::TearDown();
+    c.reset();
+    Testing::runUntil([] { return slots().Live().empty(); });
+    ServiceTest::TearDown();
   }
 
-  // The replies and signals to one command, as value notation.
-  std::vector<std::string> send(const std::string& valueNotation, size_t frames = 1) {
-    std::vector<std::string> out;
-    for (const std::string& f : exchange(*controller, encode(valueNotation), frames)) out.push_back(text(f));
-    return out;
+  // Besides the common inputs: "create N PRIORITY TIMESLOT" makes a test slot;
+  // "listeners N" names the slots that listen to slot N; "release N" ends
+  // the deferred destruction of slot N.
+  std::string step(const std::string& input) override {
+    std::istringstream in(input);
+    std::string word;
+    unsigned n = 0;
+    in >> word >> n;
+    if (word == "create") {
+      int priority = 0, timeslot = 0;
+      in >> priority >> timeslot;
+      return ServiceTest::step("{ slot " + std::to_string(n) + ", pdu command : create : trunk : { trunk " +
+                               std::to_string(priority) + ", timeslot " + std::to_string(timeslot) + " } }");
+    }
+    if (word == "listeners") {
+      std::ostringstream out;
+      for (Slot* listener : slots().Find(n)->GetListeners()) out << *listener << "\n";
+      return out.str();
+    }
+    if (word == "release") {
+      slots().Find(n)->on_release();
+      std::string text;
+      for (const std::string& frame : settle()) text += frame + "\n";
+      return text + logged();
+    }
+    return ServiceTest::step(input);
   }
-  void create(unsigned slot, int priority, int timeslot) {
-    const std::string n = std::to_string(slot);
-    ASSERT_EQ(send("{ slot " + n + ", pdu command : create : trunk : { trunk " + std::to_string(priority) +
-                       ", timeslot " + std::to_string(timeslot) + " } }",
-                   2),
-              (std::vector<std::string>{"{ slot " + n + ", pdu response : success : NULL }",
-                                        "{ slot " + n + ", pdu signal : activated : NULL }"}));
+  ::testing::AssertionResult script(const std::string& name) {
+    return ServiceTest::script("server/slot/tests/golden/" + name + ".txt");
   }
-  std::vector<std::string> signals() {
-    controller->frames.clear();
-    Testing::runFor(20);
-    controller->pump();
-    std::vector<std::string> out;
-    for (const std::string& f : controller->frames) out.push_back(text(f));
-    return out;
+  std::string texts(const Texts& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    return text;
   }
-
-  std::unique_ptr<Testing::Controller> controller;
 };
 
-using Texts = std::vector<std::string>;
-
 TEST_F(SlotTable, NumbersAtBothEndsAndHowSlotsPrint) {
-  create(0, 0, 1);
-  create(1023, 0, 2);
+  step("create 0 0 1");
+  step("create 1023 0 2");
   std::ostringstream out;
-  out << *Slots::instance().Find(0) << ' ' << *Slots::instance().Find(1023);
   TestSlot loose(0, 0, false);
-  out << ' ' << loose;
+  out << *slots().Find(0) << ' ' << *slots().Find(1023) << ' ' << loose;
   EXPECT_EQ(out.str(), "00:test 1023:test na:test");
-  EXPECT_EQ(factory().GetSlots().size(), 2u);
   EXPECT_EQ(send("{ seq 3, slot 1023, pdu command : destroy : NULL }"),
             Texts{"{ seq 3, slot 1023, pdu response : success : NULL }"});
+  EXPECT_EQ(slots().Find(1023), nullptr);
   EXPECT_EQ(factory().GetSlots().size(), 1u);
-  EXPECT_EQ(Slots::instance().Find(1023), nullptr);
 }
 
 TEST_F(SlotTable, CommandsOnMissingSlotsAndRequestsTheKindRefuses) {
-  create(4, 0, 1);
-  EXPECT_EQ(send("{ slot 4, pdu command : connect : 5 }"), Texts{"{ slot 4, pdu response : error : slotNotExists }"});
-  EXPECT_EQ(send("{ slot 5, pdu command : connect : 4 }"), Texts{"{ slot 5, pdu response : error : slotNotExists }"});
-  // connect 1024 in the two octets of the slot field: nothing checks it on decode.
-  EXPECT_EQ(text(exchange(*controller, "400004040400")[0]), "{ slot 4, pdu response : error : invalidSlot }");
-  EXPECT_EQ(send("{ slot 5, pdu command : destroy : NULL }"), Texts{"{ slot 5, pdu response : error : slotNotExists }"});
-  EXPECT_EQ(send("{ slot 4, pdu command : activate : empty : NULL }"), Texts{"{ slot 4, pdu response : error : unsupported }"});
-  EXPECT_EQ(send("{ slot 4, pdu command : deactivate : NULL }"), Texts{"{ slot 4, pdu response : error : unsupported }"});
-  EXPECT_EQ(send("{ slot 4, pdu command : userData : '01'H }"), Texts{"{ slot 4, pdu response : error : unsupported }"});
-  EXPECT_EQ(send("{ slot 6, pdu command : create : ext : { transmitter 1, receiver 2 } }"),
-            Texts{"{ slot 6, pdu response : error : insufficientResources }"});
-  // A create over a live slot replaces it.
-  create(4, 0, 2);
+  EXPECT_TRUE(script("missing"));
   EXPECT_EQ(factory().GetSlots().size(), 1u);
+  // connect 1024 in the two octets of the slot field: nothing checks it on decode.
+  c->frames.clear();
+  EXPECT_EQ(Testing::notation(exchange(*c, "400004040400")[0]), "{ slot 4, pdu response : error : invalidSlot }");
 }
 
-TEST_F(SlotTable, TheHigherPriorityDrivesTheHardwareAndATieGoesToTheReceiver) {
-  create(1, 0, 1);  // channel 8193
-  create(2, 0, 2);  // 8194
-  create(3, 1, 3);  // 8195
-  create(4, 2, 4);  // 8196
-  signals();
-  EXPECT_EQ(send("{ slot 1, pdu command : connect : 2 }", 3),
-            (Texts{"{ slot 1, pdu signal : transmitter : active : 8193 }",
-                   "{ slot 2, pdu signal : receiver : active : 8194 }", "{ slot 1, pdu response : success : NULL }"}));
-  EXPECT_EQ(hooks, Texts{"02:test rx-connect 01:test"});
-  EXPECT_EQ(mapOf(8194), "8194 <- 8193");
-  hooks.clear();
-  // The same pair again: nothing reaches the hardware.
-  EXPECT_EQ(send("{ slot 1, pdu command : connect : 2 }"), Texts{"{ slot 1, pdu response : success : NULL }"});
-  EXPECT_TRUE(hooks.empty());
-
-  // Moving 2 to the higher source 3: the old path is cut first, the old source released.
-  send("{ slot 3, pdu command : connect : 2 }", 2);
-  EXPECT_EQ(hooks, (Texts{"01:test tx-cut 02:test", "03:test tx-connect 02:test", "01:test output-release"}));
-  EXPECT_EQ(mapOf(8194), "8194 <- 8195");
-  EXPECT_EQ(Slots::instance().Find(3)->GetListeners().size(), 1u);
-  EXPECT_TRUE(Slots::instance().Find(1)->GetListeners().empty());
-  hooks.clear();
-  EXPECT_EQ(send("{ slot 2, pdu command : disconnect : NULL }"), Texts{"{ slot 2, pdu response : success : NULL }"});
-  EXPECT_EQ(hooks, (Texts{"03:test tx-cut 02:test", "02:test input-release", "03:test output-release"}));
-  EXPECT_EQ(mapOf(8194), "8194 = 0xD5");
-  hooks.clear();
-
-  // A receiver above its source drives both ways itself.
-  send("{ slot 1, pdu command : connect : 4 }", 2);
-  EXPECT_EQ(send("{ slot 4, pdu command : disconnect : NULL }"), Texts{"{ slot 4, pdu response : success : NULL }"});
-  EXPECT_EQ(hooks, (Texts{"04:test rx-connect 01:test", "04:test rx-cut 01:test", "04:test input-release",
-                          "01:test output-release"}));
-  EXPECT_EQ(mapOf(8196), "8196 = 0xD5");
-  // Disconnecting what has no source succeeds.
-  EXPECT_EQ(send("{ slot 4, pdu command : disconnect : NULL }"), Texts{"{ slot 4, pdu response : success : NULL }"});
-}
+TEST_F(SlotTable, TheHigherPriorityDrivesTheHardwareAndATieGoesToTheReceiver) { EXPECT_TRUE(script("priority")); }
 
 TEST_F(SlotTable, ADestroyThatWaitsIsAnsweredLaterAndBlocksItsNumber) {
-  create(7, 0, 31);
-  EXPECT_TRUE(sendQuietly(*controller, encode("{ seq 40, slot 7, pdu command : destroy : NULL }")).empty());
-  EXPECT_EQ(send("{ seq 41, slot 7, pdu command : destroy : NULL }"),
-            Texts{"{ seq 41, slot 7, pdu response : error : destroyInProgress }"});
-  EXPECT_EQ(send("{ slot 7, pdu command : create : trunk : { trunk 0, timeslot 1 } }"),
-            Texts{"{ slot 7, pdu response : error : destroyInProgress }"});
-  Slot* waiting = Slots::instance().Find(7);
-  ASSERT_NE(waiting, nullptr);
-  waiting->on_release();
-  EXPECT_EQ(signals(), Texts{"{ seq 40, slot 7, pdu response : success : NULL }"});
-  EXPECT_EQ(Slots::instance().Find(7), nullptr);
+  EXPECT_TRUE(script("deferred"));
   EXPECT_TRUE(factory().GetSlots().empty());
-
-  // A create over a slot that waits is refused; its release later owes nobody a reply.
-  create(8, 0, 31);
-  EXPECT_EQ(send("{ seq 50, slot 8, pdu command : create : trunk : { trunk 0, timeslot 2 } }"),
-            Texts{"{ seq 50, slot 8, pdu response : error : slotIdBusy }"});
-  Slots::instance().Find(8)->on_release();
-  EXPECT_EQ(signals(), Texts{});
-  EXPECT_EQ(Slots::instance().Find(8), nullptr);
 }
 
 TEST_F(SlotTable, ControllerLossDestroysEverySlotPausingOnlyForThoseThatWait) {
-  create(1, 0, 1);
-  create(2, 0, 2);
-  send("{ slot 1, pdu command : connect : 2 }", 3);
+  step("create 1 0 1");
+  step("create 2 0 2");
+  step("{ slot 1, pdu command : connect : 2 }");
   auto start = std::chrono::steady_clock::now();
-  controller.reset();
-  ASSERT_TRUE(Testing::runUntil([] { return Slots::instance().Live().empty(); }));
+  c.reset();
+  ASSERT_TRUE(Testing::runUntil([] { return slots().Live().empty(); }));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(900));
-  EXPECT_EQ(mapOf(8194), "8194 = 0xD5");
+  EXPECT_EQ(Testing::control("hal switch map"), Texts{"8194 = 0xD5"});
 
-  controller = connect();
-  create(1, 0, 31);
-  create(2, 0, 2);
-  sendQuietly(*controller, encode("{ seq 9, slot 1, pdu command : destroy : NULL }"));
+  c = connect();
+  step("create 1 0 31");
+  step("create 2 0 2");
+  step("{ seq 9, slot 1, pdu command : destroy : NULL }");
   start = std::chrono::steady_clock::now();
-  controller.reset();
-  ASSERT_TRUE(Testing::runUntil([] { return Slots::instance().Live().empty(); }));
+  c.reset();
+  ASSERT_TRUE(Testing::runUntil([] { return slots().Live().empty(); }));
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(990));
   EXPECT_TRUE(factory().GetSlots().empty());
 }
 
 TEST_F(SlotTable, QueryAnswersThenReportsAndTrunkStatusReachesTheFactories) {
-  EXPECT_EQ(send("{ seq 1, pdu command : query : NULL }", 2)[0], "{ seq 1, pdu response : success : NULL }");
+  EXPECT_EQ(send("{ seq 1, pdu command : query : NULL }")[0], "{ seq 1, pdu response : success : NULL }");
   LGCP::Signal status;
   status.select_trunkStatus().set_trunk(2);
   factory().signals.clear();
-  Slots::instance().OnSignal(status);
+  slots().OnSignal(status);
   LGCP::Signal other;
   other.select_activated();
-  Slots::instance().OnSignal(other);
+  slots().OnSignal(other);
   ASSERT_EQ(factory().signals.size(), 1u);
   EXPECT_EQ(factory().signals[0].find("trunkStatus"), 0u);
 }
 
 TEST_F(SlotTable, EachSenderSendsItsAlternativeWithTheSlotsNumber) {
-  create(9, 0, 9);
-  signals();
-  Slot& s = *Slots::instance().Find(9);
+  step("create 9 0 9");
+  Slot& s = *slots().Find(9);
   s.OnNumber("42");
   s.OnActivated();
   s.OnDeactivated();
@@ -276,17 +200,12 @@ TEST_F(SlotTable, EachSenderSendsItsAlternativeWithTheSlotsNumber) {
   LGCP::IoctlResponse response;
   response.select_startPlaying();
   s.OnIoctlResponse(response);
-  const std::string p = "{ slot 9, pdu signal : ";
-  EXPECT_EQ(signals(), (Texts{p + "number : \"42\" }", p + "activated : NULL }", p + "deactivated : networkError }",
-                              p + "abort : 3 }", p + "userData : '01 02'H }", p + "sd : { sd-rx TRUE } }",
-                              p + "ioctl : startPlaying : NULL }"}));
+  EXPECT_TRUE(Testing::matchesGolden("server/slot/tests/golden/senders.txt", texts(settle())));
 }
 
 TEST_F(SlotTable, ReceiverEventsBecomeSignals) {
-  create(9, 0, 9);
-  signals();
-  Slot& s = *Slots::instance().Find(9);
-  Testing::Capture err(std::cerr);
+  step("create 9 0 9");
+  Slot& s = *slots().Find(9);
   s.processTonecEvent({0x0B00, 77});
   s.processTonecEvent({0x1500, 1});
   s.processTonecEvent({0x1600, 2});
@@ -307,21 +226,7 @@ TEST_F(SlotTable, ReceiverEventsBecomeSignals) {
   s.processBSSEvent(&bss);
   s.processRtpEvent({1, 7, 300});
   s.processRtpEvent({2, 7, 300});
-  const std::string p = "{ slot 9, pdu signal : ";
-  EXPECT_EQ(signals(), (Texts{p + "tonec : { timestamp 77, event iva : code : 11 } }",
-                              p + "tonec : { timestamp 1, event iva : ringoff : NULL } }",
-                              p + "tonec : { timestamp 3, event ced : NULL } }",
-                              p + "tonec : { timestamp 4, event cng : NULL } }",
-                              p + "tonec : { timestamp 5, event dtmf : 5 } }",
-                              p + "tonec : { timestamp 0, event dtmfDone : NULL } }",
-                              p + "tonec : { timestamp 0, event tone-presence : { freq 1020, presence TRUE } } }",
-                              p + "vad : { vad-tx TRUE } }",
-                              p + "sd : { sd-rx FALSE } }",
-                              p + "vad : { vad-rx FALSE, vad-tx TRUE } }",
-                              p + "selcal : { in-progress TRUE } }",
-                              p + "bss : { score \"1.500000\" } }",
-                              p + "rtp : pd : { value 7, timeout 300 } }"}));
-  EXPECT_EQ(err.str(), "bad DTMF code, ignored.\nbad VAD event, ignored.\nbad SD event, ignored.\n");
+  EXPECT_TRUE(Testing::matchesGolden("server/slot/tests/golden/receiver-events.txt", texts(settle()) + logged()));
 }
 
 }  // namespace
