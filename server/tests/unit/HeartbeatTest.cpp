@@ -7,25 +7,31 @@
 
 using Testing::Capture;
 using Testing::firstProbe;
-using Testing::PinnedClock;
 using Replies = std::vector<std::string>;
 
 class HeartbeatTest : public Testing::CtrlServerTest {
 protected:
-  // Still connected after the loop has had its passes.
-  bool kept(Testing::Controller& c) {
-    Testing::runFor(30);
-    c.pump();
-    return !c.closed && firstProbe().disconnects == 0;
+  void SetUp() override {
+    CtrlServerTest::SetUp();
+    c = connect();
   }
+  // A query without a slot, answered success by the heartbeat.
+  void command() { ASSERT_EQ(exchange(*c, "0600"), Replies{"10"}); }
+  // Still connected after the loop has had its passes.
+  bool kept() {
+    Testing::runFor(30);
+    c->pump();
+    return !c->closed && firstProbe().disconnects == 0;
+  }
+
+  Testing::PinnedClock clock{Testing::PinnedClock::Present};
+  std::unique_ptr<Testing::Controller> c;
 };
 
 TEST_F(HeartbeatTest, AControllerSilentAfterItsFirstCommandIsDroppedAndSeesTheClose) {
-  PinnedClock clock(PinnedClock::Present);
-  auto c = connect();
-  ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+  command();
   clock.advance(HeartBeatCtl::TimeoutMs - 1);
-  EXPECT_TRUE(kept(*c));
+  EXPECT_TRUE(kept());
   Capture log(std::clog);
   clock.advance(1);
   EXPECT_EQ(log.str().substr(0, 21), "heartbeat timeout!!!\n");
@@ -35,32 +41,26 @@ TEST_F(HeartbeatTest, AControllerSilentAfterItsFirstCommandIsDroppedAndSeesTheCl
 }
 
 TEST_F(HeartbeatTest, AControllerThatNeverSentACommandIsKept) {
-  PinnedClock clock(PinnedClock::Present);
-  auto c = connect();
   for (int minute = 0; minute < 10; ++minute) clock.advance(60000);
-  EXPECT_TRUE(kept(*c));
+  EXPECT_TRUE(kept());
   EXPECT_FALSE(HeartBeatCtl::instance().armed());
-  EXPECT_EQ(exchange(*c, "0600"), Replies{"10"});
+  command();
   EXPECT_TRUE(HeartBeatCtl::instance().armed());
 }
 
 TEST_F(HeartbeatTest, AnyCommandRearmsItEvenOneThatEndsInAnError) {
-  PinnedClock clock(PinnedClock::Present);
-  auto c = connect();
-  ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+  command();
   clock.advance(100000);
   // query without a slot: nobody takes it.
   ASSERT_EQ(exchange(*c, "0000"), Replies{"1900"});
   clock.advance(100000);
-  EXPECT_TRUE(kept(*c));
+  EXPECT_TRUE(kept());
   clock.advance(20000);
   EXPECT_TRUE(dropped(*c));
 }
 
 TEST_F(HeartbeatTest, FramesThatAreNoCommandsDoNotRearmIt) {
-  PinnedClock clock(PinnedClock::Present);
-  auto c = connect();
-  ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
+  command();
   clock.advance(100000);
   {
     Capture err(std::cerr);
@@ -73,19 +73,15 @@ TEST_F(HeartbeatTest, FramesThatAreNoCommandsDoNotRearmIt) {
 }
 
 TEST_F(HeartbeatTest, TheNextControllerStartsWithoutATimerUntilItsFirstCommand) {
-  PinnedClock clock(PinnedClock::Present);
-  {
-    auto c = connect();
-    ASSERT_EQ(exchange(*c, "0600"), Replies{"10"});
-    clock.advance(HeartBeatCtl::TimeoutMs);
-    ASSERT_TRUE(dropped(*c));
-    ASSERT_TRUE(Testing::runUntil([] { return firstProbe().disconnects == 1; }));
-  }
-  firstProbe().clear();
-  auto next = connect();
-  clock.advance(5 * HeartBeatCtl::TimeoutMs / 2);
-  EXPECT_TRUE(kept(*next));
-  ASSERT_EQ(exchange(*next, "80010118"), Replies{"80010140"});
+  command();
   clock.advance(HeartBeatCtl::TimeoutMs);
-  EXPECT_TRUE(dropped(*next));
+  ASSERT_TRUE(dropped(*c));
+  ASSERT_TRUE(Testing::runUntil([] { return firstProbe().disconnects == 1; }));
+  firstProbe().clear();
+  c = connect();
+  clock.advance(5 * HeartBeatCtl::TimeoutMs / 2);
+  EXPECT_TRUE(kept());
+  ASSERT_EQ(exchange(*c, "80010118"), Replies{"80010140"});
+  clock.advance(HeartBeatCtl::TimeoutMs);
+  EXPECT_TRUE(dropped(*c));
 }
