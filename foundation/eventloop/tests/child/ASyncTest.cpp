@@ -1,10 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <signal.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -14,6 +11,7 @@
 #include "foundation/eventloop/ASyncConnect.h"
 #include "foundation/eventloop/ASyncCopy.h"
 #include "testing/Loop.h"
+#include "testing/Loopback.h"
 
 namespace {
 
@@ -180,20 +178,13 @@ class ConnectTest : public ::testing::Test {
 
   // A listener on a free loopback port; its "a.b.c.d:port" text.
   std::string listenOn(Fd& listener, int backlog) {
-    listener = Fd(::socket(AF_INET, SOCK_STREAM, 0));
-    address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(0, ::bind(listener.get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
+    port = 0;
+    listener = Testing::listenLoopback(port);
     EXPECT_EQ(0, ::listen(listener.get(), backlog));
-    socklen_t length = sizeof address;
-    ::getsockname(listener.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    return "127.0.0.1:" + std::to_string(port);
   }
 
-  // The last listener's address.
-  sockaddr_in address = {};
-
+  unsigned short port = 0;
   Connect connect;
   ConnectOutcomes outcomes;
   Fd connected;
@@ -238,8 +229,8 @@ TEST_F(ConnectTest, TimeOutAndStopEndAPendingConnectOnce) {
   // A listener whose accept queue is full drops further handshakes.
   Fd listener;
   const std::string target = listenOn(listener, 0);
-  Fd filler(::socket(AF_INET, SOCK_STREAM, 0));
-  ASSERT_EQ(0, ::connect(filler.get(), reinterpret_cast<sockaddr*>(&address), sizeof address));
+  Fd filler = Testing::connectLoopback(port);
+  ASSERT_TRUE(filler);
 
   connect.Start(target, 3000);
   ASSERT_EQ(Connect::Status::Connecting, connect.state());
