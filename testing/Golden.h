@@ -19,8 +19,8 @@ namespace Testing {
 
 // A golden script: each line "> INPUT" is run in order and followed by what
 // `run` answers to it (whole lines, each ending in a newline); blank lines and
-// lines starting with "#" (comments) stay as they are. Compared as matchesGolden compares, so a
-// rewrite keeps the inputs and renews the answers.
+// lines starting with "#" (comments) stay as they are. Compared as
+// matchesGolden compares, so a rewrite keeps the inputs and renews the answers.
 ::testing::AssertionResult matchesScript(const std::string& path,
                                          const std::function<std::string(const std::string& input)>& run);
 

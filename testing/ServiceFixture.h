@@ -80,7 +80,9 @@ protected:
     std::string text;
     for (std::string line; std::getline(lines, line);) {
       bool theirs = false;
-      for (const char* other : {"ctrl [", "control connection ", "Mux: terminating"}) theirs |= line.rfind(other, 0) == 0;
+      for (const char* other : {"ctrl [", "control connection ", "Mux: terminating"}) {
+        theirs |= line.rfind(other, 0) == 0;
+      }
       if (!theirs) text += "| " + line + "\n";
     }
     return text;

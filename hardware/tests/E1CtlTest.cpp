@@ -24,7 +24,6 @@ std::string casSignal(int trunk, int timeslot, int rx, int tx) {
          " }, rx " + std::to_string(rx) + ", tx " + std::to_string(tx) + " } }";
 }
 
-
 }  // namespace
 
 class E1CtlTest : public hw::ServiceTest {};
