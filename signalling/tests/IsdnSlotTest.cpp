@@ -29,13 +29,13 @@ protected:
   // Runs a controller message or a control line, then writes it, the frames
   // the daemon wrote on the lines and the controller messages that came into the transcript.
   void steps(const Lines& all) {
-    for (const std::string& what : all) step(what);
+    for (const std::string& what : all) record(what);
   }
-  void step(const std::string& what) {
+  void record(const std::string& what) {
     const bool message = what[0] == '{';
     transcript += (message ? "> " : "$ ") + what + "\n";
     if (message) {
-      controller->send(Testing::lgcp(what));
+      c->send(Testing::lgcp(what));
     } else {
       // A journal's lines without their times.
       const size_t cut = what.size() > 8 && what.compare(what.size() - 8, 8, " journal") == 0;
@@ -43,7 +43,7 @@ protected:
         transcript += "  " + reply.substr(cut ? reply.find(' ') + 1 : 0) + "\n";
       }
     }
-    for (const std::string& frame : settle()) transcript += "< " + Testing::notation(frame) + "\n";
+    for (const std::string& frame : settle()) transcript += "< " + frame + "\n";
     // The loop's stops belong to the test, not to the scenario.
     std::istringstream lines(logs.str());
     for (std::string line; std::getline(lines, line);) {
