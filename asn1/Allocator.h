@@ -10,12 +10,22 @@
 
 #include <cstddef>
 
+// GCC names AddressSanitizer by a macro, clang by a feature test.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GW_HAS_ADDRESS_SANITIZER 1
+#endif
+#endif
+#ifndef GW_HAS_ADDRESS_SANITIZER
+#define GW_HAS_ADDRESS_SANITIZER 0
+#endif
+
 namespace ASN1 {
 namespace detail {
 
 class Pool {
 public:
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || GW_HAS_ADDRESS_SANITIZER
     static constexpr bool enabled = false;
 #else
     static constexpr bool enabled = true;
