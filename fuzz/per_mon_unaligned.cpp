@@ -1,0 +1,15 @@
+// MON.Message from the controller link, unaligned PER.
+#include "asn1/modules/MON.h"
+#include "fuzz/AsnRoundTrip.h"
+#include "fuzz/Fuzz.h"
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  Fuzz::setUp();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  MON::Message message;
+  Fuzz::roundTrip(message, ASN1::CoderEnv::per_Unaligned, data, size);
+  return 0;
+}
