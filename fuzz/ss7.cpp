@@ -54,7 +54,7 @@ public:
   };
 
   static constexpr unsigned inFlight = 256;
-  static constexpr unsigned perStep = 512;
+  static constexpr unsigned perStep = 64;
 
   void deliver() {
     for (unsigned n = 0; !flight_.empty() && n < perStep; ++n) {
