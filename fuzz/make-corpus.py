@@ -87,8 +87,9 @@ def ss7(src, corpus):
         for line in open(os.path.join(folder, name), encoding="utf-8"):
             m = re.match(r"(?:B>A|> A) ((?:[0-9A-F]{2} ?)*)", line)
             if m:
-                frame = bytes.fromhex(m.group(1))[:255]
-                steps += bytes([0, len(frame)]) + frame
+                frame = bytes.fromhex(m.group(1))
+                frame = frame[:127] if len(frame) < 153 else frame[:280]
+                steps += bytes([0, len(frame) if len(frame) < 128 else len(frame) - 25]) + frame
             elif line.startswith("-- "):
                 steps += bytes([3, min(255, int(line.split()[1]) // 100)])
         if steps:

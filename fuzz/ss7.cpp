@@ -129,20 +129,19 @@ struct Pair {
   SS7::SLC& b = *new SS7::SLC;
 };
 
+// 0..127 and 153..280 from one octet: the shortest units, LI 62 and 63, the
+// longest MSU and beyond.
+unsigned length(uint8_t octet) { return octet < 0x80 ? octet : octet + 25u; }
+
 void run(Pair& pair, Steps& steps) {
   while (steps.more()) {
     switch (steps.octet() % 10) {
-      case 0: {
-        const unsigned length = steps.octet();
-        pair.line.inject(pair.line.a, steps.octets(length));
+      case 0:
+        pair.line.inject(pair.line.a, steps.octets(length(steps.octet())));
         break;
-      }
-      case 1: {
-        // 0..127 and 153..280: the shortest, LI 62/63 and the longest MSU, and beyond.
-        const unsigned length = steps.octet();
-        pair.send(pair.a, length < 0x80 ? length : length + 25);
+      case 1:
+        pair.send(pair.a, length(steps.octet()));
         break;
-      }
       case 2:
         pair.send(pair.b, steps.octet());
         break;

@@ -2,7 +2,8 @@
 // chooses the cuts (0: the stream in one piece, N: chunks of 1..N octets),
 // the rest is the byte stream; each chunk arrives as one read. Whatever the
 // cuts, the messages delivered are those of the stream in one piece; framed
-// again they come back unchanged; every packet buffer and timer is given back.
+// again they come back unchanged; between reads the stream holds one packet
+// buffer at most, and every buffer and timer is given back.
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -79,6 +80,8 @@ Messages overSocket(const std::string& stream, unsigned cut) {
     Fuzz::expect(send(far.get(), stream.data() + at, n, MSG_NOSIGNAL) == ssize_t(n), "the chunk is written whole");
     at += n;
     while (unread(strm->fd().get()) > 0) strm->on_event(strm->fd().get(), POLLIN);
+    // The message being collected, and nothing else.
+    Fuzz::expect(packet_pool().count() >= 1023, "a stream holds one packet buffer at most");
   }
   owner.deactivate();
   return owner.received;
