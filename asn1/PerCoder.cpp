@@ -962,12 +962,18 @@ bool PERDecoder::decodeSequenceOf(SEQUENCE_OF_Base& value)
     unsigned count = 0;
     if (decodeConstrainedLength(value, count) != 0 || count > MaximumArraySize)
         return false;
-    value.resize(count);
-    for (unsigned i = 0; i < count; ++i)
+    // Elements held are reused; new ones are made one at a time as the input
+    // reaches them, so a count the input does not back costs nothing.
+    if (value.size() > count)
+        value.resize(count);
+    for (unsigned i = 0; i < count; ++i) {
+        if (i == value.size())
+            value.resize(i + 1);
         if (!decode(*value.elementAt(i))) {
             value.erase(value.baseBegin() + i, value.baseEnd());
             return false;
         }
+    }
     return true;
 }
 

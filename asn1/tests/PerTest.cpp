@@ -564,4 +564,13 @@ TEST(PerRobustness, TruncationsAndClaimedCounts)
     OCTET_STRING large(&wide);
     EXPECT_FALSE(decode("4e20" + std::string(40, '0'), large)) << "20000 octets: beyond the decoder limit";
     EXPECT_LT(large.capacity(), 1000u);
+
+    // A list that claims 100 elements and holds one makes two, not 100.
+    static unsigned made = 0;
+    static const ConstrainedObject::InfoType counted = {
+        {[](const void* info) { return ++made, create<INTEGER>(info); }, 2}, Unconstrained, 0, 0};
+    static const SEQUENCE_OF_Base::InfoType list = {{{&create<SEQUENCE_OF_Base>, 16}, Unconstrained, 0, 0}, &counted};
+    SEQUENCE_OF_Base elements(&list);
+    EXPECT_FALSE(decode("64" "0105", elements));
+    EXPECT_EQ(made, 2u);
 }
