@@ -10,10 +10,10 @@
 #include <utility>
 
 #include "foundation/eventloop/Multiplexer.h"
-#include "foundation/protocol/tests/Harness.h"
 #include "fuzz/Fuzz.h"
 #include "signalling/Hdlc.h"
 #include "signalling/ss7/SLC.h"
+#include "testing/Loop.h"
 
 namespace {
 
@@ -121,7 +121,7 @@ struct Pair {
     link.message(p);
   }
 
-  harness::PinnedClock clock;
+  Testing::PinnedClock clock;
   Line line;
   Owner ownerA;
   Owner ownerB;
