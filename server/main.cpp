@@ -29,6 +29,7 @@
 #include "server/slot/Slots.h"
 #include "signalling/HdlcSlot.h"
 #include "signalling/IsdnFactory.h"
+#include "signalling/PstnSlot.h"
 #include "slots/tdm/EchoSlot.h"
 #include "slots/tdm/ExtSlot.h"
 #include "slots/tdm/MapSlot.h"
@@ -51,6 +52,7 @@ int main(int argc, char* argv[]) {
   // factory chain); then the TDM switch, then the monitoring service's
   // share of the configuration.
   MapFactory::instance();
+  PstnFactory::instance();
   RtpFactory::instance();
   ModemFactory::instance();
   Mixer::MixerFactory::instance();
