@@ -8,11 +8,15 @@ install_packages() {
   install_listed cmake make g++ libgtest-dev libboost-dev libloki-dev libbenchmark-dev python3
 }
 
-# Independent readers and peers some tests check our bytes against
-# (Wireshark's tshark, the ISDN stack libpri). Those tests skip with a message
-# when a package cannot be had, so a failed install only warns.
+# Independent readers and peers some tests check our bytes against (Wireshark's
+# tshark, the ISDN stack libpri, the SS7 stack libss7). Those tests skip with a
+# message when a package cannot be had, so a failed install only warns; each
+# package is tried on its own.
 install_test_packages() {
-  install_listed tshark libpri-dev || echo "warning: test-only packages not installed; the tests that need them will skip" >&2
+  local p
+  for p in tshark libpri-dev libss7-dev; do
+    install_listed "$p" || echo "warning: test-only package $p not installed; the tests that need it will skip" >&2
+  done
 }
 
 install_listed() {

@@ -66,12 +66,6 @@ inline Lines control(const std::string& line) {
   return lines;
 }
 
-inline std::string create(long slot, const std::string& what) { return cmd(NoSeq, slot, "create : " + what); }
-inline std::string ss7(int trunk, int dpc, bool emergency = false) {
-  return "pstn : ss7 : { trunk " + std::to_string(trunk) + ", slc 0, dpc " + std::to_string(dpc) + ", opc 7, emergency " +
-         (emergency ? "TRUE" : "FALSE") + " }";
-}
-
 class PstnTest : public Testing::CtrlServerTest {
 protected:
   void SetUp() override {
@@ -93,12 +87,13 @@ protected:
     EXPECT_TRUE(Testing::sameFrames(expected, exchange(*controller, Testing::lgcp(message), replies.size())))
         << "after " << message;
   }
-  // A trunk timeslot (E1 or BRI) that transmits to the PSTN slot: the channel opens on it.
-  void trunk(long slot, const std::string& what, int channel, long pstn) {
-    expect(create(slot, what), {ok(NoSeq, slot), sig(slot, "transmitter : active : " + std::to_string(channel)),
-                                sig(slot, "receiver : active : " + std::to_string(channel))});
-    expect(cmd(NoSeq, slot, "connect : " + std::to_string(pstn)), {ok(NoSeq, slot)});
-  }
+  Testing::Capture logs{&std::cerr, &std::clog};
+  std::unique_ptr<Testing::Controller> controller;
+};
+
+// The scenarios, on a loop clock pinned by the test.
+class Transcript : public PstnTest {
+protected:
   // Replays the steps of the transcript file and compares what followed each.
   void replay(const std::string& path) {
     std::ifstream in(std::string(std::getenv("GW_SOURCE_DIR")) + "/" + path);
@@ -143,8 +138,6 @@ protected:
   }
 
   Testing::PinnedClock clock{Testing::PinnedClock::Present};
-  Testing::Capture logs{&std::cerr, &std::clog};
-  std::unique_ptr<Testing::Controller> controller;
 
 private:
   // Runs the loop until nothing more happens; what did, as transcript lines.
