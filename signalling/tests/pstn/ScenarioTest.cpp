@@ -7,7 +7,7 @@
 namespace pstn {
 namespace {
 
-class Scenario : public Transcript, public ::testing::WithParamInterface<const char*> {};
+class Scenario : public PstnTest, public ::testing::WithParamInterface<const char*> {};
 
 TEST_P(Scenario, Replays) { replay(std::string("signalling/tests/pstn/golden/") + GetParam() + ".txt"); }
 

@@ -1,9 +1,8 @@
-// Our SS7 link against an independent one: libss7 (Debian package
-// libss7-dev) runs MTP2 and MTP3 in a thread of this process on the far end
-// of the slot's channel, in real time, one signal unit every 10 ms. It sees
-// the channel as a DAHDI D channel, whose frames carry two octets of FCS.
-// Level 3 on our side is the controller's: the test answers the peer's link
-// test and traffic restart, and the peer declares the link up.
+// Our SS7 link against an independent one: libss7 (Debian package libss7-dev)
+// runs MTP2 and MTP3 in a thread on the far end of the slot's channel, in real
+// time, one signal unit every 10 ms. It takes the channel for a DAHDI D
+// channel, whose frames carry two octets of FCS. Level 3 on our side is the
+// controller's: the test answers the peer's link test and traffic restart.
 
 #include "signalling/tests/pstn/PstnFixture.h"
 
@@ -17,7 +16,6 @@ extern "C" {
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 #include <thread>
 
 #include "board/sim/FarEndClient.h"
@@ -26,75 +24,64 @@ extern "C" {
 namespace pstn {
 namespace {
 
-std::mutex peerLogMutex;
-std::string peerLog;
-void peerMessage(struct ss7*, char* text) {
-  std::lock_guard<std::mutex> lock(peerLogMutex);
-  peerLog += text;
-}
+std::string peerLog;  // the peer's thread writes it until joined
+void peerMessage(struct ss7*, char* text) { peerLog += text; }
 
 class Peer {
 public:
-  Peer() {
+  explicit Peer(int32_t channel) {
+    ::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, dahdi_);
     ss7_set_message(peerMessage);
     ss7_set_error(peerMessage);
-    ::socketpair(AF_UNIX, SOCK_SEQPACKET, 0, pair_);
     ss7_set_debug(link_, SS7_DEBUG_MTP2 | SS7_DEBUG_MTP3);
     ss7_set_network_ind(link_, SS7_NI_NAT);
     ss7_set_pc(link_, 2);
-    ss7_add_link(link_, SS7_TRANSPORT_DAHDIDCHAN, pair_[0], 0, 1);
+    ss7_add_link(link_, SS7_TRANSPORT_DAHDIDCHAN, dahdi_[0], 0, 1);
+    if (line_.connect(channel, 3000) && ss7_start(link_) == 0) thread_ = std::thread([this] { run(); });
   }
   ~Peer() {
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     ss7_destroy(link_);
-    ::close(pair_[0]);
-    ::close(pair_[1]);
-  }
-  bool start(int32_t channel) {
-    if (!line_.connect(channel, 3000) || ss7_start(link_) != 0) return false;
-    thread_ = std::thread([this] { run(); });
-    return true;
+    ::close(dahdi_[0]);
+    ::close(dahdi_[1]);
   }
   std::atomic<bool> up{false};
 
 private:
   void run() {
-    auto sent = std::chrono::steady_clock::now();
-    while (!stop_) {
-      pollfd fds[] = {{pair_[0], POLLIN, 0}, {pair_[1], POLLIN, 0}, {line_.fd(), POLLIN, 0}};
+    for (auto sent = std::chrono::steady_clock::now(); !stop_; ss7_schedule_run(link_)) {
+      pollfd fds[] = {{dahdi_[0], POLLIN, 0}, {dahdi_[1], POLLIN, 0}, {line_.fd(), POLLIN, 0}};
       ::poll(fds, 3, 2);
-      if (fds[0].revents & POLLIN) ss7_read(link_, pair_[0]);
+      if (fds[0].revents & POLLIN) ss7_read(link_, dahdi_[0]);
       char frame[512];
-      const ssize_t n = fds[1].revents & POLLIN ? ::read(pair_[1], frame, sizeof frame) : 0;
+      const ssize_t n = fds[1].revents & POLLIN ? ::read(dahdi_[1], frame, sizeof frame) : 0;
       if (n > 2) line_.send(std::string(frame, size_t(n - 2)));
       std::string received;
       if ((fds[2].revents & POLLIN) && line_.receive(received, 0)) {
         received.append(2, '\0');
-        (void)!::write(pair_[1], received.data(), received.size());
+        (void)!::write(dahdi_[1], received.data(), received.size());
       }
       if (std::chrono::steady_clock::now() - sent >= std::chrono::milliseconds(10)) {
         sent = std::chrono::steady_clock::now();
-        ss7_write(link_, pair_[0]);
+        ss7_write(link_, dahdi_[0]);
       }
-      ss7_schedule_run(link_);
       while (ss7_event* e = ss7_check_event(link_)) up = up || e->e == SS7_EVENT_UP;
     }
   }
 
-  int pair_[2] = {-1, -1};
+  int dahdi_[2] = {-1, -1};
   struct ss7* link_ = ss7_new(SS7_ITU);
   Board::Sim::FarEndClient line_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
 };
 
-// The answer of level 3 to an SLTM (SLTA) or a TRA, "" to anything else: the
-// same message back with the points of the ITU routing label swapped.
+// Level 3's answer to an SLTM (SLTA) or a TRA, "" to anything else: the same
+// message with the points of the ITU routing label swapped.
 std::string answer(std::string msu) {
   const bool sltm = msu.size() > 5 && (msu[0] & 0x0F) == 1 && uint8_t(msu[5]) == 0x11;
-  const bool tra = msu.size() > 5 && (msu[0] & 0x0F) == 0 && uint8_t(msu[5]) == 0x17;
-  if (!sltm && !tra) return "";
+  if (!sltm && !(msu.size() > 5 && (msu[0] & 0x0F) == 0 && uint8_t(msu[5]) == 0x17)) return "";
   uint32_t label = 0;
   for (int i = 4; i > 0; --i) label = label << 8 | uint8_t(msu[i]);
   label = (label >> 14 & 0x3FFF) | (label & 0x3FFF) << 14 | (label & 0xF0000000);
@@ -106,29 +93,30 @@ std::string answer(std::string msu) {
 class Ss7Peer : public PstnTest {};
 
 TEST_F(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
-  expect(cmd(NoSeq, 2, "create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency TRUE }"), {ok(NoSeq, 2)});
-  expect(cmd(NoSeq, 1, "create : trunk : { trunk 0, timeslot 16 }"),
-         {ok(NoSeq, 1), sig(1, "transmitter : active : 16"), sig(1, "receiver : active : 16")});
-  expect(cmd(NoSeq, 1, "connect : 2"), {sig(2, "receiver : active : -1"), ok(NoSeq, 1)});
-  Peer peer;
-  ASSERT_TRUE(peer.start(256));
+  for (const char* command : {"2 create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency TRUE }",
+                              "1 create : trunk : { trunk 0, timeslot 16 }", "1 connect : 2"}) {
+    controller->send(Testing::lgcp(cmd(NoSeq, command[0] - '0', command + 2)));
+  }
+  ASSERT_TRUE(Testing::runUntil([] { return Board::Sim::control("mcc channels").size() == 2; }));
   std::string heard;
-  const bool up = Testing::runUntil(
-      [&] {
-        controller->pump();
-        for (const std::string& frame : controller->frames) {
-          const std::string text = Testing::notation(frame);
-          heard += text + "\n";
-          const size_t at = text.find("userData : '") + 12;
-          const std::string reply =
-              at < 12 ? "" : answer(Testing::bytes(text.substr(at, text.find('\'', at) - at)));
-          if (!reply.empty()) controller->send(Testing::lgcp(cmd(NoSeq, 2, "userData : '" + Testing::hex(reply) + "'H")));
-        }
-        controller->frames.clear();
-        return peer.up.load();
-      },
-      15000);
-  std::lock_guard<std::mutex> lock(peerLogMutex);
+  bool up = false;
+  {
+    Peer peer(256);
+    up = Testing::runUntil(
+        [&] {
+          controller->pump();
+          for (const std::string& frame : controller->frames) {
+            const std::string text = Testing::notation(frame);
+            const size_t at = text.find("userData : '") + 12;
+            const std::string msu = at < 12 ? "" : answer(Testing::bytes(text.substr(at, text.find('\'', at) - at)));
+            if (!msu.empty()) controller->send(Testing::lgcp(cmd(NoSeq, 2, "userData : '" + Testing::hex(msu) + "'H")));
+            heard += text + "\n";
+          }
+          controller->frames.clear();
+          return peer.up.load();
+        },
+        15000);
+  }
   EXPECT_TRUE(up) << heard << logs.str() << peerLog;
   EXPECT_NE(heard.find("{ slot 2, pdu signal : activated : NULL }"), std::string::npos) << heard;
 }
