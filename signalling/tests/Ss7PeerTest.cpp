@@ -4,7 +4,8 @@
 // channel, whose frames carry two octets of FCS. Level 3 on our side is the
 // controller's: the test answers the peer's link test and traffic restart.
 
-#include "signalling/tests/pstn/PstnFixture.h"
+#include "signalling/PstnSlot.h"
+#include "slots/tdm/tests/SlotKinds.h"
 
 #ifdef GW_HAVE_LIBSS7
 extern "C" {
@@ -24,8 +25,10 @@ extern "C" {
 // ss7_destroy() leaves the library's link records behind.
 extern "C" const char* __lsan_default_suppressions() { return "leak:libss7"; }
 
-namespace pstn {
 namespace {
+
+using Testing::cmd;
+using Testing::NoSeq;
 
 std::string peerLog;  // the peer's thread writes it until joined
 void peerMessage(struct ss7*, char* text) { peerLog += text; }
@@ -93,29 +96,40 @@ std::string answer(std::string msu) {
   return msu;
 }
 
-class Ss7Peer : public PstnTest {};
+class Ss7Peer : public tdm::SlotKindTest {
+protected:
+  void SetUp() override {
+    PstnFactory::instance();
+    SlotKindTest::SetUp();
+  }
+};
 
 TEST_F(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
   for (const char* command : {"2 create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency TRUE }",
                               "1 create : trunk : { trunk 0, timeslot 16 }", "1 connect : 2"}) {
-    controller->send(Testing::lgcp(cmd(NoSeq, command[0] - '0', command + 2)));
+    c->send(Testing::lgcp(cmd(NoSeq, command[0] - '0', command + 2)));
   }
   ASSERT_TRUE(Testing::runUntil([] { return Board::Sim::control("mcc channels").size() == 2; }));
   std::string heard;
   bool up = false;
   {
     Peer peer(256);
+    // The loop clock follows the peer's.
+    auto now = std::chrono::steady_clock::now();
     up = Testing::runUntil(
         [&] {
-          controller->pump();
-          for (const std::string& frame : controller->frames) {
+          const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - now);
+          now += ms;
+          Testing::pin(Testing::pinned() + uint64_t(ms.count()));
+          c->pump();
+          for (const std::string& frame : c->frames) {
             const std::string text = Testing::notation(frame);
             const size_t at = text.find("userData : '") + 12;
             const std::string msu = at < 12 ? "" : answer(Testing::bytes(text.substr(at, text.find('\'', at) - at)));
-            if (!msu.empty()) controller->send(Testing::lgcp(cmd(NoSeq, 2, "userData : '" + Testing::hex(msu) + "'H")));
+            if (!msu.empty()) c->send(Testing::lgcp(cmd(NoSeq, 2, "userData : '" + Testing::hex(msu) + "'H")));
             heard += text + "\n";
           }
-          controller->frames.clear();
+          c->frames.clear();
           return peer.up.load();
         },
         15000);
@@ -125,7 +139,6 @@ TEST_F(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
 }
 
 }  // namespace
-}  // namespace pstn
 
 #else
 
