@@ -1,8 +1,7 @@
 // Our SS7 link against an independent one: libss7 (Debian package libss7-dev)
-// runs MTP2 and MTP3 in a thread on the far end of the slot's channel, in real
-// time, one signal unit every 10 ms. It takes the channel for a DAHDI D
-// channel, whose frames carry two octets of FCS. Level 3 on our side is the
-// controller's: the test answers the peer's link test and traffic restart.
+// runs MTP2 and MTP3 on the far end of a PSTN slot's channel, turned by the
+// test's loop in real time, one signal unit every 10 ms. Level 3 on our side is
+// the controller's: the test answers the peer's link test and traffic restart.
 
 #include "signalling/PstnSlot.h"
 #include "slots/tdm/tests/SlotKinds.h"
@@ -15,9 +14,7 @@ extern "C" {
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
-#include <thread>
 
 #include "board/sim/FarEndClient.h"
 #include "testing/Frames.h"
@@ -27,12 +24,13 @@ extern "C" const char* __lsan_default_suppressions() { return "leak:libss7"; }
 
 namespace {
 
-using Testing::cmd;
-using Testing::NoSeq;
+using Clock = std::chrono::steady_clock;
 
-std::string peerLog;  // the peer's thread writes it until joined
+std::string peerLog;
 void peerMessage(struct ss7*, char* text) { peerLog += text; }
 
+// libss7 takes the channel for a DAHDI D channel, whose frames carry two
+// octets of FCS: a socket pair between the two adds and takes them off.
 class Peer {
 public:
   explicit Peer(int32_t channel) {
@@ -43,44 +41,41 @@ public:
     ss7_set_network_ind(link_, SS7_NI_NAT);
     ss7_set_pc(link_, 2);
     ss7_add_link(link_, SS7_TRANSPORT_DAHDIDCHAN, dahdi_[0], 0, 1);
-    if (line_.connect(channel, 3000) && ss7_start(link_) == 0) thread_ = std::thread([this] { run(); });
+    EXPECT_TRUE(line_.connect(channel, 3000) && ss7_start(link_) == 0);
   }
   ~Peer() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
     ss7_destroy(link_);
     ::close(dahdi_[0]);
     ::close(dahdi_[1]);
   }
-  std::atomic<bool> up{false};
-
-private:
-  void run() {
-    for (auto sent = std::chrono::steady_clock::now(); !stop_; ss7_schedule_run(link_)) {
-      pollfd fds[] = {{dahdi_[0], POLLIN, 0}, {dahdi_[1], POLLIN, 0}, {line_.fd(), POLLIN, 0}};
-      ::poll(fds, 3, 2);
-      if (fds[0].revents & POLLIN) ss7_read(link_, dahdi_[0]);
-      char frame[512];
-      const ssize_t n = fds[1].revents & POLLIN ? ::read(dahdi_[1], frame, sizeof frame) : 0;
-      if (n > 2) line_.send(std::string(frame, size_t(n - 2)));
-      std::string received;
-      if ((fds[2].revents & POLLIN) && line_.receive(received, 0)) {
-        received.append(2, '\0');
-        (void)!::write(dahdi_[1], received.data(), received.size());
-      }
-      if (std::chrono::steady_clock::now() - sent >= std::chrono::milliseconds(10)) {
-        sent = std::chrono::steady_clock::now();
-        ss7_write(link_, dahdi_[0]);
-      }
-      while (ss7_event* e = ss7_check_event(link_)) up = up || e->e == SS7_EVENT_UP;
+  // Frames across, a signal unit when its time has come, timers; true once the peer has the link up.
+  bool turn() {
+    pollfd fds[] = {{dahdi_[0], POLLIN, 0}, {dahdi_[1], POLLIN, 0}, {line_.fd(), POLLIN, 0}};
+    ::poll(fds, 3, 0);
+    if (fds[0].revents & POLLIN) ss7_read(link_, dahdi_[0]);
+    char frame[512];
+    const ssize_t n = fds[1].revents & POLLIN ? ::read(dahdi_[1], frame, sizeof frame) : 0;
+    if (n > 2) line_.send(std::string(frame, size_t(n - 2)));
+    std::string received;
+    if ((fds[2].revents & POLLIN) && line_.receive(received, 0)) {
+      received.append(2, '\0');
+      (void)!::write(dahdi_[1], received.data(), received.size());
     }
+    if (Clock::now() >= next_) {
+      next_ = Clock::now() + std::chrono::milliseconds(10);
+      ss7_write(link_, dahdi_[0]);
+    }
+    ss7_schedule_run(link_);
+    while (ss7_event* e = ss7_check_event(link_)) up_ = up_ || e->e == SS7_EVENT_UP;
+    return up_;
   }
 
+private:
   int dahdi_[2] = {-1, -1};
   struct ss7* link_ = ss7_new(SS7_ITU);
   Board::Sim::FarEndClient line_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
+  Clock::time_point next_ = Clock::now();
+  bool up_ = false;
 };
 
 // Level 3's answer to an SLTM (SLTA) or a TRA, "" to anything else: the same
@@ -105,35 +100,30 @@ protected:
 };
 
 TEST_F(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
-  for (const char* command : {"2 create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency TRUE }",
-                              "1 create : trunk : { trunk 0, timeslot 16 }", "1 connect : 2"}) {
-    c->send(Testing::lgcp(cmd(NoSeq, command[0] - '0', command + 2)));
-  }
-  ASSERT_TRUE(Testing::runUntil([] { return Board::Sim::control("mcc channels").size() == 2; }));
+  send("{ slot 2, pdu command : create : pstn : ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency TRUE } }");
+  send("{ slot 1, pdu command : create : trunk : { trunk 0, timeslot 16 } }");
+  send("{ slot 1, pdu command : connect : 2 }");
+  Peer peer(256);
   std::string heard;
-  bool up = false;
-  {
-    Peer peer(256);
-    // The loop clock follows the peer's.
-    auto now = std::chrono::steady_clock::now();
-    up = Testing::runUntil(
-        [&] {
-          const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - now);
-          now += ms;
-          Testing::pin(Testing::pinned() + uint64_t(ms.count()));
-          c->pump();
-          for (const std::string& frame : c->frames) {
-            const std::string text = Testing::notation(frame);
-            const size_t at = text.find("userData : '") + 12;
-            const std::string msu = at < 12 ? "" : answer(Testing::bytes(text.substr(at, text.find('\'', at) - at)));
-            if (!msu.empty()) c->send(Testing::lgcp(cmd(NoSeq, 2, "userData : '" + Testing::hex(msu) + "'H")));
-            heard += text + "\n";
-          }
-          c->frames.clear();
-          return peer.up.load();
-        },
-        15000);
-  }
+  auto now = Clock::now();
+  const bool up = Testing::runUntil(
+      [&] {
+        // The loop clock follows the peer's.
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - now);
+        now += ms;
+        Testing::pin(Testing::pinned() + uint64_t(ms.count()));
+        c->pump();
+        for (const std::string& frame : c->frames) {
+          const std::string text = Testing::notation(frame);
+          const size_t at = text.find("userData : '") + 12;
+          const std::string msu = at < 12 ? "" : answer(Testing::bytes(text.substr(at, text.find('\'', at) - at)));
+          if (!msu.empty()) c->send(Testing::lgcp("{ slot 2, pdu command : userData : '" + Testing::hex(msu) + "'H }"));
+          heard += text + "\n";
+        }
+        c->frames.clear();
+        return peer.turn();
+      },
+      15000);
   EXPECT_TRUE(up) << heard << logs.str() << peerLog;
   EXPECT_NE(heard.find("{ slot 2, pdu signal : activated : NULL }"), std::string::npos) << heard;
 }
@@ -143,8 +133,8 @@ TEST_F(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
 #else
 
 TEST(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
-  GTEST_SKIP() << "libss7 is not installed: apt-get install -y libss7-dev (Debian package libss7-dev), or "
-                  "scripts/run-tests, checks our SS7 link against that independent one";
+  GTEST_SKIP() << "libss7-dev is not installed (scripts/run-tests installs it): "
+                  "the SS7 link against libss7 is skipped";
 }
 
 #endif
