@@ -178,11 +178,7 @@ bool PstnSlot::IUserData(const std::vector<char>& data) {
     poolEmpty();
     return true;
   }
-  if (data.size() > message.tailroom()) {
-    std::cerr << ext::header(this) << "message of " << data.size() << " octets refused: longer than a packet"
-              << std::endl;
-    return false;
-  }
+  // A controller's message (65531 octets at most in its frame) always fits behind the link's header.
   if (!data.empty()) message.put(data.data(), unsigned(data.size()));
   ProtocolsFamily::message(message);
   return true;

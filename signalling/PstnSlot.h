@@ -30,9 +30,6 @@ class SLC;
 
 class PstnSlot : public Slot, public ProtocolsFamily, public ISDN::LAPD::Notify, public HDLC::Notify {
 public:
-  // What runs on the channel; the numbers also select the channel's mode.
-  enum Kind : int32_t { ss7OrCas = 0, isdnPrimary = 1, isdnBriUser = 2, isdnBriNetwork = 3 };
-
   static const TimerSpec<PstnSlot>::Spec TUpdatespec;
 
   explicit PstnSlot(const LGCP::PstnParams& params);
@@ -71,11 +68,10 @@ public:
   // "pstn-slot 05:pstn: "
   void PutHeader(std::ostream& out) const;
 
-  Kind kind() const { return kind_; }
-  const HDLC& channel() const { return *hdlc; }
-  const SS7::SLC* ss7() const { return slc; }
-
 private:
+  // What runs on the channel; the numbers also select the channel's mode.
+  enum Kind : int32_t { ss7OrCas = 0, isdnPrimary = 1, isdnBriUser = 2, isdnBriNetwork = 3 };
+
   void buildSs7(const LGCP::SS7Params& params);
   void buildIsdn(const LGCP::IsdnParams& params);
   bool bri() const { return kind_ == isdnBriUser || kind_ == isdnBriNetwork; }
