@@ -58,14 +58,14 @@ bool parseAddress(const std::string& text, uint32_t& address) {
 }  // namespace
 
 RtpFactory& RtpFactory::instance() {
-  static RtpFactory factory;
+  static RtpFactory factory("rtp");
   return factory;
 }
 
-RtpFactory::RtpFactory() : ssrcSource(seed()) { IQuery(); }
+RtpFactory::RtpFactory(const char* slotName) : slotName(slotName), ssrcSource(seed()) { IQuery(); }
 
 void RtpFactory::PutHeader(std::ostream& out) const {
-  out << "rtp" << "[" << rtp_g723 << "," << rtp_g729 << "," << rtp_g711 << "," << universal << "]: ";
+  out << slotName << "[" << rtp_g723 << "," << rtp_g729 << "," << rtp_g711 << "," << universal << "]: ";
 }
 
 int RtpFactory::translateCodec(Payload::NamedNumber payload) {
@@ -103,15 +103,20 @@ Slot* RtpFactory::INewSlot(const LGCP::CreateParams& create) {
   if (!session) return nullptr;
 
   RtpSlot* slot = new RtpSlot(info.tdm, session, params);
+  StartRtcpAndEcho(*slot, rtcp, params, rtp);
+  return slot;
+}
+
+void RtpFactory::StartRtcpAndEcho(RtpSlot& slot, Fd& rtcp, const rtp_connection_params& params,
+                                  const TERM::RtpParams& rtp) {
   sockaddr_in remote{};
   remote.sin_family = AF_INET;
   remote.sin_addr.s_addr = params.remote_addr;
   remote.sin_port = htons(uint16_t(params.remote_port + 1));
-  slot->startRTPC(rtcp, remote);
+  slot.startRTPC(rtcp, remote);
   if (rtp.hasOptionalField(TERM::RtpParams::o_echo) && rtp.get_echo().get_suppressor().getValue()) {
-    slot->echoCancel(rtp.get_echo().get_canceller().getValue());
+    slot.echoCancel(rtp.get_echo().get_canceller().getValue());
   }
-  return slot;
 }
 
 bool RtpFactory::SessionParams(const LGCP::CreateRtpParams& request, rtp_connection_params& params) {

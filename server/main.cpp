@@ -22,6 +22,7 @@
 #include "media/T38SoftSlot.h"
 #include "media/VoiceFactory.h"
 #include "monitoring/MonitoringCtl.h"
+#include "radio/RtpExtFactory.h"
 #include "server/CommandLine.h"
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
@@ -62,6 +63,8 @@ int main(int argc, char* argv[]) {
   VoiceFactory::instance();
   T38SoftFactory::instance();
   IsdnFactory::instance();
+  RtpLEMZFactory::instance();
+  RtpED137Factory::instance();
   HdlcSlotFactory::instance();
   HwMux::instance();
   MonitoringCtl::instance().Configure(config);

@@ -11,6 +11,7 @@
 #include "board/sim/ModemCtl.h"
 #include "board/sim/NetInterfaces.h"
 #include "board/sim/Rtp.h"
+#include "board/sim/RtpExt.h"
 #include "board/sim/Voice.h"
 #include "board/sim/Watchdog.h"
 
@@ -37,6 +38,7 @@ std::unique_ptr<Device> (*const models[])() = {
     make<MixerDevice>,
     make<Voice>,
     make<Rtp>,
+    make<RtpExt>,
     make<NetInterfaces>,
     make<ModemCtl>,
 };

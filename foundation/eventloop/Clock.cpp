@@ -8,6 +8,8 @@ namespace Mux {
 timeval g_tv_time = {0, 0};
 
 namespace {
+uint32_t millisecondsOffset = 0;
+
 timeval monotonic() {
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -29,8 +31,10 @@ void mux_cleartimeofday() { g_tv_time = {0, 0}; }
 uint32_t milliseconds() {
   timeval tv;
   mux_gettimeofday(tv);
-  return uint32_t(usec(tv) / 1000);
+  return uint32_t(usec(tv) / 1000) + millisecondsOffset;
 }
+
+void set_milliseconds_offset(uint32_t ms) { millisecondsOffset = ms; }
 
 uint32_t microseconds() {
   timeval tv;

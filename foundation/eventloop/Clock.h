@@ -23,6 +23,9 @@ void mux_cleartimeofday();
 
 // Loop milliseconds, wrapping every ~49.7 days: compare by signed difference.
 uint32_t milliseconds();
+// Tests only: shifts milliseconds() by `ms`, so that timers can be run
+// across the 32-bit wrap on any clock, pinned or live. 0 at start.
+void set_milliseconds_offset(uint32_t ms);
 // Loop microseconds, wrapping every ~71.6 minutes; for durations only.
 uint32_t microseconds();
 int32_t seconds();

@@ -1,0 +1,246 @@
+// Radio gateway slots in this process, made by their factories on the
+// simulated RTP engine and extension device, on a loop clock moved by hand:
+// once far from the 32-bit millisecond wrap and once 1.5 s before it. What
+// reaches the devices and the controller, and the slots' log lines, each with
+// the loop time it happened at, go into one transcript per slot kind that
+// both runs must match (golden files).
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <optional>
+#include <regex>
+
+#include "board/sim/Sim.h"
+#include "foundation/eventloop/Clock.h"
+#include "radio/RtpExtFactory.h"
+#include "server/slot/Slots.h"
+#include "testing/Capture.h"
+#include "testing/CtrlServerFixture.h"
+#include "testing/Golden.h"
+#include "testing/Loop.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+Lines control(const std::string& line) {
+  Lines lines = Board::Sim::control(line);
+  EXPECT_EQ(lines.back(), "OK") << line;
+  lines.pop_back();
+  return lines;
+}
+
+std::string oneLine(std::string text) {
+  text = std::regex_replace(text, std::regex("\n *"), " ");
+  return text;
+}
+
+template <class T>
+T value(const std::string& notation) {
+  T v;
+  EXPECT_TRUE(v.setFromValueNotation(notation)) << notation;
+  return v;
+}
+
+struct SlotDeleter {
+  void operator()(Slot* slot) const {
+    slot->BeforeDestroy();
+    delete slot;
+  }
+};
+using SlotPtr = std::unique_ptr<Slot, SlotDeleter>;
+
+class RadioSlots : public ::testing::TestWithParam<uint32_t> {
+protected:
+  void SetUp() override {
+    Testing::bindProbesOnce();
+    static bool bound = false;
+    if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
+    bound = true;
+    Testing::firstProbe().clear();
+    Board::Sim::reset();
+    Mux::set_milliseconds_offset(GetParam());
+    start = Testing::pinned();
+    logs.take();
+  }
+  void TearDown() override { Mux::set_milliseconds_offset(0); }
+
+  // An rtp create on port 41000 + n with the radio request given, and the fields around it.
+  static LGCP::CreateParams create(int n, const std::string& radio, const std::string& before = "",
+                                   const std::string& after = "") {
+    return value<LGCP::CreateParams>("rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port " +
+                                     std::to_string(41000 + n) + " }" + before + ", radio " + radio + after +
+                                     " }, txPayload ptG711-Alaw, rxPayload ptG711-Alaw }");
+  }
+  static bool ioctl(Slot& slot, const std::string& request) {
+    return slot.Ioctl(value<LGCP::IoctlParams>(request));
+  }
+
+  // Moves the loop clock in 5 ms steps, firing what falls due.
+  void advance(unsigned ms) {
+    for (unsigned at = 0; at < ms; at += 5) {
+      clock.advance(5);
+      collect();
+    }
+  }
+  // Hands a block to extension session `session` and lets the slot read it.
+  void receive(unsigned session, const std::string& from, uint32_t ssrc, const std::string& hex) {
+    control("rtp_ext receive " + std::to_string(session) + " " + from + " " + std::to_string(ssrc) + " " + hex);
+  }
+  void settle() {
+    Testing::runUntil([] {
+      for (const std::string& s : control("rtp_ext sessions"))
+        if (s.find(" queued=0 ") == std::string::npos) return false;
+      return true;
+    });
+    collect();
+  }
+  // The device journals, the signals and the log lines since the last call, at the loop time.
+  void collect() {
+    const std::string at = std::to_string(Testing::pinned() - start) + " ";
+    for (const char* device : {"rtp_ext", "rtp"}) {
+      for (const std::string& line : control(std::string(device) + " journal")) {
+        const std::string text = normalized(line.substr(line.find(' ') + 1), device == std::string("rtp_ext"));
+        if (text.compare(0, 6, "begin ")) transcript += at + device + " " + text + "\n";
+      }
+      control(std::string(device) + " clear");
+    }
+    for (const std::string& s : Testing::firstProbe().seen) transcript += at + "signal " + oneLine(s) + "\n";
+    Testing::firstProbe().seen.clear();
+    std::istringstream text(logs.take());
+    for (std::string line; std::getline(text, line);)
+      if (line.compare(0, 3, "rtp") == 0 || line.compare(0, 6, "DSPROC") == 0) transcript += at + normalized(line, false) + "\n";
+  }
+  // The time of day of log prefixes, and descriptor numbers and our pid in extension attach records, vary.
+  static std::string normalized(const std::string& line, bool extension) {
+    std::string text = std::regex_replace(line, std::regex("(rtp_ext\\[\\d+\\]) [-0-9]+ [:.0-9]+:"), "$1 T:");
+    if (!extension) return text;
+    char pid[9];
+    std::snprintf(pid, sizeof pid, "%08x", unsigned(::getpid()));
+    text = std::regex_replace(text, std::regex("^((?:at|de)tach \\d+ )[0-9a-f]{8}" + std::string(pid)), "$1FD+PID");
+    return std::regex_replace(text, std::regex("^((?:at|de)tach \\d+ )[0-9a-f]{8}"), "$1FD");
+  }
+
+  Testing::Capture logs{&std::cerr, &std::clog};
+  Testing::PinnedClock clock;
+  uint64_t start = 0;
+  std::string transcript;
+};
+
+// An ED-137 header and the TX header a voice communication side sends with push-to-talk `ptt` and id `id`.
+std::string header(const char* ptt, const char* squ) {
+  return std::string("header { ptt ") + ptt + ", squ " + squ + ", ptt-id 0, ptt-mute FALSE, ptt-summation FALSE, sct FALSE }";
+}
+std::string rxModifier(const char* ptt, const char* squ, int quality) {
+  return "rtpExt : ed-137 : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, params rx : { " +
+         header(ptt, squ) + ", sqi { bss-method agc, bss-quality " + std::to_string(quality) + " } } }";
+}
+
+TEST_P(RadioSlots, Ed137) {
+  const std::string status = "ed-137 : { " + header("ptt-off", "squ-on") +
+                             ", radio-response { type radio-txrx, txrxmode txrx, r2s-keepalive-period 200, "
+                             "r2s-keepalive-multiplier 10, ptt-id 0, transmission-depend-on-squ TRUE } }";
+  SlotPtr slot(RtpED137Factory::instance().NewSlot(
+      create(1, "{ status " + status + ", rx-delay 20, bss-enable TRUE }", ", pfactor 4")));
+  ASSERT_TRUE(slot);
+  slot->IAfterCreate();
+  collect();
+  advance(1000);
+  // The squelch of the create opened the input; the same header again goes out only as keep-alive.
+  EXPECT_TRUE(ioctl(*slot, rxModifier("ptt-off", "squ-on", 20)));
+  EXPECT_TRUE(ioctl(*slot, rxModifier("ptt-off", "squ-on", 20)));
+  collect();
+  advance(1500);
+  // Bursts: of one source only the last header counts, an undecodable block never.
+  for (const char* block : {"20400000", "20400000", "2080", "40800000"}) receive(1, "10.0.0.8", 8, block);
+  receive(1, "10.0.0.9", 9, "40800000");
+  settle();
+  receive(1, "10.0.0.9", 9, "40800000");
+  settle();
+  // A repeated header is reported again once per status interval, a change at once.
+  advance(1000);
+  receive(1, "10.0.0.9", 9, "40800000");
+  settle();
+  receive(1, "10.0.0.9", 9, "00000000");
+  settle();
+  // Silent from here: lost after 2 s, and again at every run.
+  advance(3100);
+  EXPECT_FALSE(ioctl(*slot, "rtpExt : lemz : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, params "
+                            "wm-flags : { flags { prio 1, ptt FALSE, bss FALSE, vad-rx FALSE, vad-tx FALSE, sql FALSE, "
+                            "sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li 0 } } }"));
+  // A codec change restarts the extension on the new RTP session.
+  EXPECT_TRUE(ioctl(*slot, "encoder-mode : ulaw"));
+  collect();
+  // Push-to-talk toward a peer: only that peer is heard.
+  EXPECT_TRUE(ioctl(*slot, rxModifier("normal-ptt-on", "squ-off", 3)));
+  receive(2, "10.0.0.9", 9, "40800000");
+  receive(2, "10.0.0.7", 7, "40800000");
+  settle();
+  slot.reset();
+  collect();
+  EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/ed137-slot.txt", transcript));
+}
+
+std::string flags(int prio, bool ptt) {
+  return "flags { prio " + std::to_string(prio) + ", ptt " + (ptt ? "TRUE" : "FALSE") +
+         ", bss FALSE, vad-rx FALSE, vad-tx FALSE, sql TRUE, sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li 0 }";
+}
+std::string lemz(const std::string& params) {
+  return "rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params " + params + " }";
+}
+
+TEST_P(RadioSlots, Lemz) {
+  const std::string status = "lemz : { " + flags(5, false) +
+                             ", freq { channel 3, frequency \"145.500000\" }, remote { no 1, ch 2 }, squelshe on, rte "
+                             "j3e, standby-state-channel active, standby-group 2, standby-state-receiver standby }";
+  SlotPtr slot(RtpLEMZFactory::instance().NewSlot(create(2, "{ status " + status + " }")));
+  ASSERT_TRUE(slot);
+  slot->IAfterCreate();
+  collect();
+  advance(1500);
+  // Sent at once, and repeated 1000 ms later by a run scheduled for it.
+  EXPECT_TRUE(ioctl(*slot, lemz("wm-chan : { freq { channel 4, frequency \"150.25\" }, squelshe off, rte n0n }")));
+  collect();
+  advance(1100);
+  // Push-to-talk from the controller program moves the source filter; a refused filter lets every source in.
+  EXPECT_TRUE(ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, true) + " }")));
+  EXPECT_TRUE(ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, false) + " }")));
+  control("fail rtp_ext ioctl 0xC0084504 EIO");
+  EXPECT_TRUE(ioctl(*slot, lemz("wm-trans : { " + flags(5, true) + ", ip \"10.0.0.9\", ssrc 9 }")));
+  collect();
+  // The holder's last packet of a run, a higher priority's push-to-talk, not another's channel; a last
+  // block that does not decode leaves the one before it reported.
+  for (const char* block : {"03340008", "03340010", "03340018"}) receive(1, "10.0.0.9", 9, block);
+  receive(1, "10.0.0.10", 10, "023000000000000543118000");
+  receive(1, "10.0.0.10", 10, "01340000");
+  receive(1, "10.0.0.10", 10, "0a00");
+  settle();
+  EXPECT_TRUE(ioctl(*slot, lemz("gw-set-flags : { " + flags(3, true) + " }")));
+  receive(1, "10.0.0.10", 10, "01340000");
+  receive(1, "10.0.0.9", 9, "01340000");
+  settle();
+  // The gateway itself holding push-to-talk hears everyone.
+  EXPECT_TRUE(ioctl(*slot, lemz("wm-selcall : { " + flags(3, true) + ", ip \"127.0.0.1\", ssrc 1, cid \"ABC\" }")));
+  receive(1, "10.0.0.10", 10, "023000000000000543118000");
+  settle();
+  advance(1000);
+  EXPECT_FALSE(ioctl(*slot, rxModifier("ptt-off", "squ-on", 1)));
+  slot.reset();
+  collect();
+
+  // Attached to another process's session: no extension session, no timer.
+  slot.reset(RtpLEMZFactory::instance().NewSlot(
+      create(3, "{ status " + status + " }", "", ", rtp-e2m { slot 1, channel 2, mode only-rtp : { fd 7, pid 1234 } }")));
+  ASSERT_TRUE(slot);
+  collect();
+  advance(1100);
+  slot.reset();
+  collect();
+  EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/lemz-slot.txt", transcript));
+}
+
+INSTANTIATE_TEST_SUITE_P(Clock, RadioSlots, ::testing::Values(0u, uint32_t(0x100000000 - 100000000 - 1500)),
+                         [](const auto& info) { return info.param ? "AcrossTheWrap" : "FarFromTheWrap"; });
+
+}  // namespace
