@@ -51,7 +51,7 @@ struct SlotDeleter {
 };
 using SlotPtr = std::unique_ptr<Slot, SlotDeleter>;
 
-class RadioSlots : public ::testing::TestWithParam<uint32_t> {
+class RadioSlots : public ::testing::Test {
 protected:
   void SetUp() override {
     Testing::bindProbesOnce();
@@ -60,7 +60,6 @@ protected:
     bound = true;
     Testing::firstProbe().clear();
     Board::Sim::reset();
-    Mux::set_milliseconds_offset(GetParam());
     start = Testing::pinned();
     logs.take();
   }
@@ -112,10 +111,11 @@ protected:
     for (std::string line; std::getline(text, line);)
       if (line.compare(0, 3, "rtp") == 0 || line.compare(0, 6, "DSPROC") == 0) transcript += at + normalized(line, false) + "\n";
   }
-  // The time of day of log prefixes, and descriptor numbers and our pid in extension attach records, vary.
+  // The time of day of log prefixes, the DSP's function ids, and descriptor numbers and our pid in
+  // extension attach records vary.
   static std::string normalized(const std::string& line, bool extension) {
     std::string text = std::regex_replace(line, std::regex("(rtp_ext\\[\\d+\\]) [-0-9]+ [:.0-9]+:"), "$1 T:");
-    if (!extension) return text;
+    if (!extension) return std::regex_replace(text, std::regex(" id=\\d+$"), "");
     char pid[9];
     std::snprintf(pid, sizeof pid, "%08x", unsigned(::getpid()));
     text = std::regex_replace(text, std::regex("^((?:at|de)tach \\d+ )[0-9a-f]{8}" + std::string(pid)), "$1FD+PID");
@@ -137,7 +137,16 @@ std::string rxModifier(const char* ptt, const char* squ, int quality) {
          header(ptt, squ) + ", sqi { bss-method agc, bss-quality " + std::to_string(quality) + " } } }";
 }
 
-TEST_P(RadioSlots, Ed137) {
+// Once far from the wrap, once 1.5 s before it.
+class RadioSlotsOnClock : public RadioSlots, public ::testing::WithParamInterface<uint32_t> {
+protected:
+  void SetUp() override {
+    RadioSlots::SetUp();
+    Mux::set_milliseconds_offset(GetParam());
+  }
+};
+
+TEST_P(RadioSlotsOnClock, Ed137) {
   const std::string status = "ed-137 : { " + header("ptt-off", "squ-on") +
                              ", radio-response { type radio-txrx, txrxmode txrx, r2s-keepalive-period 200, "
                              "r2s-keepalive-multiplier 10, ptt-id 0, transmission-depend-on-squ TRUE } }";
@@ -190,7 +199,7 @@ std::string lemz(const std::string& params) {
   return "rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params " + params + " }";
 }
 
-TEST_P(RadioSlots, Lemz) {
+TEST_P(RadioSlotsOnClock, Lemz) {
   const std::string status = "lemz : { " + flags(5, false) +
                              ", freq { channel 3, frequency \"145.500000\" }, remote { no 1, ch 2 }, squelshe on, rte "
                              "j3e, standby-state-channel active, standby-group 2, standby-state-receiver standby }";
@@ -240,7 +249,89 @@ TEST_P(RadioSlots, Lemz) {
   EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/lemz-slot.txt", transcript));
 }
 
-INSTANTIATE_TEST_SUITE_P(Clock, RadioSlots, ::testing::Values(0u, uint32_t(0x100000000 - 100000000 - 1500)),
+TEST_F(RadioSlots, EachFactoryTakesItsKindAndAnEd137SessionItsRadioResponse) {
+  const std::string plain = "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port 41000 } }, "
+                            "txPayload ptG711-Alaw, rxPayload ptG711-Alaw }";
+  const std::string lemzStatus = "{ status lemz : { " + flags(5, false) + ", freq { channel 0, frequency \"0\" }, "
+                                 "remote { no 0, ch 0 }, squelshe on, rte j3e, standby-state-channel active, "
+                                 "standby-group 0, standby-state-receiver active } }";
+  SlotFactory* factories[] = {&RtpLEMZFactory::instance(), &RtpED137Factory::instance()};
+  for (SlotFactory* f : factories) EXPECT_FALSE(f->NewSlot(value<LGCP::CreateParams>(plain)));
+  EXPECT_FALSE(factories[1]->NewSlot(create(1, lemzStatus)));
+  EXPECT_EQ(logs.take(), "");
+
+  // The keep-alive period in packets of pfactor 10 ms frames (2 when none is given), times the sigtime;
+  // only a radio that transmits reports push-to-talk.
+  const struct {
+    const char* response;
+    const char* pfactor;
+    const char* init;
+    bool reported;
+  } cases[] = {
+      {"", "", "interval=10 sigtime=1", true},
+      {"radio-txrx, txrxmode txrx, sigtime 1, r2s-keepalive-period 200", ", pfactor 4", "interval=5 sigtime=1", true},
+      {"radio-txrx, txrxmode rx, sigtime 3", "", "interval=30 sigtime=3", false},
+      {"radio-rxonly, txrxmode txrx, r2s-keepalive-period 1000", ", pfactor 5", "interval=20 sigtime=1", false},
+      {"coupling, txrxmode tx", "", "interval=10 sigtime=1", true},
+  };
+  for (const auto& c : cases) {
+    Board::Sim::reset();
+    Testing::firstProbe().seen.clear();
+    const std::string response = *c.response ? std::string(", radio-response { type ") + c.response + ", ptt-id 0 }" : "";
+    SlotPtr slot(factories[0]->NewSlot(create(1, lemzStatus)));
+    EXPECT_TRUE(slot && !factories[0]->NewSlot(create(2, "{ status ed-137 : { " + header("ptt-off", "squ-off") +
+                                                           response + " } }")));
+    slot.reset(factories[1]->NewSlot(
+        create(3, "{ status ed-137 : { " + header("ptt-off", "squ-off") + response + " } }", c.pfactor)));
+    ASSERT_TRUE(slot) << c.response;
+    const std::string init = std::string("2 etype=0x0167 mode=1 pt=123 ") + c.init + " attach=";
+    EXPECT_EQ(control("rtp_ext sessions").back().substr(0, init.size()), init) << c.response;
+    transcript.clear();
+    receive(2, "10.0.0.8", 8, "20400000");
+    settle();
+    EXPECT_EQ(Testing::count(transcript, "signal rtpExt"), c.reported ? 1u : 0u) << c.response;
+  }
+}
+
+TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
+  enum When { BeforeCreate, BeforeUse, BeforeDestroy };
+  const std::string onlyRtp = ", rtp-e2m { slot 1, channel 2, mode only-rtp : { fd 7, pid 1234 } }";
+  const struct {
+    When when;
+    const char* fault;
+    const char* line;
+    std::string e2m;
+  } cases[] = {
+      {BeforeCreate, "absent /dev/rtp_ext", "create rtp_ext session fail !!!", ""},
+      {BeforeCreate, "fail rtp_ext ioctl 0xC0144500 EIO", "init rtp_ext session fail !!!", ""},
+      {BeforeCreate, "fail rtp_ext ioctl 0xC0084501 EIO", "attach rtp_ext session fail !!!", ""},
+      {BeforeCreate, "fail rtp ioctl 0xC0085209 EIO", "attach rtp session fail !!!", onlyRtp},
+      {BeforeUse, "fail rtp_ext ioctl 0x20004505 EIO", "reset filer rtp_ext session fail !!!", ""},
+      {BeforeUse, "rtp_ext hangup", "rtp_ext session hung up, no longer read", ""},
+      {BeforeDestroy, "fail rtp_ext ioctl 0x20004502 EIO", "detach rtp_ext session fail !!!", ""},
+  };
+  for (const auto& c : cases) {
+    Board::Sim::reset();
+    if (c.when == BeforeCreate) control(c.fault);
+    SlotPtr slot(RtpLEMZFactory::instance().NewSlot(create(1, "{ status lemz : { " + flags(5, false) + ", freq { "
+        "channel 0, frequency \"0\" }, remote { no 0, ch 0 }, squelshe on, rte j3e, standby-state-channel active, "
+        "standby-group 0, standby-state-receiver active } }", "", c.e2m)));
+    ASSERT_TRUE(slot) << c.fault;
+    if (c.when == BeforeUse) control(c.fault);
+    ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, true) + " }"));
+    ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, false) + " }"));
+    Testing::runFor(30);
+    if (c.when == BeforeDestroy) control(c.fault);
+    slot.reset();
+    const std::string text = logs.take();
+    EXPECT_EQ(Testing::count(text, c.line), 1u) << c.fault << "\n" << text;
+    EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n)rtp_ext\\[1024\\] [-0-9]+ [:.0-9]+:" +
+                                                   std::string(c.line).substr(0, 6))))
+        << c.line;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clock, RadioSlotsOnClock, ::testing::Values(0u, uint32_t(0x100000000 - 100000000 - 1500)),
                          [](const auto& info) { return info.param ? "AcrossTheWrap" : "FarFromTheWrap"; });
 
 }  // namespace
