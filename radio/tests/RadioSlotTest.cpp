@@ -5,14 +5,19 @@
 // the loop time it happened at, go into one transcript per slot kind that
 // both runs must match (golden files).
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <optional>
 #include <regex>
 
+#include "board/Board.h"
 #include "board/sim/Sim.h"
 #include "foundation/eventloop/Clock.h"
+#include "hardware/DevicePaths.h"
+#include "radio/ED137RadioControl.h"
+#include "radio/LemzRadioControl.h"
 #include "radio/RtpExtFactory.h"
 #include "server/slot/Slots.h"
 #include "testing/Capture.h"
@@ -88,12 +93,15 @@ protected:
     control("rtp_ext receive " + std::to_string(session) + " " + from + " " + std::to_string(ssrc) + " " + hex);
   }
   void settle() {
+    drain();
+    collect();
+  }
+  static void drain() {
     Testing::runUntil([] {
       for (const std::string& s : control("rtp_ext sessions"))
         if (s.find(" queued=0 ") == std::string::npos) return false;
       return true;
     });
-    collect();
   }
   // The device journals, the signals and the log lines since the last call, at the loop time.
   void collect() {
@@ -186,6 +194,10 @@ TEST_P(RadioSlotsOnClock, Ed137) {
   receive(2, "10.0.0.9", 9, "40800000");
   receive(2, "10.0.0.7", 7, "40800000");
   settle();
+  // A peer that is no address is taken as all ones; a TX header is never a keep-alive.
+  EXPECT_TRUE(ioctl(*slot, "rtpExt : ed-137 : { addr { session-addr \"radio-7\", session-ssrc 7 }, params tx : { " +
+                               header("normal-ptt-on", "squ-off") + " } }"));
+  advance(1100);
   slot.reset();
   collect();
   EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/ed137-slot.txt", transcript));
@@ -244,6 +256,7 @@ TEST_P(RadioSlotsOnClock, Lemz) {
   ASSERT_TRUE(slot);
   collect();
   advance(1100);
+  EXPECT_TRUE(ioctl(*slot, "decoder-mode : ulaw"));
   slot.reset();
   collect();
   EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/lemz-slot.txt", transcript));
@@ -329,6 +342,23 @@ TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
                                                    std::string(c.line).substr(0, 6))))
         << c.line;
   }
+}
+
+TEST_F(RadioSlots, TraceLinesShowTheCommandAndTheValuesBothWays) {
+  Fd rtp(Board::open(GetRtpDevName(), O_RDONLY));
+  RTPSignalling::rtp_ext_init_params lemzInit, ed137Init;
+  lemzInit.etype = Board::Dev::RtpExt::Lemz;
+  ed137Init.etype = Board::Dev::RtpExt::Ed137;
+  RTPSignalling::LemzRadioGWControl lemzControl(5, {rtp.get(), -1}, lemzInit);
+  RTPSignalling::ED137RadioGWControl ed137Control(6, {rtp.get(), -1}, ed137Init);
+  lemzControl.SetTrace(true);
+  ed137Control.SetTrace(true);
+  EXPECT_TRUE(lemzControl.SendASNToChan(value<LGCP::IoctlParams>(lemz("wm-flags : { " + flags(5, false) + " }")).get_rtpExt()));
+  EXPECT_TRUE(ed137Control.SendASNToChan(value<LGCP::IoctlParams>(rxModifier("ptt-off", "squ-on", 9)).get_rtpExt()));
+  receive(1, "10.0.0.9", 9, "01500000");
+  receive(2, "10.0.0.8", 8, "20400000");
+  drain();
+  EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/trace.txt", normalized(logs.take(), false)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Clock, RadioSlotsOnClock, ::testing::Values(0u, uint32_t(0x100000000 - 100000000 - 1500)),
