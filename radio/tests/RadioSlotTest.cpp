@@ -330,14 +330,18 @@ TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
         "channel 0, frequency \"0\" }, remote { no 0, ch 0 }, squelshe on, rte j3e, standby-state-channel active, "
         "standby-group 0, standby-state-receiver active } }", "", c.e2m)));
     ASSERT_TRUE(slot) << c.fault;
-    if (c.when == BeforeUse) control(c.fault);
-    ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, true) + " }"));
-    ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, false) + " }"));
-    Testing::runFor(30);
+    if (c.when == BeforeUse) {
+      control(c.fault);
+      ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, true) + " }"));
+      ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, false) + " }"));
+      Testing::runFor(30);
+    }
     if (c.when == BeforeDestroy) control(c.fault);
     slot.reset();
+    // One line, and none for a session that never started when the slot goes.
     const std::string text = logs.take();
     EXPECT_EQ(Testing::count(text, c.line), 1u) << c.fault << "\n" << text;
+    EXPECT_EQ(Testing::count(text, "rtp_ext[1024]"), 1u) << c.fault << "\n" << text;
     EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n)rtp_ext\\[1024\\] [-0-9]+ [:.0-9]+:" +
                                                    std::string(c.line).substr(0, 6))))
         << c.line;
