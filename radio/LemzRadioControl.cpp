@@ -15,9 +15,12 @@ struct KindRow {
   LemzRadioControl::ResendKind kind;
 };
 const KindRow kindRows[] = {
-    {WM_FLAG, LemzRadioControl::FlagsKind},         {WM_TRANS, LemzRadioControl::FlagsKind},
-    {WM_SEL_CALL_TRANS, LemzRadioControl::FlagsKind}, {WM_CHAN, LemzRadioControl::ChanKind},
-    {WM_SELECT_RC_CHAN, LemzRadioControl::RemoteKind}, {WM_STANDBY, LemzRadioControl::StandbyKind},
+    {WM_FLAG, LemzRadioControl::FlagsKind},
+    {WM_TRANS, LemzRadioControl::FlagsKind},
+    {WM_SEL_CALL_TRANS, LemzRadioControl::FlagsKind},
+    {WM_CHAN, LemzRadioControl::ChanKind},
+    {WM_SELECT_RC_CHAN, LemzRadioControl::RemoteKind},
+    {WM_STANDBY, LemzRadioControl::StandbyKind},
 };
 
 // A kind not sent within this is repeated.
@@ -25,8 +28,7 @@ constexpr uint32_t ResendAfter = 999;
 
 }  // namespace
 
-LemzRadioControl::LemzRadioControl(int id, const rtp_ext_attach_session_params& attach,
-                                   const rtp_ext_init_params& init)
+LemzRadioControl::LemzRadioControl(int id, const rtp_ext_attach_session_params& attach, const rtp_ext_init_params& init)
     : RadioControl(id, attach, init) {
   Init();
 }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <iostream>
 #include <list>
 
 #include "board/Board.h"

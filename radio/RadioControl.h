@@ -15,7 +15,6 @@
 #include <poll.h>
 
 #include <cstdint>
-#include <iostream>
 #include <string>
 
 #include "board/dev/RtpExt.h"
@@ -38,7 +37,7 @@ public:
     RtpAttach = 1,  // the slot's RTP session attached to a session of another process
   };
 
-  // What the counters count; nothing reads them back but a test or a debugger.
+  // What the counters count; nothing reads them back but a debugger.
   struct Counters {
     uint32_t infoRequests = 0;  // positive packet-info results
     uint32_t decoded = 0;
@@ -73,7 +72,6 @@ public:
   void SetNotify(IRadioControlNotify* n) { notify = n; }
   void SetTrace(bool on) { trace = on; }
   void SetWsMode(uint32_t mode) { wsMode = mode; }
-  const Counters& GetCounters() const { return counters; }
 
   // "rtp_ext[id] <time of day>:", for every log line of the controllers.
   std::string GetPrefix();

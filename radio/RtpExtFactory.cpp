@@ -102,7 +102,7 @@ Slot* RtpED137Factory::INewSlot(const LGCP::CreateParams& create) {
   const TERM::ED137RadioStatus& status = radio->get_status().get_ed_137();
   if (status.hasOptionalField(TERM::ED137RadioStatus::o_radio_response)) params.Init(status.get_radio_response());
   const rtp_ext_attach_session_params attach{s.rtp.get(), -1};
-  return Start(new RtpED137RadioGWSlot(s.channel, s.rtp, s.params, attach, ed137Init(params, s.params.packet_factor),
-                                       params),
-               s, rtp, *radio);
+  return Start(
+      new RtpED137RadioGWSlot(s.channel, s.rtp, s.params, attach, ed137Init(params, s.params.packet_factor), params), s,
+      rtp, *radio);
 }

@@ -4,12 +4,7 @@
 #include "radio/ED137RadioControl.h"
 #include "radio/LemzRadioControl.h"
 
-namespace {
-
-using P = LGCP::IoctlParams;
 using namespace RTPSignalling;
-
-}  // namespace
 
 RtpExtSlot::RtpExtSlot(int channel, const Fd& rtp, const rtp_connection_params& params)
     : RtpSlot(channel, rtp, params) {}
@@ -19,9 +14,10 @@ void RtpExtSlot::ConfigureRadio(const TERM::RtpRadioRequest& radio) {
   radioStatus = radio.get_status();
   auto present = [&radio](unsigned id) { return radio.hasOptionalField(id); };
   if (present(R::o_rx_delay) || present(R::o_tx_delay) || present(R::o_selcal_delay)) {
-    auto delay = [&](unsigned id, const ASN1::INTEGER& value) { return present(id) ? value.getUnsignedValue() : 0u; };
-    configureDelays(delay(R::o_rx_delay, radio.get_rx_delay()), delay(R::o_tx_delay, radio.get_tx_delay()),
-                    delay(R::o_selcal_delay, radio.get_selcal_delay()));
+    const unsigned rx = present(R::o_rx_delay) ? radio.get_rx_delay().getUnsignedValue() : 0;
+    const unsigned tx = present(R::o_tx_delay) ? radio.get_tx_delay().getUnsignedValue() : 0;
+    const unsigned selcal = present(R::o_selcal_delay) ? radio.get_selcal_delay().getUnsignedValue() : 0;
+    configureDelays(rx, tx, selcal);
   }
   if (present(R::o_bss_enable)) enableBSS(radio.get_bss_enable().getValue());
   if (present(R::o_ng_enable)) enableNG(radio.get_ng_enable().getValue());
@@ -41,6 +37,7 @@ bool RtpExtSlot::IBeforeDestroy() {
 }
 
 bool RtpExtSlot::Ioctl(const LGCP::IoctlParams& p) {
+  using P = LGCP::IoctlParams;
   bool result;
   switch (p.currentSelection()) {
     case P::e_rtpExt:
@@ -93,8 +90,8 @@ RtpLEMZRadioGWSlot::RtpLEMZRadioGWSlot(int channel, Fd rtp, const rtp_connection
 }
 
 RtpED137RadioGWSlot::RtpED137RadioGWSlot(int channel, Fd rtp, const rtp_connection_params& params,
-                                         const rtp_ext_attach_session_params& attach,
-                                         const rtp_ext_init_params& init, const ED137RadioParams& radio)
+                                         const rtp_ext_attach_session_params& attach, const rtp_ext_init_params& init,
+                                         const ED137RadioParams& radio)
     : RtpED137Slot(channel, rtp, params) {
   squelchDrivenInput = radio.transmissionDependOnSqu;
   auto control = std::make_unique<ED137RadioGWControl>(channel, attach, init);

@@ -151,8 +151,8 @@ void RtpExt::sessionsCommand(Args&, Reply& reply) {
       line += " init=none";
     } else {
       RecordReader in(s.init.data(), s.init.size());
-      line += " etype=" + Hex::number(in.get(Ext::Init::Etype), 4) + " mode=" + std::to_string(in.get(Ext::Init::Mode)) +
-              " pt=" + std::to_string(in.get(Ext::Init::Pt)) +
+      line += " etype=" + Hex::number(in.get(Ext::Init::Etype), 4) +
+              " mode=" + std::to_string(in.get(Ext::Init::Mode)) + " pt=" + std::to_string(in.get(Ext::Init::Pt)) +
               " interval=" + std::to_string(in.get(Ext::Init::IntervalPkts)) +
               " sigtime=" + std::to_string(in.get(Ext::Init::Sigtime));
     }

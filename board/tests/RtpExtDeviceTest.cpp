@@ -73,8 +73,7 @@ TEST(RtpExtDevice, BlocksReachTheDaemonOneAtATimeWithTheirSource) {
   EXPECT_EQ(Board::Sim::control("rtp_ext sessions"),
             (Lines{"1 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0 attach=" + std::to_string(rtp) +
                        "/-1 filter=off queued=0 filtered=2",
-                   "2 init=none attach=none filter=off queued=0 filtered=0",
-                   "OK"}));
+                   "2 init=none attach=none filter=off queued=0 filtered=0", "OK"}));
   for (int fd : {rtp, ext, other}) Board::close(fd);
 }
 

@@ -77,9 +77,7 @@ protected:
                                      std::to_string(41000 + n) + " }" + before + ", radio " + radio + after +
                                      " }, txPayload ptG711-Alaw, rxPayload ptG711-Alaw }");
   }
-  static bool ioctl(Slot& slot, const std::string& request) {
-    return slot.Ioctl(value<LGCP::IoctlParams>(request));
-  }
+  static bool ioctl(Slot& slot, const std::string& request) { return slot.Ioctl(value<LGCP::IoctlParams>(request)); }
 
   // Moves the loop clock in 5 ms steps, firing what falls due.
   void advance(unsigned ms) {
@@ -117,7 +115,8 @@ protected:
     Testing::firstProbe().seen.clear();
     std::istringstream text(logs.take());
     for (std::string line; std::getline(text, line);)
-      if (line.compare(0, 3, "rtp") == 0 || line.compare(0, 6, "DSPROC") == 0) transcript += at + normalized(line, false) + "\n";
+      if (line.compare(0, 3, "rtp") == 0 || line.compare(0, 6, "DSPROC") == 0)
+        transcript += at + normalized(line, false) + "\n";
   }
   // The time of day of log prefixes, the DSP's function ids, and descriptor numbers and our pid in
   // extension attach records vary.
@@ -136,13 +135,22 @@ protected:
   std::string transcript;
 };
 
-// An ED-137 header and the TX header a voice communication side sends with push-to-talk `ptt` and id `id`.
+// Radio values in value notation: an ED-137 header, an rx modifier, LEMZ flags and a LEMZ modifier.
 std::string header(const char* ptt, const char* squ) {
-  return std::string("header { ptt ") + ptt + ", squ " + squ + ", ptt-id 0, ptt-mute FALSE, ptt-summation FALSE, sct FALSE }";
+  return std::string("header { ptt ") + ptt + ", squ " + squ +
+         ", ptt-id 0, ptt-mute FALSE, ptt-summation FALSE, sct FALSE }";
 }
 std::string rxModifier(const char* ptt, const char* squ, int quality) {
-  return "rtpExt : ed-137 : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, params rx : { " +
-         header(ptt, squ) + ", sqi { bss-method agc, bss-quality " + std::to_string(quality) + " } } }";
+  return "rtpExt : ed-137 : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, params rx : { " + header(ptt, squ) +
+         ", sqi { bss-method agc, bss-quality " + std::to_string(quality) + " } } }";
+}
+std::string flags(int prio, bool ptt) {
+  return "flags { prio " + std::to_string(prio) + ", ptt " + (ptt ? "TRUE" : "FALSE") +
+         ", bss FALSE, vad-rx FALSE, vad-tx FALSE, sql TRUE, sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li "
+         "0 }";
+}
+std::string lemz(const std::string& params) {
+  return "rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params " + params + " }";
 }
 
 // Once far from the wrap, once 1.5 s before it.
@@ -183,9 +191,7 @@ TEST_P(RadioSlotsOnClock, Ed137) {
   settle();
   // Silent from here: lost after 2 s, and again at every run.
   advance(3100);
-  EXPECT_FALSE(ioctl(*slot, "rtpExt : lemz : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, params "
-                            "wm-flags : { flags { prio 1, ptt FALSE, bss FALSE, vad-rx FALSE, vad-tx FALSE, sql FALSE, "
-                            "sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li 0 } } }"));
+  EXPECT_FALSE(ioctl(*slot, lemz("wm-flags : { " + flags(1, false) + " }")));
   // A codec change restarts the extension on the new RTP session.
   EXPECT_TRUE(ioctl(*slot, "encoder-mode : ulaw"));
   collect();
@@ -201,14 +207,6 @@ TEST_P(RadioSlotsOnClock, Ed137) {
   slot.reset();
   collect();
   EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/ed137-slot.txt", transcript));
-}
-
-std::string flags(int prio, bool ptt) {
-  return "flags { prio " + std::to_string(prio) + ", ptt " + (ptt ? "TRUE" : "FALSE") +
-         ", bss FALSE, vad-rx FALSE, vad-tx FALSE, sql TRUE, sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, li 0 }";
-}
-std::string lemz(const std::string& params) {
-  return "rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params " + params + " }";
 }
 
 TEST_P(RadioSlotsOnClock, Lemz) {
@@ -251,8 +249,8 @@ TEST_P(RadioSlotsOnClock, Lemz) {
   collect();
 
   // Attached to another process's session: no extension session, no timer.
-  slot.reset(RtpLEMZFactory::instance().NewSlot(
-      create(3, "{ status " + status + " }", "", ", rtp-e2m { slot 1, channel 2, mode only-rtp : { fd 7, pid 1234 } }")));
+  slot.reset(RtpLEMZFactory::instance().NewSlot(create(
+      3, "{ status " + status + " }", "", ", rtp-e2m { slot 1, channel 2, mode only-rtp : { fd 7, pid 1234 } }")));
   ASSERT_TRUE(slot);
   collect();
   advance(1100);
@@ -263,9 +261,11 @@ TEST_P(RadioSlotsOnClock, Lemz) {
 }
 
 TEST_F(RadioSlots, EachFactoryTakesItsKindAndAnEd137SessionItsRadioResponse) {
-  const std::string plain = "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port 41000 } }, "
-                            "txPayload ptG711-Alaw, rxPayload ptG711-Alaw }";
-  const std::string lemzStatus = "{ status lemz : { " + flags(5, false) + ", freq { channel 0, frequency \"0\" }, "
+  const std::string plain =
+      "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port 41000 } }, "
+      "txPayload ptG711-Alaw, rxPayload ptG711-Alaw }";
+  const std::string lemzStatus = "{ status lemz : { " + flags(5, false) +
+                                 ", freq { channel 0, frequency \"0\" }, "
                                  "remote { no 0, ch 0 }, squelshe on, rte j3e, standby-state-channel active, "
                                  "standby-group 0, standby-state-receiver active } }";
   SlotFactory* factories[] = {&RtpLEMZFactory::instance(), &RtpED137Factory::instance()};
@@ -290,10 +290,11 @@ TEST_F(RadioSlots, EachFactoryTakesItsKindAndAnEd137SessionItsRadioResponse) {
   for (const auto& c : cases) {
     Board::Sim::reset();
     Testing::firstProbe().seen.clear();
-    const std::string response = *c.response ? std::string(", radio-response { type ") + c.response + ", ptt-id 0 }" : "";
+    const std::string response =
+        *c.response ? std::string(", radio-response { type ") + c.response + ", ptt-id 0 }" : "";
     SlotPtr slot(factories[0]->NewSlot(create(1, lemzStatus)));
-    EXPECT_TRUE(slot && !factories[0]->NewSlot(create(2, "{ status ed-137 : { " + header("ptt-off", "squ-off") +
-                                                           response + " } }")));
+    EXPECT_TRUE(slot && !factories[0]->NewSlot(
+                            create(2, "{ status ed-137 : { " + header("ptt-off", "squ-off") + response + " } }")));
     slot.reset(factories[1]->NewSlot(
         create(3, "{ status ed-137 : { " + header("ptt-off", "squ-off") + response + " } }", c.pfactor)));
     ASSERT_TRUE(slot) << c.response;
@@ -326,9 +327,13 @@ TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
   for (const auto& c : cases) {
     Board::Sim::reset();
     if (c.when == BeforeCreate) control(c.fault);
-    SlotPtr slot(RtpLEMZFactory::instance().NewSlot(create(1, "{ status lemz : { " + flags(5, false) + ", freq { "
-        "channel 0, frequency \"0\" }, remote { no 0, ch 0 }, squelshe on, rte j3e, standby-state-channel active, "
-        "standby-group 0, standby-state-receiver active } }", "", c.e2m)));
+    SlotPtr slot(RtpLEMZFactory::instance().NewSlot(create(
+        1,
+        "{ status lemz : { " + flags(5, false) +
+            ", freq { "
+            "channel 0, frequency \"0\" }, remote { no 0, ch 0 }, squelshe on, rte j3e, standby-state-channel active, "
+            "standby-group 0, standby-state-receiver active } }",
+        "", c.e2m)));
     ASSERT_TRUE(slot) << c.fault;
     if (c.when == BeforeUse) {
       control(c.fault);
@@ -342,8 +347,8 @@ TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
     const std::string text = logs.take();
     EXPECT_EQ(Testing::count(text, c.line), 1u) << c.fault << "\n" << text;
     EXPECT_EQ(Testing::count(text, "rtp_ext[1024]"), 1u) << c.fault << "\n" << text;
-    EXPECT_TRUE(std::regex_search(text, std::regex("(^|\n)rtp_ext\\[1024\\] [-0-9]+ [:.0-9]+:" +
-                                                   std::string(c.line).substr(0, 6))))
+    EXPECT_TRUE(std::regex_search(
+        text, std::regex("(^|\n)rtp_ext\\[1024\\] [-0-9]+ [:.0-9]+:" + std::string(c.line).substr(0, 6))))
         << c.line;
   }
 }
@@ -357,7 +362,8 @@ TEST_F(RadioSlots, TraceLinesShowTheCommandAndTheValuesBothWays) {
   RTPSignalling::ED137RadioGWControl ed137Control(6, {rtp.get(), -1}, ed137Init);
   lemzControl.SetTrace(true);
   ed137Control.SetTrace(true);
-  EXPECT_TRUE(lemzControl.SendASNToChan(value<LGCP::IoctlParams>(lemz("wm-flags : { " + flags(5, false) + " }")).get_rtpExt()));
+  EXPECT_TRUE(
+      lemzControl.SendASNToChan(value<LGCP::IoctlParams>(lemz("wm-flags : { " + flags(5, false) + " }")).get_rtpExt()));
   EXPECT_TRUE(ed137Control.SendASNToChan(value<LGCP::IoctlParams>(rxModifier("ptt-off", "squ-on", 9)).get_rtpExt()));
   receive(1, "10.0.0.9", 9, "01500000");
   receive(2, "10.0.0.8", 8, "20400000");

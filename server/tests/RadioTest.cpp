@@ -21,7 +21,8 @@ std::string flags(const char* ptt) {
          ", bss FALSE, vad-rx FALSE, vad-tx FALSE, sql FALSE, sh FALSE, pwr FALSE, rv FALSE, resv FALSE, selcall 0, "
          "li 0 }";
 }
-const std::string lemzStatus = "lemz : { " + flags("FALSE") + ", freq { channel 3, frequency \"145.500000\" }, "
+const std::string lemzStatus = "lemz : { " + flags("FALSE") +
+                               ", freq { channel 3, frequency \"145.500000\" }, "
                                "remote { no 1, ch 2 }, squelshe on, rte j3e, standby-state-channel active, "
                                "standby-group 0, standby-state-receiver active }";
 std::string header(const char* ptt, const char* squ, int id) {
@@ -29,36 +30,45 @@ std::string header(const char* ptt, const char* squ, int id) {
          ", ptt-mute FALSE, ptt-summation FALSE, sct FALSE }";
 }
 std::string create(long seq, int port, const std::string& radio) {
-  return cmd(seq, seq, "create : rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port " +
-                           std::to_string(port) + " }, radio { status " + radio +
-                           " } }, txPayload ptG711-Alaw, rxPayload ptG711-Alaw }");
+  return cmd(seq, seq,
+             "create : rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port " +
+                 std::to_string(port) + " }, radio { status " + radio +
+                 " } }, txPayload ptG711-Alaw, rxPayload ptG711-Alaw }");
 }
 Lines created(long seq, int channel) {
   const std::string c = std::to_string(channel);
   return {ok(seq, seq), sig(seq, "transmitter : active : " + c), sig(seq, "receiver : active : " + c)};
 }
-bool has(const Lines& lines, const std::string& line) { return std::find(lines.begin(), lines.end(), line) != lines.end(); }
+bool has(const Lines& lines, const std::string& line) {
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
 
 class Radio : public Served {};
 
 TEST_F(Radio, LemzAndEd137SlotsCarryRadioSignallingBothWays) {
   expect(create(1, 41010, lemzStatus), created(1, 1024));
   control("rtp_ext receive 1 10.0.0.9 9 01500000");  // GW_FLAG, priority 5
-  controller.expectNext({sig(1, "rtpExt : { status " + lemzStatus + ", request lemz : { addr { session-addr "
-                                "\"10.0.0.9\", session-ssrc 9 }, params gw-set-flags : { " + flags("FALSE") + " } } }")},
+  controller.expectNext({sig(1, "rtpExt : { status " + lemzStatus +
+                                    ", request lemz : { addr { session-addr "
+                                    "\"10.0.0.9\", session-ssrc 9 }, params gw-set-flags : { " +
+                                    flags("FALSE") + " } } }")},
                         "a GW_FLAG packet");
-  expect(cmd(2, 1, "ioctl : rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params wm-remote : "
-                   "{ remote { no 4, ch 5 } } }"),
+  expect(cmd(2, 1,
+             "ioctl : rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params wm-remote : "
+             "{ remote { no 4, ch 5 } } }"),
          {ok(2, 1)});
   EXPECT_TRUE(waitFor([&] { return has(control.journal("rtp_ext"), "write 1 8650000004050000"); }));
   expect(cmd(3, 1, "destroy : NULL"), {ok(3, 1)});
 
-  const std::string ed137 = "ed-137 : { " + header("ptt-off", "squ-off", 0) + ", radio-response { type radio-txrx, "
+  const std::string ed137 = "ed-137 : { " + header("ptt-off", "squ-off", 0) +
+                            ", radio-response { type radio-txrx, "
                             "txrxmode txrx, ptt-id 0, transmission-depend-on-squ TRUE } }";
   expect(create(4, 41020, ed137), created(4, 1024));
   for (const char* squ : {"squ-on", "squ-off"}) {
-    expect(cmd(5, 4, std::string("ioctl : rtpExt : ed-137 : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, "
-                                 "params rx : { ") + header("ptt-off", squ, 1) + " } }"),
+    expect(cmd(5, 4,
+               std::string("ioctl : rtpExt : ed-137 : { addr { session-addr \"10.0.0.7\", session-ssrc 7 }, "
+                           "params rx : { ") +
+                   header("ptt-off", squ, 1) + " } }"),
            {ok(5, 4)});
   }
   const Lines engine = control.journal("rtp");
@@ -66,9 +76,11 @@ TEST_F(Radio, LemzAndEd137SlotsCarryRadioSignallingBothWays) {
   const Lines ext = control.journal("rtp_ext");
   EXPECT_TRUE(has(ext, "write 2 10400000") && has(ext, "write 2 00400000")) << "RX headers, squelch open then shut";
   control("rtp_ext receive 2 10.0.0.8 8 20400000");  // TX header: normal push-to-talk, id 1
-  const std::string rx = "status ed-137 : { " + header("ptt-off", "squ-off", 1) + ", sqi { bss-method rssi, "
+  const std::string rx = "status ed-137 : { " + header("ptt-off", "squ-off", 1) +
+                         ", sqi { bss-method rssi, "
                          "bss-quality 0 } }, request ed-137 : { addr { session-addr \"10.0.0.8\", session-ssrc 8 }, "
-                         "params tx : { " + header("normal-ptt-on", "squ-off", 1) + " } }";
+                         "params tx : { " +
+                         header("normal-ptt-on", "squ-off", 1) + " } }";
   controller.expectNext({sig(4, "rtpExt : { " + rx + " }")}, "a TX header");
   // Silent from now on: lost after 2 s.
   EXPECT_EQ(Testing::notation(controller.receive(3500)), Testing::notation(Testing::lgcp(sig(4, "abort : 151"))));
