@@ -16,28 +16,51 @@ void BitWriter::putOctets(const char* octets, std::size_t count)
     bits_ += 8 * count;
 }
 
-// The new room is zero, as every write relies on.
+// More of the room, else the vector (zero where it grows); a write at the
+// written end always finds room for its whole word.
 void BitWriter::grow(std::size_t more)
 {
-    std::size_t at = bits_ / 8;
-    out_.resize(std::max(2 * out_.size(), at + more + 64));
-    data_ = out_.data();
-    capacity_ = out_.size();
+    std::size_t wanted = bits_ / 8 + more;
+    if (data_ == room_ && wanted <= roomSize) {
+        std::size_t cleared = std::min(roomSize, std::max(2 * capacity_, wanted));
+        std::memset(room_ + capacity_, 0, cleared - capacity_);
+        capacity_ = cleared;
+        return;
+    }
+    wanted = std::max(2 * capacity_, wanted + firstClear);
+    out_.resize(base_ + wanted);
+    if (data_ == room_)
+        std::memcpy(out_.data() + base_, room_, capacity_);
+    data_ = out_.data() + base_;
+    capacity_ = wanted;
 }
 
 void BitWriter::detach()
 {
-    out_.resize((bits_ + 7) / 8);
+    std::size_t written = (bits_ + 7) / 8;
+    if (data_ == room_)
+        out_.insert(out_.end(), room_, room_ + written);
+    else
+        out_.resize(base_ + written);
     data_ = nullptr;
     capacity_ = 0;
 }
 
 void BitWriter::attach()
 {
-    bits_ = 8 * out_.size();
-    out_.resize(std::max(out_.capacity(), out_.size() + 64));
-    data_ = out_.data();
-    capacity_ = out_.size();
+    base_ = out_.size();
+    data_ = room_;
+    bits_ = 0;
+    std::memset(room_, 0, firstClear);
+    capacity_ = firstClear;
+}
+
+std::uint64_t BitReader::shortBufferWord(const unsigned char* at) const
+{
+    std::uint64_t word = 0;
+    for (unsigned i = 0; at + i < end_; ++i)
+        word |= std::uint64_t{at[i]} << (56 - 8 * i);
+    return word;
 }
 
 bool BitReader::getOctets(char* out, std::size_t count)
@@ -46,16 +69,15 @@ bool BitReader::getOctets(char* out, std::size_t count)
     if (octetsRemaining() < count)
         return false;
     if (count)
-        std::memcpy(out, cursor_, count);
-    cursor_ += count;
+        std::memcpy(out, cursor_.at, count);
+    cursor_.at += count;
     return true;
 }
 
 void BitReader::setPosition(const char* p)
 {
     const auto* q = reinterpret_cast<const unsigned char*>(p);
-    cursor_ = q < end_ ? q : end_;
-    bitsLeft_ = 8;
+    cursor_ = {q < end_ ? q : end_, 0};
 }
 
 } // namespace ASN1

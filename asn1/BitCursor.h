@@ -12,11 +12,13 @@ namespace ASN1 {
 
 class BitWriter {
 public:
-    // Appends to `out`. While attached, the vector is kept at least eight
-    // octets longer than what is written and zero past it, so a write and
-    // the partly filled octet before it go out as one 64-bit store;
-    // detach() trims it to exactly the octets written, and the destructor
-    // does so too.
+    // Appends to `out`. The octets are written into a room of the writer's
+    // own and reach the vector in one copy at detach() (the destructor
+    // detaches too), or when the room runs out, after which the writer
+    // works in the vector itself. What lies past the written bits is kept
+    // zero, the room cleared as the writer gets there (a little at first,
+    // then twice what is cleared), so a write and the partly filled octet
+    // before it go out as one 64-bit store.
     explicit BitWriter(std::vector<char>& out) : out_(out) { attach(); }
     ~BitWriter() { detach(); }
     BitWriter(const BitWriter&) = delete;
@@ -35,6 +37,9 @@ public:
     // Pads the current octet with zero bits.
     void align() { bits_ = (bits_ + 7) & ~std::size_t{7}; }
     void putOctets(const char* octets, std::size_t count);
+    // Aligns, then writes the first `count` octets (1..8) of a big-endian
+    // word whose other octets are zero.
+    void putOctetWord(std::uint64_t word, unsigned count);
     // Each octet's low `bits` bits (5..8), as many per write as 56 bits hold.
     template <unsigned bits>
     void putFields(const char* octets, std::size_t count);
@@ -45,53 +50,54 @@ public:
     void attach();
 
 private:
+    static constexpr std::size_t roomSize = 512;
+    static constexpr std::size_t firstClear = 64; // of the room, at attach
+
     void grow(std::size_t more);
 
     std::vector<char>& out_;
-    char* data_ = nullptr;
-    std::size_t bits_ = 0; // from the start of the vector
-    std::size_t capacity_ = 0;
+    std::size_t base_ = 0; // where the writer's octets start in the vector
+    char* data_ = nullptr; // the room, or the vector at base_
+    std::size_t bits_ = 0; // from data_
+    std::size_t capacity_ = 0; // octets cleared at data_
+    char room_[roomSize];
 };
 
 class BitReader {
 public:
-    BitReader(const char* first, const char* last)
-        : cursor_(reinterpret_cast<const unsigned char*>(first)), end_(reinterpret_cast<const unsigned char*>(last)) {}
+    // Where the next bit is: an octet, and how many of its bits are read.
+    struct Cursor {
+        const unsigned char* at;
+        unsigned used;
+    };
 
-    std::size_t bitsRemaining() const { return static_cast<std::size_t>(end_ - cursor_) * 8 + bitsLeft_ - 8; }
-    // No octet left at the cursor (a partly read last octet still counts).
-    bool atEnd() const { return cursor_ >= end_; }
-    bool getBit(bool& bit)
+    BitReader(const char* first, const char* last) : BitReader(first, last, first) {}
+    // A reader over first..last inside a buffer that starts at `buffer`: the
+    // octets from there on may be read too (never used), so a read near the
+    // end still loads one word when the buffer holds eight.
+    BitReader(const char* first, const char* last, const char* buffer)
+        : cursor_{reinterpret_cast<const unsigned char*>(first), 0},
+          end_(reinterpret_cast<const unsigned char*>(last)), buffer_(reinterpret_cast<const unsigned char*>(buffer))
     {
-        if (cursor_ >= end_)
-            return false;
-        --bitsLeft_;
-        bit = (*cursor_ >> bitsLeft_) & 1;
-        if (bitsLeft_ == 0) {
-            ++cursor_;
-            bitsLeft_ = 8;
-        }
-        return true;
     }
-    bool getBits(unsigned count, std::uint32_t& value); // count 0..32
+
+    std::size_t bitsRemaining() const { return static_cast<std::size_t>(end_ - cursor_.at) * 8 - cursor_.used; }
+    // No octet left at the cursor (a partly read last octet still counts).
+    bool atEnd() const { return cursor_.at >= end_; }
+    bool getBit(bool& bit) { return getBit(cursor_, bit); }
+    bool getBits(unsigned count, std::uint32_t& value) { return getBits(cursor_, count, value); } // count 0..32
     // `count` fields of `bits` bits (5..8), each into an octet; false
     // (nothing read) when fewer bits remain.
     template <unsigned bits>
     bool getFields(char* octets, std::size_t count);
-    void align()
-    {
-        if (bitsLeft_ != 8) {
-            ++cursor_;
-            bitsLeft_ = 8;
-        }
-    }
+    void align() { align(cursor_); }
     // Aligns, then reads one octet; false at the end.
     bool getOctet(unsigned& value)
     {
         align();
-        if (cursor_ >= end_)
+        if (cursor_.at >= end_)
             return false;
-        value = *cursor_++;
+        value = *cursor_.at++;
         return true;
     }
     // Aligns, then copies exactly `count` octets; false (nothing copied)
@@ -105,18 +111,53 @@ public:
         if (octetsRemaining() < count)
             return nullptr;
         const char* first = position();
-        cursor_ += count;
+        cursor_.at += count;
         return first;
     }
-    std::size_t octetsRemaining() const { return static_cast<std::size_t>(end_ - cursor_); }
-    const char* position() const { return reinterpret_cast<const char*>(cursor_); }
+    std::size_t octetsRemaining() const { return static_cast<std::size_t>(end_ - cursor_.at); }
+    const char* position() const { return reinterpret_cast<const char*>(cursor_.at); }
+    const char* buffer() const { return reinterpret_cast<const char*>(buffer_); }
     // Moves to an octet boundary at p (clamped to the end).
     void setPosition(const char* p);
 
+    // The same reads on a cursor a caller keeps (in registers, through a
+    // loop of many reads), taken from the reader and handed back.
+    Cursor cursor() const { return cursor_; }
+    void setCursor(Cursor c) { cursor_ = c; }
+    bool getBit(Cursor& c, bool& bit) const
+    {
+        if (c.at >= end_)
+            return false;
+        bit = (*c.at >> (7 - c.used)) & 1;
+        c.used = (c.used + 1) & 7;
+        c.at += c.used == 0;
+        return true;
+    }
+    bool getBits(Cursor& c, unsigned count, std::uint32_t& value) const;
+    static void align(Cursor& c)
+    {
+        c.at += c.used != 0;
+        c.used = 0;
+    }
+    // At an octet boundary: steps over `count` octets; false (no step) when
+    // fewer remain.
+    bool skipOctets(Cursor& c, std::size_t count) const
+    {
+        if (static_cast<std::size_t>(end_ - c.at) < count)
+            return false;
+        c.at += count;
+        return true;
+    }
+    // The eight octets at `at` as one big-endian word, zero past the end.
+    std::uint64_t peekWord(const unsigned char* at) const;
+
 private:
-    const unsigned char* cursor_;
+    // The same from a buffer of fewer than eight octets.
+    std::uint64_t shortBufferWord(const unsigned char* at) const;
+
+    Cursor cursor_;
     const unsigned char* end_;
-    unsigned bitsLeft_ = 8;
+    const unsigned char* buffer_;
 };
 
 namespace detail {
@@ -157,30 +198,50 @@ inline void BitWriter::putBits(std::uint64_t value, unsigned count)
     bits_ += count;
 }
 
-// Eight octets ahead hold any 32 bits after the partly read one, so the
-// common case needs no count check; near the end the word is assembled from
-// what is left.
-inline bool BitReader::getBits(unsigned count, std::uint32_t& value)
+// Fewer than eight octets left: the buffer's last eight, shifted.
+inline std::uint64_t BitReader::peekWord(const unsigned char* at) const
 {
-    unsigned used = 8 - bitsLeft_;
-    unsigned total = used + count;
-    std::uint64_t word = 0;
-    if (end_ - cursor_ >= 8 && count - 1 < 32) {
-        word = detail::loadBigEndian(cursor_);
+    if (end_ - at >= 8)
+        return detail::loadBigEndian(at);
+    auto left = static_cast<unsigned>(end_ - at);
+    if (left == 0)
+        return 0;
+    if (end_ - buffer_ >= 8)
+        return detail::loadBigEndian(end_ - 8) << (64 - 8 * left);
+    return shortBufferWord(at);
+}
+
+// Eight octets ahead hold any 32 bits after the partly read one, so the
+// common case needs no count check; near the end the word comes from the
+// buffer's last eight octets.
+inline bool BitReader::getBits(Cursor& c, unsigned count, std::uint32_t& value) const
+{
+    unsigned total = c.used + count;
+    std::uint64_t word;
+    if (end_ - c.at >= 8 && count - 1 < 32) {
+        word = detail::loadBigEndian(c.at);
     } else {
-        if (count > 32 || count > bitsRemaining())
+        if (count > 32 || total > static_cast<std::size_t>(end_ - c.at) * 8)
             return false;
         if (count == 0) {
             value = 0;
             return true;
         }
-        for (unsigned i = 0; i < (total + 7) / 8; ++i)
-            word |= std::uint64_t{cursor_[i]} << (56 - 8 * i);
+        word = peekWord(c.at);
     }
-    value = static_cast<std::uint32_t>(word << used >> (64 - count));
-    cursor_ += total / 8;
-    bitsLeft_ = 8 - total % 8;
+    value = static_cast<std::uint32_t>(word << c.used >> (64 - count));
+    c.at += total / 8;
+    c.used = total % 8;
     return true;
+}
+
+inline void BitWriter::putOctetWord(std::uint64_t word, unsigned count)
+{
+    std::size_t at = (bits_ + 7) / 8;
+    if (at + 8 > capacity_)
+        grow(at + 8 - bits_ / 8);
+    detail::storeBigEndian(data_ + at, word);
+    bits_ = 8 * (at + count);
 }
 
 namespace detail {
@@ -236,18 +297,17 @@ bool BitReader::getFields(char* octets, std::size_t count)
     if (count * bits > bitsRemaining())
         return false;
     std::size_t i = 0;
-    for (; i + group <= count && end_ - cursor_ >= 8; i += group) {
-        unsigned used = 8 - bitsLeft_;
-        std::uint64_t word = detail::loadBigEndian(cursor_) << used;
+    for (; i + group <= count && end_ - cursor_.at >= 8; i += group) {
+        std::uint64_t word = detail::loadBigEndian(cursor_.at) << cursor_.used;
         if constexpr (bits == 7) {
             detail::storeBigEndian(octets + i, detail::spreadSevens(word >> 8));
         } else {
             for (unsigned k = 0; k < group; ++k)
                 octets[i + k] = static_cast<char>(word >> (64 - bits * (k + 1)) & mask);
         }
-        unsigned total = used + group * bits;
-        cursor_ += total / 8;
-        bitsLeft_ = 8 - total % 8;
+        unsigned total = cursor_.used + group * bits;
+        cursor_.at += total / 8;
+        cursor_.used = total % 8;
     }
     for (; i < count; ++i) {
         std::uint32_t value = 0;

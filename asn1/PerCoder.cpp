@@ -114,7 +114,17 @@ bool encodeValue(const AbstractData& value, std::vector<char>& out, bool aligned
 
 bool decodeValue(const char* first, const char* last, AbstractData& value, CoderEnv* env, bool aligned)
 {
-    PERDecoder decoder(first, last, env, aligned);
+    if (last - first >= 8) {
+        PERDecoder decoder(first, last, env, aligned);
+        return decoder.decode(value);
+    }
+    // A short message is read from a buffer of eight, so every read near its
+    // end is one word load (the octets in front are never used).
+    char padded[8] = {};
+    std::size_t count = static_cast<std::size_t>(last - first);
+    if (count)
+        std::memcpy(padded + sizeof padded - count, first, count);
+    PERDecoder decoder(padded + sizeof padded - count, padded + sizeof padded, padded, env, aligned);
     return decoder.decode(value);
 }
 
@@ -299,7 +309,7 @@ bool PEREncoder::encodeBoolean(const BOOLEAN& value)
     return true;
 }
 
-bool PEREncoder::encodeUnconstrainedInteger(int value)
+inline bool PEREncoder::encodeUnconstrainedInteger(int value)
 {
     unsigned magnitude = static_cast<unsigned>(value);
     // Minimal two's complement: the significant bits of v (of -v - 1 when
@@ -307,9 +317,8 @@ bool PEREncoder::encodeUnconstrainedInteger(int value)
     unsigned significant = value < 0 ? ~magnitude : magnitude;
     unsigned octets = (40 - static_cast<unsigned>(__builtin_clz(significant | 1))) / 8;
     // The length octet and the content in one write.
-    writer_.align();
-    writer_.putBits(std::uint64_t{octets} << (8 * octets) | (magnitude & 0xFFFFFFFFu >> (32 - 8 * octets)),
-                    8 * (octets + 1));
+    std::uint64_t content = std::uint64_t{magnitude} << (64 - 8 * octets) >> 8;
+    writer_.putOctetWord(std::uint64_t{octets} << 56 | content, octets + 1);
     return true;
 }
 
@@ -459,6 +468,51 @@ bool PEREncoder::encodeChoice(const CHOICE& value)
     return encode(*value.getSelection());
 }
 
+// No call for a field of a plain kind; an extended value, a wide aligned
+// range and every other kind go to the kind's own encoder.
+inline InlineCoding PEREncoder::encodeInline(const AbstractData& field)
+{
+    switch (field.kind()) {
+    case ValueKind::Null:
+        return InlineCoding::Done;
+    case ValueKind::Boolean:
+        writer_.putBit(static_cast<const BOOLEAN&>(field).getValue());
+        return InlineCoding::Done;
+    case ValueKind::Integer: {
+        const auto& integer = static_cast<const INTEGER&>(field);
+        const INTEGER::InfoType* rec = integer.info();
+        if (rec->type == Unconstrained) {
+            encodeUnconstrainedInteger(integer.getValue());
+            return InlineCoding::Done;
+        }
+        // Inside lower..upper exactly when the offset is at most the range,
+        // signed bounds or not.
+        unsigned lower = static_cast<unsigned>(rec->lowerLimit);
+        unsigned range = rec->upperLimit - lower;
+        unsigned offset = integer.getUnsignedValue() - lower;
+        if (rec->type != FixedConstraint || (aligned_ && range > 254))
+            return InlineCoding::Other;
+        if (offset > range)
+            return InlineCoding::Failed;
+        writer_.putBits(offset, bitsFor(range));
+        return InlineCoding::Done;
+    }
+    case ValueKind::Enumerated: {
+        const auto& enumerated = static_cast<const ENUMERATED&>(field);
+        const ENUMERATED::InfoType* rec = enumerated.info();
+        auto v = static_cast<unsigned>(enumerated.getValue());
+        if (v > rec->maxEnumValue || (aligned_ && rec->maxEnumValue > 254))
+            return InlineCoding::Other;
+        if (rec->extendable)
+            writer_.putBit(false);
+        writer_.putBits(v, bitsFor(rec->maxEnumValue));
+        return InlineCoding::Done;
+    }
+    default:
+        return InlineCoding::Other;
+    }
+}
+
 bool PEREncoder::encodeSequence(const SEQUENCE& value)
 {
     const SEQUENCE::InfoType* rec = value.info();
@@ -471,8 +525,17 @@ bool PEREncoder::encodeSequence(const SEQUENCE& value)
         if (id >= 0 && !value.hasOptionalField(static_cast<unsigned>(id)))
             continue;
         const AbstractData* field = value.getField(i);
-        if (!field || !encode(*field))
+        if (!field)
             return false;
+        switch (encodeInline(*field)) {
+        case InlineCoding::Done:
+            continue;
+        case InlineCoding::Failed:
+            return false;
+        case InlineCoding::Other:
+            if (!encode(*field))
+                return false;
+        }
     }
     if (last < 0)
         return true;
@@ -628,7 +691,7 @@ bool PERDecoder::openTypeBounds(const char*& end)
 
 bool PERDecoder::decodeWithin(AbstractData& value, const char* end)
 {
-    PERDecoder inner(reader_.position(), end, env_, true);
+    PERDecoder inner(reader_.position(), end, reader_.buffer(), env_, true);
     if (!inner.decode(value))
         return false;
     reader_.setPosition(end);
@@ -715,26 +778,34 @@ bool PERDecoder::decodeInteger(INTEGER& value)
     return true;
 }
 
-// Length octet and up to four content octets, two's complement. With eight
-// octets ahead the whole number is one word load.
+// Length octet and up to four content octets, two's complement, read as
+// one word; false (the cursor kept) for any other form.
+inline bool PERDecoder::readUnconstrainedInteger(BitReader::Cursor& c, int& value) const
+{
+    BitReader::Cursor at = c;
+    BitReader::align(at);
+    std::uint64_t word = reader_.peekWord(at.at);
+    unsigned octets = static_cast<unsigned>(word >> 56);
+    if (octets - 1 >= 4 || !reader_.skipOctets(at, 1 + octets))
+        return false;
+    value = static_cast<int>(static_cast<std::int64_t>(word << 8) >> (64 - 8 * octets));
+    c = at;
+    return true;
+}
+
 bool PERDecoder::decodeUnconstrainedInteger(int& value)
 {
-    reader_.align();
-    if (reader_.octetsRemaining() >= 8) {
-        const char* at = reader_.position();
-        std::uint64_t word = detail::loadBigEndian(reinterpret_cast<const unsigned char*>(at));
-        unsigned octets = static_cast<unsigned>(word >> 56);
-        if (octets - 1 < 4) {
-            value = static_cast<int>(static_cast<std::int64_t>(word << 8) >> (64 - 8 * octets));
-            reader_.takeOctets(1 + octets);
-            return true;
-        }
+    BitReader::Cursor c = reader_.cursor();
+    if (readUnconstrainedInteger(c, value)) {
+        reader_.setCursor(c);
+        return true;
     }
+    // The two-octet length form, and no content octets (read as 0).
     unsigned octets = 0;
+    unsigned v = 0;
     const char* content = nullptr;
     if (!decodeUnconstrainedLength(octets) || octets > 4 || !(content = reader_.takeOctets(octets)))
         return false;
-    unsigned v = 0;
     for (unsigned i = 0; i < octets; ++i)
         v = v << 8 | static_cast<unsigned char>(content[i]);
     if (octets > 0) { // sign extension from the top bit read
@@ -899,6 +970,63 @@ bool PERDecoder::decodeChoice(CHOICE& value)
     return decodeWithin(*value.getSelection(), end);
 }
 
+// No call for a field of a plain kind; an extended value, a wide aligned
+// range and every other kind go to the kind's own decoder.
+inline InlineCoding PERDecoder::decodeInline(BitReader::Cursor& c, AbstractData& field) const
+{
+    switch (field.kind()) {
+    case ValueKind::Null:
+        return InlineCoding::Done;
+    case ValueKind::Boolean: {
+        bool bit = false;
+        if (!reader_.getBit(c, bit))
+            return InlineCoding::Failed;
+        static_cast<BOOLEAN&>(field).setValue(bit);
+        return InlineCoding::Done;
+    }
+    case ValueKind::Integer: {
+        auto& integer = static_cast<INTEGER&>(field);
+        const INTEGER::InfoType* rec = integer.info();
+        if (rec->type == Unconstrained) {
+            int v = 0;
+            if (!readUnconstrainedInteger(c, v))
+                return InlineCoding::Other;
+            integer.setValue(v);
+            return InlineCoding::Done;
+        }
+        unsigned lower = static_cast<unsigned>(rec->lowerLimit);
+        unsigned range = rec->upperLimit - lower;
+        unsigned offset = 0;
+        if (rec->type != FixedConstraint || (aligned_ && range > 254))
+            return InlineCoding::Other;
+        if (!reader_.getBits(c, bitsFor(range), offset))
+            return InlineCoding::Failed;
+        integer.setValue(offset + lower);
+        return InlineCoding::Done;
+    }
+    case ValueKind::Enumerated: {
+        auto& enumerated = static_cast<ENUMERATED&>(field);
+        const ENUMERATED::InfoType* rec = enumerated.info();
+        BitReader::Cursor at = c;
+        bool extension = false;
+        unsigned v = 0;
+        if (aligned_ && rec->maxEnumValue > 254)
+            return InlineCoding::Other;
+        if (rec->extendable && !reader_.getBit(at, extension))
+            return InlineCoding::Failed;
+        if (extension)
+            return InlineCoding::Other;
+        if (!reader_.getBits(at, bitsFor(rec->maxEnumValue), v))
+            return InlineCoding::Failed;
+        enumerated.setValue(static_cast<int>(v));
+        c = at;
+        return InlineCoding::Done;
+    }
+    default:
+        return InlineCoding::Other;
+    }
+}
+
 bool PERDecoder::decodeSequence(SEQUENCE& value)
 {
     const SEQUENCE::InfoType* rec = value.info();
@@ -913,7 +1041,9 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
     if (!decodeBitMap(optional.data(), optionals))
         return false;
     const int* ids = rec->fieldIds;
-    for (unsigned i = 0; i < rec->numFields; ++i) {
+    const unsigned count = rec->numFields;
+    BitReader::Cursor c = reader_.cursor();
+    for (unsigned i = 0; i < count; ++i) {
         int id = ids[i];
         if (id >= 0 && (static_cast<unsigned>(id) >= optionals || !(present[id / 8] >> (7 - id % 8) & 1)))
             continue;
@@ -923,9 +1053,20 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
                 return false;
             field = value.getField(i);
         }
+        switch (decodeInline(c, *field)) {
+        case InlineCoding::Done:
+            continue;
+        case InlineCoding::Failed:
+            return false;
+        case InlineCoding::Other:
+            break;
+        }
+        reader_.setCursor(c);
         if (!decode(*field))
             return false;
+        c = reader_.cursor();
     }
+    reader_.setCursor(c);
     return !extension || decodeExtensionAdditions(value);
 }
 

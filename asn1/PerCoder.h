@@ -20,6 +20,10 @@
 
 namespace ASN1 {
 
+// How a field fared in the loop of the SEQUENCE holding it: coded there,
+// refused, or left to the coder of its kind.
+enum class InlineCoding { Done, Failed, Other };
+
 class PEREncoder {
 public:
     PEREncoder(std::vector<char>& out, bool aligned) : out_(out), writer_(out), aligned_(aligned) {}
@@ -60,6 +64,7 @@ private:
     bool encodeBoolean(const BOOLEAN& value);
     bool encodeInteger(const INTEGER& value);
     bool encodeUnconstrainedInteger(int value);
+    InlineCoding encodeInline(const AbstractData& field);
     bool encodeEnumerated(const ENUMERATED& value);
     bool encodeObjectIdentifier(const OBJECT_IDENTIFIER& value);
     bool encodeBitString(const BIT_STRING& value);
@@ -84,6 +89,9 @@ public:
 
     PERDecoder(const char* first, const char* last, CoderEnv* env, bool aligned)
         : reader_(first, last), env_(env), aligned_(aligned) {}
+    // A decoder over first..last inside a buffer that starts at `buffer`.
+    PERDecoder(const char* first, const char* last, const char* buffer, CoderEnv* env, bool aligned)
+        : reader_(first, last, buffer), env_(env), aligned_(aligned) {}
 
     // Fills the value in place (fields, alternatives and elements it holds
     // are reused); false on input that does not decode.
@@ -119,6 +127,8 @@ private:
     bool decodeBoolean(BOOLEAN& value);
     bool decodeInteger(INTEGER& value);
     bool decodeUnconstrainedInteger(int& value);
+    bool readUnconstrainedInteger(BitReader::Cursor& c, int& value) const;
+    InlineCoding decodeInline(BitReader::Cursor& c, AbstractData& field) const;
     bool decodeEnumerated(ENUMERATED& value);
     bool decodeObjectIdentifier(OBJECT_IDENTIFIER& value);
     bool decodeBitString(BIT_STRING& value);
