@@ -271,6 +271,13 @@ void BitWriter::putFields(const char* octets, std::size_t count)
     static_assert(bits >= 5 && bits <= 8, "octet fields");
     constexpr unsigned group = 56 / bits;
     const auto* in = reinterpret_cast<const unsigned char*>(octets);
+    // Room for them all, then each group a store with no check.
+    std::size_t needed = (count * bits + 7) / 8 + 8;
+    if (bits_ / 8 + needed > capacity_)
+        grow(needed);
+    char* data = data_;
+    std::size_t at = bits_ / 8;
+    unsigned used = bits_ % 8;
     std::size_t i = 0;
     for (; i + group <= count; i += group) {
         std::uint64_t word = 0;
@@ -280,8 +287,13 @@ void BitWriter::putFields(const char* octets, std::size_t count)
             for (unsigned k = 0; k < group; ++k)
                 word = word << bits | in[i + k];
         }
-        putBits(word, group * bits);
+        std::uint64_t head = std::uint64_t{static_cast<unsigned char>(data[at])} << 56;
+        detail::storeBigEndian(data + at, head | word << (64 - used - group * bits));
+        unsigned total = used + group * bits;
+        at += total / 8;
+        used = total % 8;
     }
+    bits_ = 8 * at + used;
     for (; i < count; ++i)
         putBits(in[i], bits);
 }
@@ -296,24 +308,28 @@ bool BitReader::getFields(char* octets, std::size_t count)
     constexpr std::uint64_t mask = (1u << bits) - 1;
     if (count * bits > bitsRemaining())
         return false;
+    // Locals: the octets written may alias anything the reader holds.
+    Cursor c = cursor_;
+    const unsigned char* end = end_;
     std::size_t i = 0;
-    for (; i + group <= count && end_ - cursor_.at >= 8; i += group) {
-        std::uint64_t word = detail::loadBigEndian(cursor_.at) << cursor_.used;
+    for (; i + group <= count && end - c.at >= 8; i += group) {
+        std::uint64_t word = detail::loadBigEndian(c.at) << c.used;
         if constexpr (bits == 7) {
             detail::storeBigEndian(octets + i, detail::spreadSevens(word >> 8));
         } else {
             for (unsigned k = 0; k < group; ++k)
                 octets[i + k] = static_cast<char>(word >> (64 - bits * (k + 1)) & mask);
         }
-        unsigned total = cursor_.used + group * bits;
-        cursor_.at += total / 8;
-        cursor_.used = total % 8;
+        unsigned total = c.used + group * bits;
+        c.at += total / 8;
+        c.used = total % 8;
     }
     for (; i < count; ++i) {
         std::uint32_t value = 0;
-        getBits(bits, value);
+        getBits(c, bits, value);
         octets[i] = static_cast<char>(value);
     }
+    cursor_ = c;
     return true;
 }
 

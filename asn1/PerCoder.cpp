@@ -961,6 +961,20 @@ bool PERDecoder::decodeGeneralizedTime(GeneralizedTime& value)
 
 bool PERDecoder::decodeChoice(CHOICE& value)
 {
+    // A root alternative of a narrow index range: preamble read in place.
+    const CHOICE::InfoType* rec = value.info();
+    BitReader::Cursor c = reader_.cursor();
+    bool extension = false;
+    unsigned index = 0;
+    if (!(aligned_ && rec->numChoices > 255) && !reader_.atEnd() &&
+        (!rec->extendable || (reader_.getBit(c, extension) && !extension)) &&
+        reader_.getBits(c, bitsFor(rec->numChoices - 1), index) && index < rec->numChoices) {
+        reader_.setCursor(c);
+        if (value.getSelectionId() != static_cast<int>(index) || !value.getSelection())
+            if (!value.setID(static_cast<int>(index)))
+                return false;
+        return decode(*value.getSelection());
+    }
     memento_type end = nullptr;
     if (!decodeChoicePreamle(value, end))
         return false;
@@ -1036,16 +1050,28 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
     if (rec->extendable && (reader_.atEnd() || !reader_.getBit(extension)))
         return false;
     SEQUENCE::BitMap& optional = value.optionalMap();
-    const char* present = optional.data();
+    char* present = optional.data();
     const unsigned optionals = optional.size();
-    if (!decodeBitMap(optional.data(), optionals))
-        return false;
+    BitReader::Cursor c = reader_.cursor();
+    // Up to 32 presence bits in one read, tested where they were read.
+    std::uint32_t bits = 0;
+    if (optionals <= 32) {
+        if (!reader_.getBits(c, optionals, bits))
+            return false;
+        for (unsigned k = 0; 8 * k < optionals; ++k)
+            present[k] = static_cast<char>(bits << (32 - optionals) >> (24 - 8 * k));
+    } else {
+        if (!decodeBitMap(present, optionals))
+            return false;
+        c = reader_.cursor();
+    }
     const int* ids = rec->fieldIds;
     const unsigned count = rec->numFields;
-    BitReader::Cursor c = reader_.cursor();
     for (unsigned i = 0; i < count; ++i) {
         int id = ids[i];
-        if (id >= 0 && (static_cast<unsigned>(id) >= optionals || !(present[id / 8] >> (7 - id % 8) & 1)))
+        if (id >= 0 && (static_cast<unsigned>(id) >= optionals ||
+                        (optionals <= 32 ? !(bits >> (optionals - 1 - id) & 1)
+                                         : !(present[id / 8] >> (7 - id % 8) & 1))))
             continue;
         AbstractData* field = value.getField(i);
         if (!field) {

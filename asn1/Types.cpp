@@ -26,6 +26,51 @@ AbstractData* cloneOf(const T& value)
 
 AbstractData* cloneOrNull(const AbstractData* value) { return value ? value->clone() : nullptr; }
 
+// The kinds a generated class holds as members: their values are copied and
+// exchanged in place (a missing source reads as the default value).
+void assignMember(AbstractData& to, const AbstractData* from)
+{
+    switch (to.kind()) {
+    case ValueKind::Boolean:
+        static_cast<BOOLEAN&>(to).setValue(from && static_cast<const BOOLEAN*>(from)->getValue());
+        break;
+    case ValueKind::Integer:
+        static_cast<INTEGER&>(to).setValue(from ? static_cast<const INTEGER*>(from)->getValue() : 0);
+        break;
+    case ValueKind::Enumerated:
+        static_cast<ENUMERATED&>(to).setValue(from ? static_cast<const ENUMERATED*>(from)->getValue() : 0);
+        break;
+    default:
+        break;
+    }
+}
+
+void swapMember(AbstractData& a, AbstractData& b)
+{
+    switch (a.kind()) {
+    case ValueKind::Boolean: {
+        bool value = static_cast<BOOLEAN&>(a).getValue();
+        static_cast<BOOLEAN&>(a).setValue(static_cast<BOOLEAN&>(b).getValue());
+        static_cast<BOOLEAN&>(b).setValue(value);
+        break;
+    }
+    case ValueKind::Integer: {
+        int value = static_cast<INTEGER&>(a).getValue();
+        static_cast<INTEGER&>(a).setValue(static_cast<INTEGER&>(b).getValue());
+        static_cast<INTEGER&>(b).setValue(value);
+        break;
+    }
+    case ValueKind::Enumerated: {
+        int value = static_cast<ENUMERATED&>(a).getValue();
+        static_cast<ENUMERATED&>(a).setValue(static_cast<ENUMERATED&>(b).getValue());
+        static_cast<ENUMERATED&>(b).setValue(value);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 int lexicographic_compare_bytes(const char* first1, const char* last1, const char* first2, const char* last2)
@@ -621,7 +666,7 @@ SEQUENCE::SEQUENCE(const InfoType* info)
         const AbstractData::InfoType* const* records = info->fieldInfos;
         const int* ids = info->fieldIds;
         for (unsigned i = 0; i < info->numFields; ++i)
-            if (ids[i] < 0 && records[i])
+            if (ids[i] == -1 && records[i])
                 fields_[i] = records[i]->create(records[i]);
         if (info->defaultExtensions) {
             extensionMap_.resize(info->knownExtensions);
@@ -641,22 +686,49 @@ SEQUENCE::SEQUENCE(const SEQUENCE& other) : AbstractData(other) { copyFields(oth
 
 SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
 {
-    SEQUENCE copy(other);
-    swap(copy);
+    if (this == &other)
+        return *this;
+    // Copies first, so a failed one leaves this value as it was.
+    const unsigned count = fields_.size();
+    const unsigned theirs = std::min(count, other.fields_.size());
+    FieldArray copies(count);
+    try {
+        for (unsigned i = 0; i < theirs; ++i)
+            if (!adopted(i))
+                copies[i] = cloneOrNull(other.fields_[i]);
+    } catch (...) {
+        for (unsigned i = 0; i < count; ++i)
+            if (!adopted(i))
+                delete copies[i];
+        throw;
+    }
+    for (unsigned i = 0; i < count; ++i) {
+        if (!adopted(i))
+            continue;
+        copies[i] = fields_[i];
+        fields_[i] = nullptr;
+        assignMember(*copies[i], i < theirs ? other.fields_[i] : nullptr);
+    }
+    deleteFields();
+    fields_.swap(copies);
+    optionalMap_ = other.optionalMap_;
+    extensionMap_ = other.extensionMap_;
     return *this;
 }
 
 SEQUENCE::~SEQUENCE()
 {
-    for (AbstractData* f : fields_)
-        delete f;
+    for (unsigned i = 0; i < fields_.size(); ++i)
+        if (!adopted(i))
+            delete fields_[i];
 }
 
 void SEQUENCE::deleteFields()
 {
-    for (AbstractData*& f : fields_) {
-        delete f;
-        f = nullptr;
+    for (unsigned i = 0; i < fields_.size(); ++i) {
+        if (!adopted(i))
+            delete fields_[i];
+        fields_[i] = nullptr;
     }
 }
 
@@ -729,7 +801,16 @@ bool SEQUENCE::isPresent(unsigned index) const
 
 void SEQUENCE::swap(SEQUENCE& other)
 {
-    fields_.swap(other.fields_);
+    if ((adopted_ | other.adopted_) == 0) {
+        fields_.swap(other.fields_);
+    } else {
+        for (unsigned i = 0; i < fields_.size() && i < other.fields_.size(); ++i) {
+            if (!adopted(i) && !other.adopted(i))
+                std::swap(fields_[i], other.fields_[i]);
+            else if (createField(i) && other.createField(i))
+                swapMember(*fields_[i], *other.fields_[i]);
+        }
+    }
     optionalMap_.swap(other.optionalMap_);
     extensionMap_.swap(other.extensionMap_);
 }

@@ -31,9 +31,11 @@
 // identifier in definition order ("name" or "name=n" as written in the
 // definition); `values` holds the value of each entry, or is null when the
 // values run 0, 1, 2, ... in order. SEQUENCE `fieldIds` is -1 for a mandatory
-// root field, else the optional id (root optionals 0.., extension additions
-// continue the numbering; their entries hold 0 and are not read). `tags` and
-// `defaultExtensions` are null in generated modules (automatic tagging).
+// root field, -2 (SEQUENCE::memberField) for a mandatory one the generated
+// class holds as a member, else the optional id (root optionals 0..,
+// extension additions continue the numbering; their entries hold 0 and are
+// not read). `tags` and `defaultExtensions` are null in generated modules
+// (automatic tagging).
 //
 // How a generator declares a module type (header):
 //
@@ -61,6 +63,16 @@
 //       { &ASN1::create<Message>, ASN1::makeTag(ASN1::UniversalTagClass, 16) },
 //       false, fieldInfos, fieldIds, 3, 0, 2, nullptr, nullptr, fieldNames };
 //   Message::~Message() = default;
+//
+// A mandatory BOOLEAN, NULL, INTEGER or ENUMERATED field among the first 64
+// is a member of the generated class instead (its id -2): the class's
+// constructor hands it to the SEQUENCE with adopt(), so making and freeing
+// the value costs no object of its own. Such a class defines its
+// constructor, copy constructor and assignment next to its record:
+//
+//   Flags::Flags(const InfoType* info) : SEQUENCE(info) { adopt(e_on, on_); }
+//   Flags::Flags(const Flags& other) : Flags(other.info()) { SEQUENCE::operator=(other); }
+//   Flags& Flags::operator=(const Flags& other) { SEQUENCE::operator=(other); return *this; }
 //
 // CHOICE and ENUMERATED types follow the same pattern (see the test records
 // in asn1/tests/TestRecords.h for a complete small module). SEQUENCE OF
@@ -614,6 +626,8 @@ public:
     };
     // Marker for `tags`: every field keeps its own record's tag.
     static const unsigned defaultTag;
+    // `fieldIds` entry of a mandatory field the generated class holds.
+    static constexpr int memberField = -2;
 
     // Presence bits, numbered from the most significant bit of byte 0. Up
     // to 128 bits live inside the map (every decoded extension bitmap).
@@ -694,6 +708,7 @@ public:
 
     explicit SEQUENCE(const InfoType* info);
     SEQUENCE(const SEQUENCE& other);
+    // Field by field; a member field keeps its object and takes the value.
     SEQUENCE& operator=(const SEQUENCE& other);
     ~SEQUENCE() override;
     const InfoType* info() const { return static_cast<const InfoType*>(info_); }
@@ -707,6 +722,7 @@ public:
     void includeOptionalField(unsigned optionalId, unsigned index);
     // Clears the bit only; the object is kept for a later include.
     void removeOptionalField(unsigned optionalId);
+    // Two values of the same record: member fields exchange their values.
     void swap(SEQUENCE& other);
 
     unsigned fieldCount() const { return fields_.size(); }
@@ -743,12 +759,22 @@ public:
     bool do_accept(Visitor& visitor) override;
     bool do_accept(ConstVisitor& visitor) const override;
 
+protected:
+    // Takes a member of the generated class as field `index` (below 64).
+    void adopt(unsigned index, AbstractData& member)
+    {
+        fields_[index] = &member;
+        adopted_ |= std::uint64_t{1} << index;
+    }
+
 private:
+    bool adopted(unsigned index) const { return index < 64 && (adopted_ >> index & 1); }
     bool makeField(unsigned index);
     void deleteFields();
     void copyFields(const SEQUENCE& other);
 
     FieldArray fields_;
+    std::uint64_t adopted_ = 0; // fields that are members of the generated class
     BitMap optionalMap_;
     BitMap extensionMap_;
 };

@@ -224,11 +224,31 @@ def ordered_types(module):
     return order
 
 
+# Fields a SEQUENCE's presence map of 64 adopted fields can hold.
+MAX_MEMBER_FIELDS = 64
+
+
+def member_fields(t):
+    """The mandatory root fields of plain kinds the generated class holds as
+    members: (index, C++ name) in field order."""
+    held = []
+    for i, m in enumerate(t.members):
+        if m.optional or m.addition or i >= MAX_MEMBER_FIELDS:
+            continue
+        type_ = m.type
+        plain = (isinstance(type_, Builtin) and type_.name in ('INTEGER', 'BOOLEAN', 'Null')) or \
+            (isinstance(type_, Ref) and type_.target.kind == 'ENUMERATED')
+        if plain:
+            held.append((i, cpp_name(m.name)))
+    return held
+
+
 def sequence_class(t):
     out = []
     fields = [cpp_name(m.name) for m in t.members]
     check_unique(t, fields)
     ids = optional_ids(t)
+    members = member_fields(t)
     out.append('class %s : public ASN1::SEQUENCE {\npublic:\n' % t.name)
     out.append('    static const InfoType theInfo;\n')
     if fields:
@@ -236,7 +256,12 @@ def sequence_class(t):
     optional = [(f, i) for f, i in zip(fields, ids) if i is not None]
     if optional:
         out.append('    enum OptionalId { %s };\n' % ', '.join('o_%s = %d' % (f, i) for f, i in optional))
-    out.append('    explicit %s(const InfoType* info = &theInfo) : SEQUENCE(info) {}\n' % t.name)
+    if members:
+        out.append('    explicit %s(const InfoType* info = &theInfo);\n' % t.name)
+        out.append('    %s(const %s& other);\n' % (t.name, t.name))
+        out.append('    %s& operator=(const %s& other);\n' % (t.name, t.name))
+    else:
+        out.append('    explicit %s(const InfoType* info = &theInfo) : SEQUENCE(info) {}\n' % t.name)
     out.append('    ~%s() override;\n' % t.name)
     for m, f, oid in zip(t.members, fields, ids):
         cls = value_class(m.type, t)
@@ -250,8 +275,24 @@ def sequence_class(t):
             continue
         out.append('    void set_%s(%s value) { %sfield<%s>(e_%s)%s; }\n'
                    % (f, param, include, cls, f, body))
+    if members:
+        out.append('\nprivate:\n')
+        for i, name in members:
+            out.append('    %s %s_;\n' % (value_class(t.members[i].type, t), name))
     out.append('};\n')
     return ''.join(out)
+
+
+def member_functions(t):
+    """Constructor, copy and assignment of a class holding member fields."""
+    members = member_fields(t)
+    if not members:
+        return ''
+    adopt = ''.join('    adopt(e_%s, %s_);\n' % (name, name) for _, name in members)
+    return ('%s::%s(const InfoType* info) : SEQUENCE(info)\n{\n%s}\n'
+            '%s::%s(const %s& other) : %s(other.info()) { SEQUENCE::operator=(other); }\n'
+            '%s& %s::operator=(const %s& other)\n{\n    SEQUENCE::operator=(other);\n    return *this;\n}\n'
+            % (t.name, t.name, adopt, t.name, t.name, t.name, t.name, t.name, t.name, t.name))
 
 
 def setter(type_, cls):
@@ -404,8 +445,9 @@ def record(t, tables):
                 '    %s, %s, %d, %d, nullptr, %s};\n'
                 % (t.name, t.name, t.name, extendable, info_at, len(t.root()), len(t.members),
                    names_at))
-    ids = [0 if m.addition else (i if m.optional else -1)
-           for m, i in zip(t.members, optional_ids(t))]
+    held = {i for i, _ in member_fields(t)}
+    ids = [0 if m.addition else (i if m.optional else (-2 if k in held else -1))
+           for k, (m, i) in enumerate(zip(t.members, optional_ids(t)))]
     ids_at = 'ids + %d' % tables.add(tables.ids, [str(i) for i in ids]) if members else 'nullptr'
     return ('const %s::InfoType %s::theInfo = {\n'
             '    {&ASN1::create<%s>, ASN1::makeTag(ASN1::UniversalTagClass, 16)},\n'
@@ -425,6 +467,8 @@ def units(module):
         for t in chunk:
             body.append('\n' + wrap_comment(asn1_line(t)))
             body.append(record(t, tables))
+            if t.kind == 'SEQUENCE':
+                body.append(member_functions(t))
             body.append('%s::~%s() = default;\n' % (t.name, t.name))
         if k == len(chunks):
             body.append(module_table(module))
