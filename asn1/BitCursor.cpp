@@ -7,51 +7,51 @@ namespace ASN1 {
 
 void BitWriter::putOctets(const char* octets, std::size_t count)
 {
-    align();
-    std::size_t at = bits_ / 8;
+    Cursor& c = cursor_;
+    align(c);
+    std::size_t at = c.bits / 8;
     if (at + count > capacity_)
-        grow(count);
+        c = grow(c, count);
     if (count)
-        std::memcpy(data_ + at, octets, count);
-    bits_ += 8 * count;
+        std::memcpy(c.data + at, octets, count);
+    c.bits += 8 * count;
 }
 
 // More of the room, else the vector (zero where it grows); a write at the
 // written end always finds room for its whole word.
-void BitWriter::grow(std::size_t more)
+BitWriter::Cursor BitWriter::grow(Cursor c, std::size_t more)
 {
-    std::size_t wanted = bits_ / 8 + more;
-    if (data_ == room_ && wanted <= roomSize) {
+    std::size_t wanted = c.bits / 8 + more;
+    if (c.data == room_ && wanted <= roomSize) {
         std::size_t cleared = std::min(roomSize, std::max(2 * capacity_, wanted));
         std::memset(room_ + capacity_, 0, cleared - capacity_);
         capacity_ = cleared;
-        return;
+        return c;
     }
     wanted = std::max(2 * capacity_, wanted + firstClear);
     out_.resize(base_ + wanted);
-    if (data_ == room_)
+    if (c.data == room_)
         std::memcpy(out_.data() + base_, room_, capacity_);
-    data_ = out_.data() + base_;
     capacity_ = wanted;
+    return {out_.data() + base_, c.bits};
 }
 
 void BitWriter::detach()
 {
-    std::size_t written = (bits_ + 7) / 8;
-    if (data_ == room_)
+    std::size_t written = (cursor_.bits + 7) / 8;
+    if (cursor_.data == room_)
         out_.insert(out_.end(), room_, room_ + written);
     else
         out_.resize(base_ + written);
-    data_ = nullptr;
+    cursor_ = {nullptr, 0};
     capacity_ = 0;
 }
 
 void BitWriter::attach()
 {
     base_ = out_.size();
-    data_ = room_;
-    bits_ = 0;
     std::memset(room_, 0, firstClear);
+    cursor_ = {room_, 0};
     capacity_ = firstClear;
 }
 

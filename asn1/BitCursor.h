@@ -12,6 +12,13 @@ namespace ASN1 {
 
 class BitWriter {
 public:
+    // Where the next bit goes: `bits` written from `data` (the room, or the
+    // vector where the writer's octets start).
+    struct Cursor {
+        char* data;
+        std::size_t bits;
+    };
+
     // Appends to `out`. The octets are written into a room of the writer's
     // own and reach the vector in one copy at detach() (the destructor
     // detaches too), or when the room runs out, after which the writer
@@ -24,22 +31,15 @@ public:
     BitWriter(const BitWriter&) = delete;
     BitWriter& operator=(const BitWriter&) = delete;
 
-    void putBit(bool bit)
-    {
-        std::size_t at = bits_ / 8;
-        if (at >= capacity_)
-            grow(1);
-        data_[at] = static_cast<char>(data_[at] | bit << (7 - bits_ % 8));
-        ++bits_;
-    }
+    void putBit(bool bit) { putBit(cursor_, bit); }
     // The low `count` bits of value (0..57).
-    void putBits(std::uint64_t value, unsigned count);
+    void putBits(std::uint64_t value, unsigned count) { putBits(cursor_, value, count); }
     // Pads the current octet with zero bits.
-    void align() { bits_ = (bits_ + 7) & ~std::size_t{7}; }
+    void align() { align(cursor_); }
     void putOctets(const char* octets, std::size_t count);
     // Aligns, then writes the first `count` octets (1..8) of a big-endian
     // word whose other octets are zero.
-    void putOctetWord(std::uint64_t word, unsigned count);
+    void putOctetWord(std::uint64_t word, unsigned count) { putOctetWord(cursor_, word, count); }
     // Each octet's low `bits` bits (5..8), as many per write as 56 bits hold.
     template <unsigned bits>
     void putFields(const char* octets, std::size_t count);
@@ -49,17 +49,33 @@ public:
     void detach();
     void attach();
 
+    // The same writes on a cursor a caller keeps (in registers, through a
+    // loop of many writes), taken from the writer and handed back.
+    Cursor cursor() const { return cursor_; }
+    void setCursor(Cursor c) { cursor_ = c; }
+    void putBit(Cursor& c, bool bit)
+    {
+        std::size_t at = c.bits / 8;
+        if (at >= capacity_)
+            c = grow(c, 1);
+        c.data[at] = static_cast<char>(c.data[at] | bit << (7 - c.bits % 8));
+        ++c.bits;
+    }
+    void putBits(Cursor& c, std::uint64_t value, unsigned count);
+    static void align(Cursor& c) { c.bits = (c.bits + 7) & ~std::size_t{7}; }
+    void putOctetWord(Cursor& c, std::uint64_t word, unsigned count);
+
 private:
     static constexpr std::size_t roomSize = 512;
     static constexpr std::size_t firstClear = 64; // of the room, at attach
 
-    void grow(std::size_t more);
+    // Room for `more` octets past the last one written to.
+    Cursor grow(Cursor c, std::size_t more);
 
     std::vector<char>& out_;
     std::size_t base_ = 0; // where the writer's octets start in the vector
-    char* data_ = nullptr; // the room, or the vector at base_
-    std::size_t bits_ = 0; // from data_
-    std::size_t capacity_ = 0; // octets cleared at data_
+    Cursor cursor_ = {nullptr, 0};
+    std::size_t capacity_ = 0; // octets cleared at cursor_.data
     char room_[roomSize];
 };
 
@@ -183,19 +199,19 @@ inline void storeBigEndian(char* p, std::uint64_t word)
 
 } // namespace detail
 
-inline void BitWriter::putBits(std::uint64_t value, unsigned count)
+inline void BitWriter::putBits(Cursor& c, std::uint64_t value, unsigned count)
 {
     if (count == 0)
         return;
-    std::size_t at = bits_ / 8;
+    std::size_t at = c.bits / 8;
     if (at + 8 > capacity_)
-        grow(8);
-    unsigned used = bits_ % 8;
+        c = grow(c, 8);
+    unsigned used = c.bits % 8;
     // Only the first octet can hold bits already (a one-octet load, which
     // the last word store forwards to).
-    std::uint64_t head = std::uint64_t{static_cast<unsigned char>(data_[at])} << 56;
-    detail::storeBigEndian(data_ + at, head | (value & ~std::uint64_t{0} >> (64 - count)) << (64 - used - count));
-    bits_ += count;
+    std::uint64_t head = std::uint64_t{static_cast<unsigned char>(c.data[at])} << 56;
+    detail::storeBigEndian(c.data + at, head | (value & ~std::uint64_t{0} >> (64 - count)) << (64 - used - count));
+    c.bits += count;
 }
 
 // Fewer than eight octets left: the buffer's last eight, shifted.
@@ -235,13 +251,13 @@ inline bool BitReader::getBits(Cursor& c, unsigned count, std::uint32_t& value) 
     return true;
 }
 
-inline void BitWriter::putOctetWord(std::uint64_t word, unsigned count)
+inline void BitWriter::putOctetWord(Cursor& c, std::uint64_t word, unsigned count)
 {
-    std::size_t at = (bits_ + 7) / 8;
+    std::size_t at = (c.bits + 7) / 8;
     if (at + 8 > capacity_)
-        grow(at + 8 - bits_ / 8);
-    detail::storeBigEndian(data_ + at, word);
-    bits_ = 8 * (at + count);
+        c = grow(c, at + 8 - c.bits / 8);
+    detail::storeBigEndian(c.data + at, word);
+    c.bits = 8 * (at + count);
 }
 
 namespace detail {
@@ -272,12 +288,13 @@ void BitWriter::putFields(const char* octets, std::size_t count)
     constexpr unsigned group = 56 / bits;
     const auto* in = reinterpret_cast<const unsigned char*>(octets);
     // Room for them all, then each group a store with no check.
+    Cursor c = cursor_;
     std::size_t needed = (count * bits + 7) / 8 + 8;
-    if (bits_ / 8 + needed > capacity_)
-        grow(needed);
-    char* data = data_;
-    std::size_t at = bits_ / 8;
-    unsigned used = bits_ % 8;
+    if (c.bits / 8 + needed > capacity_)
+        c = grow(c, needed);
+    char* data = c.data;
+    std::size_t at = c.bits / 8;
+    unsigned used = c.bits % 8;
     std::size_t i = 0;
     for (; i + group <= count; i += group) {
         std::uint64_t word = 0;
@@ -293,9 +310,10 @@ void BitWriter::putFields(const char* octets, std::size_t count)
         at += total / 8;
         used = total % 8;
     }
-    bits_ = 8 * at + used;
+    c.bits = 8 * at + used;
     for (; i < count; ++i)
-        putBits(in[i], bits);
+        putBits(c, in[i], bits);
+    cursor_ = c;
 }
 
 // Whole words while eight octets remain: a word after the partly read

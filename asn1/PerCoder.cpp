@@ -309,7 +309,15 @@ bool PEREncoder::encodeBoolean(const BOOLEAN& value)
     return true;
 }
 
-inline bool PEREncoder::encodeUnconstrainedInteger(int value)
+bool PEREncoder::encodeUnconstrainedInteger(int value)
+{
+    BitWriter::Cursor c = writer_.cursor();
+    writeUnconstrainedInteger(c, value);
+    writer_.setCursor(c);
+    return true;
+}
+
+inline void PEREncoder::writeUnconstrainedInteger(BitWriter::Cursor& c, int value)
 {
     unsigned magnitude = static_cast<unsigned>(value);
     // Minimal two's complement: the significant bits of v (of -v - 1 when
@@ -318,8 +326,7 @@ inline bool PEREncoder::encodeUnconstrainedInteger(int value)
     unsigned octets = (40 - static_cast<unsigned>(__builtin_clz(significant | 1))) / 8;
     // The length octet and the content in one write.
     std::uint64_t content = std::uint64_t{magnitude} << (64 - 8 * octets) >> 8;
-    writer_.putOctetWord(std::uint64_t{octets} << 56 | content, octets + 1);
-    return true;
+    writer_.putOctetWord(c, std::uint64_t{octets} << 56 | content, octets + 1);
 }
 
 bool PEREncoder::encodeInteger(const INTEGER& value)
@@ -470,19 +477,19 @@ bool PEREncoder::encodeChoice(const CHOICE& value)
 
 // No call for a field of a plain kind; an extended value, a wide aligned
 // range and every other kind go to the kind's own encoder.
-inline InlineCoding PEREncoder::encodeInline(const AbstractData& field)
+inline InlineCoding PEREncoder::encodeInline(BitWriter::Cursor& c, const AbstractData& field)
 {
     switch (field.kind()) {
     case ValueKind::Null:
         return InlineCoding::Done;
     case ValueKind::Boolean:
-        writer_.putBit(static_cast<const BOOLEAN&>(field).getValue());
+        writer_.putBit(c, static_cast<const BOOLEAN&>(field).getValue());
         return InlineCoding::Done;
     case ValueKind::Integer: {
         const auto& integer = static_cast<const INTEGER&>(field);
         const INTEGER::InfoType* rec = integer.info();
         if (rec->type == Unconstrained) {
-            encodeUnconstrainedInteger(integer.getValue());
+            writeUnconstrainedInteger(c, integer.getValue());
             return InlineCoding::Done;
         }
         // Inside lower..upper exactly when the offset is at most the range,
@@ -490,11 +497,16 @@ inline InlineCoding PEREncoder::encodeInline(const AbstractData& field)
         unsigned lower = static_cast<unsigned>(rec->lowerLimit);
         unsigned range = rec->upperLimit - lower;
         unsigned offset = integer.getUnsignedValue() - lower;
-        if (rec->type != FixedConstraint || (aligned_ && range > 254))
+        if (rec->type != FixedConstraint || (aligned_ && range > 65535))
             return InlineCoding::Other;
         if (offset > range)
             return InlineCoding::Failed;
-        writer_.putBits(offset, bitsFor(range));
+        unsigned bits = bitsFor(range);
+        if (aligned_ && range > 254) { // one or two aligned octets
+            BitWriter::align(c);
+            bits = bits > 8 ? 16 : 8;
+        }
+        writer_.putBits(c, offset, bits);
         return InlineCoding::Done;
     }
     case ValueKind::Enumerated: {
@@ -504,8 +516,8 @@ inline InlineCoding PEREncoder::encodeInline(const AbstractData& field)
         if (v > rec->maxEnumValue || (aligned_ && rec->maxEnumValue > 254))
             return InlineCoding::Other;
         if (rec->extendable)
-            writer_.putBit(false);
-        writer_.putBits(v, bitsFor(rec->maxEnumValue));
+            writer_.putBit(c, false);
+        writer_.putBits(c, v, bitsFor(rec->maxEnumValue));
         return InlineCoding::Done;
     }
     default:
@@ -520,23 +532,31 @@ bool PEREncoder::encodeSequence(const SEQUENCE& value)
     if (rec->extendable)
         writer_.putBit(last >= 0);
     encodeBitMap(value.optionalMap().data(), rec->numOptionals);
-    for (unsigned i = 0; i < rec->numFields; ++i) {
-        int id = rec->fieldIds[i];
-        if (id >= 0 && !value.hasOptionalField(static_cast<unsigned>(id)))
+    // Locals: the octets written may alias anything held in memory.
+    const int* ids = rec->fieldIds;
+    const unsigned count = rec->numFields;
+    const SEQUENCE::BitMap& present = value.optionalMap();
+    BitWriter::Cursor c = writer_.cursor();
+    for (unsigned i = 0; i < count; ++i) {
+        int id = ids[i];
+        if (id >= 0 && !present[static_cast<unsigned>(id)])
             continue;
         const AbstractData* field = value.getField(i);
         if (!field)
             return false;
-        switch (encodeInline(*field)) {
+        switch (encodeInline(c, *field)) {
         case InlineCoding::Done:
             continue;
         case InlineCoding::Failed:
             return false;
         case InlineCoding::Other:
+            writer_.setCursor(c);
             if (!encode(*field))
                 return false;
+            c = writer_.cursor();
         }
     }
+    writer_.setCursor(c);
     if (last < 0)
         return true;
     const SEQUENCE::BitMap& additions = value.extensionMap();
@@ -1011,9 +1031,14 @@ inline InlineCoding PERDecoder::decodeInline(BitReader::Cursor& c, AbstractData&
         unsigned lower = static_cast<unsigned>(rec->lowerLimit);
         unsigned range = rec->upperLimit - lower;
         unsigned offset = 0;
-        if (rec->type != FixedConstraint || (aligned_ && range > 254))
+        if (rec->type != FixedConstraint || (aligned_ && range > 65535))
             return InlineCoding::Other;
-        if (!reader_.getBits(c, bitsFor(range), offset))
+        unsigned bits = bitsFor(range);
+        if (aligned_ && range > 254) { // one or two aligned octets
+            BitReader::align(c);
+            bits = bits > 8 ? 16 : 8;
+        }
+        if (!reader_.getBits(c, bits, offset))
             return InlineCoding::Failed;
         integer.setValue(offset + lower);
         return InlineCoding::Done;

@@ -64,7 +64,8 @@ private:
     bool encodeBoolean(const BOOLEAN& value);
     bool encodeInteger(const INTEGER& value);
     bool encodeUnconstrainedInteger(int value);
-    InlineCoding encodeInline(const AbstractData& field);
+    void writeUnconstrainedInteger(BitWriter::Cursor& c, int value);
+    InlineCoding encodeInline(BitWriter::Cursor& c, const AbstractData& field);
     bool encodeEnumerated(const ENUMERATED& value);
     bool encodeObjectIdentifier(const OBJECT_IDENTIFIER& value);
     bool encodeBitString(const BIT_STRING& value);
