@@ -461,17 +461,25 @@ bool PEREncoder::encodeChoice(const CHOICE& value)
     int id = value.currentSelection();
     if (id < 0)
         return false;
-    if (rec->extendable) {
-        bool extension = static_cast<unsigned>(id) >= rec->numChoices;
-        writer_.putBit(extension);
+    auto index = static_cast<unsigned>(id);
+    bool extension = index >= rec->numChoices;
+    if (extension && !rec->extendable)
+        return false;
+    unsigned range = rec->numChoices - 1;
+    if (extension || (aligned_ && range > 254)) {
+        if (rec->extendable)
+            writer_.putBit(extension);
         if (extension) {
-            encodeSmallUnsigned(static_cast<unsigned>(id) - rec->numChoices);
+            encodeSmallUnsigned(index - rec->numChoices);
             return encodeAnyType(value.getSelection());
         }
+        encodeWholeNumber(index, range);
+        return encode(*value.getSelection());
     }
-    if (static_cast<unsigned>(id) >= rec->numChoices)
-        return false;
-    encodeWholeNumber(static_cast<unsigned>(id), rec->numChoices - 1);
+    // A root alternative of a narrow index range: the preamble in one write.
+    BitWriter::Cursor c = writer_.cursor();
+    writer_.putBits(c, index, bitsFor(range) + rec->extendable);
+    writer_.setCursor(c);
     return encode(*value.getSelection());
 }
 
@@ -529,17 +537,29 @@ bool PEREncoder::encodeSequence(const SEQUENCE& value)
 {
     const SEQUENCE::InfoType* rec = value.info();
     int last = lastKnownExtension(value);
-    if (rec->extendable)
-        writer_.putBit(last >= 0);
-    encodeBitMap(value.optionalMap().data(), rec->numOptionals);
+    const unsigned optionals = rec->numOptionals;
+    const SEQUENCE::BitMap& optional = value.optionalMap();
+    // The extension bit and up to 56 presence bits in one write, the
+    // presence then tested where it was read.
+    std::uint64_t present = 0;
+    if (optionals <= 56) {
+        present = optionals ? optional.leading(optionals) : 0;
+        BitWriter::Cursor c = writer_.cursor();
+        writer_.putBits(c, std::uint64_t{last >= 0} << optionals | present, optionals + rec->extendable);
+        writer_.setCursor(c);
+    } else {
+        if (rec->extendable)
+            writer_.putBit(last >= 0);
+        encodeBitMap(optional.data(), optionals);
+    }
     // Locals: the octets written may alias anything held in memory.
     const int* ids = rec->fieldIds;
     const unsigned count = rec->numFields;
-    const SEQUENCE::BitMap& present = value.optionalMap();
     BitWriter::Cursor c = writer_.cursor();
     for (unsigned i = 0; i < count; ++i) {
         int id = ids[i];
-        if (id >= 0 && !present[static_cast<unsigned>(id)])
+        if (id >= 0 && (optionals <= 56 ? !(present >> (optionals - 1 - static_cast<unsigned>(id)) & 1)
+                                        : !optional[static_cast<unsigned>(id)]))
             continue;
         const AbstractData* field = value.getField(i);
         if (!field)

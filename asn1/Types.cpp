@@ -548,13 +548,6 @@ CHOICE& CHOICE::operator=(const CHOICE& other)
 
 CHOICE::~CHOICE() { delete selection_; }
 
-int CHOICE::currentSelection() const
-{
-    if (selection_)
-        return selectionId_;
-    return selectionId_ == unknownSelection_ ? unknownSelection_ : unselected_;
-}
-
 const char* CHOICE::getSelectionName() const
 {
     int id = currentSelection();

@@ -553,7 +553,12 @@ public:
 
     // The selected index, or -1 when nothing usable is selected (an id with
     // no alternative object counts as no selection).
-    int currentSelection() const;
+    int currentSelection() const
+    {
+        if (selection_)
+            return selectionId_;
+        return selectionId_ == unknownSelection_ ? unknownSelection_ : unselected_;
+    }
     int getSelectionId() const { return selectionId_; }
     bool isSelected() const { return selection_ != nullptr && selectionId_ >= 0; }
     AbstractData* getSelection() { return selection_; }
@@ -663,6 +668,16 @@ public:
         void clear(unsigned bit);
         void clear() { resize(0); }
         bool any() const;
+        // The first `count` bits (1..56), the first in the top place.
+        std::uint64_t leading(unsigned count) const
+        {
+            std::uint64_t word;
+            std::memcpy(&word, data(), sizeof word); // a map always has eight octets of room
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            word = __builtin_bswap64(word);
+#endif
+            return word >> (64 - count);
+        }
         char* data() { return heap_ ? heap_.get() : inline_; }
         const char* data() const { return heap_ ? heap_.get() : inline_; }
         void swap(BitMap& other);
