@@ -3,6 +3,7 @@
 // every shortfall by a false result.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -40,9 +41,10 @@ public:
     // Aligns, then writes the first `count` octets (1..8) of a big-endian
     // word whose other octets are zero.
     void putOctetWord(std::uint64_t word, unsigned count) { putOctetWord(cursor_, word, count); }
-    // Each octet's low `bits` bits (5..8), as many per write as 56 bits hold.
+    // Each octet's low `bits` bits (7 or 8), 56 bits a write; false
+    // (written all the same) when an octet has a bit set above them.
     template <unsigned bits>
-    void putFields(const char* octets, std::size_t count);
+    bool putFields(const char* octets, std::size_t count);
 
     // Hands the vector back with exactly the octets written (for a nested
     // writer on the same vector), and takes it again afterwards.
@@ -102,7 +104,7 @@ public:
     bool atEnd() const { return cursor_.at >= end_; }
     bool getBit(bool& bit) { return getBit(cursor_, bit); }
     bool getBits(unsigned count, std::uint32_t& value) { return getBits(cursor_, count, value); } // count 0..32
-    // `count` fields of `bits` bits (5..8), each into an octet; false
+    // `count` fields of `bits` bits (7 or 8), each into an octet; false
     // (nothing read) when fewer bits remain.
     template <unsigned bits>
     bool getFields(char* octets, std::size_t count);
@@ -280,11 +282,12 @@ inline std::uint64_t packSevens(std::uint64_t x)
 
 } // namespace detail
 
-// Octets below 2^bits are the caller's promise.
+// Seven octets take a group of fields whole (eight of 7 bits, seven of 8),
+// so each group starts at the same bit of an octet as the one before.
 template <unsigned bits>
-void BitWriter::putFields(const char* octets, std::size_t count)
+bool BitWriter::putFields(const char* octets, std::size_t count)
 {
-    static_assert(bits >= 5 && bits <= 8, "octet fields");
+    static_assert(bits == 7 || bits == 8, "octet fields");
     constexpr unsigned group = 56 / bits;
     const auto* in = reinterpret_cast<const unsigned char*>(octets);
     // Room for them all, then each group a store with no check.
@@ -292,61 +295,66 @@ void BitWriter::putFields(const char* octets, std::size_t count)
     std::size_t needed = (count * bits + 7) / 8 + 8;
     if (c.bits / 8 + needed > capacity_)
         c = grow(c, needed);
-    char* data = c.data;
-    std::size_t at = c.bits / 8;
-    unsigned used = c.bits % 8;
-    std::size_t i = 0;
-    for (; i + group <= count; i += group) {
+    char* out = c.data + c.bits / 8;
+    const unsigned used = c.bits % 8;
+    const auto* last = in + count / group * group;
+    std::uint64_t seen = 0;
+    for (; in != last; in += group, out += 7) {
         std::uint64_t word = 0;
         if constexpr (bits == 7) {
-            word = detail::packSevens(detail::loadBigEndian(in + i));
+            std::uint64_t eight = detail::loadBigEndian(in);
+            seen |= eight;
+            word = detail::packSevens(eight);
         } else {
             for (unsigned k = 0; k < group; ++k)
-                word = word << bits | in[i + k];
+                word = word << 8 | in[k];
         }
-        std::uint64_t head = std::uint64_t{static_cast<unsigned char>(data[at])} << 56;
-        detail::storeBigEndian(data + at, head | word << (64 - used - group * bits));
-        unsigned total = used + group * bits;
-        at += total / 8;
-        used = total % 8;
+        std::uint64_t head = std::uint64_t{static_cast<unsigned char>(out[0])} << 56;
+        detail::storeBigEndian(out, head | word << (8 - used));
     }
-    c.bits = 8 * at + used;
-    for (; i < count; ++i)
-        putBits(c, in[i], bits);
+    c.bits = 8 * static_cast<std::size_t>(out - c.data) + used;
+    // The last few fields as one more, shorter group.
+    unsigned rest = static_cast<unsigned>(count % group);
+    std::uint64_t word = 0;
+    for (unsigned k = 0; k < rest; ++k) {
+        seen |= in[k];
+        word = word << bits | (in[k] & ((1u << bits) - 1));
+    }
+    putBits(c, word, rest * bits);
     cursor_ = c;
+    return bits == 8 || (seen & 0x8080808080808080u) == 0;
 }
 
-// Whole words while eight octets remain: a word after the partly read
-// octet still holds 57 bits.
 template <unsigned bits>
 bool BitReader::getFields(char* octets, std::size_t count)
 {
-    static_assert(bits >= 5 && bits <= 8, "octet fields");
-    constexpr unsigned group = bits == 7 ? 8 : 57 / bits;
-    constexpr std::uint64_t mask = (1u << bits) - 1;
+    static_assert(bits == 7 || bits == 8, "octet fields");
+    constexpr unsigned group = 56 / bits;
     if (count * bits > bitsRemaining())
         return false;
-    // Locals: the octets written may alias anything the reader holds.
+    // Locals: the octets written may alias anything the reader holds. A
+    // group's word load needs eight octets ahead.
     Cursor c = cursor_;
-    const unsigned char* end = end_;
-    std::size_t i = 0;
-    for (; i + group <= count && end - c.at >= 8; i += group) {
+    std::size_t left = static_cast<std::size_t>(end_ - c.at);
+    std::size_t groups = std::min(count / group, left >= 8 ? (left - 8) / 7 + 1 : 0);
+    char* out = octets;
+    for (char* last = octets + groups * group; out != last; out += group, c.at += 7) {
         std::uint64_t word = detail::loadBigEndian(c.at) << c.used;
         if constexpr (bits == 7) {
-            detail::storeBigEndian(octets + i, detail::spreadSevens(word >> 8));
+            detail::storeBigEndian(out, detail::spreadSevens(word >> 8));
         } else {
             for (unsigned k = 0; k < group; ++k)
-                octets[i + k] = static_cast<char>(word >> (64 - bits * (k + 1)) & mask);
+                out[k] = static_cast<char>(word >> (56 - 8 * k));
         }
-        unsigned total = c.used + group * bits;
-        c.at += total / 8;
-        c.used = total % 8;
     }
-    for (; i < count; ++i) {
-        std::uint32_t value = 0;
-        getBits(c, bits, value);
-        octets[i] = static_cast<char>(value);
-    }
+    // The last few fields out of one more word.
+    unsigned rest = static_cast<unsigned>(octets + count - out);
+    std::uint64_t word = peekWord(c.at) << c.used;
+    for (unsigned k = 0; k < rest; ++k)
+        out[k] = static_cast<char>(word >> (64 - bits * (k + 1)) & ((1u << bits) - 1));
+    std::size_t total = c.used + std::size_t{rest} * bits;
+    c.at += total / 8;
+    c.used = total % 8;
     cursor_ = c;
     return true;
 }

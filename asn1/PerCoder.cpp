@@ -401,15 +401,18 @@ bool PEREncoder::encodeCharacterString(const AbstractString& value)
         return false;
     StringLayout layout = stringLayout(value, rec->alignedBits, rec->unalignedBits, aligned_, 16);
     bool ownCode = usesOwnCode(rec, layout.bits);
+    const char* text = value.data();
+    // IA5String in 7 bits: the characters are checked as they are packed.
+    if (ownCode && layout.bits == 7 && !layout.alignFirst && rec->characterSet[0] == 0 && rec->characterSetSize == 128)
+        return writer_.putFields<7>(text, count);
     if (!inCharacterSet(rec, value))
         return false;
     if (layout.block && ownCode) {
-        encodeBlock(value.data(), count);
+        encodeBlock(text, count);
         return true;
     }
     if (layout.alignFirst)
         writer_.align();
-    const char* text = value.data();
     if (!ownCode) {
         for (unsigned i = 0; i < count; ++i)
             writer_.putBits(static_cast<unsigned>(charIndex(rec, static_cast<unsigned char>(text[i]))), layout.bits);
