@@ -63,7 +63,7 @@ public:
 
 private:
     static constexpr std::size_t granule = 16;
-    static constexpr std::size_t classCount = 64; // blocks up to 1024 bytes
+    static constexpr std::size_t classCount = 128; // blocks up to 2048 bytes
     // A list never keeps more than this many blocks, so one huge message
     // does not pin its peak memory for ever.
     static constexpr unsigned maxFreeBlocks = 4096;

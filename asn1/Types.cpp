@@ -26,19 +26,36 @@ AbstractData* cloneOf(const T& value)
 
 AbstractData* cloneOrNull(const AbstractData* value) { return value ? value->clone() : nullptr; }
 
-// The kinds a generated class holds as members: their values are copied and
-// exchanged in place (a missing source reads as the default value).
+// A field a generated class holds as a member keeps its object: values are
+// copied and exchanged into it (a missing source reads as a fresh value).
 void assignMember(AbstractData& to, const AbstractData* from)
 {
+    std::unique_ptr<AbstractData> fresh;
+    if (!from) {
+        fresh.reset(to.info()->create(to.infoRecord()));
+        from = fresh.get();
+    }
     switch (to.kind()) {
     case ValueKind::Boolean:
-        static_cast<BOOLEAN&>(to).setValue(from && static_cast<const BOOLEAN*>(from)->getValue());
+        static_cast<BOOLEAN&>(to) = static_cast<const BOOLEAN&>(*from);
         break;
     case ValueKind::Integer:
-        static_cast<INTEGER&>(to).setValue(from ? static_cast<const INTEGER*>(from)->getValue() : 0);
+        static_cast<INTEGER&>(to) = static_cast<const INTEGER&>(*from);
         break;
     case ValueKind::Enumerated:
-        static_cast<ENUMERATED&>(to).setValue(from ? static_cast<const ENUMERATED*>(from)->getValue() : 0);
+        static_cast<ENUMERATED&>(to) = static_cast<const ENUMERATED&>(*from);
+        break;
+    case ValueKind::CharacterString:
+        static_cast<AbstractString&>(to) = static_cast<const AbstractString&>(*from);
+        break;
+    case ValueKind::Choice:
+        static_cast<CHOICE&>(to) = static_cast<const CHOICE&>(*from);
+        break;
+    case ValueKind::Sequence:
+        static_cast<SEQUENCE&>(to) = static_cast<const SEQUENCE&>(*from);
+        break;
+    case ValueKind::SequenceOf:
+        static_cast<SEQUENCE_OF_Base&>(to) = static_cast<const SEQUENCE_OF_Base&>(*from);
         break;
     default:
         break;
@@ -66,6 +83,18 @@ void swapMember(AbstractData& a, AbstractData& b)
         static_cast<ENUMERATED&>(b).setValue(value);
         break;
     }
+    case ValueKind::CharacterString:
+        static_cast<CharacterVector&>(static_cast<AbstractString&>(a)).swap(static_cast<AbstractString&>(b));
+        break;
+    case ValueKind::Choice:
+        static_cast<CHOICE&>(a).swap(static_cast<CHOICE&>(b));
+        break;
+    case ValueKind::Sequence:
+        static_cast<SEQUENCE&>(a).swap(static_cast<SEQUENCE&>(b));
+        break;
+    case ValueKind::SequenceOf:
+        static_cast<SEQUENCE_OF_Base&>(a).swap(static_cast<SEQUENCE_OF_Base&>(b));
+        break;
     default:
         break;
     }
@@ -655,6 +684,19 @@ SEQUENCE::SEQUENCE(const InfoType* info)
     : AbstractData(info, ValueKind::Sequence), fields_(info->numFields + info->knownExtensions),
       optionalMap_(info->numOptionals)
 {
+    makeFields();
+}
+
+SEQUENCE::SEQUENCE(const InfoType* info, AbstractData** slots)
+    : AbstractData(info, ValueKind::Sequence), fields_(info->numFields + info->knownExtensions, slots),
+      optionalMap_(info->numOptionals)
+{
+    makeFields();
+}
+
+void SEQUENCE::makeFields()
+{
+    const InfoType* info = this->info();
     try {
         const AbstractData::InfoType* const* records = info->fieldInfos;
         const int* ids = info->fieldIds;
@@ -695,13 +737,21 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
                 delete copies[i];
         throw;
     }
-    for (unsigned i = 0; i < count; ++i) {
-        if (!adopted(i))
-            continue;
-        copies[i] = fields_[i];
-        fields_[i] = nullptr;
-        assignMember(*copies[i], i < theirs ? other.fields_[i] : nullptr);
+    try {
+        for (unsigned i = 0; i < count; ++i)
+            if (adopted(i))
+                assignMember(*fields_[i], i < theirs ? other.fields_[i] : nullptr);
+    } catch (...) {
+        for (unsigned i = 0; i < count; ++i)
+            if (!adopted(i))
+                delete copies[i];
+        throw;
     }
+    for (unsigned i = 0; i < count; ++i)
+        if (adopted(i)) {
+            copies[i] = fields_[i];
+            fields_[i] = nullptr;
+        }
     deleteFields();
     fields_.swap(copies);
     optionalMap_ = other.optionalMap_;

@@ -692,7 +692,8 @@ public:
         char inline_[inlineBytes] = {};
         std::unique_ptr<char[]> heap_;
     };
-    // The field pointers, in one pooled block sized once from the record.
+    // The field pointers: in the generated class (see FieldSlots), else in
+    // one pooled block sized once from the record; all null at first.
     class FieldArray {
     public:
         FieldArray() = default;
@@ -702,23 +703,38 @@ public:
         {
             std::fill_n(items_, count, nullptr);
         }
+        FieldArray(unsigned count, AbstractData** slots) : items_(slots), count_(count), owned_(false)
+        {
+            std::fill_n(items_, count, nullptr);
+        }
         FieldArray(const FieldArray&) = delete;
         FieldArray& operator=(const FieldArray&) = delete;
-        ~FieldArray() { detail::poolRelease(items_, count_ * sizeof(AbstractData*)); }
+        ~FieldArray()
+        {
+            if (owned_)
+                detail::poolRelease(items_, count_ * sizeof(AbstractData*));
+        }
         unsigned size() const { return count_; }
         AbstractData*& operator[](unsigned i) { return items_[i]; }
         AbstractData* operator[](unsigned i) const { return items_[i]; }
         AbstractData** begin() { return items_; }
         AbstractData** end() { return items_ + count_; }
+        // Slots in a class stay there: their pointers are exchanged instead.
         void swap(FieldArray& other)
         {
-            std::swap(items_, other.items_);
-            std::swap(count_, other.count_);
+            if (owned_ && other.owned_) {
+                std::swap(items_, other.items_);
+                std::swap(count_, other.count_);
+                return;
+            }
+            for (unsigned i = 0; i < count_ && i < other.count_; ++i)
+                std::swap(items_[i], other.items_[i]);
         }
 
     private:
         AbstractData** items_ = nullptr;
         unsigned count_ = 0;
+        bool owned_ = true;
     };
 
     explicit SEQUENCE(const InfoType* info);
@@ -775,6 +791,9 @@ public:
     bool do_accept(ConstVisitor& visitor) const override;
 
 protected:
+    // A value whose field pointers live in `slots` (one per field the record
+    // knows), which the generated class holds.
+    SEQUENCE(const InfoType* info, AbstractData** slots);
     // Takes a member of the generated class as field `index` (below 64).
     void adopt(unsigned index, AbstractData& member)
     {
@@ -784,6 +803,8 @@ protected:
 
 private:
     bool adopted(unsigned index) const { return index < 64 && (adopted_ >> index & 1); }
+    // The mandatory fields its record makes, and the default additions.
+    void makeFields();
     bool makeField(unsigned index);
     void deleteFields();
     void copyFields(const SEQUENCE& other);
@@ -792,6 +813,17 @@ private:
     std::uint64_t adopted_ = 0; // fields that are members of the generated class
     BitMap optionalMap_;
     BitMap extensionMap_;
+};
+
+// Storage for the field pointers of a generated SEQUENCE, a base of its
+// class ahead of SEQUENCE so that it exists before the SEQUENCE fills it. A
+// copy takes none of it: the SEQUENCE copies its own fields.
+template <unsigned count>
+struct FieldSlots {
+    FieldSlots() = default;
+    FieldSlots(const FieldSlots&) {}
+    FieldSlots& operator=(const FieldSlots&) { return *this; }
+    AbstractData* fieldSlots[count];
 };
 
 // Size constraint parameter of SEQUENCE_OF.

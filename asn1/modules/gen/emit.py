@@ -228,19 +228,63 @@ def ordered_types(module):
 MAX_MEMBER_FIELDS = 64
 
 
+# Estimated object sizes (64-bit host) of the kinds a class may hold, to
+# keep a class inside the value pool's largest block (2048 octets) with room
+# to spare.
+PLAIN_SIZE, STRING_SIZE, CHOICE_SIZE, LIST_SIZE = 24, 56, 40, 48
+SEQUENCE_BASE_SIZE, SLOT_SIZE = 120, 8
+COMPOUND_BUDGET = 1536
+
+
+def plain_member(type_):
+    return (isinstance(type_, Builtin) and type_.name in ('INTEGER', 'BOOLEAN', 'Null')) or \
+        (isinstance(type_, Ref) and type_.target.kind == 'ENUMERATED')
+
+
+def compound_size(type_):
+    """The estimated size of a member of this type, or None when the class
+    does not hold a field of this type (it needs a record of its own)."""
+    if isinstance(type_, Ref):
+        if type_.target.kind == 'CHOICE':
+            return CHOICE_SIZE
+        if type_.target.kind == 'SEQUENCE':
+            return class_size(type_.target)
+        return None
+    if isinstance(type_, ListOf):
+        return LIST_SIZE
+    if isinstance(type_, Builtin) and type_.name == 'IA5String' and not type_.bounds:
+        return STRING_SIZE
+    return None
+
+
 def member_fields(t):
-    """The mandatory root fields of plain kinds the generated class holds as
-    members: (index, C++ name) in field order."""
+    """The mandatory root fields the generated class holds as members:
+    (index, C++ name) in field order. Fields of plain kinds always; other
+    fields while the class stays within its budget."""
     held = []
-    for i, m in enumerate(t.members):
-        if m.optional or m.addition or i >= MAX_MEMBER_FIELDS:
-            continue
-        type_ = m.type
-        plain = (isinstance(type_, Builtin) and type_.name in ('INTEGER', 'BOOLEAN', 'Null')) or \
-            (isinstance(type_, Ref) and type_.target.kind == 'ENUMERATED')
-        if plain:
-            held.append((i, cpp_name(m.name)))
-    return held
+    size = SEQUENCE_BASE_SIZE + SLOT_SIZE * len(t.members)
+    candidates = [(i, m) for i, m in enumerate(t.members)
+                  if not m.optional and not m.addition and i < MAX_MEMBER_FIELDS]
+    for i, m in candidates:
+        if plain_member(m.type):
+            held.append(i)
+            size += PLAIN_SIZE
+    for i, m in candidates:
+        extra = None if plain_member(m.type) else compound_size(m.type)
+        if extra is not None and size + extra <= COMPOUND_BUDGET:
+            held.append(i)
+            size += extra
+    return [(i, cpp_name(t.members[i].name)) for i in sorted(held)]
+
+
+def class_size(t):
+    """The estimated size of a generated SEQUENCE class's objects."""
+    held = {i for i, _ in member_fields(t)}
+    size = SEQUENCE_BASE_SIZE + SLOT_SIZE * len(t.members)
+    for i in held:
+        type_ = t.members[i].type
+        size += PLAIN_SIZE if plain_member(type_) else compound_size(type_)
+    return size
 
 
 def sequence_class(t):
@@ -249,7 +293,9 @@ def sequence_class(t):
     check_unique(t, fields)
     ids = optional_ids(t)
     members = member_fields(t)
-    out.append('class %s : public ASN1::SEQUENCE {\npublic:\n' % t.name)
+    # The field pointers live in the class (a base ahead of SEQUENCE).
+    slots = 'private ASN1::FieldSlots<%d>, ' % len(fields) if fields else ''
+    out.append('class %s : %spublic ASN1::SEQUENCE {\npublic:\n' % (t.name, slots))
     out.append('    static const InfoType theInfo;\n')
     if fields:
         out.append('    enum FieldIndex { %s };\n' % ', '.join('e_' + f for f in fields))
@@ -261,7 +307,8 @@ def sequence_class(t):
         out.append('    %s(const %s& other);\n' % (t.name, t.name))
         out.append('    %s& operator=(const %s& other);\n' % (t.name, t.name))
     else:
-        out.append('    explicit %s(const InfoType* info = &theInfo) : SEQUENCE(info) {}\n' % t.name)
+        out.append('    explicit %s(const InfoType* info = &theInfo) : SEQUENCE(%s) {}\n'
+                   % (t.name, 'info, fieldSlots' if fields else 'info'))
     out.append('    ~%s() override;\n' % t.name)
     for m, f, oid in zip(t.members, fields, ids):
         cls = value_class(m.type, t)
@@ -289,7 +336,7 @@ def member_functions(t):
     if not members:
         return ''
     adopt = ''.join('    adopt(e_%s, %s_);\n' % (name, name) for _, name in members)
-    return ('%s::%s(const InfoType* info) : SEQUENCE(info)\n{\n%s}\n'
+    return ('%s::%s(const InfoType* info) : SEQUENCE(info, fieldSlots)\n{\n%s}\n'
             '%s::%s(const %s& other) : %s(other.info()) { SEQUENCE::operator=(other); }\n'
             '%s& %s::operator=(const %s& other)\n{\n    SEQUENCE::operator=(other);\n    return *this;\n}\n'
             % (t.name, t.name, adopt, t.name, t.name, t.name, t.name, t.name, t.name, t.name))
