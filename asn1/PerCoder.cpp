@@ -122,9 +122,18 @@ bool decodeValue(const char* first, const char* last, AbstractData& value, Coder
     // end is one word load (the octets in front are never used).
     char padded[8] = {};
     std::size_t count = static_cast<std::size_t>(last - first);
-    if (count)
-        std::memcpy(padded + sizeof padded - count, first, count);
-    PERDecoder decoder(padded + sizeof padded - count, padded + sizeof padded, padded, env, aligned);
+    char* to = padded + sizeof padded - count;
+    // Two overlapping fixed-size copies: no call for a few octets.
+    if (count >= 4) {
+        std::memcpy(to, first, 4);
+        std::memcpy(to + count - 4, first + count - 4, 4);
+    } else if (count >= 2) {
+        std::memcpy(to, first, 2);
+        std::memcpy(to + count - 2, first + count - 2, 2);
+    } else if (count == 1) {
+        *to = *first;
+    }
+    PERDecoder decoder(to, padded + sizeof padded, padded, env, aligned);
     return decoder.decode(value);
 }
 
@@ -1093,7 +1102,8 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
 {
     const SEQUENCE::InfoType* rec = value.info();
     // A value reused for another decode keeps none of the earlier additions.
-    value.extensionMap().clear();
+    if (value.extensionMap().size())
+        value.extensionMap().clear();
     bool extension = false;
     if (rec->extendable && (reader_.atEnd() || !reader_.getBit(extension)))
         return false;
