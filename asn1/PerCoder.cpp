@@ -467,6 +467,19 @@ bool PEREncoder::encodeGeneralizedTime(const GeneralizedTime& value)
     return true;
 }
 
+// The kinds that nest, called straight; the rest through the table.
+inline bool PEREncoder::encodeNested(const AbstractData& value)
+{
+    switch (value.kind()) {
+    case ValueKind::Sequence:
+        return encodeSequence(static_cast<const SEQUENCE&>(value));
+    case ValueKind::Choice:
+        return encodeChoice(static_cast<const CHOICE&>(value));
+    default:
+        return encode(value);
+    }
+}
+
 bool PEREncoder::encodeChoice(const CHOICE& value)
 {
     const CHOICE::InfoType* rec = value.info();
@@ -492,7 +505,7 @@ bool PEREncoder::encodeChoice(const CHOICE& value)
     BitWriter::Cursor c = writer_.cursor();
     writer_.putBits(c, index, bitsFor(range) + rec->extendable);
     writer_.setCursor(c);
-    return encode(*value.getSelection());
+    return encodeNested(*value.getSelection());
 }
 
 // No call for a field of a plain kind; an extended value, a wide aligned
@@ -583,7 +596,7 @@ bool PEREncoder::encodeSequence(const SEQUENCE& value)
             return false;
         case InlineCoding::Other:
             writer_.setCursor(c);
-            if (!encode(*field))
+            if (!encodeNested(*field))
                 return false;
             c = writer_.cursor();
         }
@@ -1011,6 +1024,19 @@ bool PERDecoder::decodeGeneralizedTime(GeneralizedTime& value)
     return true;
 }
 
+// The kinds that nest, called straight; the rest through the table.
+inline bool PERDecoder::decodeNested(AbstractData& value)
+{
+    switch (value.kind()) {
+    case ValueKind::Sequence:
+        return decodeSequence(static_cast<SEQUENCE&>(value));
+    case ValueKind::Choice:
+        return decodeChoice(static_cast<CHOICE&>(value));
+    default:
+        return decode(value);
+    }
+}
+
 bool PERDecoder::decodeChoice(CHOICE& value)
 {
     // A root alternative of a narrow index range: preamble read in place.
@@ -1025,7 +1051,7 @@ bool PERDecoder::decodeChoice(CHOICE& value)
         if (value.getSelectionId() != static_cast<int>(index) || !value.getSelection())
             if (!value.setID(static_cast<int>(index)))
                 return false;
-        return decode(*value.getSelection());
+        return decodeNested(*value.getSelection());
     }
     memento_type end = nullptr;
     if (!decodeChoicePreamle(value, end))
@@ -1146,7 +1172,7 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
             break;
         }
         reader_.setCursor(c);
-        if (!decode(*field))
+        if (!decodeNested(*field))
             return false;
         c = reader_.cursor();
     }

@@ -73,6 +73,7 @@ private:
     bool encodeCharacterString(const AbstractString& value);
     bool encodeBMPString(const BMPString& value);
     bool encodeGeneralizedTime(const GeneralizedTime& value);
+    bool encodeNested(const AbstractData& value);
     bool encodeChoice(const CHOICE& value);
     bool encodeSequence(const SEQUENCE& value);
     bool encodeSequenceOf(const SEQUENCE_OF_Base& value);
@@ -137,6 +138,7 @@ private:
     bool decodeCharacterString(AbstractString& value);
     bool decodeBMPString(BMPString& value);
     bool decodeGeneralizedTime(GeneralizedTime& value);
+    bool decodeNested(AbstractData& value);
     bool decodeChoice(CHOICE& value);
     bool decodeSequence(SEQUENCE& value);
     bool decodeExtensionAdditions(SEQUENCE& value);
