@@ -26,36 +26,19 @@ AbstractData* cloneOf(const T& value)
 
 AbstractData* cloneOrNull(const AbstractData* value) { return value ? value->clone() : nullptr; }
 
-// A field a generated class holds as a member keeps its object: values are
-// copied and exchanged into it (a missing source reads as a fresh value).
+// The kinds a generated class holds as members: their values are copied and
+// exchanged in place (a missing source reads as the default value).
 void assignMember(AbstractData& to, const AbstractData* from)
 {
-    std::unique_ptr<AbstractData> fresh;
-    if (!from) {
-        fresh.reset(to.info()->create(to.infoRecord()));
-        from = fresh.get();
-    }
     switch (to.kind()) {
     case ValueKind::Boolean:
-        static_cast<BOOLEAN&>(to) = static_cast<const BOOLEAN&>(*from);
+        static_cast<BOOLEAN&>(to).setValue(from && static_cast<const BOOLEAN*>(from)->getValue());
         break;
     case ValueKind::Integer:
-        static_cast<INTEGER&>(to) = static_cast<const INTEGER&>(*from);
+        static_cast<INTEGER&>(to).setValue(from ? static_cast<const INTEGER*>(from)->getValue() : 0);
         break;
     case ValueKind::Enumerated:
-        static_cast<ENUMERATED&>(to) = static_cast<const ENUMERATED&>(*from);
-        break;
-    case ValueKind::CharacterString:
-        static_cast<AbstractString&>(to) = static_cast<const AbstractString&>(*from);
-        break;
-    case ValueKind::Choice:
-        static_cast<CHOICE&>(to) = static_cast<const CHOICE&>(*from);
-        break;
-    case ValueKind::Sequence:
-        static_cast<SEQUENCE&>(to) = static_cast<const SEQUENCE&>(*from);
-        break;
-    case ValueKind::SequenceOf:
-        static_cast<SEQUENCE_OF_Base&>(to) = static_cast<const SEQUENCE_OF_Base&>(*from);
+        static_cast<ENUMERATED&>(to).setValue(from ? static_cast<const ENUMERATED*>(from)->getValue() : 0);
         break;
     default:
         break;
@@ -83,18 +66,6 @@ void swapMember(AbstractData& a, AbstractData& b)
         static_cast<ENUMERATED&>(b).setValue(value);
         break;
     }
-    case ValueKind::CharacterString:
-        static_cast<CharacterVector&>(static_cast<AbstractString&>(a)).swap(static_cast<AbstractString&>(b));
-        break;
-    case ValueKind::Choice:
-        static_cast<CHOICE&>(a).swap(static_cast<CHOICE&>(b));
-        break;
-    case ValueKind::Sequence:
-        static_cast<SEQUENCE&>(a).swap(static_cast<SEQUENCE&>(b));
-        break;
-    case ValueKind::SequenceOf:
-        static_cast<SEQUENCE_OF_Base&>(a).swap(static_cast<SEQUENCE_OF_Base&>(b));
-        break;
     default:
         break;
     }
@@ -737,21 +708,13 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
                 delete copies[i];
         throw;
     }
-    try {
-        for (unsigned i = 0; i < count; ++i)
-            if (adopted(i))
-                assignMember(*fields_[i], i < theirs ? other.fields_[i] : nullptr);
-    } catch (...) {
-        for (unsigned i = 0; i < count; ++i)
-            if (!adopted(i))
-                delete copies[i];
-        throw;
+    for (unsigned i = 0; i < count; ++i) {
+        if (!adopted(i))
+            continue;
+        assignMember(*fields_[i], i < theirs ? other.fields_[i] : nullptr);
+        copies[i] = fields_[i];
+        fields_[i] = nullptr;
     }
-    for (unsigned i = 0; i < count; ++i)
-        if (adopted(i)) {
-            copies[i] = fields_[i];
-            fields_[i] = nullptr;
-        }
     deleteFields();
     fields_.swap(copies);
     optionalMap_ = other.optionalMap_;

@@ -64,18 +64,21 @@
 //       false, fieldInfos, fieldIds, 3, 0, 2, nullptr, nullptr, fieldNames };
 //   Message::~Message() = default;
 //
-// A mandatory BOOLEAN, NULL, INTEGER or ENUMERATED field among the first 64
-// is a member of the generated class instead (its id -2): the class's
-// constructor hands it to the SEQUENCE with adopt(), so making and freeing
-// the value costs no object of its own. Such a class defines its
-// constructor, copy constructor and assignment next to its record:
+// The field pointers live in the generated class (ASN1::FieldSlots, a base
+// ahead of SEQUENCE). A mandatory BOOLEAN, NULL, INTEGER or ENUMERATED field
+// among the first 64 is a member of the class (its id -2): the constructor,
+// defined next to the record, hands it to the SEQUENCE with adopt(), so
+// making and freeing the value costs no object of its own:
 //
-//   Flags::Flags(const InfoType* info) : SEQUENCE(info) { adopt(e_on, on_); }
-//   Flags::Flags(const Flags& other) : Flags(other.info()) { SEQUENCE::operator=(other); }
-//   Flags& Flags::operator=(const Flags& other) { SEQUENCE::operator=(other); return *this; }
+//   class Flags : private ASN1::FieldSlots<1>, public ASN1::SEQUENCE { ... ASN1::BOOLEAN on_; };
+//   Flags::Flags(const InfoType* info) : SEQUENCE(info, fieldSlots) { adopt(e_on, on_); }
 //
-// CHOICE and ENUMERATED types follow the same pattern (see the test records
-// in asn1/tests/TestRecords.h for a complete small module). SEQUENCE OF
+// Such a class's copy takes its fields from the SEQUENCE's copy (its own
+// members go unused), and its assignment is the SEQUENCE's, which copies
+// member values in place.
+//
+// CHOICE and ENUMERATED types follow the same pattern (see the runtime
+// tests' module, asn1/tests/schema/GWTEST.asn, generated the same way). SEQUENCE OF
 // records are ASN1::SEQUENCE_OF<T>::theInfo, defined here as constant data.
 #pragma once
 

@@ -228,63 +228,16 @@ def ordered_types(module):
 MAX_MEMBER_FIELDS = 64
 
 
-# Estimated object sizes (64-bit host) of the kinds a class may hold, to
-# keep a class inside the value pool's largest block (2048 octets) with room
-# to spare.
-PLAIN_SIZE, STRING_SIZE, CHOICE_SIZE, LIST_SIZE = 24, 56, 40, 48
-SEQUENCE_BASE_SIZE, SLOT_SIZE = 120, 8
-COMPOUND_BUDGET = 1536
-
-
 def plain_member(type_):
     return (isinstance(type_, Builtin) and type_.name in ('INTEGER', 'BOOLEAN', 'Null')) or \
         (isinstance(type_, Ref) and type_.target.kind == 'ENUMERATED')
 
 
-def compound_size(type_):
-    """The estimated size of a member of this type, or None when the class
-    does not hold a field of this type (it needs a record of its own)."""
-    if isinstance(type_, Ref):
-        if type_.target.kind == 'CHOICE':
-            return CHOICE_SIZE
-        if type_.target.kind == 'SEQUENCE':
-            return class_size(type_.target)
-        return None
-    if isinstance(type_, ListOf):
-        return LIST_SIZE
-    if isinstance(type_, Builtin) and type_.name == 'IA5String' and not type_.bounds:
-        return STRING_SIZE
-    return None
-
-
 def member_fields(t):
-    """The mandatory root fields the generated class holds as members:
-    (index, C++ name) in field order. Fields of plain kinds always; other
-    fields while the class stays within its budget."""
-    held = []
-    size = SEQUENCE_BASE_SIZE + SLOT_SIZE * len(t.members)
-    candidates = [(i, m) for i, m in enumerate(t.members)
-                  if not m.optional and not m.addition and i < MAX_MEMBER_FIELDS]
-    for i, m in candidates:
-        if plain_member(m.type):
-            held.append(i)
-            size += PLAIN_SIZE
-    for i, m in candidates:
-        extra = None if plain_member(m.type) else compound_size(m.type)
-        if extra is not None and size + extra <= COMPOUND_BUDGET:
-            held.append(i)
-            size += extra
-    return [(i, cpp_name(t.members[i].name)) for i in sorted(held)]
-
-
-def class_size(t):
-    """The estimated size of a generated SEQUENCE class's objects."""
-    held = {i for i, _ in member_fields(t)}
-    size = SEQUENCE_BASE_SIZE + SLOT_SIZE * len(t.members)
-    for i in held:
-        type_ = t.members[i].type
-        size += PLAIN_SIZE if plain_member(type_) else compound_size(type_)
-    return size
+    """The mandatory root fields of plain kinds the generated class holds as
+    members: (index, C++ name) in field order."""
+    return [(i, cpp_name(m.name)) for i, m in enumerate(t.members)
+            if not m.optional and not m.addition and i < MAX_MEMBER_FIELDS and plain_member(m.type)]
 
 
 def sequence_class(t):
@@ -303,9 +256,13 @@ def sequence_class(t):
     if optional:
         out.append('    enum OptionalId { %s };\n' % ', '.join('o_%s = %d' % (f, i) for f, i in optional))
     if members:
-        out.append('    explicit %s(const InfoType* info = &theInfo);\n' % t.name)
-        out.append('    %s(const %s& other);\n' % (t.name, t.name))
-        out.append('    %s& operator=(const %s& other);\n' % (t.name, t.name))
+        # Out of line (its record's factory would take a copy of it), so the
+        # member fields are built by one copy of the code. A copy takes its
+        # fields from the SEQUENCE's copy; assignment copies member values.
+        out.append('    [[gnu::noinline]] explicit %s(const InfoType* info = &theInfo);\n' % t.name)
+        out.append('    %s(const %s& other) : FieldSlots(other), SEQUENCE(other) {}\n' % (t.name, t.name))
+        out.append('    %s& operator=(const %s& other)\n    {\n        SEQUENCE::operator=(other);\n'
+                   '        return *this;\n    }\n' % (t.name, t.name))
     else:
         out.append('    explicit %s(const InfoType* info = &theInfo) : SEQUENCE(%s) {}\n'
                    % (t.name, 'info, fieldSlots' if fields else 'info'))
@@ -331,15 +288,12 @@ def sequence_class(t):
 
 
 def member_functions(t):
-    """Constructor, copy and assignment of a class holding member fields."""
+    """The constructor of a class holding member fields."""
     members = member_fields(t)
     if not members:
         return ''
     adopt = ''.join('    adopt(e_%s, %s_);\n' % (name, name) for _, name in members)
-    return ('%s::%s(const InfoType* info) : SEQUENCE(info, fieldSlots)\n{\n%s}\n'
-            '%s::%s(const %s& other) : %s(other.info()) { SEQUENCE::operator=(other); }\n'
-            '%s& %s::operator=(const %s& other)\n{\n    SEQUENCE::operator=(other);\n    return *this;\n}\n'
-            % (t.name, t.name, adopt, t.name, t.name, t.name, t.name, t.name, t.name, t.name))
+    return '%s::%s(const InfoType* info) : SEQUENCE(info, fieldSlots)\n{\n%s}\n' % (t.name, t.name, adopt)
 
 
 def setter(type_, cls):
