@@ -261,6 +261,7 @@ TEST(PerStrings, EveryCharacterIsCheckedAtEveryPosition)
             std::string text = clean;
             text[at] = '\x80';
             ASSERT_EQ(encode(IA5String(text)), "FAIL") << length << " at " << at;
+            ASSERT_EQ(encode(IA5String(text), uper), "FAIL") << length << " at " << at;
             text[at] = '\x7f';
             ASSERT_NE(encode(IA5String(text)), "FAIL") << length << " at " << at;
         }

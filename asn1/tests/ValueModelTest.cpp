@@ -101,6 +101,38 @@ TEST(Sequence, CompareCopyAndClone)
     EXPECT_EQ(constructed.compare(a), 0);
 }
 
+// Plain mandatory fields are members of the generated class; copies,
+// assignments and swaps leave every value with fields of its own.
+TEST(Sequence, MemberFieldsCopyAssignAndSwap)
+{
+    TrunkStatus a;
+    a.set_trunk(3);
+    a.set_state(TrunkState::ais);
+    a.set_clockMaster(true);
+    a.set_name("t");
+    TrunkStatus copy(a);
+    EXPECT_EQ(copy.compare(a), 0);
+    copy.set_trunk(4);
+    EXPECT_EQ(a.get_trunk().getValue(), 3) << "a copy has fields of its own";
+
+    // A copy's fields are its SEQUENCE's, not its members: assigning from
+    // it takes the fields, and the target keeps its member objects.
+    TrunkStatus assigned;
+    const AbstractData* held = assigned.getField(TrunkStatus::e_trunk);
+    assigned = copy;
+    EXPECT_EQ(assigned.compare(copy), 0);
+    EXPECT_EQ(assigned.getField(TrunkStatus::e_trunk), held);
+    static_cast<SEQUENCE&>(assigned) = a;
+    EXPECT_EQ(assigned.compare(a), 0) << "assignment through the base, as a clone does";
+
+    assigned.swap(copy);
+    EXPECT_EQ(assigned.get_trunk().getValue(), 4);
+    EXPECT_EQ(copy.get_trunk().getValue(), 3);
+    std::unique_ptr<AbstractData> clone(copy.clone());
+    EXPECT_EQ(clone->compare(copy), 0);
+    EXPECT_EQ(static_cast<TrunkStatus&>(*clone).get_state().get(), TrunkState::ais);
+}
+
 TEST(Choice, SelectionLifecycle)
 {
     Alt alt;
