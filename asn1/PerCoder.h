@@ -9,9 +9,10 @@
 // octet boundary in the unaligned variant too. The decoder refuses strings
 // above MaximumStringSize and lists above MaximumArraySize.
 //
-// Both coders walk a value by its ValueKind, one plain call per field: the
-// controller link codes every message this way, so no visitor dispatch sits
-// on that path.
+// Both coders walk a value by its ValueKind: the controller link codes every
+// message this way, so no visitor dispatch sits on that path. A SEQUENCE's
+// booleans, enumerations and whole numbers are coded in its own loop, with
+// the bit cursor held in registers; every other field costs one call.
 #pragma once
 
 #include "asn1/BitCursor.h"
