@@ -1214,9 +1214,11 @@ bool PERDecoder::decodeSequenceOf(SEQUENCE_OF_Base& value)
     if (decodeConstrainedLength(value, count) != 0 || count > MaximumArraySize)
         return false;
     // Elements held are reused; new ones are made one at a time as the input
-    // reaches them, so a count the input does not back costs nothing.
+    // reaches them (room for their pointers taken once), so a count the
+    // input does not back costs no element.
     if (value.size() > count)
         value.resize(count);
+    value.reserve(count);
     for (unsigned i = 0; i < count; ++i) {
         if (i == value.size())
             value.resize(i + 1);

@@ -672,7 +672,7 @@ void SEQUENCE::makeFields()
         const AbstractData::InfoType* const* records = info->fieldInfos;
         const int* ids = info->fieldIds;
         for (unsigned i = 0; i < info->numFields; ++i)
-            if (ids[i] < 0 && ids[i] != memberField && records[i])
+            if (ids[i] == -1 && records[i]) // made here; a member field (-2) is the class's
                 fields_[i] = records[i]->create(records[i]);
         if (info->defaultExtensions) {
             extensionMap_.resize(info->knownExtensions);

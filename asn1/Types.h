@@ -31,11 +31,10 @@
 // identifier in definition order ("name" or "name=n" as written in the
 // definition); `values` holds the value of each entry, or is null when the
 // values run 0, 1, 2, ... in order. SEQUENCE `fieldIds` is -1 for a mandatory
-// root field, -2 (SEQUENCE::memberField) for a mandatory one the generated
-// class holds as a member, else the optional id (root optionals 0..,
-// extension additions continue the numbering; their entries hold 0 and are
-// not read). `tags` and `defaultExtensions` are null in generated modules
-// (automatic tagging).
+// root field, -2 for a mandatory one the generated class holds as a member,
+// else the optional id (root optionals 0.., extension additions continue the
+// numbering; their entries hold 0 and are not read). `tags` and
+// `defaultExtensions` are null in generated modules (automatic tagging).
 //
 // How a generator declares a module type (header):
 //
@@ -634,8 +633,6 @@ public:
     };
     // Marker for `tags`: every field keeps its own record's tag.
     static const unsigned defaultTag;
-    // `fieldIds` entry of a mandatory field the generated class holds.
-    static constexpr int memberField = -2;
 
     // Presence bits, numbered from the most significant bit of byte 0. Up
     // to 128 bits live inside the map (every decoded extension bitmap).
@@ -861,6 +858,8 @@ public:
     bool empty() const { return container_.empty(); }
     // Growing makes new elements from the element record; shrinking deletes.
     void resize(unsigned count);
+    // Room for `count` element pointers (no element is made).
+    void reserve(unsigned count) { container_.reserve(count); }
     void clear();
     // Appends an element, taking ownership.
     void append(AbstractData* element) { container_.push_back(element); }
