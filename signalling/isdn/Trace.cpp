@@ -37,9 +37,17 @@ public:
     text[n] = '\0';
     printf("%s", text);
   }
-  // The octets as characters, as they are.
+  // The octets as characters; those outside printable ASCII, and the
+  // backslash, as \xNN: a NUL or a line end in a number or a display must
+  // neither cut the log line short nor start a new one.
   void chars(Reader& in) {
-    while (!in.empty()) printf("%c", in.u8());
+    while (!in.empty()) {
+      const uint8_t c = in.u8();
+      if (c >= 0x20 && c < 0x7F && c != '\\')
+        printf("%c", c);
+      else
+        printf("\\x%02X", c);
+    }
   }
   size_t length() const { return used_; }
 

@@ -53,6 +53,12 @@ TEST(FrameTrace, TheTextsOfTheEdgeCases) {
             "callref 1 caller size 5 message type INFORMATION\n  Shift 6\n");
   EXPECT_EQ(trace({0xFE, 0xFF, 0x03, 0x0F, 0x12, 0x34, 0x02, 0x81}, true),
             " FE FF 03 0F 12 34 02 81\nframe network->user tei management:\n");
+  // Found by fuzzing: a NUL in a display cut the log line short.
+  EXPECT_EQ(trace({0x00, 0x3F, 0x02, 0x02, 0x08, 0x08, 0x00, 0xE6, 0xE6, 0xE6, 0xE6, 0xE6, 0xE6, 0xE6, 0x02, 0x28,
+                   0xE6, 0xE6, 0x00, 0x00},
+                  false),
+            " 00 3F 02 02 08 08 00 E6 E6 E6 E6 E6 E6 E6 02 28 E6 E6 00 00\nframe user->network IFrame tei = 31\n"
+            "callref 3873892070 caller size 16 message type CALL PROCEEDING\n  Display\n   \"\\xE6\\x00\\x00\"\n");
   EXPECT_EQ(trace({0x02, 0x01}, true), "");
   EXPECT_EQ(trace({}, true), "");
 }
