@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
@@ -20,6 +21,11 @@ BASE::INTEGER64Bits counter(const voacct::Counter& c) {
   n.set_low(int(c.low));
   n.set_high(int(c.high));
   return n;
+}
+
+// The controller's texts are IA5: octets above 0x7F cannot reach it.
+bool ia5(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) < 0x80; });
 }
 
 }  // namespace
@@ -140,6 +146,10 @@ void ModemSlot::OnAuth(const attr& record) {
 }
 
 void ModemSlot::OnAuthRequest(const voauth& request) {
+  if (!ia5(request.username) || !ia5(request.password)) {
+    std::cerr << ext::header(this) << "auth request, user name or password not IA5: ignored." << std::endl;
+    return;
+  }
   TERM::ModemProceeding proceeding;
   TERM::MdmRequestUserAuth& auth = proceeding.select_auth();
   auth.set_username(request.username);

@@ -89,6 +89,9 @@ TEST_F(PppAuth, TheFramingTakesTwelveTo512Bytes) {
       {record(140, 4, 3), "auth accounting, invalid size: 140"},
       {record(12, 2, 3), "auth accept, ignored."},
       {record(12, 3, 3), "auth ip, ignored."},
+      // Found by fuzzing: a password the controller's IA5String cannot carry.
+      {record(140, 1, 3, text64("alice") + std::string(64, '\xFF')),
+       "auth request, user name or password not IA5: ignored."},
       {word(3), ""},
       {record(11, 1, 3), ""},
       {word(513) + std::string(509, '\0'), ""},
