@@ -3,6 +3,7 @@
 // SERVER_ROOT, a property check that stops the run with a report, and a watch
 // on the heap one input takes.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,5 +35,24 @@ private:
 inline std::string text(const uint8_t* data, std::size_t size) {
   return std::string(reinterpret_cast<const char*>(data), size);
 }
+
+// An input read as a list of steps, taken from the front; zeros once it is used up.
+class Steps {
+public:
+  Steps(const uint8_t* data, std::size_t size) : at_(data), end_(data + size) {}
+  bool more() const { return at_ != end_; }
+  uint8_t octet() { return at_ != end_ ? *at_++ : 0; }
+  uint16_t word() { return uint16_t(octet() << 8 | octet()); }
+  std::string octets(std::size_t n) {
+    n = std::min<std::size_t>(n, std::size_t(end_ - at_));
+    std::string s(reinterpret_cast<const char*>(at_), n);
+    at_ += n;
+    return s;
+  }
+
+private:
+  const uint8_t* at_;
+  const uint8_t* end_;
+};
 
 }  // namespace Fuzz

@@ -9,6 +9,7 @@ import hashlib
 import os
 import re
 import shutil
+import struct
 import sys
 
 
@@ -105,6 +106,80 @@ def radio(src, corpus):
                 corpus.add(target, bytes.fromhex(octets))
 
 
+HEX = r"((?:[0-9A-F]{2} ?)+)$"
+# "[  1000] net  > 02 01 7F": the loop time, the sender, lost (x) or carried (>), the frame.
+LINE_FRAME = re.compile(r"\[ *(\d+)\] (\S+) +([>x]) " + HEX)
+# A frame an entity traced as received: "LAPD[1] (TEI assigned): rx: FE FF 03 ...".
+TRACED_RX = re.compile(r".*: rx: " + HEX)
+
+
+def mode(wanted):
+    """The first octet of a Q.921 seed: the lowest one the predicate takes."""
+    return next(m for m in range(256) if wanted(m))
+
+
+def isdn_steps(path, senders, clock_step):
+    """A golden transcript as steps: the senders' frames and the frames an
+    entity received (step 0, as they come), and the time between them."""
+    steps, now = b"", 0
+    for line in open(path, encoding="utf-8"):
+        line = line.rstrip("\n")
+        frame, m = None, LINE_FRAME.match(line)
+        if m:
+            ms = int(m.group(1))
+            if ms > now:
+                steps += bytes([clock_step, min(255, (ms - now) // 100)])
+                now = ms
+            if m.group(2) in senders and m.group(3) == ">":
+                frame = bytes.fromhex(m.group(4))
+        elif TRACED_RX.match(line):
+            frame = bytes.fromhex(TRACED_RX.match(line).group(1))
+        if frame and len(frame) < 256:
+            steps += bytes([0, len(frame)]) + frame
+    return steps
+
+
+def isdn(src, corpus):
+    """Q.921 seeds from the golden transcripts: the network's frames into the
+    user side (primary rate established, or basic rate awaiting its TEI), the
+    terminals' frames into the network side; every frame for the trace."""
+    folder = os.path.join(src, "signalling/isdn/tests/golden")
+    pri = mode(lambda m: m % 3 == 1 and not m & 4 and (m >> 3) % 5 == 3)
+    bri = mode(lambda m: m % 3 == 0 and m & 4 and (m >> 3) % 5 == 4)
+    for name in sorted(os.listdir(folder)):
+        path = os.path.join(folder, name)
+        if name.endswith("-board.txt"):
+            continue
+        if name.startswith(("pri-", "bri-")):
+            corpus.add("lapd", bytes([bri if name.startswith("bri-") else pri]) + isdn_steps(path, {"net"}, 6))
+        if name.startswith("nt-"):
+            steps = isdn_steps(path, {"te%d" % i for i in range(1, 10)}, 5)
+            for start in range(4):
+                corpus.add("lapd_nt", bytes([start | 2 << 2 | 2 << 4]) + steps)
+        for line in open(path, encoding="utf-8"):
+            m = LINE_FRAME.match(line.rstrip("\n")) or re.match(r"(?:.*: [rt]x: +| )" + HEX, line.rstrip("\n"))
+            if m:
+                to_user = int(m.group(2) == "net") if m.re is LINE_FRAME else 1
+                corpus.add("isdn_trace", bytes([0xFE | to_user]) + bytes.fromhex(m.groups()[-1]))
+
+
+def ppp_auth(src, corpus):
+    """The records the proxy tests send, of their session and of the fuzz
+    target's (-1): each alone, and all in one stream cut in a few ways."""
+    text = open(os.path.join(src, "media/tests/PppAuthTest.cpp"), encoding="utf-8").read()
+    bodies = {1: b"alice".ljust(64, b"\0") + b"secret".ljust(64, b"\0"), 4: bytes(range(52))}
+    records = []
+    for length, kind, session in re.findall(r"record\((\d+), (\d+), (-?\d+)", text):
+        length, kind = int(length), int(kind)
+        for s in {int(session), -1}:
+            body = bodies.get(kind, b"").ljust(max(0, length - 12), b"\0")
+            records.append((struct.pack(">IIi", length, kind, s) + body)[:length])
+    for r in records:
+        corpus.add("ppp_auth", b"\0" + r)
+    for cut in (0, 1, 7, 100):
+        corpus.add("ppp_auth", bytes([cut]) + b"".join(r for r in records if 12 <= len(r) <= 512))
+
+
 def hand_made(src, corpus):
     seeds = os.path.join(src, "fuzz/seeds")
     for target in sorted(os.listdir(seeds)):
@@ -121,6 +196,8 @@ def main():
     vectors(src, corpus)
     ss7(src, corpus)
     radio(src, corpus)
+    isdn(src, corpus)
+    ppp_auth(src, corpus)
     hand_made(src, corpus)
     for target in sorted(os.listdir(out)):
         print("%-20s %d seeds" % (target, len(os.listdir(os.path.join(out, target)))))

@@ -17,24 +17,6 @@
 
 namespace {
 
-// The input, taken from the front; zeros once it is used up.
-class Steps {
-public:
-  Steps(const uint8_t* data, size_t size) : at_(data), end_(data + size) {}
-  bool more() const { return at_ != end_; }
-  uint8_t octet() { return at_ != end_ ? *at_++ : 0; }
-  std::string octets(size_t n) {
-    n = std::min<size_t>(n, size_t(end_ - at_));
-    std::string s(reinterpret_cast<const char*>(at_), n);
-    at_ += n;
-    return s;
-  }
-
-private:
-  const uint8_t* at_;
-  const uint8_t* end_;
-};
-
 // Two channel ends back to back. Frames wait in flight until delivered, a
 // bounded number per step: two links can keep answering each other (an SIOS
 // crossing an SIN makes both flap for ever), and a step must end.
@@ -133,7 +115,7 @@ struct Pair {
 // longest MSU and beyond.
 unsigned length(uint8_t octet) { return octet < 0x80 ? octet : octet + 25u; }
 
-void run(Pair& pair, Steps& steps) {
+void run(Pair& pair, Fuzz::Steps& steps) {
   while (steps.more()) {
     switch (steps.octet() % 10) {
       case 0:
@@ -189,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fuzz::HeapWatch heap;
     Pair pair;
     Fuzz::expect(pair.a.get_state_id() == SS7::SLC::State::inService, "the links come into service");
-    Steps steps(data, size);
+    Fuzz::Steps steps(data, size);
     run(pair, steps);
     Fuzz::expect(pair.a.statistics().rtbSize <= unsigned(SS7::SLC::RtbLimit), "at most 127 units unacknowledged");
     heap.within(1024 * 1024, 1024, size, "the links");
