@@ -55,14 +55,15 @@ struct Link {
       clock.advance(ISDN::timer_ms(ISDN::TimerName::T200));
     }
   }
+  // Frames from the network carry C/R 1 on commands, 0 on responses (Q.921 3.3.2).
   void establish() {
     lapd.local_activate();
-    if (lapd.bri) tei(lapd.ri, ISDN::IdentityAssigned, 64);
+    if (lapd.bri) management(lapd.ri, ISDN::IdentityAssigned, 64);
     inject(Fuzz::frame({ISDN::address1(0, false), ISDN::address2(tei()), ISDN::Control::UA | ISDN::Control::PF}));
   }
   unsigned tei() const { return unsigned(lapd.full_state().self_tei); }
   void inject(Packet frame) { lapd.on_hdlc_receive(frame); }
-  void tei(uint16_t ri, uint8_t type, uint8_t ai) {
+  void management(uint16_t ri, uint8_t type, uint8_t ai) {
     inject(Fuzz::frame({ISDN::address1(ISDN::tei_management_sapi, true), ISDN::address2(ISDN::group_tei),
                         ISDN::Control::UI, ISDN::tei_management_entity, uint8_t(ri), uint8_t(ri >> 8), type,
                         uint8_t(ai << 1 | 1)}));
@@ -122,7 +123,7 @@ void step(Link& link, Fuzz::Steps& steps) {
       const uint16_t ri = a & 8 ? steps.word() : lapd.ri;
       const uint8_t ais[] = {uint8_t(link.tei()), ISDN::group_tei, uint8_t(64 + steps.octet() % 63),
                              uint8_t(steps.octet() >> 1)};
-      link.tei(ri, type, ais[a >> 4 & 3]);
+      link.management(ri, type, ais[a >> 4 & 3]);
       break;
     }
     case 5:

@@ -102,11 +102,11 @@ struct Line {
       bus.ends[i + 1]->listener = te;
       owners[i].add_protocol_tail(te);
       te->mdl_remove();
-      te_.push_back(te);
+      tes.push_back(te);
     }
     nt.local_activate();
     if (mode % 4 == 2) bus.network().cut = true;
-    for (LAPD* te : te_) te->local_activate();
+    for (LAPD* te : tes) te->local_activate();
     bus.settle();
     bus.network().cut = false;
     if (mode % 4 == 1) {
@@ -137,14 +137,14 @@ struct Line {
     clock.advance(ms);
     bus.deliver();
   }
-  LAPD& te(unsigned i) { return *te_[i % terminals]; }
+  LAPD& te(unsigned i) { return *tes[i % terminals]; }
 
   Testing::PinnedClock clock;
   Bus bus{terminals};
   Fuzz::Owner nt_owner;
   Fuzz::Owner owners[terminals];
   LAPD_NT& nt = *new LAPD_NT;
-  std::vector<LAPD*> te_;
+  std::vector<LAPD*> tes;
 };
 
 bool started(Line& line, uint8_t mode) {
