@@ -12,7 +12,6 @@ namespace {
 // received in bits 2-0.
 constexpr uint8_t SeqMask = 0xE0;
 constexpr unsigned SeqShift = 5;
-constexpr uint8_t AckMask = 0x07;
 constexpr unsigned HeaderSize = 3;
 // In the body's second octet: more frames follow.
 constexpr uint8_t MoreFollows = 0x80;
