@@ -7,6 +7,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,7 +16,7 @@
 
 class LogSocket {
  public:
-  explicit LogSocket(int type) {
+  explicit LogSocket(int type) : mType(type) {
     const std::string path = Board::Paths::path(Board::Paths::SyslogSocket);
     ::mkdir((Board::Paths::root() + "/dev").c_str(), 0755);
     ::unlink(path.c_str());
@@ -50,6 +51,20 @@ class LogSocket {
     return all;
   }
 
+  // The whole records that have arrived, without waiting: each datagram, or
+  // each NUL-ended run of stream bytes (accepting the client first).
+  std::vector<std::string> take() {
+    std::vector<std::string> records;
+    if (mType == SOCK_DGRAM) {
+      for (std::string next; !(next = datagram(0)).empty();) records.push_back(next);
+      return records;
+    }
+    mPending += streamBytes(SIZE_MAX, 0);
+    for (std::size_t end; (end = mPending.find('\0')) != std::string::npos; mPending.erase(0, end + 1))
+      records.push_back(mPending.substr(0, end + 1));
+    return records;
+  }
+
   // Stream bytes: accepts the client first, then reads what arrives in time.
   std::string streamBytes(std::size_t wanted, int timeoutMs = 5000) {
     if (mPeer < 0) mPeer = ::accept4(mFd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -65,6 +80,8 @@ class LogSocket {
   }
 
  private:
+  int mType;
   int mFd = -1;
   int mPeer = -1;
+  std::string mPending;
 };

@@ -4,15 +4,16 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <functional>
 #include <fstream>
 #include <ostream>
 #include <sstream>
-#include <thread>
 
 #include "board/Paths.h"
 #include "foundation/log/SysLogManager.h"
 #include "foundation/log/SysLogStreamBuf.h"
 #include "foundation/log/tests/LogSocket.h"
+#include "testing/Loop.h"
 
 namespace {
 
@@ -71,6 +72,16 @@ TEST(SysLogClient, RecordFormAndBatchingUntilSent) {
   EXPECT_TRUE(isRecord(log.datagram(), 13, "syslog-qv: reopened on demand"));
 }
 
+// What the logger has taken, read while the loop sends the rest as it finds room.
+std::vector<std::string> readUntil(LogSocket& log, const std::function<bool(const std::vector<std::string>&)>& done) {
+  std::vector<std::string> records;
+  Testing::runUntil([&] {
+    for (std::string& record : log.take()) records.push_back(std::move(record));
+    return done(records);
+  });
+  return records;
+}
+
 TEST(SysLogClient, LongRecordsAreCutAndAFullBatchLeavesAtOnce) {
   LogSocket log(SOCK_DGRAM);
   SysLogManager client;
@@ -79,24 +90,65 @@ TEST(SysLogClient, LongRecordsAreCutAndAFullBatchLeavesAtOnce) {
   // Twelve records of 1023 characters and their NULs stay just below the bound.
   for (int i = 0; i < 12; ++i) client.syslog(13, "%s", longText.c_str());
   EXPECT_EQ("", log.datagram(0));
-  std::vector<std::string> received;
-  std::thread reader([&] { received = log.drain(13); });
   client.syslog(13, "%s", longText.c_str());
-  reader.join();
-  ASSERT_EQ(13u, received.size());
+  EXPECT_NE("", log.datagram(0));
+  const auto atLeast = [](std::size_t count) {
+    return [count](const std::vector<std::string>& records) { return records.size() >= count; };
+  };
+  std::vector<std::string> received = readUntil(log, atLeast(12));
+  ASSERT_EQ(12u, received.size());
   for (const std::string& record : received) {
     EXPECT_EQ(1024u, record.size());
     EXPECT_EQ('\0', record.back());
   }
 
   // 256 short records leave as soon as the last one is handed over.
-  received.clear();
-  std::thread shortReader([&] { received = log.drain(256); });
-  for (int i = 0; i < 256; ++i) client.syslog(13, "%d", i);
-  shortReader.join();
+  for (int i = 0; i < 255; ++i) client.syslog(13, "%d", i);
+  EXPECT_EQ("", log.datagram(0));
+  client.syslog(13, "%d", 255);
+  received = readUntil(log, atLeast(256));
   ASSERT_EQ(256u, received.size());
   EXPECT_TRUE(isRecord(received.front(), 13, "x: 0"));
   EXPECT_TRUE(isRecord(received.back(), 13, "x: 255"));
+}
+
+// A logger that stops reading holds no caller: what it has no room for waits
+// in the batch, the rest is dropped, and once it reads again the records kept
+// arrive whole and in order, then the count of those lost, then new ones.
+TEST(SysLogClient, ALoggerThatStopsReadingCostsCountedRecordsNotAWait) {
+  for (const int type : {SOCK_DGRAM, SOCK_STREAM}) {
+    LogSocket log(type);
+    SysLogManager client;
+    client.openlog("tvd", SysLogManager::LogOpenAtOnce, 3 << 3);
+    // A small send buffer, so that a stream logger takes part of a record now and then.
+    const int sendBuffer = 4096;
+    ::setsockopt(client.socket(), SOL_SOCKET, SO_SNDBUF, &sendBuffer, sizeof sendBuffer);
+    const std::string text(900, 'x');
+    const int total = 2000;
+    for (int i = 0; i < total; ++i) {
+      client.syslog(3, "%04d %s", i, text.c_str());
+      client.sendmsg();
+    }
+    const std::vector<std::string> received = readUntil(log, [](const std::vector<std::string>& records) {
+      return !records.empty() && records.back().find("syslog:") != std::string::npos;
+    });
+    ASSERT_GT(received.size(), 1u) << type;
+    const std::size_t kept = received.size() - 1;
+    for (std::size_t i = 0; i < kept; ++i) {
+      const std::string number = std::to_string(10000 + i).substr(1);
+      ASSERT_TRUE(isRecord(received[i], 27, "tvd: " + number + " " + text)) << type;
+    }
+    EXPECT_LT(kept, std::size_t(total));
+    EXPECT_TRUE(isRecord(received.back(), 28, "tvd: syslog: " + std::to_string(total - kept) + " records dropped"))
+        << type;
+
+    client.syslog(3, "after");
+    client.sendmsg();
+    const std::vector<std::string> after =
+        readUntil(log, [](const std::vector<std::string>& records) { return !records.empty(); });
+    ASSERT_EQ(1u, after.size()) << type;
+    EXPECT_TRUE(isRecord(after[0], 27, "tvd: after")) << type;
+  }
 }
 
 TEST(SysLogClient, StreamSocketAfterProtocolRefusal) {
