@@ -57,6 +57,8 @@ constexpr const char* FaxReceiveFile = "/var/fax-%H-%M-%S.g3";
 
 // The simulated board's control socket (host builds only).
 constexpr const char* SimControl = "/var/run/board-sim.sock";
+// Control lines the simulated board runs as it powers on, one per line (a device absent from the start).
+constexpr const char* SimPowerOn = "/etc/board-sim.conf";
 // The far end of a simulated HDLC controller channel, by its switch channel.
 constexpr const char* SimMccFarEnd = "/var/run/board-sim-mcc-%d.sock";
 // The far end of a simulated QSIG D channel on "/dev/dsp-data", by its switch channel.

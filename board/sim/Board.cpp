@@ -51,7 +51,16 @@ int close(int fd) {
   return r;
 }
 
-ssize_t read(int fd, void* buf, size_t len) { return ::read(fd, buf, len); }
+ssize_t read(int fd, void* buf, size_t len) {
+  Sim::Registry& board = Sim::Registry::instance();
+  std::unique_lock<std::mutex> guard(board.mutex());
+  const Sim::Registry::Target t = board.lookup(fd);
+  if (t.device) {
+    if (const int err = t.device->readRefusal()) return result<ssize_t>(-err);
+  }
+  guard.unlock();
+  return ::read(fd, buf, len);
+}
 
 ssize_t write(int fd, const void* buf, size_t len) {
   Sim::Registry& board = Sim::Registry::instance();

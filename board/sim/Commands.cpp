@@ -56,12 +56,14 @@ void failRequest(Registry& board, const Words& w, Outcome& out, int) {
   if (Device* d = device(board, w[1], out)) d->refuseRequest(uint32_t(request), err);
 }
 
-void failWrites(Registry& board, const Words& w, Outcome& out, int) {
-  if (w[2] != "write") return out.reply.fail(usage(w[0]));
+void failTransfers(Registry& board, const Words& w, Outcome& out, int) {
+  if (w[2] != "write" && w[2] != "read") return out.reply.fail(usage(w[0]));
   Args a(Words(w.begin() + 3, w.end()), out.reply);
   const int err = a.error("errno");
   if (!a) return;
-  if (Device* d = device(board, w[1], out)) d->refuseWrites(err);
+  Device* d = device(board, w[1], out);
+  if (d && w[2] == "write") d->refuseWrites(err);
+  if (d && w[2] == "read") d->refuseReads(err);
 }
 
 void heal(Registry& board, const Words& a, Outcome& out, int) {
@@ -84,7 +86,7 @@ const BoardCommand boardCommands[] = {
     {"absent", "DEV", 1, absent},
     {"present", "DEV", 1, present},
     {"fail", "DEV ioctl REQUEST ERRNO", 4, failRequest},
-    {"fail", "DEV write ERRNO", 3, failWrites},
+    {"fail", "DEV write|read ERRNO", 3, failTransfers},
     {"heal", "DEV", 1, heal},
     {"follow", "DEV", 1, follow},
     {"reset", "", 0, reset},

@@ -98,6 +98,7 @@ int Device::requestRefusal(uint32_t request) const {
 void Device::heal() {
   refusedRequests_.clear();
   refusedWrites_ = 0;
+  refusedReads_ = 0;
 }
 
 size_t Device::inject(const void* record, size_t len) {

@@ -110,6 +110,8 @@ public:
   int requestRefusal(uint32_t request) const;  // 0 when accepted
   void refuseWrites(int err) { refusedWrites_ = err; }
   int writeRefusal() const { return refusedWrites_; }
+  void refuseReads(int err) { refusedReads_ = err; }
+  int readRefusal() const { return refusedReads_; }
   void heal();
 
   // Writes one event record into every open descriptor of the device.
@@ -159,6 +161,7 @@ private:
   bool present_ = true;
   std::map<uint32_t, int> refusedRequests_;
   int refusedWrites_ = 0;
+  int refusedReads_ = 0;
   std::list<OpenFile> files_;
   std::vector<FileStates*> fileStates_;
   std::vector<int> followers_;

@@ -24,7 +24,7 @@ const Control<E1Cas> E1Cas::commandTable[] = {
     {"event", "HEX", &E1Cas::rawCommand},
 };
 
-E1Cas::E1Cas() : Device("e1-cas", Cas::Path) {
+E1Cas::E1Cas() : Device("e1-cas", Cas::Path, HangupCommand) {
   answer(this, requestTable);
   control(this, commandTable);
 }

@@ -1,9 +1,12 @@
 #include "board/sim/Registry.h"
 
 #include "board/Paths.h"
+#include "board/sim/Commands.h"
 #include "board/sim/Models.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <fstream>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
@@ -26,6 +29,7 @@ Registry& Registry::instance() {
 
 Registry::Registry() {
   for (auto& model : makeModels()) add(std::move(model));
+  powerOn();
   // A fork (daemon mode, child programs) must not inherit a locked board,
   // and the child has no control thread: it starts its own on next use.
   pthread_atfork([] { theBoard->mutex_.lock(); }, [] { theBoard->mutex_.unlock(); },
@@ -33,6 +37,16 @@ Registry::Registry() {
                    theBoard->mutex_.unlock();
                    theBoard->afterForkInChild();
                  });
+}
+
+void Registry::powerOn() {
+  std::ifstream lines(Paths::path(Paths::SimPowerOn));
+  for (std::string line; std::getline(lines, line);) {
+    if (Commands::split(line).empty()) continue;
+    const Reply reply = Commands(*this).run(line, -1).reply;
+    if (reply.failed())
+      std::fprintf(stderr, "board-sim: power-on line %s: %s\n", line.c_str(), reply.text().back().c_str());
+  }
 }
 
 void Registry::afterForkInChild() { control_.forgetAfterFork(); }

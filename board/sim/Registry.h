@@ -53,6 +53,8 @@ public:
 
 private:
   Registry();
+  // Runs the lines of the power-on file, if there is one.
+  void powerOn();
   void afterForkInChild();
 
   std::mutex mutex_;
