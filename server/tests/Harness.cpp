@@ -149,6 +149,7 @@ void Daemon::start(const std::vector<std::string>& args) {
   pid_ = ::fork();
   if (pid_ != 0) return;
   ::setenv("SERVER_ROOT", root_.c_str(), 1);
+  for (const auto& e : env_) ::setenv(e.first.c_str(), e.second.c_str(), 1);
   if (!std::freopen((root_ + "/stdout").c_str(), "w", stdout)) ::_exit(127);
   if (!std::freopen((root_ + "/stderr").c_str(), "w", stderr)) ::_exit(127);
   const std::string binary = serverBinary();
