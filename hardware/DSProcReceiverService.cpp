@@ -249,6 +249,17 @@ bool DSProcReceiverService::disableToneAll(DSProcReceiver& receiver) {
   return true;
 }
 
+// An enable after the loss must reach the driver, not be taken as done already.
+void DSProcReceiverService::forgetDetectors() {
+  for (DSProcReceiver& receiver : list) {
+    for (DSProcReceiver::Function* f : {&receiver.vadFunction, &receiver.bssFunction, &receiver.ngFunction,
+                                        &receiver.selcalShFunction, &receiver.sdFunction})
+      f->state = DSProcReceiver::Off;
+    receiver.muteRxState = receiver.muteTxState = DSProcReceiver::Off;
+    receiver.delays_set = receiver.rx_gain_set = false;
+  }
+}
+
 void DSProcReceiverService::onRecord(Board::RecordReader& in) {
   dispatch(in.get(Proc::Event::Timeslot), in.get(Proc::Event::Id), in.get(Proc::Event::Type),
            in.get(Proc::Event::Words[0]), in.get(Proc::Event::Words[1]), in.get(Proc::Event::Words[2]));

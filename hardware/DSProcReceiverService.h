@@ -52,6 +52,7 @@ private:
   // Enable {timeslot, id, mask} or disable {timeslot, 0, mask}; the ioctl result.
   int switchFunctions(unsigned long request, unsigned timeslot, uint32_t id, uint32_t mask);
   void onRecord(Board::RecordReader& in) override;
+  void forgetDetectors() override;
   void dispatch(uint32_t timeslot, uint32_t id, uint32_t type, uint32_t a, uint32_t b, uint32_t c);
 
   DetectorIds detectorIds;

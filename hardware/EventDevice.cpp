@@ -35,6 +35,7 @@ void EventDevice::lost(const std::string& line) {
   std::cerr << line << std::endl;
   Release();
   device.close();
+  forgetDetectors();
 }
 
 void EventDevice::failed(const char* what, unsigned timeslot, int err) {

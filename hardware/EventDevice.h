@@ -40,6 +40,8 @@ protected:
   static void failed(const char* what, unsigned timeslot, int err);
   // One whole event record; short ones never get here.
   virtual void onRecord(Board::RecordReader& in) = 0;
+  // The descriptor is gone, and with it what the driver had switched on for it.
+  virtual void forgetDetectors() = 0;
 
   Fd device;
 

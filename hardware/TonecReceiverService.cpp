@@ -182,6 +182,11 @@ void TonecReceiverService::onRecord(Board::RecordReader& in) {
            in.get(Tonec::Event::Id));
 }
 
+// An enable after the loss must reach the driver, not be taken as done already.
+void TonecReceiverService::forgetDetectors() {
+  for (TonecReceiver& receiver : list) receiver.dtmfEnabled = receiver.ivaEnabled = receiver.rejectEnabled = false;
+}
+
 void TonecReceiverService::dispatch(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id) {
   const std::string record = fields(code, timeslot, timestamp, id);
   std::clog << "dtmf event: " << record << std::endl;

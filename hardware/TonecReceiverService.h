@@ -47,6 +47,7 @@ private:
   bool onOff(const char* name, const char* onName, const char* offName, unsigned long onRequest,
              unsigned long offRequest, unsigned timeslot, bool on);
   void onRecord(Board::RecordReader& in) override;
+  void forgetDetectors() override;
   void dispatch(uint32_t code, uint32_t timeslot, uint32_t timestamp, uint32_t id);
 
   DetectorIds detectorIds;
