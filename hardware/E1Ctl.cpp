@@ -75,8 +75,16 @@ bool E1Ctl::OnCommand(const LGCP::Command& cmd) {
 }
 
 bool E1Ctl::IsMaintenanceOpen() {
-  if (maintenance < 0) maintenance = Board::open(GetMaintenance(), DeviceFlags);
-  return maintenance >= 0;
+  if (maintenance >= 0) return true;
+  maintenance = Board::open(GetMaintenance(), DeviceFlags);
+  if (maintenance >= 0) {
+    maintenanceError = 0;
+    return true;
+  }
+  if (!maintenanceError)
+    std::cerr << ext::header(this) << "maintenance interface open fail: " << std::strerror(errno) << std::endl;
+  maintenanceError = errno;
+  return false;
 }
 
 void E1Ctl::SendStatus() {
@@ -129,9 +137,11 @@ void E1Ctl::SetMode(const LGCP::TrunkCfg& cfg) {
 }
 
 void E1Ctl::UpdateTclk() {
-  if (!IsMaintenanceOpen()) return;
-  if (Board::ioctlValue(maintenance, Maint::TransmitClock, tclk) < 0)
-    std::cerr << ext::header(this) << "fail to set TCLK [cause=" << std::strerror(errno) << "]" << std::endl;
+  const int failure = !IsMaintenanceOpen()                                             ? maintenanceError
+                      : Board::ioctlValue(maintenance, Maint::TransmitClock, tclk) < 0 ? errno
+                                                                                       : 0;
+  if (failure)
+    std::cerr << ext::header(this) << "fail to set TCLK [cause=" << std::strerror(failure) << "]" << std::endl;
   else
     std::clog << ext::header(this) << "TCLT = " << ext::OutUnsignedInHex(tclk) << std::endl;
 }
@@ -139,7 +149,12 @@ void E1Ctl::UpdateTclk() {
 bool E1Ctl::CheckOpenCas() {
   if (cas) return true;
   const int fd = Board::open(Board::Paths::path(Cas::Path).c_str(), DeviceFlags);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    if (!casError) std::cerr << ext::header(this) << "cas interface open fail: " << std::strerror(errno) << std::endl;
+    casError = errno;
+    return false;
+  }
+  casError = 0;
   cas = Fd(fd);
   std::clog << ext::header(this) << "cas interface opened!" << std::endl;
   casEvent.Bind("E1/Cas", &E1Ctl::OnUpdateCas, this);
@@ -181,7 +196,12 @@ void E1Ctl::OnUpdateCas(int fd, short revents) {
 }
 
 void E1Ctl::HandleCas(const LGCP::IoctlParams& params) {
-  if (!CheckOpenCas() || params.currentSelection() != LGCP::IoctlParams::e_cas) return;
+  if (params.currentSelection() != LGCP::IoctlParams::e_cas) return;
+  if (!CheckOpenCas()) {
+    std::cerr << ext::header(this) << "cas command fail: (interface not opened) " << std::strerror(casError)
+              << std::endl;
+    return;
+  }
   const LGCP::CasCommand& command = params.get_cas();
   const int trunk = command.get_channel().get_path().getValue();
   const int timeslot = command.get_channel().get_timeslot().getValue();

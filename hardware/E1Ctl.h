@@ -33,6 +33,7 @@ public:
 private:
   E1Ctl() = default;
 
+  // Opens the device when it is not open; a failure is logged once until it opens again.
   bool IsMaintenanceOpen();
   void SendStatus();
   void SetTimer();
@@ -40,6 +41,7 @@ private:
   void SetMode(const LGCP::TrunkCfg& cfg);
   void UpdateTclk();
 
+  // As IsMaintenanceOpen, for the CAS device.
   bool CheckOpenCas();
   void CloseCas();
   void OnUpdateCas(int fd, short revents);
@@ -57,6 +59,9 @@ private:
   void SendCas(int trunk, int timeslot, int rx, int tx);
 
   int maintenance = -1;
+  // The error of the last failed open; 0 once a device opens.
+  int maintenanceError = 0;
+  int casError = 0;
   Timer timer;
   Fd cas;
   Event casEvent;
