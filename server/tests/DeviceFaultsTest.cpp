@@ -110,7 +110,8 @@ private:
   }
 
   void launch(const std::string& powerOn) {
-    // A port found free may be taken before the daemon binds it: then it starts again.
+    // A port found free may be taken before the daemon binds it (by another row's daemon, too): then it
+    // starts again.
     for (int attempt = 0; attempt < 3; ++attempt) {
       control_.reset();
       controller_.reset();
@@ -122,13 +123,14 @@ private:
       daemon_->setenv("SERVER_AUTH_PORT", std::to_string(Testing::freePort()));
       controller_ = std::make_unique<Controller>();
       control_ = std::make_unique<BoardControl>();
-      if (daemon_->serve() && daemon_->err().find("fail to bind auth socket") == std::string::npos &&
-          controller_->connect(daemon_->port()) && control_->connect(*daemon_)) {
-        controller_->sendHex(ping());
-        controller_->receive();
-        settled();
+      if (!daemon_->serve() || !controller_->connect(daemon_->port()) || !control_->connect(*daemon_)) continue;
+      controller_->sendHex(ping());
+      const bool answered = controller_->receive() == coded(Testing::ok(Testing::NoSeq, Testing::NoSlot));
+      settled();
+      const std::string err = daemon_->err();
+      if (answered && err.find("fail to bind auth socket") == std::string::npos &&
+          err.find("can't bind to socket") == std::string::npos)
         return;
-      }
     }
     ADD_FAILURE() << "no daemon in " << daemon_->root();
     daemon_.reset();
