@@ -207,6 +207,9 @@ void RtpFactory::IQuery() {
     Board::RecordWriter(word, sizeof word).put(Voice::ChannelCount::Type, c.type);
     const int count = Board::ioctl(fd, Voice::CountChannels, word);
     if (count > 0) this->*c.counter = count;
+    if (count < 0)
+      std::cerr << ext::header(this) << "channel count of type " << c.type << " fail: " << std::strerror(errno)
+                << std::endl;
   }
   Board::close(fd);
 }
