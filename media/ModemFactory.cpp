@@ -110,8 +110,13 @@ void ModemFactory::update_hdlcDevices() {
     ifreq r{};
     std::snprintf(r.ifr_name, IFNAMSIZ, Wan::NamePattern, n);
     const std::string name = r.ifr_name;
-    if (Board::interfaceIoctl(sock.get(), SIOCGIFINDEX, &r) < 0) break;
-    if (Board::interfaceIoctl(sock.get(), SIOCGIFFLAGS, &r) < 0) break;
+    // The first name that does not exist ends the list; any other failure is worth a line.
+    const char* failed = Board::interfaceIoctl(sock.get(), SIOCGIFINDEX, &r) < 0   ? "SIOCGIFINDEX"
+                         : Board::interfaceIoctl(sock.get(), SIOCGIFFLAGS, &r) < 0 ? "SIOCGIFFLAGS"
+                                                                                   : nullptr;
+    if (failed && errno != ENODEV)
+      std::cerr << ext::header(this) << name << ": " << failed << " fail: " << std::strerror(errno) << std::endl;
+    if (failed) break;
     const bool pointToPoint = (r.ifr_flags & IFF_POINTOPOINT) && !(r.ifr_flags & IFF_LOOPBACK);
     // An interface a live slot holds is not free, whatever the list said before.
     if (pointToPoint && !interfaceInUse(name)) freeNames.push_back(name);
