@@ -50,6 +50,14 @@ Mixer* MixerFactory::findMixer(int unit) const {
 }
 
 void MixerFactory::RefreshResources() {
+  // The unit query opens the device for itself, and ends the list as it fails: a device that is not there
+  // would only look like a board without mixers.
+  const int probe = Board::open(GetMixerDevName(), O_RDONLY | O_CLOEXEC);
+  if (probe < 0)
+    std::cerr << ext::header(this) << "device " << ext::quoted(GetMixerDevName()) << " open fail: "
+              << std::strerror(errno) << std::endl;
+  else
+    Board::close(probe);
   for (Mixer* mixer : mixers) mixer->SetOrphan(true);
   mix_unit record;
   tdmChannels = mixerInputs = -1;
