@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <time.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -225,19 +226,20 @@ TEST(DeviceFaults, TheDaemonAnswersLogsAndServesOn) {
   Lines healthy;
   healthy = Row(healthy).healthyStart();
   std::vector<std::string> texts(paragraphs.size());
-  for (size_t first = 0; first < paragraphs.size(); first += RowsAtOnce) {
-    std::vector<std::thread> running;
-    for (size_t i = first; i < std::min(first + RowsAtOnce, paragraphs.size()); ++i) {
-      running.emplace_back([&, i] {
+  std::atomic<size_t> next{0};
+  std::vector<std::thread> workers;
+  for (size_t w = 0; w < RowsAtOnce; ++w) {
+    workers.emplace_back([&] {
+      for (size_t i; (i = next++) < paragraphs.size();) {
         Row row(healthy);
         for (const std::string& line : paragraphs[i]) {
           texts[i] += line + "\n";
           if (line[0] == '>') texts[i] += row.step(line.substr(2));
         }
-      });
-    }
-    for (std::thread& t : running) t.join();
+      }
+    });
   }
+  for (std::thread& t : workers) t.join();
   std::string transcript;
   for (const std::string& text : texts) transcript += (transcript.empty() ? "" : "\n") + text;
   EXPECT_TRUE(Testing::matchesGolden(script, transcript));
