@@ -1,10 +1,13 @@
 // Modem slots in this process: the PPP daemon's command lines for answer,
 // originate and digital modems, the "/dev/mctl" requests behind them, the
 // destroy that waits for the child (SIGHUP, SIGKILL after 5000 ms, the
-// child's own end, controller loss), and the fax programs.
+// child's own end, controller loss, a hang-up before the exec), and the fax
+// programs.
 
 #include <ctime>
 
+#include "foundation/os/Signal.h"
+#include "media/ChildProgram.h"
 #include "media/ModemSlot.h"
 #include "media/tests/MediaSlots.h"
 
@@ -133,6 +136,26 @@ TEST_F(Modem, ControllerLossKillsADaemonThatIgnoresTheHangUp) {
   EXPECT_TRUE(Testing::runUntil([] { return Slots::instance().Live().empty(); }));
   EXPECT_TRUE(logged("terminate child process, pid=" + std::to_string(pid) + " status=9\n"));
   EXPECT_EQ(Testing::count(logs.str(), "pppd isn't terminated, killing ...\n"), 1u);
+}
+
+// The daemon catches SIGHUP; a child hung up before its exec must end all the same, not run on unseen.
+TEST_F(Modem, AChildHungUpBeforeItsExecEnds) {
+  struct Exit {
+    int status = -1;
+    void ended(int s) { status = s; }
+  } exit;
+  ChildWait waiter;
+  waiter.Bind(&exit, &Exit::ended);
+  IPC::Signal::handle(SIGHUP, [](int) {}, SA_RESTART);
+  install(Board::Paths::Pppd, "wait");
+  const pid_t pid = ChildProgram(rooted(Board::Paths::Pppd), {"pppd"}).announce(1, "late").start();
+  waiter.Attach(pid);
+  ::kill(pid, SIGHUP);
+  const bool ended = Testing::runUntil([&] { return exit.status != -1; }, 3000);
+  IPC::Signal::system(SIGHUP);
+  if (!ended) ::kill(pid, SIGKILL);
+  EXPECT_TRUE(WIFSIGNALED(exit.status) && WTERMSIG(exit.status) == SIGHUP) << exit.status;
+  EXPECT_EQ(ran(Board::Paths::Pppd), "");
 }
 
 TEST_F(Modem, AFaxTransferCountsItsPagesAndTheReceiverGetsAFileOfItsOwn) {
