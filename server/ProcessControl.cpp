@@ -8,6 +8,7 @@
 #include "foundation/log/Daemon.h"
 #include "foundation/os/Signal.h"
 #include "foundation/os/Version.h"
+#include "foundation/packet/Packet.h"
 #include "server/slot/Slots.h"
 
 std::atomic<bool> doDumpStatus{false};
@@ -59,6 +60,7 @@ void CheckUpdateResources() {
 void WriteStatusDump(std::ostream& out) {
   out << "gateway server status" << '\n';
   out << "version : " << Version::current << '\n';
+  out << "packets : " << packet_pool().count() << " free of " << Packet_pool::size() << '\n';
   multiplexer.dump(out);
 }
 

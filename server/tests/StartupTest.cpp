@@ -226,6 +226,7 @@ TEST(Signals, Sigusr2WritesTheStatusDumpEachTimeAfresh) {
     const std::string text = e2e::readFile(dump);
     EXPECT_NE(text.find("\nversion : " + version() + "\n"), std::string::npos) << text;
     EXPECT_EQ(e2e::count(text, "version : "), 1u);
+    EXPECT_NE(text.find("\npackets : 1024 free of 1024\n"), std::string::npos) << text;
     EXPECT_NE(text.find("|       AcceptorNet::OnSocketEvent       |            POLLIN            |"),
               std::string::npos)
         << text;
