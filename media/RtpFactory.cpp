@@ -202,14 +202,17 @@ void RtpFactory::IQuery() {
               << std::strerror(errno) << std::endl;
     return;
   }
+  // A driver that refuses one count likely refuses them all: one line for the query.
+  bool refused = false;
   for (const Counter& c : Counters) {
     uint8_t word[Voice::ChannelCount::Size];
     Board::RecordWriter(word, sizeof word).put(Voice::ChannelCount::Type, c.type);
     const int count = Board::ioctl(fd, Voice::CountChannels, word);
     if (count > 0) this->*c.counter = count;
-    if (count < 0)
+    if (count < 0 && !refused)
       std::cerr << ext::header(this) << "channel count of type " << c.type << " fail: " << std::strerror(errno)
                 << std::endl;
+    refused |= count < 0;
   }
   Board::close(fd);
 }
