@@ -1,6 +1,7 @@
 // The controller soak: the real daemon on the simulated board and one
 // controller sending commands over one connection, in cycles that create,
-// connect and destroy a slot of every kind the board supports, with device
+// connect and destroy a slot of every kind the board supports (the radio
+// kinds of the RTP extension device aside), PSTN/SS7 included, with device
 // events bringing signals back, the child-program kinds (modem, voice, T.38)
 // every few cycles and a controller reconnection, with slots alive, every few
 // more. At the end the daemon must hold the descriptors it held after the
@@ -110,12 +111,15 @@ std::vector<Step> plainKinds(unsigned short rtcpPort) {
       cmd(16, "activate : empty : NULL"),
       cmd(17, "create : ats-qsig : { side user : NULL, log 0 }"),
       cmd(18, "create : ats-qsig-b : { slot 17, subslot 1 }"),
+      cmd(20, "create : trunk : { trunk 2, timeslot 16 }"),
+      cmd(21, "create : pstn : ss7 : { trunk 3, slc 1, dpc 20, opc 10, emergency FALSE }"),
+      cmd(20, "connect : 21"),
   };
 }
 
 std::vector<Step> destroys() {
   std::vector<Step> steps;
-  for (long slot : {18, 17, 16, 15, 19, 10, 9, 8, 7, 5, 4, 3, 2, 1}) steps.push_back(cmd(slot, "destroy : NULL"));
+  for (long slot : {21, 20, 18, 17, 16, 15, 19, 10, 9, 8, 7, 5, 4, 3, 2, 1}) steps.push_back(cmd(slot, "destroy : NULL"));
   steps.push_back(cmd(NoSlot, "ping : NULL"));
   return steps;
 }
