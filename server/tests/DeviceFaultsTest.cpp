@@ -16,7 +16,6 @@
 #include <map>
 #include <memory>
 #include <mutex>
-#include <regex>
 #include <sstream>
 #include <thread>
 
@@ -119,7 +118,9 @@ private:
       daemon_ = std::make_unique<Daemon>();
       const std::string file = daemon_->file(Board::Paths::SimPowerOn);
       std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-      std::ofstream(file) << std::regex_replace(powerOn, std::regex("; "), "\n") << "\n";
+      std::string text = powerOn + "\n";
+      for (size_t at; (at = text.find("; ")) != std::string::npos;) text.replace(at, 2, "\n");
+      std::ofstream(file) << text;
       // The PPP authentication proxy's port, of this daemon alone.
       daemon_->setenv("SERVER_AUTH_PORT", std::to_string(Testing::freePort()));
       controller_ = std::make_unique<Controller>();
