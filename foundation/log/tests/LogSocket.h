@@ -1,5 +1,6 @@
 #pragma once
-// The test's own log socket, bound where the syslog client looks for it.
+// The test's own log socket, bound where the syslog client looks for it (the
+// daemon's, in another root, for a test that runs one).
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -16,9 +17,9 @@
 
 class LogSocket {
  public:
-  explicit LogSocket(int type) : mType(type) {
-    const std::string path = Board::Paths::path(Board::Paths::SyslogSocket);
-    ::mkdir((Board::Paths::root() + "/dev").c_str(), 0755);
+  explicit LogSocket(int type, const std::string& path = Board::Paths::path(Board::Paths::SyslogSocket))
+      : mType(type), mPath(path) {
+    ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0755);
     ::unlink(path.c_str());
     mFd = ::socket(AF_UNIX, type | SOCK_CLOEXEC, 0);
     sockaddr_un address = {};
@@ -30,7 +31,7 @@ class LogSocket {
   ~LogSocket() {
     if (mPeer >= 0) ::close(mPeer);
     ::close(mFd);
-    ::unlink(Board::Paths::path(Board::Paths::SyslogSocket).c_str());
+    ::unlink(mPath.c_str());
   }
   LogSocket(const LogSocket&) = delete;
   LogSocket& operator=(const LogSocket&) = delete;
@@ -81,6 +82,7 @@ class LogSocket {
 
  private:
   int mType;
+  std::string mPath;
   int mFd = -1;
   int mPeer = -1;
   std::string mPending;
