@@ -173,7 +173,7 @@ public:
     // The mixer units are learnt at a query.
     if (controller_.command("{ seq 1, pdu command : query : NULL }") != "success") return fail("no query reply");
     launchRss_ = daemon_.residentKb();
-    launchFds_ = daemon_.descriptors();
+    launchFds_ = descriptors();
 
     const std::vector<Step> children = childKinds(), plain = plainKinds(rtcp_.port()), ends = destroys();
     // Long enough for the histories the board keeps without emptying them (what the HDLC channels took,
@@ -197,7 +197,7 @@ public:
       }
       if (warmRss_ < 0 && sent_ >= warmUp) {
         warmRss_ = daemon_.residentKb();
-        warmFds_ = daemon_.descriptors();
+        warmFds_ = descriptors();
       }
       if (sent_ >= nextSample_) {
         samples_.push_back(daemon_.residentKb());
@@ -259,9 +259,15 @@ private:
     return false;
   }
 
+  // The board keeps the far ends of the HDLC channels the daemon has let go until its next command.
+  std::map<std::string, int> descriptors() {
+    control_.command("devices");
+    return daemon_.descriptors();
+  }
+
   int report(unsigned long cycles, double seconds) {
     const long endRss = daemon_.residentKb();
-    const std::map<std::string, int> endFds = daemon_.descriptors();
+    const std::map<std::string, int> endFds = descriptors();
     // Without a controller every slot goes, and with it every buffer a slot held.
     controller_.close();
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
