@@ -1,8 +1,7 @@
 // Modem slots in this process: the PPP daemon's command lines for answer,
 // originate and digital modems, the "/dev/mctl" requests behind them, the
 // destroy that waits for the child (SIGHUP, SIGKILL after 5000 ms, the
-// child's own end, controller loss, a hang-up before the exec), and the fax
-// programs.
+// child's own end, controller loss, a hang-up before the exec), and the fax programs.
 
 #include <ctime>
 
@@ -141,8 +140,8 @@ TEST_F(Modem, ControllerLossKillsADaemonThatIgnoresTheHangUp) {
 // The daemon catches SIGHUP; a child hung up before its exec must end all the same, not run on unseen.
 TEST_F(Modem, AChildHungUpBeforeItsExecEnds) {
   struct Exit {
-    int status = -1;
     void ended(int s) { status = s; }
+    int status = -1;
   } exit;
   ChildWait waiter;
   waiter.Bind(&exit, &Exit::ended);
@@ -151,9 +150,8 @@ TEST_F(Modem, AChildHungUpBeforeItsExecEnds) {
   const pid_t pid = ChildProgram(rooted(Board::Paths::Pppd), {"pppd"}).announce(1, "late").start();
   waiter.Attach(pid);
   ::kill(pid, SIGHUP);
-  const bool ended = Testing::runUntil([&] { return exit.status != -1; }, 3000);
+  if (!Testing::runUntil([&] { return exit.status != -1; }, 3000)) ::kill(pid, SIGKILL);
   IPC::Signal::system(SIGHUP);
-  if (!ended) ::kill(pid, SIGKILL);
   EXPECT_TRUE(WIFSIGNALED(exit.status) && WTERMSIG(exit.status) == SIGHUP) << exit.status;
   EXPECT_EQ(ran(Board::Paths::Pppd), "");
 }

@@ -31,13 +31,6 @@ const char* const script = "server/tests/golden/device-faults.txt";
 constexpr int QuietMs = 100;
 constexpr size_t RowsAtOnce = 6;
 
-Lines lines(const std::string& text) {
-  Lines all;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) all.push_back(line);
-  return all;
-}
-
 // The message coders serve one thread at a time.
 std::mutex coders;
 std::string coded(const std::string& message) {
@@ -49,10 +42,9 @@ std::string readable(const std::string& hex) {
   return Testing::notation(hex);
 }
 
-// One row: inputs "start [LINE; ...]" (a fresh daemon on a board that ran
-// those lines at power-on), a message in value notation, "wait MS", "alive",
-// or a line for the board; each answered by the board's reply (without
-// "OK"), the messages that came and the lines logged meanwhile.
+// One row: inputs "start [LINE; ...]" (a fresh daemon on a board that ran those lines at power-on), a message
+// in value notation, "wait MS", "alive", or a board line; each answered by the board's reply (without "OK"),
+// the messages that came and the lines logged meanwhile.
 class Row {
 public:
   explicit Row(const std::set<std::string>& healthy) : healthy_(healthy) {}
@@ -65,24 +57,13 @@ public:
     }
     if (input == "alive") return alive();
     std::string answer;
-    if (input.rfind("{", 0) == 0) {
+    if (input.rfind("{", 0) == 0)
       controller_->sendHex(coded(input));
-      answer = received(input.find("pdu command") != std::string::npos);
-    } else if (input.rfind("wait ", 0) == 0) {
+    else if (input.rfind("wait ", 0) == 0)
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(input.substr(5))));
-      answer = received(false);
-    } else {
+    else
       for (const std::string& line : (*control_)(input)) answer += line + "\n";
-      answer += received(false);
-    }
-    return answer + logged();
-  }
-
-  // What a healthy start logs.
-  std::set<std::string> healthyStart() {
-    launch("");
-    const Lines all = lines(daemon_->err());
-    return std::set<std::string>(all.begin(), all.end());
+    return answer + received(input.find("pdu command") != std::string::npos) + logged();
   }
 
 private:
@@ -101,7 +82,7 @@ private:
       daemon_->setenv("SERVER_AUTH_PORT", std::to_string(Testing::freePort()));
       if (!daemon_->serve() || !controller_->connect(daemon_->port()) || !control_->connect(*daemon_)) continue;
       const bool answered = ping();
-      const std::string err = settled();
+      const std::string err = logged();
       if (answered && err.find("fail to bind auth socket") == std::string::npos &&
           err.find("can't bind to socket") == std::string::npos)
         return;
@@ -116,19 +97,17 @@ private:
   }
 
   std::string alive() {
-    if (!daemon_) return "(no daemon)\n";
-    const bool answered = ping();
+    if (!daemon_ || !ping()) return "ping unanswered\n";
     // The journal's times are the monotonic clock's milliseconds, as the steady clock's are.
     const Lines journal = (*control_)("watchdog journal");
-    const long long now = std::chrono::duration_cast<std::chrono::milliseconds>(
-                              std::chrono::steady_clock::now().time_since_epoch()).count();
+    const long long now = std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1);
     const bool pinged = !journal.empty() && journal.back().find(" PING") != std::string::npos &&
                         now - std::stoll(journal.back()) < 1500;
     const long long before = onCpuNs();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const bool idle = onCpuNs() - before < 50000000;
-    return std::string(answered ? "ping answered" : "ping unanswered") +
-           (pinged ? ", watchdog pinged" : ", watchdog silent") + (idle ? ", idle\n" : ", busy\n") + logged();
+    return std::string("ping answered") + (pinged ? ", watchdog pinged" : ", watchdog silent") +
+           (idle ? ", idle\n" : ", busy\n") + logged();
   }
 
   // The messages that came until a quiet spell (after the reply, for a command).
@@ -143,26 +122,20 @@ private:
     return replied ? answer : answer + "(no reply)\n";
   }
 
-  // Standard error once it stops growing.
-  std::string settled() const {
+  // The lines logged since the last look, once standard error stops growing, paths without the daemon's root;
+  // not those naming the controller's port, nor, for a start, those a healthy start logs too.
+  std::string logged(bool start = false) {
     std::string err;
     do {
       err = daemon_->err();
       std::this_thread::sleep_for(std::chrono::milliseconds(QuietMs / 2));
     } while (err.size() != daemon_->err().size());
-    return err;
-  }
-
-  // The lines logged since the last look, paths without the daemon's root; not those naming the controller's
-  // port, nor, for a start, those a healthy start logs too.
-  std::string logged(bool start = false) {
-    const std::string err = settled();
     std::string answer;
-    for (std::string line : lines(err.substr(std::min(shown_, err.size())))) {
-      if ((start && healthy_.count(line)) || line.rfind("ctrl [", 0) == 0 || line.rfind("control connection ", 0) == 0)
-        continue;
+    std::istringstream fresh(err.substr(std::min(shown_, err.size())));
+    for (std::string line; std::getline(fresh, line);) {
+      if (line.rfind("ctrl [", 0) == 0 || line.rfind("control connection ", 0) == 0) continue;
       for (size_t at; (at = line.find(daemon_->root())) != std::string::npos;) line.erase(at, daemon_->root().size());
-      answer += "| " + line + "\n";
+      if (!start || !healthy_.count("| " + line)) answer += "| " + line + "\n";
     }
     shown_ = err.size();
     return answer;
@@ -192,7 +165,8 @@ std::vector<Lines> rows() {
 TEST(DeviceFaults, TheDaemonAnswersLogsAndServesOn) {
   const std::vector<Lines> paragraphs = rows();
   std::set<std::string> healthy;
-  healthy = Row(healthy).healthyStart();
+  std::istringstream usual(Row(healthy).step("start"));
+  for (std::string line; std::getline(usual, line);) healthy.insert(line);
   std::vector<std::string> texts(paragraphs.size());
   std::atomic<size_t> next{0};
   std::vector<std::thread> workers;

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/socket.h>
-
-#include <string>
 
 #include "board/Paths.h"
 #include "foundation/log/tests/LogSocket.h"

@@ -45,13 +45,6 @@ class LogSocket {
     return length > 0 ? std::string(buffer, static_cast<std::size_t>(length)) : "";
   }
 
-  // Up to that many datagrams, as long as each arrives in time.
-  std::vector<std::string> drain(std::size_t count, int timeoutMs = 5000) {
-    std::vector<std::string> all;
-    for (std::string next; all.size() < count && !(next = datagram(timeoutMs)).empty();) all.push_back(next);
-    return all;
-  }
-
   // The whole records that have arrived, without waiting: each datagram, or
   // each NUL-ended run of stream bytes (accepting the client first).
   std::vector<std::string> take() {
