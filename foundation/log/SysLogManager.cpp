@@ -20,7 +20,6 @@ SysLogManager syslogManager;
 namespace {
 
 constexpr int FacilityMask = 0x3f8;
-constexpr int LevelMask = 7;
 constexpr int UserFacility = 1 << 3;
 constexpr int WarningLevel = 4;
 const char defaultIdent[] = "syslog-qv";
