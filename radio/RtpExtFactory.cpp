@@ -74,7 +74,8 @@ Slot* RtpLEMZFactory::INewSlot(const LGCP::CreateParams& create) {
   if (mode == TERM::RtpExtMode::e_both_rtp_and_rtp_ext) {
     rtp_ext_init_params init;
     init.etype = Ext::Lemz;
-    const rtp_ext_attach_session_params attach{s.rtp.get(), ::getpid()};
+    // Our own session; the slot names the descriptor it keeps of it.
+    const rtp_ext_attach_session_params attach{-1, ::getpid()};
     return Start(new RtpLEMZRadioGWSlot(s.channel, s.rtp, s.params, attach, init, true), s, rtp, *radio);
   }
   if (mode == TERM::RtpExtMode::e_only_rtp) {
@@ -101,7 +102,8 @@ Slot* RtpED137Factory::INewSlot(const LGCP::CreateParams& create) {
   ED137RadioParams params;
   const TERM::ED137RadioStatus& status = radio->get_status().get_ed_137();
   if (status.hasOptionalField(TERM::ED137RadioStatus::o_radio_response)) params.Init(status.get_radio_response());
-  const rtp_ext_attach_session_params attach{s.rtp.get(), -1};
+  // The slot names the descriptor it keeps of the session.
+  const rtp_ext_attach_session_params attach{-1, -1};
   return Start(
       new RtpED137RadioGWSlot(s.channel, s.rtp, s.params, attach, ed137Init(params, s.params.packet_factor), params), s,
       rtp, *radio);

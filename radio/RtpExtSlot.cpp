@@ -68,11 +68,16 @@ void RtpExtSlot::FollowSquelch() {
   inputOn = open;
 }
 
+rtp_ext_attach_session_params RtpExtSlot::OwnSession(rtp_ext_attach_session_params attach) const {
+  attach.fd_rtp = sessionFd.get();
+  return attach;
+}
+
 RtpLEMZRadioGWSlot::RtpLEMZRadioGWSlot(int channel, Fd rtp, const rtp_connection_params& params,
                                        const rtp_ext_attach_session_params& attach, const rtp_ext_init_params& init,
                                        bool timer)
     : RtpLEMZSlot(channel, rtp, params) {
-  controller = std::make_unique<LemzRadioGWControl>(channel, attach, init);
+  controller = std::make_unique<LemzRadioGWControl>(channel, OwnSession(attach), init);
   controller->SetNotify(this);
   controller->SetTrace(false);
   controller->SetTimerEnable(timer);
@@ -94,7 +99,7 @@ RtpED137RadioGWSlot::RtpED137RadioGWSlot(int channel, Fd rtp, const rtp_connecti
                                          const ED137RadioParams& radio)
     : RtpED137Slot(channel, rtp, params) {
   squelchDrivenInput = radio.transmissionDependOnSqu;
-  auto control = std::make_unique<ED137RadioGWControl>(channel, attach, init);
+  auto control = std::make_unique<ED137RadioGWControl>(channel, OwnSession(attach), init);
   control->SetParams(radio);
   controller = std::move(control);
   controller->SetNotify(this);

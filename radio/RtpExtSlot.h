@@ -32,6 +32,9 @@ public:
 protected:
   // Where the squelch drives the input, switches it as the controller's squelch says.
   void FollowSquelch();
+  // `attach` naming the session descriptor this slot keeps: the one the
+  // factory began the session on is closed once the create returns.
+  RTPSignalling::rtp_ext_attach_session_params OwnSession(RTPSignalling::rtp_ext_attach_session_params attach) const;
 
   TERM::RadioStatus radioStatus;
   std::unique_ptr<RTPSignalling::RadioControl> controller;
@@ -45,7 +48,8 @@ public:
 
 class RtpLEMZRadioGWSlot : public RtpLEMZSlot {
 public:
-  // With an extension session of its own; `timer` runs the re-send of the radio state.
+  // With an extension session of its own, attached to this slot's RTP session
+  // in the process `attach` names; `timer` runs the re-send of the radio state.
   RtpLEMZRadioGWSlot(int channel, Fd rtp, const rtp_connection_params& params,
                      const RTPSignalling::rtp_ext_attach_session_params& attach,
                      const RTPSignalling::rtp_ext_init_params& init, bool timer);
@@ -63,6 +67,7 @@ public:
 
 class RtpED137RadioGWSlot : public RtpED137Slot {
 public:
+  // The extension session is attached to this slot's RTP session in the process `attach` names.
   RtpED137RadioGWSlot(int channel, Fd rtp, const rtp_connection_params& params,
                       const RTPSignalling::rtp_ext_attach_session_params& attach,
                       const RTPSignalling::rtp_ext_init_params& init, const RTPSignalling::ED137RadioParams& radio);

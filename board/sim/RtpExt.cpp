@@ -37,6 +37,9 @@ std::string address(uint32_t addr) {
   return inet_ntoa(a);
 }
 
+// A descriptor of this process, whose file the board can check.
+bool ours(int32_t pid) { return pid == -1 || pid == ::getpid(); }
+
 // True when the daemon has read every block handed to its descriptor.
 bool drained(const OpenFile& file) {
   int unread = 0;
@@ -57,6 +60,13 @@ RtpExt::Session& RtpExt::of(const OpenFile& file) {
   if (!s.number) s.number = ++opened_;
   return s;
 }
+
+unsigned RtpExt::rtpFile(int32_t fd) {
+  const Registry::Target t = Registry::instance().lookup(fd);
+  return t.device && t.device->path().text() == Dev::Rtp::Path ? t.file->id : 0;
+}
+
+bool RtpExt::stale(const Session& s) { return s.rtpFile && rtpFile(s.fdRtp) != s.rtpFile; }
 
 RtpExt::Session& RtpExt::journaled(Call& call) {
   Session& s = of(call.file());
@@ -88,19 +98,20 @@ int RtpExt::attach(Call& call) {
   const int32_t pid = call.in.get(Ext::Attach::PidRtp);
   if (s.init.empty() || s.attached) return -EINVAL;
   // A session of this process must be an open RTP session.
-  if (pid == -1 || pid == ::getpid()) {
-    const Registry::Target t = Registry::instance().lookup(fd);
-    if (!t.device || t.device->path().text() != Dev::Rtp::Path) return -EBADF;
-  }
+  const unsigned file = ours(pid) ? rtpFile(fd) : 0;
+  if (ours(pid) && !file) return -EBADF;
   s.attached = true;
   s.fdRtp = fd;
   s.pidRtp = pid;
+  s.rtpFile = file;
   return 0;
 }
 
 int RtpExt::detach(Call& call) {
   Session& s = journaled(call);
-  if (!s.attached) return -EINVAL;
+  if (!s.attached || call.in.get(Ext::Attach::FdRtp) != s.fdRtp || call.in.get(Ext::Attach::PidRtp) != s.pidRtp)
+    return -EINVAL;
+  if (stale(s)) return -EBADF;
   s.attached = false;
   return 0;
 }
@@ -157,6 +168,7 @@ void RtpExt::sessionsCommand(Args&, Reply& reply) {
               " sigtime=" + std::to_string(in.get(Ext::Init::Sigtime));
     }
     line += " attach=" + (s.attached ? std::to_string(s.fdRtp) + "/" + std::to_string(s.pidRtp) : std::string("none"));
+    if (s.attached && stale(s)) line += " stale";
     line += " filter=" + (s.filter ? address(s.filter) : std::string("off"));
     line += " queued=" + std::to_string(s.queue.size()) + " filtered=" + std::to_string(s.filtered);
     reply.line(line);

@@ -3,7 +3,8 @@
 // is one extension session, numbered from 1 in opening order: initialised
 // with its extension type, then attached to an RTP session of the daemon
 // (the descriptor must be an open "/dev/rtp" file when the process named is
-// the daemon's own, or -1). A write hands the engine one header block; a
+// the daemon's own, or -1, and name that same file when the daemon detaches
+// it with the same record). A write hands the engine one header block; a
 // test hands blocks in with "rtp_ext receive", each with the source address
 // and SSRC of the packet it came on. Blocks wait in the session's queue and
 // reach the daemon's descriptor one at a time: the next one as soon as the
@@ -42,6 +43,7 @@ public:
     bool attached = false;
     int32_t fdRtp = -1;
     int32_t pidRtp = -1;
+    unsigned rtpFile = 0;  // the open file fdRtp named at attach; 0 for another process's
     uint32_t filter = 0;  // network order; 0 when none is set
     std::deque<Block> queue;
     bool handedOver = false;  // queue.front() is in the daemon's descriptor
@@ -71,6 +73,10 @@ private:
   void receiveCommand(Args& args, Reply& reply);
 
   Session& of(const OpenFile& file);
+  // The "/dev/rtp" file a descriptor of the daemon names now; 0 when none.
+  static unsigned rtpFile(int32_t fd);
+  // The descriptor attached no longer names the RTP session it named at attach.
+  static bool stale(const Session& s);
   // Hands the next waiting block to the daemon once it has read the one before.
   void feed(const OpenFile& file, Session& s);
   // Journals the request with the session's number and record.

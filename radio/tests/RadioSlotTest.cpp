@@ -315,7 +315,10 @@ TEST_F(RadioSlots, EachFactoryTakesItsKindAndAnEd137SessionItsRadioResponse) {
         create(3, "{ status ed-137 : { " + header("ptt-off", "squ-off") + response + " } }", c.pfactor)));
     ASSERT_TRUE(slot) << c.response;
     const std::string init = std::string("2 etype=0x0167 mode=1 pt=123 ") + c.init + " attach=";
-    EXPECT_EQ(control("rtp_ext sessions").back().substr(0, init.size()), init) << c.response;
+    const Lines sessions = control("rtp_ext sessions");
+    EXPECT_EQ(sessions.back().substr(0, init.size()), init) << c.response;
+    // Both alive, each on the RTP session descriptor its own slot keeps.
+    for (const std::string& s : sessions) EXPECT_EQ(s.find(" stale "), std::string::npos) << s;
     transcript.clear();
     receive(2, "10.0.0.8", 8, "20400000");
     settle();

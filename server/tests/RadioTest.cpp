@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "server/tests/Harness.h"
@@ -41,6 +42,13 @@ Lines created(long seq, int channel) {
 }
 bool has(const Lines& lines, const std::string& line) {
   return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+// The records ("N HEX") of the extension device's requests of that name, the journal emptied.
+Lines records(BoardControl& control, const std::string& name) {
+  Lines found;
+  for (const std::string& line : control.journal("rtp_ext"))
+    if (line.compare(0, name.size() + 1, name + " ") == 0) found.push_back(line.substr(name.size() + 1));
+  return found;
 }
 
 class Radio : public Served {};
@@ -87,6 +95,30 @@ TEST_F(Radio, LemzAndEd137SlotsCarryRadioSignallingBothWays) {
   expect(cmd(6, 4, "destroy : NULL"), {ok(6, 4)});
   EXPECT_TRUE(waitFor([&] { return control("rtp sessions").empty() && control("rtp_ext sessions").empty(); }));
   EXPECT_TRUE(daemon.errHas("rtp ext ED137[0,0,0,0]: do create rtp ext ED137: "));
+}
+
+// However many slots are alive, each extension session follows the RTP session descriptor its own slot
+// keeps, not one the factory closed once the create returned: open in the daemon, one per slot, never
+// stale, and the same record detaches it when the slot goes.
+TEST_F(Radio, EachExtensionSessionNamesTheDescriptorItsSlotKeeps) {
+  const std::string ed137 = "ed-137 : { " + header("ptt-off", "squ-off", 0) + " }";
+  const std::string kinds[] = {ed137, ed137, lemzStatus, lemzStatus};
+  for (int i = 0; i < 4; ++i) expect(create(i + 1, 41030 + 10 * i, kinds[i]), created(i + 1, 1024 + i));
+  const Lines attached = records(control, "attach");
+  ASSERT_EQ(attached.size(), 4u);
+  std::set<std::string> fds;
+  for (const std::string& record : attached) {
+    const std::string fd = std::to_string(std::stoul(record.substr(record.find(' ') + 1, 8), nullptr, 16));
+    EXPECT_TRUE(exists("/proc/" + std::to_string(daemon.pid()) + "/fd/" + fd)) << record;
+    fds.insert(fd);
+  }
+  EXPECT_EQ(fds.size(), 4u) << "one descriptor per slot";
+  const Lines sessions = control("rtp_ext sessions");
+  EXPECT_EQ(sessions.size(), 4u);
+  for (const std::string& session : sessions) EXPECT_EQ(session.find(" stale "), std::string::npos) << session;
+  for (int i = 0; i < 4; ++i) expect(cmd(10 + i, i + 1, "destroy : NULL"), {ok(10 + i, i + 1)});
+  EXPECT_EQ(records(control, "detach"), attached);
+  EXPECT_EQ(daemon.err().find("detach rtp_ext session fail !!!"), std::string::npos);
 }
 
 }  // namespace
