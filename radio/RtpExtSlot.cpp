@@ -27,8 +27,6 @@ void RtpExtSlot::ConfigureRadio(const TERM::RtpRadioRequest& radio) {
 void RtpExtSlot::IAfterCreate() {
   RtpSlot::IAfterCreate();
   controller->SendASNToChan(radioStatus);
-  // A squelch opened by the create must open the input as a later request would.
-  FollowSquelch();
 }
 
 bool RtpExtSlot::IBeforeDestroy() {

@@ -15,7 +15,8 @@ class RtpExtSlot : public RtpSlot, public RTPSignalling::IRadioControlNotify {
 public:
   RtpExtSlot(int channel, const Fd& rtp, const rtp_connection_params& params);
 
-  // Sends the radio status of the create to the controller.
+  // Sends the radio status of the create to the controller; where the squelch
+  // drives the input, it switches it from the first request on, not here.
   void IAfterCreate() override;
   // Detaches the extension session before the RTP session goes.
   bool IBeforeDestroy() override;

@@ -188,7 +188,8 @@ TEST_P(RadioSlotsOnClock, Ed137) {
   slot->IAfterCreate();
   collect();
   advance(1000);
-  // The squelch of the create opened the input; the same header again goes out only as keep-alive.
+  // The squelch of the create opens the input only with the first request; the same header again goes out
+  // only as keep-alive.
   EXPECT_TRUE(ioctl(*slot, rxModifier("ptt-off", "squ-on", 20)));
   EXPECT_TRUE(ioctl(*slot, rxModifier("ptt-off", "squ-on", 20)));
   collect();
