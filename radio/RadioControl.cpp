@@ -94,8 +94,8 @@ bool RadioControl::RtpExtStop() {
     rtpFd.close();
     return true;
   }
-  // A session that never started has nothing to detach.
-  if (extFd && RtpExtDevice::detach(extFd.get(), extAttach) < 0) {
+  // Asked even when no session started: its refusal is logged like any other.
+  if (RtpExtDevice::detach(extFd.get(), extAttach) < 0) {
     std::cerr << GetPrefix() << "detach rtp_ext session fail !!!" << std::endl;
   }
   extFd.close();
