@@ -1,5 +1,6 @@
 // The simulated RTP extension device as a radio controller meets it: an
-// attach only to an open RTP session of this process, one block at a time
+// attach only to an open RTP session of this process and a detach only with
+// that record on that same session, one block at a time
 // with the packet info of the block the next read returns, the source
 // filter over waiting blocks, and writes only on an attached session.
 
@@ -29,13 +30,15 @@ int init(int fd) {
   return Board::ioctl(fd, Ext::InitSession, record);
 }
 
-int attach(int fd, int32_t rtp) {
+// Attach or detach with the record {rtp, pid}: 0, or -1 with errno.
+int attach(int fd, int32_t rtp, uint32_t request = Ext::AttachSession, int32_t pid = -1) {
   uint8_t record[Ext::Attach::Size];
   Board::RecordWriter out(record, sizeof record);
   out.put(Ext::Attach::FdRtp, rtp);
-  out.put(Ext::Attach::PidRtp, -1);
-  return Board::ioctl(fd, Ext::AttachSession, record);
+  out.put(Ext::Attach::PidRtp, pid);
+  return Board::ioctl(fd, request, record);
 }
+int detach(int fd, int32_t rtp, int32_t pid = -1) { return attach(fd, rtp, Ext::DetachSession, pid); }
 
 // The packet-info answer and the block read after it, as "result ssrc addr bytes".
 std::string next(int fd) {
@@ -75,6 +78,42 @@ TEST(RtpExtDevice, BlocksReachTheDaemonOneAtATimeWithTheirSource) {
                        "/-1 filter=off queued=0 filtered=2",
                    "2 init=none attach=none filter=off queued=0 filtered=0", "OK"}));
   for (int fd : {rtp, ext, other}) Board::close(fd);
+}
+
+// The driver lets an attach go only with its own record while the descriptor still names the RTP session it
+// named at attach; the board shows an attach whose descriptor no longer does.
+TEST(RtpExtDevice, DetachTakesTheAttachRecordOnTheSameRtpSession) {
+  Board::Sim::reset();
+  const int rtp = open(Board::Dev::Rtp::Path), ext = open(Ext::Path), later = open(Ext::Path);
+  ASSERT_EQ(init(ext), 0);
+  ASSERT_EQ(init(later), 0);
+  EXPECT_EQ(detach(ext, rtp), -1) << "not attached";
+  EXPECT_EQ(errno, EINVAL);
+  ASSERT_EQ(attach(ext, rtp), 0);
+  const struct {
+    int32_t rtp;
+    int32_t pid;
+  } others[] = {{rtp + 1, -1}, {rtp, 1234}};
+  for (const auto& o : others) {
+    EXPECT_EQ(detach(ext, o.rtp, o.pid), -1) << o.rtp << "/" << o.pid;
+    EXPECT_EQ(errno, EINVAL);
+  }
+  const std::string attached = " attach=" + std::to_string(rtp) + "/-1 ";
+  EXPECT_NE(Board::Sim::control("rtp_ext sessions").at(0).find(attached + "filter="), std::string::npos);
+
+  // The number closed and taken by another RTP session.
+  Board::close(rtp);
+  ASSERT_EQ(open(Board::Dev::Rtp::Path), rtp);
+  EXPECT_NE(Board::Sim::control("rtp_ext sessions").at(0).find(attached + "stale filter="), std::string::npos);
+  EXPECT_EQ(detach(ext, rtp), -1);
+  EXPECT_EQ(errno, EBADF);
+  ASSERT_EQ(attach(later, rtp), 0);
+  EXPECT_EQ(detach(later, rtp), 0);
+  EXPECT_EQ(Board::Sim::control("rtp_ext sessions"),
+            (Lines{"1 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0" + attached + "stale filter=off queued=0 filtered=0",
+                   "2 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0 attach=none filter=off queued=0 filtered=0",
+                   "OK"}));
+  for (int fd : {rtp, ext, later}) Board::close(fd);
 }
 
 }  // namespace
