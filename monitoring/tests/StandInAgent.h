@@ -19,14 +19,8 @@
 
 namespace Testing {
 
-// The aligned PER of a MON vector, as hex.
-inline std::string monVector(const std::string& id) {
-  static const auto blocks = VectorFile::read(VectorFile::directory() + "/MON.txt");
-  for (const auto& block : blocks)
-    if (block.id == id) return block.aper;
-  ADD_FAILURE() << "no vector " << id;
-  return "";
-}
+// The aligned PER of a MON vector of the tree's own set, as hex.
+inline std::string monVector(const std::string& id) { return VectorFile::named(id).aper; }
 
 // Command.ping and Response.ping.
 inline const std::string& monPing() {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -119,8 +120,24 @@ std::vector<std::string> listTextFiles(const std::string& dir) {
 
 std::string directory() {
   if (const char* dir = std::getenv("GW_ASN1_VECTORS")) return dir;
+  return ownDirectory();
+}
+
+std::string ownDirectory() {
   const char* root = std::getenv("GW_SOURCE_DIR");
   return std::string(root ? root : ".") + "/asn1/modules/tests/vectors";
+}
+
+const Block& named(const std::string& id) {
+  static const std::map<std::string, Block> set = [] {
+    std::map<std::string, Block> byId;
+    for (const std::string& path : listTextFiles(ownDirectory()))
+      for (Block& block : read(path)) byId.emplace(block.id, std::move(block));
+    return byId;
+  }();
+  const auto found = set.find(id);
+  if (found == set.end()) throw std::runtime_error(ownDirectory() + ": no vector " + id);
+  return found->second;
 }
 
 }  // namespace VectorFile

@@ -27,8 +27,17 @@ std::vector<Block> read(const std::string& path);
 // Every "*.txt" file of a directory, sorted by name; throws when there is none.
 std::vector<std::string> listTextFiles(const std::string& dir);
 
-// The vector set the tests check: $GW_ASN1_VECTORS when set, else the set
-// kept beside these tests ($GW_SOURCE_DIR locates the source tree).
+// The set the vector tests check, every vector of it: $GW_ASN1_VECTORS when
+// set, else the tree's own set.
 std::string directory();
+
+// The tree's own set, kept beside these tests ($GW_SOURCE_DIR locates the
+// source tree).
+std::string ownDirectory();
+
+// A vector of the tree's own set by its id, for tests that take one as a
+// fixture; $GW_ASN1_VECTORS never moves it. Throws std::runtime_error when
+// the set holds no such vector.
+const Block& named(const std::string& id);
 
 }  // namespace VectorFile
