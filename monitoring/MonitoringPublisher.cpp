@@ -15,6 +15,9 @@ std::string signedText(int value) { return std::to_string(value); }
 std::string octetText(const ASN1::OCTET_STRING& octets) { return std::string(octets); }
 
 constexpr const char* Blanks = " \t\n\r\f\v";
+// The voice driver's version line goes through a zeroed 128-byte buffer with
+// a limit of 127: at most 126 characters of it are read.
+constexpr size_t VersionBuffer = 128;
 
 }  // namespace
 
@@ -72,8 +75,8 @@ void MonitoringPublisher::OnDpcSend() {
 void MonitoringPublisher::sendSnmpDriverBuild() {
   FILE* file = std::fopen(Board::Paths::path(Board::Paths::VoiceVersion).c_str(), "r");
   if (!file) return;
-  char line[128] = {};
-  const bool read = std::fgets(line, sizeof line, file) != nullptr;
+  char line[VersionBuffer] = {};
+  const bool read = std::fgets(line, int(VersionBuffer - 1), file) != nullptr;
   std::fclose(file);
   if (read) agents_.Send(SnmpAgentCtrl::driverBuild, driverBuildText(line));
 }

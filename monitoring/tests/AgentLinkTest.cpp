@@ -235,6 +235,30 @@ TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
   EXPECT_EQ(hex(first.frames[0]), vector("MON-v0002"));
 }
 
+// The driver's version line is read up to 126 characters: what lies beyond is not seen.
+TEST_F(AgentLink, VoiceFirmwareLineIsReadUpTo126Characters) {
+  StandInAgent agent;
+  configure({"host = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n"});
+  ASSERT_TRUE(runUntil([&] { return agent.linked() && names.size() == 1; }));
+  const std::string x(116, 'x'), y(117, 'y'), driver = " gatewayCommon.driverBuild[0] = \"";
+  for (const auto& [line, sent] : std::vector<std::pair<std::string, std::string>>{
+           {"Voice 1 2 " + x + "zz\n", "1 [2 " + x + "]"},                  // "zz" from the 127th on
+           {"Voice 1 " + y + " z\n", "1 [" + y + "]"},                      // the blank 126th, "z" 127th
+           {"Voice 1 " + y.substr(1) + " z\n", "1 [" + y.substr(1) + " z]"},  // "z" the 126th
+           {"", "<none>"}}) {
+    SCOPED_TRACE(line);
+    agent.frames.clear();
+    std::ofstream(Board::Paths::path(Board::Paths::VoiceVersion)) << line;
+    publisher->sendSnmpDriverBuild();
+    ctrl.Send(SnmpAgentCtrl::temperature, "41");  // its group leaves in any case
+    ASSERT_TRUE(runUntil([&] { return !agent.frames.empty(); }));
+    runFor(20);
+    const std::string text = summary(agent.frames.front());
+    const auto at = text.find(driver), from = at + driver.size();
+    EXPECT_EQ(at == std::string::npos ? "<none>" : text.substr(from, text.find("\"\n", from) - from), sent);
+  }
+}
+
 TEST(Publishing, VoiceFirmwareVersionLine) {
   for (const auto& [line, text] : std::vector<std::pair<std::string, std::string>>{
            {"Voice 2.1.0 2024-05-01 r17 x\n", "2.1.0 [2024-05-01 r17]"}, {"  Voice   2.1.0   r17\n", "2.1.0 [r17]"},
