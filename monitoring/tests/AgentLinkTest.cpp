@@ -9,10 +9,10 @@
 #include <memory>
 #include <sstream>
 
-#include "asn1/CoderEnv.h"
 #include "board/Paths.h"
 #include "foundation/os/Version.h"
 #include "monitoring/MonitoringPublisher.h"
+#include "monitoring/tests/MonSummary.h"
 #include "monitoring/tests/StandInAgent.h"
 #include "testing/Capture.h"
 #include "testing/Golden.h"
@@ -27,34 +27,7 @@ using Testing::StandInAgent;
 
 std::string vector(const std::string& id) { return Testing::monVector(id); }
 std::string hex(const std::string& bytes) { return Testing::hex(bytes); }
-
-// One line per message; a set command's entries one per line below it.
-std::string summary(const std::string& payload) {
-  MON::Message message;
-  if (!ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(payload.data(), payload.data() + payload.size(), message) ||
-      message.get_pdu().currentSelection() != MON::PDU::e_command)
-    return "not a command";
-  const MON::Command& command = message.get_pdu().get_command();
-  std::ostringstream out;
-  if (command.currentSelection() == MON::Command::e_ping) return "ping";
-  if (command.currentSelection() == MON::Command::e_snmp_trapsink_set) {
-    out << "trapsinks";
-    for (const auto& sink : command.get_snmp_trapsink_set().get_trapsinks()) out << ' ' << sink.get_host().getValue();
-    return out.str();
-  }
-  out << "set";
-  for (const auto& set : command.get_snmp_set().get_commands()) {
-    const MON::SnmpSetCommandId& id = set.get_id();
-    out << "\n  " << set.get_uniq().getValue() << ' ';
-    if (id.currentSelection() == MON::SnmpSetCommandId::e_oid)
-      out << id.get_oid().getValue();
-    else
-      out << id.get_name().get_section().getValue() << '.' << id.get_name().get_name().getValue() << '['
-          << id.get_name().get_index().getValue() << ']';
-    out << " = \"" << set.get_value().getValue() << '"';
-  }
-  return out.str();
-}
+std::string summary(const std::string& payload) { return Testing::monSummary(payload); }
 
 // The fixture stands in for the service: told of each connection, it asks
 // for the full refresh when the test wants one.

@@ -1,19 +1,26 @@
 // The monitoring service in this process, bound after the controller server
 // fixture's heartbeat and probes: its timers on the pinned loop clock, the
-// board simulated, its files under the test's root. One service lives for
-// the whole program, so the cases run in order on one board.
+// board simulated, its files under the test's root, and from the agent cases
+// on a stand-in SNMP agent. One service lives for the whole program, so the
+// cases run in order on one board.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "board/Paths.h"
 #include "board/dev/Hal.h"
 #include "board/sim/Sim.h"
+#include "foundation/config/IniFile.h"
 #include "foundation/config/TraceCtl.h"
+#include "foundation/os/Version.h"
 #include "monitoring/MonitoringCtl.h"
+#include "monitoring/tests/MonSummary.h"
+#include "monitoring/tests/StandInAgent.h"
 #include "testing/CtrlServerFixture.h"
+#include "testing/Golden.h"
 #include "testing/Lgcp.h"
 
 namespace {
@@ -180,6 +187,126 @@ TEST_F(Monitoring, TheControllerHearsThePowerAndDrivesTheLeds) {
     m.OnSignal(sig);
     EXPECT_EQ(m.store().framers.back().status, type[0] == 'b' ? "absent" : "No Carrier");
   }
+}
+
+// The SNMP agent the service feeds from its first use on, for the rest of the program.
+struct ServedAgent {
+  ServedAgent() {
+    std::stringstream text("[snmpagent]\nhost = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n");
+    IniFile::File file;
+    text >> file;
+    service().Configure(file);
+  }
+  Testing::StandInAgent agent;
+};
+
+Testing::StandInAgent& agent() {
+  static ServedAgent served;
+  return served.agent;
+}
+
+// The set commands of a MON vector of the snmp-set kind.
+MON::SnmpSetCommands monSetCommands(const std::string& id) {
+  const std::string octets = Testing::bytes(Testing::monVector(id));
+  MON::Message message;
+  EXPECT_TRUE(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).decode(octets.data(), octets.data() + octets.size(), message))
+      << id;
+  return message.get_pdu().get_command().get_snmp_set();
+}
+
+// A set command as text without its uniq numbers, which count every value
+// queued since the program began; the build tag as <tag>.
+std::string items(const std::string& payload) {
+  std::istringstream lines(Testing::monSummary(payload));
+  std::string line, text;
+  while (std::getline(lines, line)) {
+    if (line.compare(0, 2, "  ") == 0) line = "  " + line.substr(line.find(' ', 2) + 1);
+    text += line + '\n';
+  }
+  for (auto at = text.find(Version::current.tag); at != std::string::npos; at = text.find(Version::current.tag))
+    text.replace(at, std::string(Version::current.tag).size(), "<tag>");
+  return text;
+}
+
+// The service feeding the agent after the cases above: the controller's
+// display records and the refresh on each connection of the agent.
+class MonitoringAgent : public Monitoring {
+protected:
+  // The agent's frames as hex, once `count` came and the loop ran on a while.
+  Lines received(size_t count) {
+    Testing::runUntil([&] { return agent().frames.size() >= count; });
+    Testing::runFor(20);
+    Lines frames;
+    for (const std::string& frame : agent().frames) frames.push_back(Testing::hex(frame));
+    return frames;
+  }
+
+  // The item frames of the refresh on the agent's first connection.
+  static Lines firstRefresh;
+};
+
+Lines MonitoringAgent::firstRefresh;
+
+TEST_F(MonitoringAgent, DisplayedTrapReceiversAndSetCommandsGoToTheAgentAsGiven) {
+  firstRefresh = received(2);  // nothing kept to display yet: the items, one set command per group
+  ASSERT_EQ(firstRefresh.size(), 2u);
+  auto c = connect();
+  ASSERT_TRUE(Testing::runUntil([&] {
+    c->pump();
+    return !c->frames.empty();  // the power state
+  }));
+
+  const std::pair<std::string, Lines> cases[] = {
+      {"snmpTrapReceivers : { }", {}},
+      {"snmpTrapReceivers : { \"10.0.0.1\" }", {"MON-v0002"}},
+      {"snmp-set : { commands { } }", {}},
+      {"snmp-set : " + monSetCommands("MON-v0003").asValueNotation(), {"MON-v0003"}},
+      {"snmp-set : " + monSetCommands("MON-v0004").asValueNotation(), {"MON-v0004"}},
+      {"snmp-set : " + monSetCommands("MON-v0005").asValueNotation(), {"MON-v0005"}},
+  };
+  for (const auto& [params, vectors] : cases) {
+    SCOPED_TRACE(params);
+    agent().frames.clear();
+    EXPECT_EQ(exchange(*c, Testing::lgcp(Testing::cmd(NoSeq, NoSlot, "display : " + params))),
+              Lines{Testing::lgcp(Testing::ok(NoSeq, NoSlot))});
+    Lines expected;
+    for (const std::string& id : vectors) expected.push_back(Testing::monVector(id));
+    EXPECT_EQ(received(expected.size()), expected);
+  }
+  EXPECT_EQ(service().store().trapReceivers, std::list<std::string>{"10.0.0.1"});
+  EXPECT_EQ(monitored("-Y0B/-1/<k2eZ\\,CN"), "1d09uc;|rK?#");
+}
+
+TEST_F(MonitoringAgent, AReconnectedAgentGetsTheWholeStateAgain) {
+  ASSERT_EQ(firstRefresh.size(), 2u) << "runs after the case before";
+  ASSERT_TRUE(Testing::runUntil([] { return agent().linked(); }));
+  agent().frames.clear();
+  agent().drop();
+  ASSERT_TRUE(Testing::runUntil([&] { return log.str().find("connection lost") != std::string::npos; }));
+  clock().advance(10000);
+  const Lines frames = received(4);
+  ASSERT_EQ(frames.size(), 4u);
+
+  // The trap receivers and the kept set commands as the controller gave them.
+  EXPECT_EQ(frames[0], Testing::monVector("MON-v0002"));
+  MON::Message kept;
+  auto& commands = kept.get_pdu().select_command().select_snmp_set().get_commands();
+  for (const char* id : {"MON-v0003", "MON-v0004", "MON-v0005"}) {
+    const MON::SnmpSetCommands given = monSetCommands(id);
+    for (const MON::SnmpSetCommand& command : given.get_commands()) commands.push_back(command);
+  }
+  std::vector<char> octets;
+  ASSERT_GT(ASN1::CoderEnv(ASN1::CoderEnv::per_Aligned).encode(kept, octets), 0);
+  EXPECT_EQ(frames[1], Testing::hex(std::string(octets.begin(), octets.end())));
+
+  // Every item again, as on the first connection.
+  std::string text;
+  for (size_t i = 0; i < 2; ++i) {
+    const std::string now = items(Testing::bytes(frames[2 + i]));
+    EXPECT_EQ(now, items(Testing::bytes(firstRefresh[i])));
+    text += now;
+  }
+  EXPECT_TRUE(Testing::matchesGolden("monitoring/tests/golden/service-refresh.txt", text));
 }
 
 }  // namespace
