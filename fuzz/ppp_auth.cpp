@@ -7,8 +7,8 @@
 // 12..512, where it closes the connection: its session is the last
 // record's; each request and accounting record of the slot's session gives
 // one signal, a request's with the user name and password cut at their zero
-// byte (none when either holds octets IA5 has not); every signal encodes for
-// the controller. The client takes no heap
+// byte, each octet IA5 has not as '?'; every signal encodes for the
+// controller. The client takes no heap
 // beyond itself, and the closed one is deleted.
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -45,8 +45,11 @@ std::string text(const std::string& record, size_t at) {
   return field.substr(0, field.find('\0'));
 }
 
-bool ia5(const std::string& s) {
-  return std::none_of(s.begin(), s.end(), [](char c) { return c & 0x80; });
+// A text as the controller gets it.
+std::string reported(std::string s) {
+  for (char& c : s)
+    if (c & 0x80) c = '?';
+  return s;
 }
 
 // What the slot reports: "auth <name> <password>" or "acct".
@@ -90,8 +93,7 @@ struct Reading {
       if (last_session != session) continue;
       const uint32_t type = word(record, 4);
       if (type == PppAuth::Request && length == PppAuth::RequestRecord::Size) {
-        const std::string name = text(record, 12), password = text(record, 76);
-        if (ia5(name) && ia5(password)) signals.push_back("auth " + name + " " + password);
+        signals.push_back("auth " + reported(text(record, 12)) + " " + reported(text(record, 76)));
       }
       if (type == PppAuth::Accounting && length == PppAuth::AccountingRecord::Size) signals.push_back("acct");
     }

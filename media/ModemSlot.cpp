@@ -3,13 +3,13 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
 #include "board/Paths.h"
 #include "foundation/os/Ext.h"
+#include "foundation/os/Text.h"
 #include "media/ChildProgram.h"
 #include "media/ModemFactory.h"
 #include "media/PppAuth.h"
@@ -21,11 +21,6 @@ BASE::INTEGER64Bits counter(const voacct::Counter& c) {
   n.set_low(int(c.low));
   n.set_high(int(c.high));
   return n;
-}
-
-// The controller's texts are IA5: octets above 0x7F cannot reach it.
-bool ia5(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) < 0x80; });
 }
 
 }  // namespace
@@ -146,14 +141,16 @@ void ModemSlot::OnAuth(const attr& record) {
 }
 
 void ModemSlot::OnAuthRequest(const voauth& request) {
-  if (!ia5(request.username) || !ia5(request.password)) {
-    std::cerr << ext::header(this) << "auth request, user name or password not IA5: ignored." << std::endl;
-    return;
+  // pppd waits for an answer: a login the controller's texts cannot carry as it is still goes, with '?'.
+  const std::string username = ia5Text(request.username);
+  const std::string password = ia5Text(request.password);
+  if (username != request.username || password != request.password) {
+    std::cerr << ext::header(this) << "auth request, user name or password not IA5: sent with '?'." << std::endl;
   }
   TERM::ModemProceeding proceeding;
   TERM::MdmRequestUserAuth& auth = proceeding.select_auth();
-  auth.set_username(request.username);
-  auth.set_password(request.password);
+  auth.set_username(username);
+  auth.set_password(password);
   OnModem(proceeding);
 }
 

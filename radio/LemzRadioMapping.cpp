@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "foundation/os/Text.h"
 #include "radio/SessionAddr.h"
 
 namespace RTPSignalling {
@@ -176,13 +177,8 @@ float decimalValue(const std::string& text) {
   return float(value);
 }
 
-// Octets above 0x7F have no IA5 character and would make the whole report
-// unencodable: they are reported as '?'.
-std::string callerIdText(const char* id) {
-  std::string text(id, strnlen(id, CallerIdMax));
-  std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; }, '?');
-  return text;
-}
+// The caller ID up to its zero byte, octets IA5 has not as '?'.
+std::string callerIdText(const char* id) { return ia5Text(std::string(id, strnlen(id, CallerIdMax))); }
 
 void setCallerId(LemzRadioState& s, const char* text, size_t length) {
   std::memset(s.callerID, 0, sizeof s.callerID);

@@ -1,10 +1,11 @@
-// The text helpers byte for byte: hex dumps, quoting, headers, tables.
+// The text helpers byte for byte: hex dumps, quoting, headers, tables, IA5 texts.
 
 #include <gtest/gtest.h>
 
 #include <sstream>
 
 #include "foundation/os/Ext.h"
+#include "foundation/os/Text.h"
 
 namespace {
 
@@ -52,6 +53,11 @@ TEST(Table, CutCellsPartialRowsAndCellsPastTheEnd) {
       "+----+---+--+\n"
       "|abc |   |  |\n",
       out.str());
+}
+
+TEST(Ia5Text, OnlyOctetsAbove0x7FBecomeQuestionMarks) {
+  EXPECT_EQ(ia5Text(""), "");
+  EXPECT_EQ(ia5Text(std::string("a\0\x7F\x80z\xFF", 6)), std::string("a\0\x7F?z?", 6));
 }
 
 }  // namespace
