@@ -128,8 +128,7 @@ bool RtpSlot::changeCodec(const LGCP::IoctlParams& request, bool encoder) {
                                                             : fallbackPt;
   uint16_t& field = encoder ? params.tx_pt : params.rx_pt;
   std::clog << ext::header(this) << "do restart RTP session (change tx payload):" << request.asValueNotation();
-  // Without a session (a restart failed) the same type is no reason to stay silent: try again.
-  if (field == pt && sessionFd) {
+  if (field == pt) {
     std::clog << " - Nothing to do" << std::endl;
     return true;
   }
