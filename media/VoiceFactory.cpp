@@ -24,7 +24,7 @@ VoiceFactory& VoiceFactory::instance() {
 }
 
 void VoiceFactory::PutHeader(std::ostream& out) const {
-  out << "voice/mcc" << "[" << players.size() + recorders.size() << "]: ";
+  out << "voice/mcc" << "[" << counter << "]: ";
 }
 
 Slot* VoiceFactory::INewSlot(const LGCP::CreateParams& params) {

@@ -29,7 +29,7 @@ public:
   void OnDestroy(PlaySlotGeneric* slot);
   void OnDestroy(RecordSlot* slot);
 
-  // "voice/mcc[" live voice slots "]: "
+  // "voice/mcc[" counter "]: "
   void PutHeader(std::ostream& out) const;
 
 private:
@@ -37,6 +37,8 @@ private:
   // An allocated transparent channel and its TDM channel; empty (logged) on failure.
   Fd allocate(bool player, int& channel);
 
+  // The factory's own counter, shown in its log prefix; it stays 0.
+  int counter = 0;
   std::list<PlaySlotGeneric*> players;
   std::list<RecordSlot*> recorders;
 };

@@ -99,6 +99,11 @@ TEST_F(Voice, TheRecorderStreamsItsChannelToANewConnectionEachTime) {
   }
   expectNext({sig(5, "ioctl : stopRecording : connectionAborted")});
   EXPECT_TRUE(logged("recorder[256]: record aborted\n"));
+
+  // The factory's prefix holds its own counter, whatever lives.
+  control("absent /dev/mcc/ctl");
+  expect(cmd(6, "create : voice : record : " + peer(port)), {Testing::err(Testing::NoSeq, 6, "insufficientResources")});
+  EXPECT_TRUE(logged("voice/mcc[0]: fail to open /dev/mcc/ctl device for reading: No such file or directory\n"));
 }
 
 }  // namespace
