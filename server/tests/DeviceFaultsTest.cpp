@@ -122,7 +122,8 @@ private:
     return replied ? answer : answer + "(no reply)\n";
   }
 
-  // The lines logged since the last look, once standard error stops growing, paths without the daemon's root;
+  // The lines logged since the last look, once standard error stops growing, paths without the daemon's root
+  // and process numbers as "pid=N";
   // not those naming the controller's port, nor, for a start, those a healthy start logs too.
   std::string logged(bool start = false) {
     std::string err;
@@ -135,6 +136,8 @@ private:
     for (std::string line; std::getline(fresh, line);) {
       if (line.rfind("ctrl [", 0) == 0 || line.rfind("control connection ", 0) == 0) continue;
       for (size_t at; (at = line.find(daemon_->root())) != std::string::npos;) line.erase(at, daemon_->root().size());
+      for (size_t at = line.find("pid="); at != std::string::npos; at = line.find("pid=", at + 5))
+        line.replace(at + 4, line.find_first_not_of("0123456789", at + 4) - (at + 4), "N");
       if (!start || !healthy_.count("| " + line)) answer += "| " + line + "\n";
     }
     shown_ = err.size();
