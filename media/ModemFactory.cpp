@@ -171,6 +171,7 @@ void ModemFactory::Init() {
 }
 
 void ModemFactory::closeListener() {
+  acceptResume.reset();
   listenerEvent.Release();
   listenerEvent.UnBind();
   listener.close();
@@ -185,7 +186,15 @@ void ModemFactory::OnSocketEvent(int, short revents) {
   INet4::Addr peer;
   socklen_t size = INet4::Addr::size();
   Fd connection(::accept4(listener.get(), peer.sa(), &size, SOCK_CLOEXEC));
-  if (!connection) return;
+  if (!connection) {
+    if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+      std::cerr << ext::header(this) << "can't accept auth connection: " << std::strerror(errno)
+                << ", retrying in 1 s" << std::endl;
+      listenerEvent.set_mask(0);
+      acceptResume.set(1000, &ModemFactory::OnAcceptResume, this);
+    }
+    return;
+  }
   if (!connection.NonBlock()) {
     std::cerr << ext::header(this) << "fail to set nonblock mode." << std::endl;
     return;
@@ -195,6 +204,8 @@ void ModemFactory::OnSocketEvent(int, short revents) {
   client->Activate();
   std::clog << ext::header(this) << "incoming auth connection from " << peer << std::endl;
 }
+
+void ModemFactory::OnAcceptResume() { listenerEvent.set_mask(POLLIN); }
 
 void ModemFactory::OnAuth(const attr& record) {
   for (ModemSlot* slot : modemSlots) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "foundation/eventloop/Event.h"
+#include "foundation/eventloop/Timer.h"
 #include "foundation/os/Fd.h"
 #include "server/slot/SlotFactory.h"
 
@@ -39,6 +40,7 @@ public:
   // The authentication proxy.
   void Init();
   void OnSocketEvent(int fd, short revents);
+  void OnAcceptResume();
   // A complete record from a plug-in goes to the slot of its session.
   void OnAuth(const attr& record);
   // A record to the plug-in whose session it names.
@@ -65,6 +67,8 @@ private:
   int dspModems = 0;
   Fd listener;
   Event listenerEvent;
+  // Out of descriptors, the pending connection keeps the listener readable: rest instead of spinning.
+  Timer acceptResume;
   std::list<AuthClient*> clients;
   std::list<std::string> freeNames;
 };

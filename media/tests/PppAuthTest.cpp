@@ -3,7 +3,9 @@
 // address records back byte for byte, accounting, unknown sessions, and the
 // lengths the framing takes.
 
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include "media/tests/MediaSlots.h"
 #include "testing/Frames.h"
@@ -91,6 +93,26 @@ TEST_F(PppAuth, ALoginWithOctetsAbove0x7FReachesTheControllerWithQuestionMarks) 
   EXPECT_TRUE(logged("02:dsp-modem: auth request, user name or password not IA5: sent with '?'.\n"));
   expect(cmd(2, activate), {ok(2)});
   EXPECT_EQ(received(fd), answered);
+}
+
+// Out of descriptors, the waiting plug-in keeps the listener readable: the proxy rests a second, then takes it.
+TEST_F(PppAuth, OutOfDescriptorsTheProxyRestsASecondInsteadOfSpinning) {
+  Testing::PinnedClock clock(Testing::PinnedClock::Present);
+  const Fd fd = Testing::connectLoopback(Board::Paths::authPort());
+  ASSERT_TRUE(fd);
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+  const int lowestFree = ::dup(0);
+  ::close(lowestFree);
+  rlimit none = saved;
+  none.rlim_cur = rlim_t(lowestFree);
+  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &none), 0);
+  Testing::runFor(50);
+  ::setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(Testing::count(logs.str(), "can't accept auth connection: Too many open files, retrying in 1 s\n"), 1u);
+  EXPECT_EQ(logs.str().find("incoming auth connection"), std::string::npos);
+  clock.advance(1000);
+  EXPECT_TRUE(logged("incoming auth connection from 127.0.0.1:" + std::to_string(Testing::localPort(fd.get()))));
 }
 
 TEST_F(PppAuth, TheFramingTakesTwelveTo512Bytes) {
