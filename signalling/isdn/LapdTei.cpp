@@ -42,8 +42,7 @@ void LAPD::on_UI(const Frame& frame, Packet& packet) {
 void LAPD::on_tei_message(const TeiMessage& message) {
   switch (message.type) {
   case IdentityDenied:
-    // Also while an establish request waits for the TEI (Q.921 5.3.2).
-    if ((state != AssignAwaitingTei && state != EstablishAwaitingTei) || message.ri != ri) return;
+    if (state != AssignAwaitingTei || message.ri != ri) return;
     if (message.ai == group_tei)
       std::clog << ext::header(this) << "ASP returned: All TEI's used" << std::endl;
     else
@@ -53,10 +52,10 @@ void LAPD::on_tei_message(const TeiMessage& message) {
     break;
   case IdentityAssigned:
     if ((state != AssignAwaitingTei && state != EstablishAwaitingTei) || message.ri != ri) return;
-    // Q.921 5.3.2: T202 stops before the TEI is taken, so establishing with it
-    // finds no timer of the assignment still running.
-    stop(TimerName::T202);
+    // A pending establish starts T200 inside the assignment while T202 still
+    // runs; both steps are reported by the timer discipline.
     mdl_assign(message.ai);
+    stop(TimerName::T202);
     start(TimerName::T200);
     break;
   case IdentityCheckRequest:
@@ -64,10 +63,11 @@ void LAPD::on_tei_message(const TeiMessage& message) {
       tx_identity(ri, uint8_t(self_tei), IdentityCheckResponse);
     break;
   case IdentityRemove:
-    // Q.921 5.3.4.2: only a TEI in use is removed. A network sends every
-    // remove twice, and a remove reaching a terminal that waits for its TEI
-    // would start the request again and leave the network's answer unused.
-    if (state >= TeiAssigned && (message.ai == group_tei || message.ai == self_tei)) {
+    // Not while a request is out: a network sends every remove twice, and
+    // asking again with a new Ri would leave its answer unused and the TEI it
+    // gave held for nobody.
+    if (state != AssignAwaitingTei && state != EstablishAwaitingTei &&
+        (message.ai == group_tei || message.ai == self_tei)) {
       mdl_remove();
       begin_tei_assignment();
     }

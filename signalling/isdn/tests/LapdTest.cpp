@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "signalling/isdn/Lapd.h"
 #include "signalling/isdn/tests/LinkSupport.h"
 
@@ -27,6 +29,11 @@ Packet bytes(const std::vector<uint8_t>& octets) {
 }
 
 std::vector<uint8_t> numbered(uint8_t n) { return {0x08, 0x01, 0x05, 0x7B, n}; }
+
+// A TEI management message from the network: UI on SAPI 63 and TEI 127, C/R 1.
+std::vector<uint8_t> tei(uint16_t ri, uint8_t type, uint8_t ai) {
+  return {0xFE, 0xFF, 0x03, 0x0F, uint8_t(ri), uint8_t(ri >> 8), type, uint8_t(ai << 1 | 1)};
+}
 
 class PriLink : public isdn_test::LinkTest, public ::testing::WithParamInterface<isdn_test::Line> {
 protected:
@@ -294,9 +301,6 @@ TEST_F(UserLink, OutOfSequenceIFramesGetOneRejectAndAStrayUaChangesNothing) {
 }
 
 TEST_F(UserLink, BasicRateTeiAssignmentRemovalAndBroadcasts) {
-  const auto tei = [](uint16_t ri, uint8_t type, uint8_t ai) {
-    return std::vector<uint8_t>{0xFE, 0xFF, 0x03, 0x0F, uint8_t(ri), uint8_t(ri >> 8), type, uint8_t(ai << 1 | 1)};
-  };
   std::srand(7);
   user->change_to_bri();
   user->log = 4;
@@ -319,6 +323,125 @@ TEST_F(UserLink, BasicRateTeiAssignmentRemovalAndBroadcasts) {
   EXPECT_EQ(user->full_state().state, ISDN::AssignAwaitingTei);
   EXPECT_TRUE(golden("bri-user-tei"));
 }
+
+// One TEI management message reaching a basic-rate terminal in one state.
+struct TeiCase {
+  ISDN::State from;
+  ISDN::TeiMessageType type;
+  uint8_t ai;
+  bool other_ri;  // the answer to another terminal's request
+  ISDN::State after;
+  int tei;
+  // Sent, byte for byte; "RI" stands for the terminal's Ri after the message.
+  Strings frames;
+  const char* timers;  // those running afterwards
+  Strings reports;
+  Strings releases;
+  const char* logged;  // a line the message writes, or null
+};
+
+using ISDN::IdentityAssigned;
+using ISDN::IdentityCheckRequest;
+using ISDN::IdentityDenied;
+using ISDN::IdentityRemove;
+constexpr ISDN::State S0 = ISDN::TeiUnassigned, S1 = ISDN::AssignAwaitingTei, S2 = ISDN::EstablishAwaitingTei,
+                      S3 = ISDN::TeiAssigned, S4 = ISDN::AwaitingEstablishment, S5 = ISDN::AwaitingRelease,
+                      S6 = ISDN::MultipleFrameEstablished, S7 = ISDN::TimerRecovery;
+const Strings none;
+const Strings request = {"user FC FF 03 0F RI 01 FF"};
+const Strings check_response = {"user FC FF 03 0F RI 05 01"};
+const Strings timer_reports = {"trying to start T200 while T202 running", "trying to stop T202 while T200 running"};
+const Strings denied = {"Tei Assign - Tei denied"};
+const Strings removed = {"error (MDL-REMOVE received)"};
+
+const TeiCase tei_cases[] = {
+    {S0, IdentityAssigned, 70, false, S0, 0, none, "", none, none, nullptr},
+    {S1, IdentityAssigned, 70, false, S3, 70, none, "T200", none, none, "MDL-ASSIGN (tei=70)\n"},
+    {S1, IdentityAssigned, 70, true, S1, 0, none, "T202", none, none, nullptr},
+    // The pending establish sends SABME on the new TEI while T202 still runs.
+    {S2, IdentityAssigned, 70, false, S4, 70, {"user 00 8D 7F"}, "T200", timer_reports, none, nullptr},
+    {S2, IdentityAssigned, 70, true, S2, 0, none, "T202", none, none, nullptr},
+    {S6, IdentityAssigned, 70, false, S6, 0, none, "T203", none, none, nullptr},
+    {S1, IdentityDenied, 70, false, S1, 0, none, "T202", denied, none, "ASP returned: TEI 70 denied\n"},
+    {S1, IdentityDenied, 127, false, S1, 0, none, "T202", denied, none, "ASP returned: All TEI's used\n"},
+    {S1, IdentityDenied, 70, true, S1, 0, none, "T202", none, none, nullptr},
+    {S2, IdentityDenied, 70, false, S2, 0, none, "T202", none, none, nullptr},
+    {S3, IdentityDenied, 70, false, S3, 0, none, "", none, none, nullptr},
+    {S0, IdentityRemove, 127, false, S1, 0, request, "T202", none, none, nullptr},  // e.g. after T202 gave up
+    // A request is out: the second of the network's two removes leaves it waiting for its answer.
+    {S1, IdentityRemove, 127, false, S1, 0, none, "T202", none, none, nullptr},
+    {S2, IdentityRemove, 127, false, S2, 0, none, "T202", none, none, nullptr},
+    {S3, IdentityRemove, 127, false, S1, 0, request, "T202", none, none, nullptr},
+    {S3, IdentityRemove, 0, false, S1, 0, request, "T202", none, none, nullptr},
+    {S3, IdentityRemove, 5, false, S3, 0, none, "", none, none, nullptr},  // another terminal's TEI
+    {S4, IdentityRemove, 127, false, S1, 0, request, "T202", none, removed, nullptr},
+    {S5, IdentityRemove, 127, false, S1, 0, request, "T202", none, removed, nullptr},
+    {S6, IdentityRemove, 127, false, S1, 0, request, "T202", none, removed, nullptr},
+    {S7, IdentityRemove, 127, false, S1, 0, request, "T202", none, removed, nullptr},
+    {S2, IdentityCheckRequest, 127, false, S2, 0, none, "T202", none, none, nullptr},
+    {S3, IdentityCheckRequest, 127, false, S3, 0, check_response, "", none, none, nullptr},
+    {S3, IdentityCheckRequest, 0, false, S3, 0, check_response, "", none, none, nullptr},
+    {S3, IdentityCheckRequest, 5, false, S3, 0, none, "", none, none, nullptr},
+    {S7, IdentityCheckRequest, 127, false, S7, 0, check_response, "T200", none, none, nullptr},
+};
+
+// "RemoveIn3Ai127": the message, the state it finds, its Ai, and whose Ri it carries.
+std::string case_name(const TeiCase& c) {
+  static const char* const names[] = {"", "", "Assigned", "Denied", "CheckRequest", "", "Remove"};
+  return names[c.type] + std::string("In") + std::to_string(unsigned(c.from)) + "Ai" + std::to_string(c.ai) +
+         (c.other_ri ? "OtherRi" : "");
+}
+void PrintTo(const TeiCase& c, std::ostream* out) { *out << case_name(c); }
+
+class TeiManagement : public UserLink, public ::testing::WithParamInterface<TeiCase> {
+protected:
+  // A basic-rate terminal on TEI 0, brought to `state` by the way a line gets there.
+  void reach(ISDN::State state) {
+    std::srand(7);
+    user->change_to_bri();
+    if (state == S0 || state == S2) user->mdl_remove();
+    if (state == S1) inject(tei(0, IdentityRemove, 127));
+    if (state == S2 || state == S4) stack.activate();
+    if (state >= S5) established();
+    if (state == S5) stack.deactivate();
+    if (state == S7) elapse(10000);
+    ASSERT_EQ(user->full_state().state, state);
+    bus.written.clear();
+    stack.reports.clear();
+    stack.releases.clear();
+    log.clear();
+  }
+  std::string timers() const {
+    const ISDN::LAPDFullState& s = user->full_state();
+    std::string running;
+    for (auto [on, name] : {std::pair{s.t200_running, "T200"}, {s.t202_running, "T202"}, {s.t203_running, "T203"}})
+      if (on) running += running.empty() ? name : std::string(" ") + name;
+    return running;
+  }
+};
+
+TEST_P(TeiManagement, MessageInState) {
+  const TeiCase& c = GetParam();
+  reach(c.from);
+  inject(tei(c.other_ri ? user->ri ^ 1 : user->ri, c.type, c.ai));
+  char ri[6];
+  std::snprintf(ri, sizeof ri, "%02X %02X", user->ri & 0xFF, user->ri >> 8);
+  Strings frames = c.frames;
+  for (std::string& f : frames)
+    if (size_t at = f.find("RI"); at != std::string::npos) f.replace(at, 2, ri);
+  EXPECT_EQ(user->full_state().state, c.after);
+  EXPECT_EQ(user->full_state().self_tei, c.tei);
+  EXPECT_EQ(bus.written, frames);
+  EXPECT_EQ(timers(), c.timers);
+  EXPECT_EQ(stack.reports, c.reports);
+  EXPECT_EQ(stack.releases, c.releases);
+  if (c.logged) {
+    EXPECT_NE(log.str().find(c.logged), std::string::npos) << log.str();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TeiManagement, ::testing::ValuesIn(tei_cases),
+                         [](const auto& info) { return case_name(info.param); });
 
 TEST_F(UserLink, EmptyPacketPoolAtTheEntryPointsIsLoggedCountedAndSurvived) {
   established();
