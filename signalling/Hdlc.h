@@ -79,7 +79,7 @@ public:
   uint32_t txSU = 0;
   uint32_t txDiscard = 0;
   uint32_t txError = 0;
-  uint32_t txOverflow = 0;  // nothing counts into it
+  uint32_t txOverflow = 0;  // the raw HDLC slot counts the frames it could not queue
   uint32_t rxSU = 0;
   // For log lines only.
   uint32_t trunk_no = 0;
