@@ -61,4 +61,13 @@ std::string lineAt(const std::string& text, size_t at) {
   return matchesGolden(path, actual);
 }
 
+std::string withoutRadioTimes(std::string text) {
+  constexpr size_t TimeOfDay = 26;
+  for (size_t at = text.find("rtp_ext["); at != std::string::npos; at = text.find("rtp_ext[", at + 1)) {
+    const size_t time = text.find("] ", at) + 2;
+    if (time < text.size() && text.size() - time > TimeOfDay) text.replace(time, TimeOfDay, "T");
+  }
+  return text;
+}
+
 }  // namespace Testing

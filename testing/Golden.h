@@ -24,4 +24,8 @@ namespace Testing {
 ::testing::AssertionResult matchesScript(const std::string& path,
                                          const std::function<std::string(const std::string& input)>& run);
 
+// The radio controllers' log prefixes "rtp_ext[N] <time of day>:" with "T"
+// for the time of day ("2026-12-07 01:46:15.123456").
+std::string withoutRadioTimes(std::string text);
+
 }  // namespace Testing

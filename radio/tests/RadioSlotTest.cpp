@@ -45,16 +45,6 @@ std::string oneLine(const std::string& text) {
   return line;
 }
 
-// The controllers' log prefixes with "T" for the time of day ("2026-12-07 01:46:15.123456").
-std::string withoutTimes(std::string text) {
-  constexpr size_t TimeOfDay = 26;
-  for (size_t at = text.find("rtp_ext["); at != std::string::npos; at = text.find("rtp_ext[", at + 1)) {
-    const size_t time = text.find("] ", at) + 2;
-    if (time < text.size() && text.size() - time > TimeOfDay) text.replace(time, TimeOfDay, "T");
-  }
-  return text;
-}
-
 template <class T>
 T value(const std::string& notation) {
   T v;
@@ -135,7 +125,7 @@ protected:
   // The time of day of log prefixes, the DSP's function ids, and descriptor numbers and our pid in
   // extension attach records vary.
   static std::string normalized(const std::string& line, bool extension) {
-    std::string text = withoutTimes(line);
+    std::string text = Testing::withoutRadioTimes(line);
     const size_t id = text.rfind(" id=");
     if (!extension) return id == std::string::npos ? text : text.substr(0, id);
     if (text.compare(0, 7, "attach ") && text.compare(0, 7, "detach ")) return text;
@@ -367,7 +357,7 @@ TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
     // which fails on no descriptor.
     std::string expected = std::string("rtp_ext[1024] T:") + c.line + "\n";
     if (c.when == BeforeCreate && c.e2m.empty()) expected += "rtp_ext[1024] T:detach rtp_ext session fail !!!\n";
-    std::istringstream text(withoutTimes(logs.take()));
+    std::istringstream text(Testing::withoutRadioTimes(logs.take()));
     std::string lines;
     for (std::string line; std::getline(text, line);)
       if (line.find("rtp_ext[1024]") != std::string::npos) lines += line + "\n";
@@ -390,7 +380,7 @@ TEST_F(RadioSlots, TraceLinesShowTheCommandAndTheValuesBothWays) {
   receive(1, "10.0.0.9", 9, "01500000");
   receive(2, "10.0.0.8", 8, "20400000");
   drain();
-  EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/trace.txt", withoutTimes(logs.take())));
+  EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/trace.txt", Testing::withoutRadioTimes(logs.take())));
 }
 
 INSTANTIATE_TEST_SUITE_P(Clock, RadioSlotsOnClock, ::testing::Values(0u, uint32_t(0x100000000 - 100000000 - 1500)),
