@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <list>
 
@@ -150,13 +151,18 @@ void RadioControl::OnRtpExtEvent(int, short revents) {
 }
 
 ssize_t RadioControl::ReadBlock(unsigned char* buf, size_t size) {
-  const int info = RtpExtDevice::packetInfo(extFd.get(), pktInfo);
-  if (info > 0) ++counters.infoRequests;
-  if (info < 0) counters.infoErrno = errno;
-  const ssize_t n = Board::read(extFd.get(), buf, size);
-  if (n > 0) counters.bytesRead += uint32_t(n);
-  if (n < 0) counters.readErrno = errno;
-  return n;
+  for (;;) {
+    const int info = RtpExtDevice::packetInfo(extFd.get(), pktInfo);
+    if (info > 0) ++counters.infoRequests;
+    if (info < 0) counters.infoErrno = errno;
+    const ssize_t n = Board::read(extFd.get(), buf, size);
+    if (n > 0) counters.bytesRead += uint32_t(n);
+    if (n < 0) counters.readErrno = errno;
+    if (n <= 0 || info >= 0) return n;
+    // Its source is unknown, and the one before would be taken for it (a push-to-talk holder's too).
+    std::cerr << GetPrefix() << "packet info rtp_ext session fail: " << std::strerror(counters.infoErrno)
+              << ", block dropped" << std::endl;
+  }
 }
 
 int RadioControl::WriteBlock(const unsigned char* buf, int length) {
@@ -170,9 +176,17 @@ int RadioControl::WriteBlock(const unsigned char* buf, int length) {
   return int(n);
 }
 
-void RadioControl::CheckHangUp(short revents) {
-  if (!(revents & (POLLERR | POLLHUP | POLLNVAL))) return;
-  std::cerr << GetPrefix() << "rtp_ext session hung up, no longer read" << std::endl;
+void RadioControl::CheckSession(ssize_t lastRead, short revents) {
+  if (revents & (POLLERR | POLLHUP | POLLNVAL)) {
+    std::cerr << GetPrefix() << "rtp_ext session hung up, no longer read" << std::endl;
+  } else if (lastRead == 0) {
+    std::cerr << GetPrefix() << "rtp_ext session ended, no longer read" << std::endl;
+  } else if (lastRead < 0 && counters.readErrno != EAGAIN && counters.readErrno != EINTR) {
+    std::cerr << GetPrefix() << "read rtp_ext session fail: " << std::strerror(counters.readErrno)
+              << ", no longer read" << std::endl;
+  } else {
+    return;
+  }
   extEvent.Release();
 }
 

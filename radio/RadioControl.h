@@ -109,11 +109,13 @@ protected:
 private:
   void Init(RadioControlType kind);
   void OnProcessStatus(Timer*);
-  // One packet-info request and one read: the read's result.
+  // A packet-info request and a read: the read's result. A block whose
+  // packet info was refused is dropped, logged, and the next one read.
   ssize_t ReadBlock(unsigned char* buf, size_t size);
   int WriteBlock(const unsigned char* buf, int length);
-  // A descriptor that reports an error or a hang-up is no longer watched.
-  void CheckHangUp(short revents);
+  // A descriptor that hangs up, reports an error, or whose read fails or finds
+  // the end stays readable: it is no longer watched. `lastRead` is the last read's result.
+  void CheckSession(ssize_t lastRead, short revents);
 
   RadioControlType type = ExtAttach;
   Fd rtpFd;
@@ -133,11 +135,12 @@ unsigned RadioControl::Receive(int fd, short revents, Proto& current, Proto& pre
                                int (*decode)(Proto*, const unsigned char*, int),
                                int (*compare)(const Proto*, const Proto*), Process process) {
   unsigned count = 0;
+  ssize_t n = 1;
   if (revents & POLLIN) {
     RadioControl::OnRtpExtEvent(fd, revents);
     previous = Proto{};
     unsigned char buf[Board::Dev::RtpExt::BlockMax];
-    for (ssize_t n; (n = ReadBlock(buf, sizeof buf)) > 0;) {
+    while ((n = ReadBlock(buf, sizeof buf)) > 0) {
       current = Proto{};
       const int r = decode(&current, buf, int(n));
       if (r < 0) {
@@ -153,7 +156,7 @@ unsigned RadioControl::Receive(int fd, short revents, Proto& current, Proto& pre
     }
     if (count > 0) process(previous);
   }
-  CheckHangUp(revents);
+  CheckSession(n, revents);
   return count;
 }
 

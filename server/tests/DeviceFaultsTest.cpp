@@ -123,7 +123,7 @@ private:
   }
 
   // The lines logged since the last look, once standard error stops growing, paths without the daemon's root
-  // and process numbers as "pid=N";
+  // process numbers as "pid=N" and the radio controllers' times;
   // not those naming the controller's port, nor, for a start, those a healthy start logs too.
   std::string logged(bool start = false) {
     std::string err;
@@ -138,6 +138,7 @@ private:
       for (size_t at; (at = line.find(daemon_->root())) != std::string::npos;) line.erase(at, daemon_->root().size());
       for (size_t at = line.find("pid="); at != std::string::npos; at = line.find("pid=", at + 5))
         line.replace(at + 4, line.find_first_not_of("0123456789", at + 4) - (at + 4), "N");
+      line = Testing::withoutRadioTimes(line);
       if (!start || !healthy_.count("| " + line)) answer += "| " + line + "\n";
     }
     shown_ = err.size();
