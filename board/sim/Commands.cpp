@@ -39,6 +39,14 @@ void devices(Registry& board, const Words&, Outcome& out, int) {
   }
 }
 
+// The inode is the one the daemon's descriptors show in /proc/PID/fd, so that a socket found there can be named.
+void files(Registry& board, const Words&, Outcome& out, int) {
+  for (const auto& f : board.openFiles()) {
+    out.reply.line("socket:[" + std::to_string(f.first.second) + "] " +
+                   f.second.device->path().opened(f.second.file->pathNumber));
+  }
+}
+
 void absent(Registry& board, const Words& a, Outcome& out, int) {
   if (Device* d = device(board, a[1], out)) d->setPresent(false);
 }
@@ -83,6 +91,7 @@ void reset(Registry& board, const Words&, Outcome&, int) { board.reset(); }
 const BoardCommand boardCommands[] = {
     {"help", "", 0, help},
     {"devices", "", 0, devices},
+    {"files", "", 0, files},
     {"absent", "DEV", 1, absent},
     {"present", "DEV", 1, present},
     {"fail", "DEV ioctl REQUEST ERRNO", 4, failRequest},

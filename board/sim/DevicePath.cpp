@@ -31,5 +31,10 @@ bool DevicePath::matches(const std::string& path, int& number) const {
   return true;
 }
 
+std::string DevicePath::opened(int number) const {
+  if (hole_ == std::string::npos) return text_;
+  return text_.substr(0, hole_) + std::to_string(number) + text_.substr(hole_ + 2);
+}
+
 }  // namespace Sim
 }  // namespace Board

@@ -17,6 +17,8 @@ public:
   // True when `path` is this device's; `number` is then the number it
   // carries, -1 for a fixed path.
   bool matches(const std::string& path, int& number) const;
+  // The path opened with `number` in the pattern's place; a fixed path as it is.
+  std::string opened(int number) const;
 
 private:
   std::string text_;

@@ -46,6 +46,8 @@ public:
   };
   // The open file behind a descriptor; device null when it is no simulated one.
   Target lookup(int fd);
+  // The open files by the device and inode of the daemon's end.
+  const std::map<std::pair<dev_t, ino_t>, Target>& openFiles() const { return open_; }
   // Forgets open files whose every descriptor has been closed.
   void sweep();
   // Every model back to power-on.

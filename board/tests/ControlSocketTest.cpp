@@ -5,6 +5,10 @@
 #include "board/sim/ControlClient.h"
 #include "board/tests/Probe.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+
 using Board::Sim::ControlClient;
 
 namespace {
@@ -23,6 +27,12 @@ protected:
 
   ControlClient client;
 };
+
+// What /proc shows of a descriptor, "socket:[INODE]" for a simulated device.
+std::string shown(int fd) {
+  char target[64] = {};
+  return ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target - 1) > 0 ? target : "";
+}
 
 }  // namespace
 
@@ -68,6 +78,29 @@ TEST_F(ControlSocket, DevicesAndFaultsSetFromOutsideReachTheDaemon) {
   Board::close(probe);
   Board::close(fd);
   EXPECT_TRUE(listed("/dev/misc/gw-wd watchdog present open=0"));
+}
+
+TEST_F(ControlSocket, FilesNameTheDeviceBehindEachSocketAsProcShowsIt) {
+  const int watchdog = openWatchdog();
+  const int probe = open(ProbePath);
+  const int unit = open("/dev/test-unit12/ctl");
+  ASSERT_TRUE(watchdog >= 0 && probe >= 0 && unit >= 0);
+  const int copy = ::dup(probe);
+  Lines expected = {shown(watchdog) + " /dev/misc/gw-wd", shown(probe) + " /dev/test-probe",
+                    shown(unit) + " /dev/test-unit12/ctl"};
+  Lines listed = client.command("files");
+  ASSERT_EQ(listed.back(), "OK");
+  listed.pop_back();
+  // One line per file, however many descriptors it has; in inode order, which is not the opening order.
+  std::sort(expected.begin(), expected.end());
+  std::sort(listed.begin(), listed.end());
+  EXPECT_EQ(listed, expected);
+  Board::close(probe);
+  ::close(copy);
+  Board::close(watchdog);
+  EXPECT_EQ(client.command("files"), (Lines{shown(unit) + " /dev/test-unit12/ctl", "OK"}));
+  Board::close(unit);
+  EXPECT_EQ(client.command("files"), Lines{"OK"});
 }
 
 TEST_F(ControlSocket, LinesSentTogetherAreAnsweredInOrderAndAnEndlessOneIsRefused) {
