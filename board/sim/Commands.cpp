@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace Board {
 namespace Sim {
@@ -39,11 +40,16 @@ void devices(Registry& board, const Words&, Outcome& out, int) {
   }
 }
 
-// The inode is the one the daemon's descriptors show in /proc/PID/fd, so that a socket found there can be named.
+// As /proc/PID/fd shows a socket, so that one found there can be named.
+std::string shown(ino_t inode) { return "socket:[" + std::to_string(inode) + "]"; }
+
+// The daemon's end, and the model's, which lives in the daemon's process too.
 void files(Registry& board, const Words&, Outcome& out, int) {
   for (const auto& f : board.openFiles()) {
-    out.reply.line("socket:[" + std::to_string(f.first.second) + "] " +
-                   f.second.device->path().opened(f.second.file->pathNumber));
+    struct stat peer;
+    const std::string modelEnd = ::fstat(f.second.file->peer, &peer) == 0 ? shown(peer.st_ino) : "none";
+    out.reply.line(shown(f.first.second) + " " + f.second.device->path().opened(f.second.file->pathNumber) + " " +
+                   modelEnd);
   }
 }
 
