@@ -96,13 +96,14 @@ long SoakDaemon::residentKb() const {
   return -1;
 }
 
-std::map<std::string, int> SoakDaemon::descriptors() const {
+std::map<std::string, int> SoakDaemon::descriptors(const std::map<std::string, std::string>& devices) const {
   std::map<std::string, int> kinds;
   for (const auto& entry : fs::directory_iterator(proc("fd"))) {
     std::error_code error;
     std::string target = fs::read_symlink(entry.path(), error).string();
     if (error) continue;
-    target = target.substr(0, target.find(":["));
+    const auto device = devices.find(target);
+    target = device != devices.end() ? device->second : target.substr(0, target.find(":["));
     ++kinds[target.rfind(root_, 0) == 0 ? target.substr(root_.size()) : target];
   }
   return kinds;

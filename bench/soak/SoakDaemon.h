@@ -27,8 +27,10 @@ public:
   int port() const { return port_; }
 
   long residentKb() const;
-  // The open descriptors by kind: sockets and pipes by kind alone, files by path.
-  std::map<std::string, int> descriptors() const;
+  // The open descriptors by kind: files by path, sockets named in `devices`
+  // ("socket:[INODE]" to the device's path) by their device's path, other
+  // sockets and pipes by kind alone.
+  std::map<std::string, int> descriptors(const std::map<std::string, std::string>& devices) const;
   // Processes whose parent it is.
   unsigned children() const;
   // The free packet buffers its status dump reports; -1 when no dump came.
