@@ -229,6 +229,19 @@ TEST(LemzRadioMapping, ControllerValuesBecomeStateAndPackets) {
   EXPECT_EQ(sent(radio, WM_STANDBY), hex("87 55 00 3A 00 02 01 00"));
   EXPECT_EQ(sent(radio, WM_SELECT_RC_CHAN), hex("86 55 00 3A 01 02 00 00"));
   EXPECT_EQ(sent(radio, GW_FLAG), Bytes());
+  // Values not set go to the radio as 255; a negative channel goes as its 32 bits and comes back.
+  LemzRadioState unset;
+  unset.chan_id = -2;
+  const Bytes unsetChan = sent(unset, WM_CHAN);
+  EXPECT_EQ(unsetChan, hex("84 F0 00 00 FF FF FF FE 00 00 00 00 FF FF 00 00"));
+  EXPECT_EQ(sent(unset, WM_STANDBY), hex("87 F0 00 00 FF FF FF 00"));
+  sig_proto received;
+  sig_proto_init(&received);
+  ASSERT_EQ(sig_proto_unpack(&received, unsetChan.data(), int(unsetChan.size())), 0);
+  LemzRadioState back;
+  ASSERT_EQ(Map::DecodeProto(received, back), 0);
+  EXPECT_EQ(back.chan_id, -2);
+  EXPECT_EQ(back.squelshe, 255);
   // A frequency beyond the float range saturates instead of narrowing undefined.
   status.select_lemz().get_freq().set_frequency("1e300");
   LemzRadioState far;
