@@ -127,24 +127,67 @@ struct sig_proto {
 };
 static_assert(sizeof(sig_proto{}.payload) == 268, "the payload area is 268 octets");
 
-// The packet types and their names, ended by {-1, ""}.
+// How a payload member travels. Numbers are big-endian; a float goes as its
+// bit pattern.
+enum class sig_proto_octets : uint8_t {
+  none,       // ends a type's members
+  octet,      // u8
+  word,       // u32 or float
+  addr,       // in_addr, its four octets in reverse order
+  caller_id,  // callerID_length n in one octet, then n octets of callerID
+};
+
+// The payload members, by their names in the layouts.
+enum class sig_proto_value : uint8_t {
+  id, freq, callerID, interface, channel, squelsh, rte, state, group, receiver_state, session_addr, ssrc,
+  radio_quality,
+};
+
+// A payload member: its first octet in the packet and its place in the
+// payload area (of a caller ID, the place of callerID, whose count lies in
+// the octet before).
+struct sig_proto_field {
+  sig_proto_octets octets;
+  uint8_t at;
+  uint8_t place;
+  sig_proto_value value;
+};
+
+// One row per packet type, ended by {-1, ""}: its name, whether it is a
+// push-to-talk command, its length and its payload members in packet order.
+// The length is what a packer's buffer must hold and a received packet must
+// reach, padding included. With a caller ID of n octets the packer's buffer
+// must hold n more, and a received packet need only reach the caller ID's end.
 struct sig_proto_packet_name {
   int32_t type;
   const char* name;
+  bool ptt;
+  uint8_t length;
+  sig_proto_field fields[4];
 };
 extern const sig_proto_packet_name sig_proto_packet_const_name[];
+// The row of a packet type, or null for a value that is not one.
+const sig_proto_packet_name* sig_proto_packet(int type);
 // The name of a packet type, or "" for a value that is not one.
 const char* sig_proto_type_name(int type);
+
+// A payload member other than a caller ID as a 32-bit word: an octet in its
+// low eight bits, a float or address as its bits in memory; and back, an
+// octet member taking the word's low eight bits.
+uint32_t sig_proto_word(const sig_proto* p, const sig_proto_field* f);
+void sig_proto_set_word(sig_proto* p, const sig_proto_field* f, uint32_t word);
+// A caller ID member: its octets, with their count in `length`; and back,
+// `length` octets of `id` stored NUL-terminated.
+const char* sig_proto_caller_id(const sig_proto* p, const sig_proto_field* f, uint8_t* length);
+void sig_proto_set_caller_id(sig_proto* p, const sig_proto_field* f, const char* id, uint8_t length);
 
 // Clears the whole record; 0, also for a null record.
 int sig_proto_init(sig_proto* p);
 
 // Clears all `len` octets and encodes the record: the octets written, 0 for
 // a null record or buffer, -EBADF when `len` is below 4 or below what the
-// type needs (12 for GW_ADJUST_CHAN and WM_TRANS, 16 for WM_CHAN, 8 for the
-// other one-word payloads, n+12 for GW_SEL_CALL and n+20 for
-// WM_SEL_CALL_TRANS with n caller ID octets). A type without a payload
-// layout, valid or not, is written as the header alone (4 octets).
+// type's row asks. A type without a payload layout, valid or not, is
+// written as the header alone (4 octets).
 int sig_proto_pack(const sig_proto* p, unsigned char* buf, int len);
 
 // Decodes `len` received octets (octets past the payload are ignored). On
