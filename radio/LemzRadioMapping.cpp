@@ -185,6 +185,31 @@ void setCallerId(LemzRadioState& s, const char* text, size_t length) {
   std::memcpy(s.callerID, text, std::min(length, CallerIdMax));
 }
 
+// The state field a payload member other than the caller ID fills, as a
+// 32-bit word: an octet member gives it 0..255 and takes its low eight bits.
+void* stateWord(LemzRadioState& s, sig_proto_value value) {
+  switch (value) {
+    case sig_proto_value::id: return &s.chan_id;
+    case sig_proto_value::freq: return &s.freq;
+    case sig_proto_value::interface: return &s.remote_no;
+    case sig_proto_value::channel: return &s.remote_ch;
+    case sig_proto_value::squelsh: return &s.squelshe;
+    case sig_proto_value::rte: return &s.rte;
+    case sig_proto_value::state: return &s.standby_state;
+    case sig_proto_value::group: return &s.standby_group;
+    case sig_proto_value::receiver_state: return &s.receiver_state;
+    case sig_proto_value::session_addr: return &s.session_addr;
+    case sig_proto_value::ssrc: return &s.ssrc;
+    case sig_proto_value::radio_quality: return &s.quality;
+    case sig_proto_value::callerID: break;
+  }
+  return nullptr;
+}
+
+const void* stateWord(const LemzRadioState& s, sig_proto_value value) {
+  return stateWord(const_cast<LemzRadioState&>(s), value);
+}
+
 void encodeFlags(const LemzRadioState& s, TERM::RadioFlags& flags) {
   flags.set_prio(s.prio);
   for (const FlagRow& row : flagRows) {
@@ -346,59 +371,20 @@ int DecodeProto(const sig_proto& p, LemzRadioState& s) {
   for (const FlagRow& row : flagRows) s.*row.state = p.*row.packet;
   s.src_addr.s_addr = p.src_addr;
   s.src_ssrc = p.src_ssrc;
-  const auto& pl = p.payload;
-  switch (p.type) {
-    case GW_FLAG:
-    case GW_FLAG_PTT:
-    case GW_FLAG_BSS:
-    case GW_FLAG_RV:
-    case GW_FLAG_SH:
-    case GW_FLAG_PW:
-    case GW_FLAG_RS:
-    case WM_FLAG: return 0;
-    case GW_ADJUST_CHAN:
-      s.chan_id = int32_t(pl.gw_adjust_chan.id);
-      s.freq = pl.gw_adjust_chan.freq;
-      return 0;
-    case GW_SEL_CALL:
-      setCallerId(s, pl.gw_sel_call.callerID, strnlen(pl.gw_sel_call.callerID, pl.gw_sel_call.callerID_length));
-      return 0;
-    case GW_SELECT_RC_CHAN:
-      s.remote_no = pl.gw_select_rc_chan.interface;
-      s.remote_ch = pl.gw_select_rc_chan.channel;
-      return 0;
-    case WM_SELECT_RC_CHAN:
-      s.remote_no = pl.wm_select_rc_chan.interface;
-      s.remote_ch = pl.wm_select_rc_chan.channel;
-      return 0;
-    case GW_ADJUST_SQUELSHE: s.squelshe = pl.gw_adjust_squelsh.squelsh; return 0;
-    case GW_ADJUST_RTE: s.rte = pl.gw_adjust_rte.rte; return 0;
-    case GW_ADJUST_STANDBY: s.standby_state = pl.gw_adjust_standby.state; return 0;
-    case WM_TRANS:
-      s.session_addr = pl.wm_trans.session_addr;
-      s.ssrc = pl.wm_trans.ssrc;
-      return 0;
-    case WM_RADIO_QUALITY: s.quality = pl.wm_radio_quality.radio_quality; return 0;
-    case WM_CHAN:
-      s.chan_id = int32_t(pl.wm_chan.id);
-      s.freq = pl.wm_chan.freq;
-      s.squelshe = pl.wm_chan.squelsh;
-      s.rte = pl.wm_chan.rte;
-      return 0;
-    case WM_SEL_CALL_TRANS: {
-      const wm_sel_call_trans& call = pl.wm_sel_call_trans;
-      s.session_addr = call.session_addr;
-      s.ssrc = call.ssrc;
-      setCallerId(s, call.callerID, strnlen(call.callerID, call.callerID_length));
-      return 0;
+  const sig_proto_packet_name* type = sig_proto_packet(int(p.type));
+  if (!type) return -1;
+  for (const sig_proto_field& f : type->fields) {
+    if (f.octets == sig_proto_octets::none) break;
+    if (f.octets == sig_proto_octets::caller_id) {
+      uint8_t n;
+      const char* id = sig_proto_caller_id(&p, &f, &n);
+      setCallerId(s, id, strnlen(id, n));
+    } else {
+      const uint32_t word = sig_proto_word(&p, &f);
+      std::memcpy(stateWord(s, f.value), &word, sizeof word);
     }
-    case WM_STANDBY:
-      s.standby_state = pl.wm_standby.state;
-      s.standby_group = pl.wm_standby.group;
-      s.receiver_state = pl.wm_standby.receiver_state;
-      return 0;
-    default: return -1;
   }
+  return 0;
 }
 
 int EncodeProto(const LemzRadioState& s, sig_proto& p) {
@@ -408,39 +394,20 @@ int EncodeProto(const LemzRadioState& s, sig_proto& p) {
   for (const FlagRow& row : flagRows) p.*row.packet = s.*row.state;
   p.src_addr = s.src_addr.s_addr;
   p.src_ssrc = s.src_ssrc;
-  auto& pl = p.payload;
-  switch (s.command) {
-    case WM_FLAG: return 0;
-    case WM_TRANS:
-      pl.wm_trans.session_addr = s.session_addr;
-      pl.wm_trans.ssrc = s.ssrc;
-      return 0;
-    case WM_RADIO_QUALITY: pl.wm_radio_quality.radio_quality = s.quality; return 0;
-    case WM_CHAN:
-      pl.wm_chan.id = uint32_t(s.chan_id);
-      pl.wm_chan.freq = s.freq;
-      pl.wm_chan.squelsh = uint8_t(s.squelshe);
-      pl.wm_chan.rte = uint8_t(s.rte);
-      return 0;
-    case WM_SEL_CALL_TRANS: {
-      wm_sel_call_trans& call = pl.wm_sel_call_trans;
-      call.session_addr = s.session_addr;
-      call.ssrc = s.ssrc;
-      call.callerID_length = uint8_t(strnlen(s.callerID, CallerIdMax));
-      std::memcpy(call.callerID, s.callerID, call.callerID_length);
-      return 0;
+  const sig_proto_packet_name* type = sig_proto_packet(s.command);
+  // A gateway sends only the packets towards a workstation.
+  if (!type || s.command < int32_t(WM_FLAG)) return -1;
+  for (const sig_proto_field& f : type->fields) {
+    if (f.octets == sig_proto_octets::none) break;
+    if (f.octets == sig_proto_octets::caller_id) {
+      sig_proto_set_caller_id(&p, &f, s.callerID, uint8_t(strnlen(s.callerID, CallerIdMax)));
+    } else {
+      uint32_t word;
+      std::memcpy(&word, stateWord(s, f.value), sizeof word);
+      sig_proto_set_word(&p, &f, word);
     }
-    case WM_SELECT_RC_CHAN:
-      pl.wm_select_rc_chan.interface = uint8_t(s.remote_no);
-      pl.wm_select_rc_chan.channel = uint8_t(s.remote_ch);
-      return 0;
-    case WM_STANDBY:
-      pl.wm_standby.state = uint8_t(s.standby_state);
-      pl.wm_standby.group = uint8_t(s.standby_group);
-      pl.wm_standby.receiver_state = uint8_t(s.receiver_state);
-      return 0;
-    default: return -1;
   }
+  return 0;
 }
 
 void EncodeStatusASN(const LemzRadioState& s, TERM::RadioStatus& status) {

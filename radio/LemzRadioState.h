@@ -46,7 +46,8 @@ struct LemzRadioState {
   uint32_t src_ssrc = 0;
 };
 
-// GW_FLAG, GW_FLAG_PTT, GW_SEL_CALL, WM_FLAG, WM_TRANS and WM_SEL_CALL_TRANS.
+// A push-to-talk command as the type table marks it: GW_FLAG, GW_FLAG_PTT,
+// GW_SEL_CALL, WM_FLAG, WM_TRANS and WM_SEL_CALL_TRANS.
 bool isPTTCommand(int type);
 // A command of 0 or below: every field of the merge rules applies.
 bool isDefaultInitCommand(int command);
