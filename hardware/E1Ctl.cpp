@@ -81,9 +81,11 @@ bool E1Ctl::IsMaintenanceOpen() {
     maintenanceError = 0;
     return true;
   }
+  // Kept before the line is written: writing it may change errno.
+  const int error = errno;
   if (!maintenanceError)
-    std::cerr << ext::header(this) << "maintenance interface open fail: " << std::strerror(errno) << std::endl;
-  maintenanceError = errno;
+    std::cerr << ext::header(this) << "maintenance interface open fail: " << std::strerror(error) << std::endl;
+  maintenanceError = error;
   return false;
 }
 
@@ -150,8 +152,9 @@ bool E1Ctl::CheckOpenCas() {
   if (cas) return true;
   const int fd = Board::open(Board::Paths::path(Cas::Path).c_str(), DeviceFlags);
   if (fd < 0) {
-    if (!casError) std::cerr << ext::header(this) << "cas interface open fail: " << std::strerror(errno) << std::endl;
-    casError = errno;
+    const int error = errno;
+    if (!casError) std::cerr << ext::header(this) << "cas interface open fail: " << std::strerror(error) << std::endl;
+    casError = error;
     return false;
   }
   casError = 0;
