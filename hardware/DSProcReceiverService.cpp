@@ -295,7 +295,7 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
           }
         } else {
           receiver.dsproc_vad_event(
-              DSProcVADEvent{a & Proc::DirectionRx ? int(b) : -1, a & Proc::DirectionTx ? int(c) : -1});
+              Proc::VadReport{a & Proc::DirectionRx ? int(b) : -1, a & Proc::DirectionTx ? int(c) : -1});
         }
         break;
       case Proc::SdEvent:
@@ -307,24 +307,24 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
                       << std::endl;
           }
         } else {
-          receiver.dsproc_sd_event(DSProcSDEvent{int(a)});
+          receiver.dsproc_sd_event(Proc::SdReport{int(a)});
         }
         break;
       case Proc::BssEvent:
         if (receiver.bssFunction.state == DSProcReceiver::Off) {
           if (trace) std::clog << "ignore spurious dsproc bss event (dsproc disabled): " << record << std::endl;
         } else {
-          const dsproc_bss_event event{scoreOf(a)};
+          const Proc::BssReport event{scoreOf(a)};
           receiver.dsproc_bss_event(&event);
         }
         break;
       case Proc::FlagsEvent: {
-        const dsproc_flags_event event{a, b};
+        const Proc::FlagsReport event{a, b};
         receiver.dsproc_flags_event(&event);
         break;
       }
       case Proc::ToneEvent: {
-        const dsproc_tone_event event{a, b};
+        const Proc::ToneReport event{a, b};
         receiver.dsproc_tone_flt_event(&event);
         break;
       }

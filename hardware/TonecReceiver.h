@@ -13,6 +13,7 @@
 
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
+#include "board/dev/Dtmf.h"
 #include "foundation/eventloop/Timer.h"
 #include "hardware/CyclicList.h"
 
@@ -22,12 +23,6 @@ class TonecReceiverService;
 
 class TonecReceiver {
 public:
-  // One detector event for the receiver's timeslot.
-  struct Params {
-    uint32_t code;
-    uint32_t timestamp;
-  };
-
   // Ring-back: 425 Hz for a second, then three seconds of silence.
   static constexpr uint16_t RingBackFrequency = 425;
   static constexpr uint16_t RingBackAmplitude = 2048;
@@ -44,7 +39,8 @@ public:
   TonecReceiver& operator=(const TonecReceiver&) = delete;
   virtual ~TonecReceiver();
 
-  virtual void tonec_event(const Params& event) = 0;
+  // One detector event for the receiver's timeslot.
+  virtual void tonec_event(const Board::Dev::Dtmf::EventReport& event) = 0;
   virtual unsigned tonec_timeslot() const = 0;
   // A DTMF digit sequence has been played out.
   virtual void tone_gen_complete() {}

@@ -197,7 +197,7 @@ void TonecReceiverService::dispatch(uint32_t code, uint32_t timeslot, uint32_t t
     } else if (receiver.detector_id != id) {
       std::clog << "ignore spurious dtmf event: " << record << " rid=" << receiver.detector_id << std::endl;
     } else {
-      receiver.tonec_event(TonecReceiver::Params{code, timestamp});
+      receiver.tonec_event(Board::Dev::Dtmf::EventReport{code, timestamp});
     }
     return;
   }

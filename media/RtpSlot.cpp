@@ -195,7 +195,7 @@ void RtpSlot::OnRtpEvent(int fd, short revents) {
         continue;
       }
       Board::RecordReader in(record, sizeof record);
-      const rtp_event event{in.get(Eng::Event::Type), in.get(Eng::Event::Value), in.get(Eng::Event::Timeout)};
+      const Eng::EventReport event{in.get(Eng::Event::Type), in.get(Eng::Event::Value), in.get(Eng::Event::Timeout)};
       std::clog << ext::header(this) << "rtp event: " << " type=" << event.type << std::endl;
       processRtpEvent(event);
     }

@@ -47,13 +47,13 @@ public:
   // Echo cancelling of the channel, which the factory sets from the create.
   using Hardware::TonecReceiver::echoCancel;
 
-  void tonec_event(const Params& event) override { processTonecEvent(event); }
+  void tonec_event(const Board::Dev::Dtmf::EventReport& event) override { processTonecEvent(event); }
   unsigned tonec_timeslot() const override { return unsigned(channel); }
-  void dsproc_vad_event(const Hardware::DSProcVADEvent& event) override { processVADEvent(event); }
-  void dsproc_bss_event(const ::dsproc_bss_event* event) override { processBSSEvent(event); }
-  void dsproc_sd_event(const Hardware::DSProcSDEvent& event) override { processSDEvent(event); }
-  void dsproc_tone_flt_event(const ::dsproc_tone_event* event) override { processToneFltEvent(event); }
-  void dsproc_flags_event(const ::dsproc_flags_event* event) override { processFlagsEvent(event); }
+  void dsproc_vad_event(const Board::Dev::Dsp::VadReport& event) override { processVADEvent(event); }
+  void dsproc_bss_event(const Board::Dev::Dsp::BssReport* event) override { processBSSEvent(event); }
+  void dsproc_sd_event(const Board::Dev::Dsp::SdReport& event) override { processSDEvent(event); }
+  void dsproc_tone_flt_event(const Board::Dev::Dsp::ToneReport* event) override { processToneFltEvent(event); }
+  void dsproc_flags_event(const Board::Dev::Dsp::FlagsReport* event) override { processFlagsEvent(event); }
   unsigned dsproc_timeslot() const override { return unsigned(channel); }
 
   // Keeps the remote address and a duplicate of the socket (unless it is the

@@ -80,6 +80,37 @@ constexpr Field<uint32_t> Words[] = {{12}, {16}, {20}};
 constexpr uint32_t DirectionRx = 0x1;
 constexpr uint32_t DirectionTx = 0x2;
 
+// The events as the receivers hand them on, decoded from the three words.
+// VAD: each direction's activity, -1 where the event did not report it.
+struct VadReport {
+  int rx;
+  int tx;
+};
+
+struct SdReport {
+  int value;
+};
+
+// BSS: the first word read as a 32-bit float.
+struct BssReport {
+  float score;
+};
+
+// Tone filter: the filter's frequency, and whether the tone is there.
+struct ToneReport {
+  uint32_t frequency;
+  uint32_t presence;
+};
+
+// Flag bits and the mask of the valid ones.
+struct FlagsReport {
+  static constexpr uint32_t VadRx = 1u << 29;
+  static constexpr uint32_t VadTx = 1u << 30;
+  static constexpr uint32_t SelcalInProgress = 1u << 31;
+  uint32_t flags;
+  uint32_t mask;
+};
+
 constexpr uint32_t ConfigureFunction = Request::ior('d', 1, Configure::Size);
 constexpr uint32_t Enable = Request::ior('d', 2, Switch::Size);
 constexpr uint32_t Disable = Request::ior('d', 3, Switch::Size);

@@ -69,6 +69,12 @@ constexpr Field<uint32_t> Timestamp{8};
 constexpr Field<uint32_t> Id{12};
 }  // namespace Event
 
+// A detector event as the receiver hands it on.
+struct EventReport {
+  uint32_t code;
+  uint32_t timestamp;
+};
+
 constexpr uint32_t ConfigureDetector = Request::ior('B', 2, Configure::Size);
 constexpr uint32_t EnableDetector = Request::ior('B', 3, Enable::Size);
 constexpr uint32_t ToneGenerator = Request::ior('B', 5, Tone::Size);

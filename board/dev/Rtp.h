@@ -58,6 +58,13 @@ constexpr Field<int32_t> Value{4};
 constexpr Field<int32_t> Timeout{8};
 }  // namespace Event
 
+// An event as read: its type and the two words after it.
+struct EventReport {
+  uint32_t type;
+  int32_t value;
+  int32_t timeout;
+};
+
 // Switches an event type on: nine words, the timeout given twice.
 namespace EventOn {
 constexpr size_t Size = 36;

@@ -28,7 +28,7 @@ class Tonec : public Hardware::TonecReceiver {
 public:
   explicit Tonec(unsigned timeslot) : timeslot(timeslot) {}
   ~Tonec() override { CleanBeforeDestroy(); }
-  void tonec_event(const Params& e) override { events.push_back({e.code, e.timestamp}); }
+  void tonec_event(const Board::Dev::Dtmf::EventReport& e) override { events.push_back({e.code, e.timestamp}); }
   unsigned tonec_timeslot() const override { return timeslot; }
   void tone_gen_complete() override { ++completes; }
 
@@ -40,19 +40,21 @@ public:
 class Dsp : public Hardware::DSProcReceiver {
 public:
   explicit Dsp(unsigned timeslot) : timeslot(timeslot) {}
-  void dsproc_vad_event(const Hardware::DSProcVADEvent& e) override {
+  void dsproc_vad_event(const Board::Dev::Dsp::VadReport& e) override {
     events.push_back("vad " + std::to_string(e.rx) + " " + std::to_string(e.tx));
   }
-  void dsproc_bss_event(const ::dsproc_bss_event* e) override {
+  void dsproc_bss_event(const Board::Dev::Dsp::BssReport* e) override {
     std::ostringstream text;
     text << "bss " << e->score;
     events.push_back(text.str());
   }
-  void dsproc_sd_event(const Hardware::DSProcSDEvent& e) override { events.push_back("sd " + std::to_string(e.value)); }
-  void dsproc_tone_flt_event(const ::dsproc_tone_event* e) override {
+  void dsproc_sd_event(const Board::Dev::Dsp::SdReport& e) override {
+    events.push_back("sd " + std::to_string(e.value));
+  }
+  void dsproc_tone_flt_event(const Board::Dev::Dsp::ToneReport* e) override {
     events.push_back("tone " + std::to_string(e->frequency) + " " + std::to_string(e->presence));
   }
-  void dsproc_flags_event(const ::dsproc_flags_event* e) override {
+  void dsproc_flags_event(const Board::Dev::Dsp::FlagsReport* e) override {
     events.push_back("flags " + std::to_string(e->flags) + " " + std::to_string(e->mask));
   }
   unsigned dsproc_timeslot() const override { return timeslot; }

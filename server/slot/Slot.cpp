@@ -153,7 +153,7 @@ void Slot::OnSDEvent(const LGCP::SDEvent& event) { SendSignal(signalOf(&LGCP::Si
 
 void Slot::OnRtpEvent(const LGCP::RtpEvent& event) { SendSignal(signalOf(&LGCP::Signal::select_rtp, event)); }
 
-void Slot::processTonecEvent(const Hardware::TonecReceiver::Params& event) {
+void Slot::processTonecEvent(const Board::Dev::Dtmf::EventReport& event) {
   static constexpr uint32_t Ced = 17, Cng = 18, FirstIva = 128, IvaRingOff = 21, LastIvaCode = 20;
   LGCP::TonecEvent msg;
   msg.set_timestamp(int(event.timestamp));
@@ -185,7 +185,7 @@ void Slot::processToneGenEvent() {
   OnTonecEvent(msg);
 }
 
-void Slot::processToneFltEvent(const dsproc_tone_event* event) {
+void Slot::processToneFltEvent(const Board::Dev::Dsp::ToneReport* event) {
   LGCP::TonecEvent msg;
   msg.set_timestamp(0);
   LGCP::TonePresence& tone = msg.get_event().select_tone_presence();
@@ -194,7 +194,7 @@ void Slot::processToneFltEvent(const dsproc_tone_event* event) {
   OnTonecEvent(msg);
 }
 
-void Slot::processVADEvent(const Hardware::DSProcVADEvent& event) {
+void Slot::processVADEvent(const Board::Dev::Dsp::VadReport& event) {
   if (event.rx < 0 && event.tx < 0) {
     std::cerr << "bad VAD event, ignored." << std::endl;
     return;
@@ -205,7 +205,7 @@ void Slot::processVADEvent(const Hardware::DSProcVADEvent& event) {
   OnVADEvent(msg);
 }
 
-void Slot::processSDEvent(const Hardware::DSProcSDEvent& event) {
+void Slot::processSDEvent(const Board::Dev::Dsp::SdReport& event) {
   if (event.value < 0) {
     std::cerr << "bad SD event, ignored." << std::endl;
     return;
@@ -215,8 +215,8 @@ void Slot::processSDEvent(const Hardware::DSProcSDEvent& event) {
   OnSDEvent(msg);
 }
 
-void Slot::processFlagsEvent(const dsproc_flags_event* event) {
-  using F = dsproc_flags_event;
+void Slot::processFlagsEvent(const Board::Dev::Dsp::FlagsReport* event) {
+  using F = Board::Dev::Dsp::FlagsReport;
   if (event->mask & (F::VadRx | F::VadTx)) {
     LGCP::VADEvent vad;
     if (event->mask & F::VadRx) vad.set_vad_rx((event->flags & F::VadRx) != 0);
@@ -230,7 +230,7 @@ void Slot::processFlagsEvent(const dsproc_flags_event* event) {
   }
 }
 
-void Slot::processBSSEvent(const dsproc_bss_event* event) {
+void Slot::processBSSEvent(const Board::Dev::Dsp::BssReport* event) {
   char score[BssScoreBuffer];
   std::snprintf(score, sizeof score, "%4.6f", double(event->score));
   LGCP::Signal sig;
@@ -238,8 +238,8 @@ void Slot::processBSSEvent(const dsproc_bss_event* event) {
   SendSignal(sig);
 }
 
-void Slot::processRtpEvent(const rtp_event& event) {
-  if (event.type != rtp_event::PacketDetector) return;
+void Slot::processRtpEvent(const Board::Dev::Rtp::EventReport& event) {
+  if (event.type != Board::Dev::Rtp::PacketDetector) return;
   LGCP::RtpEvent msg;
   LGCP::RtpPDEvent& pd = msg.select_pd();
   pd.set_value(event.value);

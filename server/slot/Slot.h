@@ -12,9 +12,9 @@
 #include "asn1/modules/LEMZGW.h"
 #include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
-#include "hardware/DSProcReceiver.h"
-#include "hardware/RtpEvent.h"
-#include "hardware/TonecReceiver.h"
+#include "board/dev/Dsp.h"
+#include "board/dev/Dtmf.h"
+#include "board/dev/Rtp.h"
 
 class SlotFactory;
 class Slots;
@@ -93,14 +93,14 @@ public:
   void OnRtpEvent(const LGCP::RtpEvent& event);
 
   // Receiver and RTP engine events turned into controller signals.
-  void processTonecEvent(const Hardware::TonecReceiver::Params& event);
+  void processTonecEvent(const Board::Dev::Dtmf::EventReport& event);
   void processToneGenEvent();
-  void processToneFltEvent(const dsproc_tone_event* event);
-  void processVADEvent(const Hardware::DSProcVADEvent& event);
-  void processSDEvent(const Hardware::DSProcSDEvent& event);
-  void processFlagsEvent(const dsproc_flags_event* event);
-  void processBSSEvent(const dsproc_bss_event* event);
-  void processRtpEvent(const rtp_event& event);
+  void processToneFltEvent(const Board::Dev::Dsp::ToneReport* event);
+  void processVADEvent(const Board::Dev::Dsp::VadReport& event);
+  void processSDEvent(const Board::Dev::Dsp::SdReport& event);
+  void processFlagsEvent(const Board::Dev::Dsp::FlagsReport* event);
+  void processBSSEvent(const Board::Dev::Dsp::BssReport* event);
+  void processRtpEvent(const Board::Dev::Rtp::EventReport& event);
 
   int GetId() const { return id; }
   SlotFactory* GetSlotFactory() const { return factory; }

@@ -31,12 +31,12 @@ public:
 
   unsigned tonec_timeslot() const override { return unsigned(channel); }
   unsigned dsproc_timeslot() const override { return unsigned(channel); }
-  void tonec_event(const Params& event) override { processTonecEvent(event); }
-  void dsproc_vad_event(const Hardware::DSProcVADEvent& event) override { processVADEvent(event); }
-  void dsproc_bss_event(const ::dsproc_bss_event* event) override { processBSSEvent(event); }
-  void dsproc_sd_event(const Hardware::DSProcSDEvent& event) override { processSDEvent(event); }
-  void dsproc_tone_flt_event(const ::dsproc_tone_event* event) override { processToneFltEvent(event); }
-  void dsproc_flags_event(const ::dsproc_flags_event* event) override { processFlagsEvent(event); }
+  void tonec_event(const Board::Dev::Dtmf::EventReport& event) override { processTonecEvent(event); }
+  void dsproc_vad_event(const Board::Dev::Dsp::VadReport& event) override { processVADEvent(event); }
+  void dsproc_bss_event(const Board::Dev::Dsp::BssReport* event) override { processBSSEvent(event); }
+  void dsproc_sd_event(const Board::Dev::Dsp::SdReport& event) override { processSDEvent(event); }
+  void dsproc_tone_flt_event(const Board::Dev::Dsp::ToneReport* event) override { processToneFltEvent(event); }
+  void dsproc_flags_event(const Board::Dev::Dsp::FlagsReport* event) override { processFlagsEvent(event); }
 
   Mixer& GetMixer() const { return mixer; }
   int GetNumber() const { return number; }
@@ -70,13 +70,13 @@ public:
   unsigned tonec_timeslot() const override { return unsigned(channel); }
   unsigned dsproc_timeslot() const override { return unsigned(channel); }
   // An output reports tone presence, flags and the end of a digit sequence only.
-  void tonec_event(const Params&) override {}
+  void tonec_event(const Board::Dev::Dtmf::EventReport&) override {}
   void tone_gen_complete() override { processToneGenEvent(); }
-  void dsproc_vad_event(const Hardware::DSProcVADEvent&) override {}
-  void dsproc_bss_event(const ::dsproc_bss_event*) override {}
-  void dsproc_sd_event(const Hardware::DSProcSDEvent&) override {}
-  void dsproc_tone_flt_event(const ::dsproc_tone_event* event) override { processToneFltEvent(event); }
-  void dsproc_flags_event(const ::dsproc_flags_event* event) override { processFlagsEvent(event); }
+  void dsproc_vad_event(const Board::Dev::Dsp::VadReport&) override {}
+  void dsproc_bss_event(const Board::Dev::Dsp::BssReport*) override {}
+  void dsproc_sd_event(const Board::Dev::Dsp::SdReport&) override {}
+  void dsproc_tone_flt_event(const Board::Dev::Dsp::ToneReport* event) override { processToneFltEvent(event); }
+  void dsproc_flags_event(const Board::Dev::Dsp::FlagsReport* event) override { processFlagsEvent(event); }
 
   Mixer& GetMixer() const { return mixer; }
   int GetNumber() const { return number; }

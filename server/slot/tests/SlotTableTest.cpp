@@ -213,16 +213,17 @@ TEST_F(SlotTable, ReceiverEventsBecomeSignals) {
   s.processTonecEvent({18, 4});
   s.processTonecEvent({5, 5});
   s.processToneGenEvent();
-  dsproc_tone_event tone{1020, 1};
+  namespace Dsp = Board::Dev::Dsp;
+  Dsp::ToneReport tone{1020, 1};
   s.processToneFltEvent(&tone);
   s.processVADEvent({-1, 1});
   s.processVADEvent({-1, -1});
   s.processSDEvent({0});
   s.processSDEvent({-3});
-  dsproc_flags_event flags{dsproc_flags_event::VadTx | dsproc_flags_event::SelcalInProgress,
-                           dsproc_flags_event::VadRx | dsproc_flags_event::VadTx | dsproc_flags_event::SelcalInProgress};
+  Dsp::FlagsReport flags{Dsp::FlagsReport::VadTx | Dsp::FlagsReport::SelcalInProgress,
+                         Dsp::FlagsReport::VadRx | Dsp::FlagsReport::VadTx | Dsp::FlagsReport::SelcalInProgress};
   s.processFlagsEvent(&flags);
-  dsproc_bss_event bss{1.5f};
+  Dsp::BssReport bss{1.5f};
   s.processBSSEvent(&bss);
   s.processRtpEvent({1, 7, 300});
   s.processRtpEvent({2, 7, 300});
