@@ -9,6 +9,7 @@
 #include <list>
 #include <string>
 
+#include "asn1/modules/LGCP.h"
 #include "foundation/eventloop/Event.h"
 #include "foundation/eventloop/Timer.h"
 #include "foundation/os/Fd.h"

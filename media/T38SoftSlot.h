@@ -7,6 +7,7 @@
 
 #include <iosfwd>
 
+#include "asn1/modules/LGCP.h"
 #include "foundation/eventloop/ChildWait.h"
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"

@@ -6,6 +6,7 @@
 #include <list>
 #include <string>
 
+#include "asn1/modules/LGCP.h"
 #include "asn1/modules/TERM.h"
 #include "foundation/os/Fd.h"
 #include "server/slot/SlotFactory.h"

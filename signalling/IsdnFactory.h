@@ -5,6 +5,7 @@
 
 #include <iosfwd>
 
+#include "asn1/modules/LGCP.h"
 #include "server/slot/SlotFactory.h"
 
 class Slot;

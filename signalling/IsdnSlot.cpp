@@ -6,6 +6,7 @@
 #include <new>
 #include <poll.h>
 
+#include "asn1/modules/LGCP.h"
 #include "board/Board.h"
 #include "foundation/config/TraceCtl.h"
 #include "foundation/os/Ext.h"

@@ -90,10 +90,10 @@ PstnSlot::~PstnSlot() {
 
 void PstnSlot::PutHeader(std::ostream& out) const { out << "pstn-slot " << static_cast<const Slot&>(*this) << ": "; }
 
-void PstnSlot::OnTrunkStatus(unsigned number, const ACP::TrunkState::NamedNumber& state) {
-  if (!slc || trunk < 0 || number != unsigned(trunk) || state == trunk_state) return;
-  slc->OnTrunkHardStatus(state == ACP::TrunkState::normal);
-  trunk_state = state;
+void PstnSlot::OnTrunkStatus(unsigned number, const ACP::TrunkState& state) {
+  if (!slc || trunk < 0 || number != unsigned(trunk) || state.get() == trunk_state) return;
+  slc->OnTrunkHardStatus(state.get() == ACP::TrunkState::normal);
+  trunk_state = state.get();
 }
 
 bool PstnSlot::IActivate(const TERM::TermActivateParams&) {
@@ -280,5 +280,5 @@ void PstnFactory::SelfSignal(const LGCP::Signal& sig) {
   const ACP::TrunkStatus& status = sig.get_trunkStatus();
   // BRI lines are numbered like E1 trunks, but no SS7 link runs under one.
   if (status.get_type().getValue() != ACP::TrunkType::e1 || status.get_trunk().getValue() < 0) return;
-  for (Slot* slot : GetSlots()) slot->OnTrunkStatus(unsigned(status.get_trunk().getValue()), status.get_state().get());
+  for (Slot* slot : GetSlots()) slot->OnTrunkStatus(unsigned(status.get_trunk().getValue()), status.get_state());
 }

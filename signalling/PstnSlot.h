@@ -36,7 +36,7 @@ public:
   ~PstnSlot() override;
 
   // The link under an SS7 slot hears when its E1 trunk changes state.
-  void OnTrunkStatus(unsigned trunk, const ACP::TrunkState::NamedNumber& state) override;
+  void OnTrunkStatus(unsigned trunk, const ACP::TrunkState& state) override;
   // Reopens the channel and restarts the link layer.
   bool IActivate(const TERM::TermActivateParams&) override;
   bool IDeactivate() override;

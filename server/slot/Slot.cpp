@@ -5,6 +5,7 @@
 #include <iomanip>
 #include <iostream>
 
+#include "asn1/modules/LGCP.h"
 #include "server/slot/SlotFactory.h"
 #include "server/slot/Slots.h"
 

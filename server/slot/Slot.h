@@ -8,16 +8,35 @@
 #include <string>
 #include <vector>
 
-#include "asn1/modules/ACP.h"
-#include "asn1/modules/LEMZGW.h"
-#include "asn1/modules/LGCP.h"
-#include "asn1/modules/TERM.h"
 #include "board/dev/Dsp.h"
 #include "board/dev/Dtmf.h"
 #include "board/dev/Rtp.h"
 
 class SlotFactory;
 class Slots;
+
+// The messages the hooks and senders take; a slot kind includes the modules it uses.
+namespace ACP {
+class TrunkState;
+}
+namespace LEMZGW {
+class ProtoLemzPackets;
+}
+namespace LGCP {
+class IoctlParams;
+class IoctlResponse;
+class RtpEvent;
+class SDEvent;
+class Signal;
+class TonecEvent;
+class VADEvent;
+}  // namespace LGCP
+namespace TERM {
+class ModemInformation;
+class ModemProceeding;
+class RtpRadioRequest;
+class TermActivateParams;
+}  // namespace TERM
 
 class Slot {
 public:
@@ -29,7 +48,7 @@ public:
   // Trunk and timeslot of a trunk slot; -1 for the others.
   virtual int GetTrunk() { return -1; }
   virtual int GetTrunkTimeSlot() { return -1; }
-  virtual void OnTrunkStatus(unsigned /*trunk*/, const ACP::TrunkState::NamedNumber& /*state*/) {}
+  virtual void OnTrunkStatus(unsigned /*trunk*/, const ACP::TrunkState& /*state*/) {}
 
   // Runs right after the create reply.
   virtual void IAfterCreate() {}

@@ -5,9 +5,13 @@
 
 #include <list>
 
-#include "asn1/modules/LGCP.h"
-
 class Slot;
+
+namespace LGCP {
+class CreateParams;
+class Resources;
+class Signal;
+}  // namespace LGCP
 
 class SlotFactory {
 public:

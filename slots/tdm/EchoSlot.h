@@ -4,6 +4,7 @@
 
 #include <array>
 
+#include "asn1/modules/LGCP.h"
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"
 

@@ -2,6 +2,7 @@
 // A fixed pair of switch channels (8192 + n) of the BRI extension board.
 // It transmits from creation on and receives only while activated.
 
+#include "asn1/modules/LGCP.h"
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"
 

@@ -4,6 +4,7 @@
 // the channel, and the channel is a point of the TDM switch. The slot holds
 // its descriptor until it is deleted; closing it frees the channel.
 
+#include "asn1/modules/LGCP.h"
 #include "foundation/eventloop/Event.h"
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"
