@@ -16,8 +16,9 @@
 
 #include "board/dev/Hal.h"
 #include "foundation/eventloop/Dpc.h"
+#include "server/slot/TdmSwitch.h"
 
-class HwMux {
+class HwMux : public TdmSwitch {
 public:
   static constexpr int FirstOutput = Board::Dev::Hal::Switch::FirstBusChannel;
   static constexpr unsigned Outputs = Board::Dev::Hal::Switch::BusChannels;
@@ -42,9 +43,9 @@ public:
   bool IsOpened();
 
   // Makes `source` the input of `output`.
-  bool Connect(int source, int output);
+  bool Connect(int source, int output) override;
   // Drives `output` with the idle byte.
-  bool Disconnect(int output);
+  bool Disconnect(int output) override;
   // Switches `output` off.
   bool Disable(int output);
   // Drives `channel` with `value`.

@@ -27,6 +27,7 @@
 #include "server/CtrlServer.h"
 #include "server/HeartBeatCtl.h"
 #include "server/ProcessControl.h"
+#include "server/slot/Slot.h"
 #include "server/slot/Slots.h"
 #include "signalling/HdlcSlot.h"
 #include "signalling/IsdnFactory.h"
@@ -66,7 +67,7 @@ int main(int argc, char* argv[]) {
   RtpLEMZFactory::instance();
   RtpED137Factory::instance();
   HdlcSlotFactory::instance();
-  HwMux::instance();
+  UseSwitch(HwMux::instance());
   MonitoringCtl::instance().Configure(config);
 
   if (options.daemon) RunDaemon();

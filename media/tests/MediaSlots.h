@@ -62,7 +62,7 @@ protected:
     ModemFactory::instance();
     VoiceFactory::instance();
     T38SoftFactory::instance();
-    HwMux::instance();
+    UseSwitch(HwMux::instance());
     CtrlSrv::ctrlServer.Bind(&Slots::instance());
   }
   void SetUp() override {

@@ -14,6 +14,7 @@
 
 class SlotFactory;
 class Slots;
+class TdmSwitch;
 
 // The messages the hooks and senders take; a slot kind includes the modules it uses.
 namespace ACP {
@@ -156,5 +157,7 @@ bool Disconnect(Slot& s);
 bool llConnect(Slot& src, Slot& dst);
 bool llDisconnect(Slot& s);
 // The switch defaults: tx's transmit channel feeds rx's receive channel; rx's receive channel goes idle.
+// They drive the switch given to UseSwitch, and fail while there is none.
 bool MuxConnect(Slot& tx, Slot& rx);
 bool MuxDisconnect(Slot& rx);
+void UseSwitch(TdmSwitch& tdm);

@@ -4,8 +4,16 @@
 
 #include <iostream>
 
-#include "hardware/HwMux.h"
 #include "server/slot/Slot.h"
+#include "server/slot/TdmSwitch.h"
+
+namespace {
+
+TdmSwitch* mux = nullptr;
+
+}  // namespace
+
+void UseSwitch(TdmSwitch& tdm) { mux = &tdm; }
 
 bool Connect(Slot& src, Slot& dst) {
   if (dst.GetSource() == &src) return true;
@@ -64,14 +72,14 @@ bool llDisconnect(Slot& s) {
 bool MuxConnect(Slot& tx, Slot& rx) {
   const int t = tx.IGetTransmitChannel();
   const int r = rx.IGetReceiveChannel();
-  if (!HwMux::instance().Connect(t, r)) return false;
+  if (!mux || !mux->Connect(t, r)) return false;
   std::clog << "mux: slot " << tx << " [" << t << "] -> " << rx << " [" << r << "]" << std::endl;
   return true;
 }
 
 bool MuxDisconnect(Slot& rx) {
   const int r = rx.IGetReceiveChannel();
-  const bool ok = HwMux::instance().Disconnect(r);
+  const bool ok = mux && mux->Disconnect(r);
   if (ok) std::clog << "mux: disconnect slot " << rx << " [" << r << "]" << std::endl;
   return ok;
 }

@@ -10,6 +10,7 @@
 
 #include "board/sim/Sim.h"
 #include "foundation/config/TraceCtl.h"
+#include "hardware/HwMux.h"
 #include "server/slot/Slots.h"
 #include "signalling/HdlcSlot.h"
 #include "testing/Capture.h"
@@ -47,6 +48,7 @@ protected:
     static bool bound = false;
     if (!bound) CtrlSrv::ctrlServer.Bind(&Slots::instance());
     bound = true;
+    UseSwitch(HwMux::instance());
     Testing::firstProbe().clear();
     Board::Sim::reset();
     LGCP::CreateParams p;

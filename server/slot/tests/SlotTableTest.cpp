@@ -79,7 +79,7 @@ protected:
     static bool bound = false;
     if (!bound) CtrlSrv::ctrlServer.Bind(&slots());
     bound = true;
-    HwMux::instance();
+    UseSwitch(HwMux::instance());
   }
   void TearDown() override {
     c.reset();

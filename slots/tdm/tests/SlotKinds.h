@@ -30,7 +30,7 @@ inline void setUpSlotKinds() {
   ExtFactory::instance();
   MccFactory::instance();
   EchoFactory::instance();
-  HwMux::instance();
+  UseSwitch(HwMux::instance());
   CtrlSrv::ctrlServer.Bind(&Slots::instance());
 }
 
