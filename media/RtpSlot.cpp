@@ -27,7 +27,7 @@ constexpr int UlawPt = 0;
 }  // namespace
 
 RtpSlot::RtpSlot(int channel, const Fd& session, const rtp_connection_params& params)
-    : channel(channel), sessionFd(session), params(params), fallbackPt(params.rx_pt) {
+    : OneChannelSlot(channel), sessionFd(session), params(params), fallbackPt(params.rx_pt) {
   sessionEvent.Bind("RtpSlot::OnRtpEvent", &RtpSlot::OnRtpEvent, this);
   sessionEvent.Schedule(sessionFd, POLLIN);
 }

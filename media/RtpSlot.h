@@ -16,9 +16,9 @@
 #include "hardware/TonecReceiver.h"
 #include "media/Rtcp.h"
 #include "media/RtpSession.h"
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 
-class RtpSlot : public Slot, protected Hardware::TonecReceiver, protected Hardware::DSProcReceiver {
+class RtpSlot : public OneChannelSlot, protected Hardware::TonecReceiver, protected Hardware::DSProcReceiver {
 public:
   // The RTCP items of the source description, in this order.
   static constexpr const char* Cname = "Sandrix Quorvanta";
@@ -37,12 +37,9 @@ public:
   // Tears the session down and switches the channel's output off.
   bool IBeforeDestroy() override;
   bool Ioctl(const LGCP::IoctlParams& params) override;
-  bool IOnOutputStream() override { return true; }
   bool IOnInputStream() override;
   void IOnOutputRelease() override {}
   void IOnInputRelease() override;
-  int IGetTransmitChannel() override { return channel; }
-  int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "rtp"; }
   // Echo cancelling of the channel, which the factory sets from the create.
   using Hardware::TonecReceiver::echoCancel;
@@ -78,7 +75,6 @@ protected:
   bool detectorOn(int timeout);
   bool detectorOff();
 
-  int channel;
   Fd sessionFd;
   Event sessionEvent;
   rtp_connection_params params;

@@ -20,7 +20,7 @@
 
 namespace Ctl = Board::Dev::Mcc;
 
-T38SoftSlot::T38SoftSlot(int pid, int channel) : pid(pid), channel(channel) {
+T38SoftSlot::T38SoftSlot(int pid, int channel) : OneChannelSlot(channel), pid(pid) {
   childWait.Bind(this, &T38SoftSlot::OnT38Terminate);
   childWait.Attach(pid);
 }

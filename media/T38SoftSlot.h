@@ -9,19 +9,15 @@
 
 #include "asn1/modules/LGCP.h"
 #include "foundation/eventloop/ChildWait.h"
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 #include "server/slot/SlotFactory.h"
 
-class T38SoftSlot : public Slot {
+class T38SoftSlot : public OneChannelSlot {
 public:
   T38SoftSlot(int pid, int channel);
 
   void IAfterCreate() override;
   bool IBeforeDestroy() override;
-  bool IOnOutputStream() override { return true; }
-  bool IOnInputStream() override { return true; }
-  int IGetTransmitChannel() override { return channel; }
-  int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "t38 soft"; }
 
   void OnT38Terminate(int status);
@@ -30,7 +26,6 @@ public:
 
 private:
   int pid;
-  const int channel;
   ChildWait childWait;
 };
 

@@ -12,7 +12,7 @@
 #include "foundation/os/Ext.h"
 
 IsdnSlot::IsdnSlot(const Fd& fd, int channel, ISDN::LAPD* lapd, const char* eventName)
-    : channel(channel), lapd(lapd) {
+    : OneChannelSlot(channel), lapd(lapd) {
   lapd->notify = this;
   lapd->hdlc = this;
   m_event.Bind(eventName, &IsdnSlot::OnEvent, this);

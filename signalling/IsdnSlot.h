@@ -12,11 +12,11 @@
 
 #include "foundation/eventloop/Event.h"
 #include "foundation/protocol/Protocol.h"
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 #include "signalling/Hdlc.h"
 #include "signalling/isdn/Lapd.h"
 
-class IsdnSlot : public Slot, public ProtocolsFamily, public ISDN::LAPD::Notify, public GenericHDLC {
+class IsdnSlot : public OneChannelSlot, public ProtocolsFamily, public ISDN::LAPD::Notify, public GenericHDLC {
 public:
   // `fd`: the device's descriptor, of which the slot watches a duplicate;
   // `channel`: the D channel's switch channel; `lapd`: the link layer, which
@@ -28,10 +28,6 @@ public:
   bool IDeactivate() override;
   bool IUserData(const std::vector<char>& data) override;
   bool Ioctl(const LGCP::IoctlParams&) override { return false; }
-  bool IOnOutputStream() override { return true; }
-  bool IOnInputStream() override { return true; }
-  int IGetTransmitChannel() override { return channel; }
-  int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "MCC"; }
 
   // The frame channel of the link layer.
@@ -62,7 +58,6 @@ private:
   // isdnLinkInfo, when it changed since the last one.
   void reportInfo();
 
-  int channel;
   ISDN::LAPD* lapd;
   bool ready = false;
 };

@@ -47,7 +47,7 @@ void AtsQsigSlot::ReleaseBChannel(AtsQsigBSlot& b) {
   uint8_t record[Dsp::BChannel::Size];
   Board::RecordWriter out(record, sizeof record);
   out.put(Dsp::BChannel::Index, b.bchannel);
-  out.put(Dsp::BChannel::Tdm, b.tdm);
+  out.put(Dsp::BChannel::Tdm, b.channel);
   // The device's answer is not examined: the slot goes either way.
   Board::ioctl(descriptor(), Dsp::ReleaseBChannel, record);
   b.released = true;
@@ -59,7 +59,7 @@ bool AtsQsigSlot::Holds(const AtsQsigBSlot& b) const {
 }
 
 AtsQsigBSlot::AtsQsigBSlot(uint32_t sig_slot, int32_t bchannel, int32_t tdm)
-    : sig_slot(sig_slot), bchannel(bchannel), tdm(tdm) {}
+    : OneChannelSlot(tdm), sig_slot(sig_slot), bchannel(bchannel) {}
 
 AtsQsigBSlot::~AtsQsigBSlot() {
   // Deleted without a destroy: the QSIG slot must not keep a pointer to it.

@@ -10,7 +10,7 @@
 #include <iosfwd>
 #include <vector>
 
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 #include "signalling/IsdnSlot.h"
 
 class AtsQsigBSlot;
@@ -37,24 +37,19 @@ private:
   std::vector<AtsQsigBSlot*> bslots;
 };
 
-class AtsQsigBSlot : public Slot {
+class AtsQsigBSlot : public OneChannelSlot {
 public:
   AtsQsigBSlot(uint32_t sig_slot, int32_t bchannel, int32_t tdm);
   ~AtsQsigBSlot() override;
 
   // Releases the channel through the QSIG slot, unless that slot already did.
   bool IBeforeDestroy() override;
-  bool IOnOutputStream() override { return true; }
-  bool IOnInputStream() override { return true; }
-  int IGetTransmitChannel() override { return tdm; }
-  int IGetReceiveChannel() override { return tdm; }
   const char* GetName() const override { return "ATS-QSIG-B"; }
 
   void PutHeader(std::ostream& out) const;
 
   const uint32_t sig_slot;
   const int32_t bchannel;
-  const int32_t tdm;
 
 private:
   friend class AtsQsigSlot;

@@ -5,22 +5,15 @@
 #include <array>
 
 #include "asn1/modules/LGCP.h"
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 #include "server/slot/SlotFactory.h"
 
-class EchoSlot : public Slot {
+class EchoSlot : public OneChannelSlot {
 public:
-  explicit EchoSlot(int channel) : channel(channel) {}
+  explicit EchoSlot(int channel) : OneChannelSlot(channel) {}
 
   void IAfterCreate() override;
-  bool IOnOutputStream() override { return true; }
-  bool IOnInputStream() override { return true; }
-  int IGetTransmitChannel() override { return channel; }
-  int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "echo"; }
-
-private:
-  int channel;
 };
 
 class EchoFactory : public SlotFactory {

@@ -21,7 +21,7 @@ constexpr uint32_t TypeCodes[] = {Ctl::Data, Ctl::Bri, Ctl::Transparent};
 
 }  // namespace
 
-MccSlot::MccSlot(const Fd& fd, int channel) : channel(channel) {
+MccSlot::MccSlot(const Fd& fd, int channel) : OneChannelSlot(channel) {
   event.Bind("MccSlot::OnEvent", &MccSlot::OnEvent, this);
   event.Schedule(fd, POLLIN);
 }

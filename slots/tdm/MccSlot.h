@@ -6,10 +6,10 @@
 
 #include "asn1/modules/LGCP.h"
 #include "foundation/eventloop/Event.h"
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 #include "server/slot/SlotFactory.h"
 
-class MccSlot : public Slot {
+class MccSlot : public OneChannelSlot {
 public:
   static constexpr size_t ReadSize = 1024;
 
@@ -17,10 +17,6 @@ public:
   MccSlot(const Fd& fd, int channel);
 
   bool IUserData(const std::vector<char>& data) override;
-  bool IOnOutputStream() override { return true; }
-  bool IOnInputStream() override { return true; }
-  int IGetTransmitChannel() override { return channel; }
-  int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "MCC"; }
 
   void OnEvent(int fd, short revents);
@@ -29,7 +25,6 @@ public:
   bool DoRead();
 
 private:
-  int channel;
   Event event;
 };
 

@@ -7,28 +7,21 @@
 #include <array>
 
 #include "asn1/modules/LGCP.h"
-#include "server/slot/Slot.h"
+#include "server/slot/OneChannelSlot.h"
 #include "server/slot/SlotFactory.h"
 
-class TrunkSlot : public Slot {
+class TrunkSlot : public OneChannelSlot {
 public:
   // `channel`: the timeslot's switch channel.
-  explicit TrunkSlot(int channel) : channel(channel) {}
+  explicit TrunkSlot(int channel) : OneChannelSlot(channel) {}
 
   int GetTrunk() override { return channel >> 5; }
   int GetTrunkTimeSlot() override { return GetTimeSlot(); }
   // Right after the create reply the controller hears both streams active.
   void IAfterCreate() override;
   bool IBeforeDestroy() override;
-  bool IOnOutputStream() override { return true; }
-  bool IOnInputStream() override { return true; }
-  int IGetTransmitChannel() override { return channel; }
-  int IGetReceiveChannel() override { return channel; }
   const char* GetName() const override { return "trunk"; }
   virtual int GetTimeSlot() { return channel & 31; }
-
-protected:
-  int channel;
 };
 
 class TrunkBRISlot : public virtual TrunkSlot {
