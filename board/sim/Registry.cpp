@@ -42,7 +42,8 @@ Registry::Registry() {
 void Registry::powerOn() {
   std::ifstream lines(Paths::path(Paths::SimPowerOn));
   for (std::string line; std::getline(lines, line);) {
-    if (Commands::split(line).empty()) continue;
+    // A line starting with '#' is a comment.
+    if (Commands::split(line).empty() || line.find_first_not_of(" \t") == line.find('#')) continue;
     const Reply reply = Commands(*this).run(line, -1).reply;
     if (reply.failed())
       std::fprintf(stderr, "board-sim: power-on line %s: %s\n", line.c_str(), reply.text().back().c_str());

@@ -162,6 +162,25 @@ TEST(Startup, ReadsTheTracesOfItsConfigurationFile) {
   controller.expectPing();
 }
 
+// The board file scripts/run-server gives a developer's run, comments and all: a board with modems, a
+// mixer unit and RTP channels, not an empty one.
+TEST(Startup, TheTypicalBoardFileFitsTheSimulatedBoard) {
+  Daemon daemon;
+  const std::string file = daemon.file(Board::Paths::SimPowerOn);
+  std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+  std::filesystem::copy_file(std::string(std::getenv("GW_SOURCE_DIR")) + "/board/sim/board-sim.conf", file);
+  ASSERT_TRUE(daemon.serve());
+  Controller controller;
+  ASSERT_TRUE(controller.connect(daemon.port()));
+  const std::string typical =
+      e2e::sig(e2e::NoSlot, "query : { boardMajor 0, boardMinor 0, rtp-g729 32, rtp-g723 32, rtp-g711 64, "
+                            "rtp-g711mcc 0, modem 8, mixer { " + Testing::mixerUnit(0, 32, 64) + " }, mux TRUE, "
+                            "mcc-data 16, mcc-bri 8, mcc-trans 8, echoBus { }, t38-instances 0, digital-modems 0, "
+                            "lin16 0, universal 64 }");
+  controller.expect(e2e::cmd(9, e2e::NoSlot, "query : NULL"), {e2e::ok(9, e2e::NoSlot), typical});
+  EXPECT_EQ(daemon.err().find("board-sim: power-on line"), std::string::npos) << daemon.err();
+}
+
 TEST(CommandLine, MistakesHelpAndVersionEndTheProcessWithTheirTextAndStatus) {
   const std::string versionText = "server version: " + version() + "\n";
   const struct {
