@@ -191,28 +191,29 @@ bool PEREncoder::encodeUnconstrainedLength(unsigned length)
     return true;
 }
 
-void PEREncoder::encodeWholeNumber(unsigned offset, unsigned range)
-{
-    if (aligned_ && range > 254)
-        encodeOctetAlignedNumber(offset, range);
-    else
-        writer_.putBits(offset, bitsFor(range));
-}
-
 // A range of 256 or more in the aligned variant: one or two aligned octets,
 // or, above 65536, an octet count and that many aligned octets.
-void PEREncoder::encodeOctetAlignedNumber(unsigned offset, unsigned range)
+inline void PEREncoder::encodeWholeNumber(BitWriter::Cursor& c, unsigned offset, unsigned range)
 {
     unsigned bits = bitsFor(range);
-    if (bits > 16) {
-        unsigned octets = offset == 0 ? 1 : (bitsFor(offset) + 7) / 8;
-        writer_.putBits(octets - 1, bitsFor((bits + 7) / 8 - 1));
-        bits = 8 * octets;
-    } else if (bits > 8) {
-        bits = 16;
+    if (aligned_ && range > 254) {
+        if (bits > 16) {
+            unsigned octets = offset == 0 ? 1 : (bitsFor(offset) + 7) / 8;
+            writer_.putBits(c, octets - 1, bitsFor((bits + 7) / 8 - 1));
+            bits = 8 * octets;
+        } else {
+            bits = bits > 8 ? 16 : 8;
+        }
+        BitWriter::align(c);
     }
-    writer_.align();
-    writer_.putBits(offset, bits);
+    writer_.putBits(c, offset, bits);
+}
+
+void PEREncoder::encodeWholeNumber(unsigned offset, unsigned range)
+{
+    BitWriter::Cursor c = writer_.cursor();
+    encodeWholeNumber(c, offset, range);
+    writer_.setCursor(c);
 }
 
 bool PEREncoder::encodeLength(unsigned length, unsigned lower, unsigned upper)
@@ -222,14 +223,6 @@ bool PEREncoder::encodeLength(unsigned length, unsigned lower, unsigned upper)
     if (upper > 65535 && (aligned_ || upper == unconstrainedUpper))
         return encodeUnconstrainedLength(length);
     encodeWholeNumber(length - lower, upper - lower);
-    return true;
-}
-
-bool PEREncoder::encodeUnsigned(unsigned value, unsigned lower, unsigned upper)
-{
-    if (value < lower || value > upper)
-        return false;
-    encodeWholeNumber(value - lower, upper - lower);
     return true;
 }
 
@@ -290,10 +283,10 @@ bool PEREncoder::encode(const AbstractData& value)
 {
     // One coder per kind, in the enumeration's order: a field costs one call.
     static const Step steps[] = {
-        &step<Null, &PEREncoder::encodeNull>,
-        &step<BOOLEAN, &PEREncoder::encodeBoolean>,
-        &step<INTEGER, &PEREncoder::encodeInteger>,
-        &step<ENUMERATED, &PEREncoder::encodeEnumerated>,
+        &onCursor<Null, &PEREncoder::encodeNull>,
+        &onCursor<BOOLEAN, &PEREncoder::encodeBoolean>,
+        &onCursor<INTEGER, &PEREncoder::encodeInteger>,
+        &onCursor<ENUMERATED, &PEREncoder::encodeEnumerated>,
         &step<OBJECT_IDENTIFIER, &PEREncoder::encodeObjectIdentifier>,
         &step<BIT_STRING, &PEREncoder::encodeBitString>,
         &step<OCTET_STRING, &PEREncoder::encodeOctetString>,
@@ -310,23 +303,15 @@ bool PEREncoder::encode(const AbstractData& value)
     return steps[static_cast<unsigned>(value.kind())](*this, value);
 }
 
-bool PEREncoder::encodeNull(const Null&) { return true; }
+inline bool PEREncoder::encodeNull(BitWriter::Cursor&, const Null&) { return true; }
 
-bool PEREncoder::encodeBoolean(const BOOLEAN& value)
+inline bool PEREncoder::encodeBoolean(BitWriter::Cursor& c, const BOOLEAN& value)
 {
-    writer_.putBit(value.getValue());
+    writer_.putBit(c, value.getValue());
     return true;
 }
 
-bool PEREncoder::encodeUnconstrainedInteger(int value)
-{
-    BitWriter::Cursor c = writer_.cursor();
-    writeUnconstrainedInteger(c, value);
-    writer_.setCursor(c);
-    return true;
-}
-
-inline void PEREncoder::writeUnconstrainedInteger(BitWriter::Cursor& c, int value)
+inline void PEREncoder::encodeUnconstrainedInteger(BitWriter::Cursor& c, int value)
 {
     unsigned magnitude = static_cast<unsigned>(value);
     // Minimal two's complement: the significant bits of v (of -v - 1 when
@@ -338,32 +323,49 @@ inline void PEREncoder::writeUnconstrainedInteger(BitWriter::Cursor& c, int valu
     writer_.putOctetWord(c, std::uint64_t{octets} << 56 | content, octets + 1);
 }
 
-bool PEREncoder::encodeInteger(const INTEGER& value)
+inline bool PEREncoder::encodeInteger(BitWriter::Cursor& c, const INTEGER& value)
 {
-    unsigned v = value.getUnsignedValue();
-    if (encodeConstraint(value, v))
-        return encodeUnconstrainedInteger(value.getValue());
-    if (!inRange(value, v))
-        return false;
-    unsigned lower = static_cast<unsigned>(value.getLowerLimit());
-    encodeWholeNumber(v - lower, value.getUpperLimit() - lower);
-    return true;
-}
-
-bool PEREncoder::encodeEnumerated(const ENUMERATED& value)
-{
-    int v = value.getValue();
-    unsigned maximum = value.getMaximum();
-    if (value.extendable()) {
-        bool extension = v >= 0 && static_cast<unsigned>(v) > maximum;
-        writer_.putBit(extension);
-        if (extension) {
-            encodeSmallUnsigned(static_cast<unsigned>(v) + 1);
-            encodeWholeNumber(static_cast<unsigned>(v), static_cast<unsigned>(v));
+    const INTEGER::InfoType* rec = value.info();
+    bool unconstrained = isUnconstrained(rec->type);
+    if (!unconstrained) {
+        // Inside lower..upper exactly when the offset is at most the range,
+        // signed bounds or not.
+        unsigned lower = static_cast<unsigned>(rec->lowerLimit);
+        unsigned range = rec->upperLimit - lower;
+        unsigned offset = value.getUnsignedValue() - lower;
+        if (rec->type == ExtendableConstraint) {
+            unconstrained = offset > range;
+            writer_.putBit(c, unconstrained);
+        }
+        if (!unconstrained) {
+            if (offset > range)
+                return false;
+            encodeWholeNumber(c, offset, range);
             return true;
         }
     }
-    return encodeUnsigned(static_cast<unsigned>(v), 0, maximum);
+    encodeUnconstrainedInteger(c, value.getValue());
+    return true;
+}
+
+inline bool PEREncoder::encodeEnumerated(BitWriter::Cursor& c, const ENUMERATED& value)
+{
+    const ENUMERATED::InfoType* rec = value.info();
+    auto v = static_cast<unsigned>(value.getValue());
+    if (rec->extendable) {
+        bool extension = static_cast<int>(v) >= 0 && v > rec->maxEnumValue;
+        writer_.putBit(c, extension);
+        if (extension) {
+            writer_.setCursor(c);
+            encodeEnumeratedAddition(v);
+            c = writer_.cursor();
+            return true;
+        }
+    }
+    if (v > rec->maxEnumValue)
+        return false;
+    encodeWholeNumber(c, v, rec->maxEnumValue);
+    return true;
 }
 
 bool PEREncoder::encodeObjectIdentifier(const OBJECT_IDENTIFIER& value)
@@ -467,6 +469,14 @@ bool PEREncoder::encodeGeneralizedTime(const GeneralizedTime& value)
     return true;
 }
 
+// An addition: its index as a normally small number, then the index again
+// in 0..index.
+void PEREncoder::encodeEnumeratedAddition(unsigned v)
+{
+    encodeSmallUnsigned(v + 1);
+    encodeWholeNumber(v, v);
+}
+
 // The kinds that nest, called straight; the rest through the table.
 inline bool PEREncoder::encodeNested(const AbstractData& value)
 {
@@ -478,6 +488,28 @@ inline bool PEREncoder::encodeNested(const AbstractData& value)
     default:
         return encode(value);
     }
+}
+
+// A field: the plain kinds coded on the caller's cursor (no call), the rest
+// as a nested value.
+[[gnu::always_inline]] inline bool PEREncoder::encodeField(BitWriter::Cursor& c, const AbstractData& value)
+{
+    switch (value.kind()) {
+    case ValueKind::Null:
+        return encodeNull(c, static_cast<const Null&>(value));
+    case ValueKind::Boolean:
+        return encodeBoolean(c, static_cast<const BOOLEAN&>(value));
+    case ValueKind::Integer:
+        return encodeInteger(c, static_cast<const INTEGER&>(value));
+    case ValueKind::Enumerated:
+        return encodeEnumerated(c, static_cast<const ENUMERATED&>(value));
+    default:
+        break;
+    }
+    writer_.setCursor(c);
+    bool encoded = encodeNested(value);
+    c = writer_.cursor();
+    return encoded;
 }
 
 bool PEREncoder::encodeChoice(const CHOICE& value)
@@ -506,56 +538,6 @@ bool PEREncoder::encodeChoice(const CHOICE& value)
     writer_.putBits(c, index, bitsFor(range) + rec->extendable);
     writer_.setCursor(c);
     return encodeNested(*value.getSelection());
-}
-
-// No call for a field of a plain kind; an extended value, a wide aligned
-// range and every other kind go to the kind's own encoder.
-inline InlineCoding PEREncoder::encodeInline(BitWriter::Cursor& c, const AbstractData& field)
-{
-    switch (field.kind()) {
-    case ValueKind::Null:
-        return InlineCoding::Done;
-    case ValueKind::Boolean:
-        writer_.putBit(c, static_cast<const BOOLEAN&>(field).getValue());
-        return InlineCoding::Done;
-    case ValueKind::Integer: {
-        const auto& integer = static_cast<const INTEGER&>(field);
-        const INTEGER::InfoType* rec = integer.info();
-        if (rec->type == Unconstrained) {
-            writeUnconstrainedInteger(c, integer.getValue());
-            return InlineCoding::Done;
-        }
-        // Inside lower..upper exactly when the offset is at most the range,
-        // signed bounds or not.
-        unsigned lower = static_cast<unsigned>(rec->lowerLimit);
-        unsigned range = rec->upperLimit - lower;
-        unsigned offset = integer.getUnsignedValue() - lower;
-        if (rec->type != FixedConstraint || (aligned_ && range > 65535))
-            return InlineCoding::Other;
-        if (offset > range)
-            return InlineCoding::Failed;
-        unsigned bits = bitsFor(range);
-        if (aligned_ && range > 254) { // one or two aligned octets
-            BitWriter::align(c);
-            bits = bits > 8 ? 16 : 8;
-        }
-        writer_.putBits(c, offset, bits);
-        return InlineCoding::Done;
-    }
-    case ValueKind::Enumerated: {
-        const auto& enumerated = static_cast<const ENUMERATED&>(field);
-        const ENUMERATED::InfoType* rec = enumerated.info();
-        auto v = static_cast<unsigned>(enumerated.getValue());
-        if (v > rec->maxEnumValue || (aligned_ && rec->maxEnumValue > 254))
-            return InlineCoding::Other;
-        if (rec->extendable)
-            writer_.putBit(c, false);
-        writer_.putBits(c, v, bitsFor(rec->maxEnumValue));
-        return InlineCoding::Done;
-    }
-    default:
-        return InlineCoding::Other;
-    }
 }
 
 bool PEREncoder::encodeSequence(const SEQUENCE& value)
@@ -587,19 +569,8 @@ bool PEREncoder::encodeSequence(const SEQUENCE& value)
                                         : !optional[static_cast<unsigned>(id)]))
             continue;
         const AbstractData* field = value.getField(i);
-        if (!field)
+        if (!field || !encodeField(c, *field))
             return false;
-        switch (encodeInline(c, *field)) {
-        case InlineCoding::Done:
-            continue;
-        case InlineCoding::Failed:
-            return false;
-        case InlineCoding::Other:
-            writer_.setCursor(c);
-            if (!encodeNested(*field))
-                return false;
-            c = writer_.cursor();
-        }
     }
     writer_.setCursor(c);
     if (last < 0)
@@ -704,26 +675,29 @@ bool PERDecoder::decodeUnconstrainedLength(unsigned& length)
     return true;
 }
 
-bool PERDecoder::decodeWholeNumber(unsigned range, unsigned& offset)
-{
-    if (aligned_ && range > 254)
-        return decodeOctetAlignedNumber(range, offset);
-    return reader_.getBits(bitsFor(range), offset);
-}
-
-bool PERDecoder::decodeOctetAlignedNumber(unsigned range, unsigned& offset)
+inline bool PERDecoder::decodeWholeNumber(BitReader::Cursor& c, unsigned range, unsigned& offset) const
 {
     unsigned bits = bitsFor(range);
-    if (bits > 16) {
-        unsigned octets = 0;
-        if (!reader_.getBits(bitsFor((bits + 7) / 8 - 1), octets))
-            return false;
-        bits = 8 * (octets + 1);
-    } else if (bits > 8) {
-        bits = 16;
+    if (aligned_ && range > 254) {
+        if (bits > 16) {
+            unsigned octets = 0;
+            if (!reader_.getBits(c, bitsFor((bits + 7) / 8 - 1), octets))
+                return false;
+            bits = 8 * (octets + 1);
+        } else {
+            bits = bits > 8 ? 16 : 8;
+        }
+        BitReader::align(c);
     }
-    reader_.align();
-    return reader_.getBits(bits, offset);
+    return reader_.getBits(c, bits, offset);
+}
+
+bool PERDecoder::decodeWholeNumber(unsigned range, unsigned& offset)
+{
+    BitReader::Cursor c = reader_.cursor();
+    bool decoded = decodeWholeNumber(c, range, offset);
+    reader_.setCursor(c);
+    return decoded;
 }
 
 int PERDecoder::decodeUnsigned(unsigned lower, unsigned upper, unsigned& value)
@@ -792,10 +766,10 @@ bool PERDecoder::decode(AbstractData& value)
 {
     // One decoder per kind, in the enumeration's order.
     static const Step steps[] = {
-        &step<Null, &PERDecoder::decodeNull>,
-        &step<BOOLEAN, &PERDecoder::decodeBoolean>,
-        &step<INTEGER, &PERDecoder::decodeInteger>,
-        &step<ENUMERATED, &PERDecoder::decodeEnumerated>,
+        &onCursor<Null, &PERDecoder::decodeNull>,
+        &onCursor<BOOLEAN, &PERDecoder::decodeBoolean>,
+        &onCursor<INTEGER, &PERDecoder::decodeInteger>,
+        &onCursor<ENUMERATED, &PERDecoder::decodeEnumerated>,
         &step<OBJECT_IDENTIFIER, &PERDecoder::decodeObjectIdentifier>,
         &step<BIT_STRING, &PERDecoder::decodeBitString>,
         &step<OCTET_STRING, &PERDecoder::decodeOctetString>,
@@ -812,59 +786,61 @@ bool PERDecoder::decode(AbstractData& value)
     return steps[static_cast<unsigned>(value.kind())](*this, value);
 }
 
-bool PERDecoder::decodeNull(Null&) { return true; }
+inline bool PERDecoder::decodeNull(BitReader::Cursor&, Null&) { return true; }
 
-bool PERDecoder::decodeBoolean(BOOLEAN& value)
+inline bool PERDecoder::decodeBoolean(BitReader::Cursor& c, BOOLEAN& value)
 {
     bool bit = false;
-    if (!reader_.getBit(bit))
+    if (!reader_.getBit(c, bit))
         return false;
     value.setValue(bit);
     return true;
 }
 
-bool PERDecoder::decodeInteger(INTEGER& value)
+inline bool PERDecoder::decodeInteger(BitReader::Cursor& c, INTEGER& value)
 {
-    bool unconstrained = isUnconstrained(value.getConstraintType());
-    if (value.getConstraintType() == ExtendableConstraint && !reader_.getBit(unconstrained))
-        return false;
-    if (unconstrained) {
-        int v = 0;
-        if (!decodeUnconstrainedInteger(v))
+    const INTEGER::InfoType* rec = value.info();
+    if (!isUnconstrained(rec->type)) {
+        bool extended = false;
+        if (rec->type == ExtendableConstraint && !reader_.getBit(c, extended))
             return false;
-        value.setValue(v);
-        return true;
+        if (!extended) {
+            unsigned lower = static_cast<unsigned>(rec->lowerLimit);
+            unsigned offset = 0;
+            if (!decodeWholeNumber(c, rec->upperLimit - lower, offset))
+                return false;
+            value.setValue(offset + lower);
+            return true;
+        }
     }
-    unsigned lower = static_cast<unsigned>(value.getLowerLimit());
-    unsigned offset = 0;
-    if (!decodeWholeNumber(value.getUpperLimit() - lower, offset))
+    int v = 0;
+    if (!decodeUnconstrainedInteger(c, v))
         return false;
-    value.setValue(offset + lower);
+    value.setValue(v);
     return true;
 }
 
 // Length octet and up to four content octets, two's complement, read as
-// one word; false (the cursor kept) for any other form.
-inline bool PERDecoder::readUnconstrainedInteger(BitReader::Cursor& c, int& value) const
+// one word; the other forms from the reader.
+inline bool PERDecoder::decodeUnconstrainedInteger(BitReader::Cursor& c, int& value)
 {
     BitReader::Cursor at = c;
     BitReader::align(at);
     std::uint64_t word = reader_.peekWord(at.at);
     unsigned octets = static_cast<unsigned>(word >> 56);
-    if (octets - 1 >= 4 || !reader_.skipOctets(at, 1 + octets))
-        return false;
-    value = static_cast<int>(static_cast<std::int64_t>(word << 8) >> (64 - 8 * octets));
-    c = at;
-    return true;
-}
-
-bool PERDecoder::decodeUnconstrainedInteger(int& value)
-{
-    BitReader::Cursor c = reader_.cursor();
-    if (readUnconstrainedInteger(c, value)) {
-        reader_.setCursor(c);
+    if (octets - 1 < 4 && reader_.skipOctets(at, 1 + octets)) {
+        value = static_cast<int>(static_cast<std::int64_t>(word << 8) >> (64 - 8 * octets));
+        c = at;
         return true;
     }
+    reader_.setCursor(c);
+    bool decoded = decodeLongUnconstrainedInteger(value);
+    c = reader_.cursor();
+    return decoded;
+}
+
+bool PERDecoder::decodeLongUnconstrainedInteger(int& value)
+{
     // The two-octet length form, and no content octets (read as 0).
     unsigned octets = 0;
     unsigned v = 0;
@@ -881,20 +857,32 @@ bool PERDecoder::decodeUnconstrainedInteger(int& value)
     return true;
 }
 
-bool PERDecoder::decodeEnumerated(ENUMERATED& value)
+inline bool PERDecoder::decodeEnumerated(BitReader::Cursor& c, ENUMERATED& value)
 {
+    const ENUMERATED::InfoType* rec = value.info();
     unsigned v = 0;
     bool extension = false;
-    if (value.extendable() && !reader_.getBit(extension))
+    if (rec->extendable && !reader_.getBit(c, extension))
         return false;
     if (extension) {
-        unsigned count = 0;
-        if (decodeSmallUnsigned(count) && count > 0 && decodeWholeNumber(count - 1, v)) {
-            value.setValue(static_cast<int>(v));
-            return true;
-        }
+        reader_.setCursor(c);
+        bool decoded = decodeEnumeratedAddition(value);
+        c = reader_.cursor();
+        return decoded;
     }
-    if (!decodeWholeNumber(value.getMaximum(), v))
+    if (!decodeWholeNumber(c, rec->maxEnumValue, v))
+        return false;
+    value.setValue(static_cast<int>(v));
+    return true;
+}
+
+// An addition's value; input that does not give one is read as a root value.
+bool PERDecoder::decodeEnumeratedAddition(ENUMERATED& value)
+{
+    unsigned count = 0;
+    unsigned v = 0;
+    if (!(decodeSmallUnsigned(count) && count > 0 && decodeWholeNumber(count - 1, v)) &&
+        !decodeWholeNumber(value.getMaximum(), v))
         return false;
     value.setValue(static_cast<int>(v));
     return true;
@@ -1037,6 +1025,28 @@ inline bool PERDecoder::decodeNested(AbstractData& value)
     }
 }
 
+// A field: the plain kinds read on the caller's cursor (no call), the rest
+// as a nested value.
+[[gnu::always_inline]] inline bool PERDecoder::decodeField(BitReader::Cursor& c, AbstractData& value)
+{
+    switch (value.kind()) {
+    case ValueKind::Null:
+        return decodeNull(c, static_cast<Null&>(value));
+    case ValueKind::Boolean:
+        return decodeBoolean(c, static_cast<BOOLEAN&>(value));
+    case ValueKind::Integer:
+        return decodeInteger(c, static_cast<INTEGER&>(value));
+    case ValueKind::Enumerated:
+        return decodeEnumerated(c, static_cast<ENUMERATED&>(value));
+    default:
+        break;
+    }
+    reader_.setCursor(c);
+    bool decoded = decodeNested(value);
+    c = reader_.cursor();
+    return decoded;
+}
+
 bool PERDecoder::decodeChoice(CHOICE& value)
 {
     // A root alternative of a narrow index range: preamble read in place.
@@ -1060,68 +1070,6 @@ bool PERDecoder::decodeChoice(CHOICE& value)
         return decode(*value.getSelection());
     // An extension alternative: decoded (aligned) within its own length.
     return decodeWithin(*value.getSelection(), end);
-}
-
-// No call for a field of a plain kind; an extended value, a wide aligned
-// range and every other kind go to the kind's own decoder.
-inline InlineCoding PERDecoder::decodeInline(BitReader::Cursor& c, AbstractData& field) const
-{
-    switch (field.kind()) {
-    case ValueKind::Null:
-        return InlineCoding::Done;
-    case ValueKind::Boolean: {
-        bool bit = false;
-        if (!reader_.getBit(c, bit))
-            return InlineCoding::Failed;
-        static_cast<BOOLEAN&>(field).setValue(bit);
-        return InlineCoding::Done;
-    }
-    case ValueKind::Integer: {
-        auto& integer = static_cast<INTEGER&>(field);
-        const INTEGER::InfoType* rec = integer.info();
-        if (rec->type == Unconstrained) {
-            int v = 0;
-            if (!readUnconstrainedInteger(c, v))
-                return InlineCoding::Other;
-            integer.setValue(v);
-            return InlineCoding::Done;
-        }
-        unsigned lower = static_cast<unsigned>(rec->lowerLimit);
-        unsigned range = rec->upperLimit - lower;
-        unsigned offset = 0;
-        if (rec->type != FixedConstraint || (aligned_ && range > 65535))
-            return InlineCoding::Other;
-        unsigned bits = bitsFor(range);
-        if (aligned_ && range > 254) { // one or two aligned octets
-            BitReader::align(c);
-            bits = bits > 8 ? 16 : 8;
-        }
-        if (!reader_.getBits(c, bits, offset))
-            return InlineCoding::Failed;
-        integer.setValue(offset + lower);
-        return InlineCoding::Done;
-    }
-    case ValueKind::Enumerated: {
-        auto& enumerated = static_cast<ENUMERATED&>(field);
-        const ENUMERATED::InfoType* rec = enumerated.info();
-        BitReader::Cursor at = c;
-        bool extension = false;
-        unsigned v = 0;
-        if (aligned_ && rec->maxEnumValue > 254)
-            return InlineCoding::Other;
-        if (rec->extendable && !reader_.getBit(at, extension))
-            return InlineCoding::Failed;
-        if (extension)
-            return InlineCoding::Other;
-        if (!reader_.getBits(at, bitsFor(rec->maxEnumValue), v))
-            return InlineCoding::Failed;
-        enumerated.setValue(static_cast<int>(v));
-        c = at;
-        return InlineCoding::Done;
-    }
-    default:
-        return InlineCoding::Other;
-    }
 }
 
 bool PERDecoder::decodeSequence(SEQUENCE& value)
@@ -1163,18 +1111,8 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
                 return false;
             field = value.getField(i);
         }
-        switch (decodeInline(c, *field)) {
-        case InlineCoding::Done:
-            continue;
-        case InlineCoding::Failed:
+        if (!decodeField(c, *field))
             return false;
-        case InlineCoding::Other:
-            break;
-        }
-        reader_.setCursor(c);
-        if (!decodeNested(*field))
-            return false;
-        c = reader_.cursor();
     }
     reader_.setCursor(c);
     return !extension || decodeExtensionAdditions(value);

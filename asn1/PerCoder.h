@@ -10,9 +10,10 @@
 // above MaximumStringSize and lists above MaximumArraySize.
 //
 // Both coders walk a value by its ValueKind: the controller link codes every
-// message this way, so no visitor dispatch sits on that path. A SEQUENCE's
-// booleans, enumerations and whole numbers are coded in its own loop, with
-// the bit cursor held in registers; every other field costs one call.
+// message this way, so no visitor dispatch sits on that path. NULL, BOOLEAN,
+// INTEGER and ENUMERATED are coded on a bit cursor the caller holds in
+// registers, so a field or alternative of those kinds costs no call; every
+// other field costs one.
 #pragma once
 
 #include "asn1/BitCursor.h"
@@ -20,10 +21,6 @@
 #include "asn1/Types.h"
 
 namespace ASN1 {
-
-// How a field fared in the loop of the SEQUENCE holding it: coded there,
-// refused, or left to the coder of its kind.
-enum class InlineCoding { Done, Failed, Other };
 
 class PEREncoder {
 public:
@@ -38,7 +35,6 @@ public:
     void encodeBlock(const char* octets, unsigned count);
     void encodeSmallUnsigned(unsigned value);
     bool encodeLength(unsigned length, unsigned lower, unsigned upper);
-    bool encodeUnsigned(unsigned value, unsigned lower, unsigned upper);
     // Writes the extension bit of an extendable constraint; true when the
     // value takes the unconstrained form.
     bool encodeConstraint(const ConstrainedObject& object, unsigned value);
@@ -56,25 +52,33 @@ private:
     {
         return (encoder.*code)(static_cast<const T&>(value));
     }
+    template <class T, bool (PEREncoder::*code)(BitWriter::Cursor&, const T&)>
+    static bool onCursor(PEREncoder& encoder, const AbstractData& value)
+    {
+        BitWriter::Cursor c = encoder.writer_.cursor();
+        bool encoded = (encoder.*code)(c, static_cast<const T&>(value));
+        encoder.writer_.setCursor(c);
+        return encoded;
+    }
 
     bool encodeUnconstrainedLength(unsigned length);
     // A constrained whole number, offset in 0..range (not checked).
+    void encodeWholeNumber(BitWriter::Cursor& c, unsigned offset, unsigned range);
     void encodeWholeNumber(unsigned offset, unsigned range);
-    void encodeOctetAlignedNumber(unsigned offset, unsigned range);
-    bool encodeNull(const Null& value);
-    bool encodeBoolean(const BOOLEAN& value);
-    bool encodeInteger(const INTEGER& value);
-    bool encodeUnconstrainedInteger(int value);
-    void writeUnconstrainedInteger(BitWriter::Cursor& c, int value);
-    InlineCoding encodeInline(BitWriter::Cursor& c, const AbstractData& field);
-    bool encodeEnumerated(const ENUMERATED& value);
+    bool encodeNested(const AbstractData& value);
+    bool encodeField(BitWriter::Cursor& c, const AbstractData& value);
+    bool encodeNull(BitWriter::Cursor& c, const Null& value);
+    bool encodeBoolean(BitWriter::Cursor& c, const BOOLEAN& value);
+    bool encodeInteger(BitWriter::Cursor& c, const INTEGER& value);
+    void encodeUnconstrainedInteger(BitWriter::Cursor& c, int value);
+    bool encodeEnumerated(BitWriter::Cursor& c, const ENUMERATED& value);
+    void encodeEnumeratedAddition(unsigned value);
     bool encodeObjectIdentifier(const OBJECT_IDENTIFIER& value);
     bool encodeBitString(const BIT_STRING& value);
     bool encodeOctetString(const OCTET_STRING& value);
     bool encodeCharacterString(const AbstractString& value);
     bool encodeBMPString(const BMPString& value);
     bool encodeGeneralizedTime(const GeneralizedTime& value);
-    bool encodeNested(const AbstractData& value);
     bool encodeChoice(const CHOICE& value);
     bool encodeSequence(const SEQUENCE& value);
     bool encodeSequenceOf(const SEQUENCE_OF_Base& value);
@@ -123,23 +127,32 @@ private:
     {
         return (decoder.*code)(static_cast<T&>(value));
     }
+    template <class T, bool (PERDecoder::*code)(BitReader::Cursor&, T&)>
+    static bool onCursor(PERDecoder& decoder, AbstractData& value)
+    {
+        BitReader::Cursor c = decoder.reader_.cursor();
+        bool decoded = (decoder.*code)(c, static_cast<T&>(value));
+        decoder.reader_.setCursor(c);
+        return decoded;
+    }
 
+    bool decodeWholeNumber(BitReader::Cursor& c, unsigned range, unsigned& offset) const;
     bool decodeWholeNumber(unsigned range, unsigned& offset);
-    bool decodeOctetAlignedNumber(unsigned range, unsigned& offset);
-    bool decodeNull(Null& value);
-    bool decodeBoolean(BOOLEAN& value);
-    bool decodeInteger(INTEGER& value);
-    bool decodeUnconstrainedInteger(int& value);
-    bool readUnconstrainedInteger(BitReader::Cursor& c, int& value) const;
-    InlineCoding decodeInline(BitReader::Cursor& c, AbstractData& field) const;
-    bool decodeEnumerated(ENUMERATED& value);
+    bool decodeNested(AbstractData& value);
+    bool decodeField(BitReader::Cursor& c, AbstractData& value);
+    bool decodeNull(BitReader::Cursor& c, Null& value);
+    bool decodeBoolean(BitReader::Cursor& c, BOOLEAN& value);
+    bool decodeInteger(BitReader::Cursor& c, INTEGER& value);
+    bool decodeUnconstrainedInteger(BitReader::Cursor& c, int& value);
+    bool decodeLongUnconstrainedInteger(int& value);
+    bool decodeEnumerated(BitReader::Cursor& c, ENUMERATED& value);
+    bool decodeEnumeratedAddition(ENUMERATED& value);
     bool decodeObjectIdentifier(OBJECT_IDENTIFIER& value);
     bool decodeBitString(BIT_STRING& value);
     bool decodeOctetString(OCTET_STRING& value);
     bool decodeCharacterString(AbstractString& value);
     bool decodeBMPString(BMPString& value);
     bool decodeGeneralizedTime(GeneralizedTime& value);
-    bool decodeNested(AbstractData& value);
     bool decodeChoice(CHOICE& value);
     bool decodeSequence(SEQUENCE& value);
     bool decodeExtensionAdditions(SEQUENCE& value);
