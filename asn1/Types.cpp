@@ -40,6 +40,36 @@ void assignMember(AbstractData& to, const AbstractData* from)
     case ValueKind::Enumerated:
         static_cast<ENUMERATED&>(to).setValue(from ? static_cast<const ENUMERATED*>(from)->getValue() : 0);
         break;
+    case ValueKind::OctetString:
+        if (from)
+            static_cast<OctetVector&>(static_cast<OCTET_STRING&>(to)) = static_cast<const OCTET_STRING&>(*from);
+        else
+            static_cast<OCTET_STRING&>(to).clear();
+        break;
+    case ValueKind::CharacterString:
+        if (from)
+            static_cast<CharacterVector&>(static_cast<AbstractString&>(to)) = static_cast<const AbstractString&>(*from);
+        else
+            static_cast<AbstractString&>(to).clear();
+        break;
+    case ValueKind::Choice:
+        if (from)
+            static_cast<CHOICE&>(to) = static_cast<const CHOICE&>(*from);
+        else
+            static_cast<CHOICE&>(to).setSelection(CHOICE::unselected_, nullptr);
+        break;
+    case ValueKind::Sequence:
+        if (from)
+            static_cast<SEQUENCE&>(to) = static_cast<const SEQUENCE&>(*from);
+        else
+            static_cast<SEQUENCE&>(to) = SEQUENCE(static_cast<SEQUENCE&>(to).info());
+        break;
+    case ValueKind::SequenceOf:
+        if (from)
+            static_cast<SEQUENCE_OF_Base&>(to) = static_cast<const SEQUENCE_OF_Base&>(*from);
+        else
+            static_cast<SEQUENCE_OF_Base&>(to).clear();
+        break;
     default:
         break;
     }
@@ -66,6 +96,21 @@ void swapMember(AbstractData& a, AbstractData& b)
         static_cast<ENUMERATED&>(b).setValue(value);
         break;
     }
+    case ValueKind::OctetString:
+        static_cast<OctetVector&>(static_cast<OCTET_STRING&>(a)).swap(static_cast<OCTET_STRING&>(b));
+        break;
+    case ValueKind::CharacterString:
+        static_cast<CharacterVector&>(static_cast<AbstractString&>(a)).swap(static_cast<AbstractString&>(b));
+        break;
+    case ValueKind::Choice:
+        static_cast<CHOICE&>(a).swap(static_cast<CHOICE&>(b));
+        break;
+    case ValueKind::Sequence:
+        static_cast<SEQUENCE&>(a).swap(static_cast<SEQUENCE&>(b));
+        break;
+    case ValueKind::SequenceOf:
+        static_cast<SEQUENCE_OF_Base&>(a).swap(static_cast<SEQUENCE_OF_Base&>(b));
+        break;
     default:
         break;
     }

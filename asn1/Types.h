@@ -64,10 +64,12 @@
 //   Message::~Message() = default;
 //
 // The field pointers live in the generated class (ASN1::FieldSlots, a base
-// ahead of SEQUENCE). A mandatory BOOLEAN, NULL, INTEGER or ENUMERATED field
-// among the first 64 is a member of the class (its id -2): the constructor,
-// defined next to the record, hands it to the SEQUENCE with adopt(), so
-// making and freeing the value costs no object of its own:
+// ahead of SEQUENCE). A mandatory field among the first 64 is a member of the
+// class (its id -2) when its class made with no arguments is on its record:
+// BOOLEAN, NULL, INTEGER, ENUMERATED, SEQUENCE, CHOICE, SEQUENCE OF and
+// unbounded IA5String and OCTET STRING. The constructor, defined next to the
+// record, hands it to the SEQUENCE with adopt(), so making and freeing the
+// value costs no object of its own:
 //
 //   class Flags : private ASN1::FieldSlots<1>, public ASN1::SEQUENCE { ... ASN1::BOOLEAN on_; };
 //   Flags::Flags(const InfoType* info) : SEQUENCE(info, fieldSlots) { adopt(e_on, on_); }

@@ -133,6 +133,49 @@ TEST(Sequence, MemberFieldsCopyAssignAndSwap)
     EXPECT_EQ(static_cast<TrunkStatus&>(*clone).get_state().get(), TrunkState::ais);
 }
 
+// Mandatory SEQUENCE, CHOICE, list and string fields are members too: their
+// values are copied and exchanged in place, and stay deep copies.
+TEST(Sequence, NestedMemberFieldsCopyAssignAndSwap)
+{
+    Route a;
+    a.get_host().set_iaddr("10.0.0.1");
+    a.get_host().set_port(5060);
+    a.get_alt().select_inner().set_flag(true);
+    a.get_hops().push_back(INTEGER(7, &INTEGER::theInfo));
+    a.set_label("L1");
+    const AbstractData* host = a.getField(Route::e_host);
+    EXPECT_EQ(dynamic_cast<const HostAddress*>(host), &a.get_host()) << "the class's own member";
+
+    Route copy(a);
+    EXPECT_EQ(copy.compare(a), 0);
+    copy.get_host().set_port(1);
+    copy.get_alt().select_num() = 3u;
+    copy.get_hops()[0] = 8;
+    copy.set_label("L2");
+    EXPECT_EQ(a.get_host().get_port().getValue(), 5060u) << "a copy has fields of its own";
+    EXPECT_EQ(a.get_alt().currentSelection(), Alt::e_inner);
+    EXPECT_EQ(a.get_hops()[0].getValue(), 7);
+    EXPECT_EQ(static_cast<std::string>(a.get_label()), "L1");
+
+    // Assigning from a copy (fields of its own) keeps the target's members.
+    Route assigned;
+    assigned = copy;
+    EXPECT_EQ(assigned.compare(copy), 0);
+    EXPECT_EQ(assigned.getField(Route::e_host), &assigned.get_host());
+    assigned = a;
+    EXPECT_EQ(assigned.compare(a), 0);
+    a.get_alt().select_inner().set_flag(false);
+    EXPECT_NE(assigned.compare(a), 0) << "the alternative is copied, not shared";
+
+    assigned.swap(copy);
+    EXPECT_EQ(assigned.get_host().get_port().getValue(), 1u);
+    EXPECT_EQ(assigned.get_alt().currentSelection(), Alt::e_num);
+    EXPECT_EQ(static_cast<std::string>(copy.get_label()), "L1");
+    EXPECT_EQ(copy.get_hops()[0].getValue(), 7);
+    std::unique_ptr<AbstractData> clone(assigned.clone());
+    EXPECT_EQ(clone->compare(assigned), 0);
+}
+
 TEST(Choice, SelectionLifecycle)
 {
     Alt alt;

@@ -228,16 +228,21 @@ def ordered_types(module):
 MAX_MEMBER_FIELDS = 64
 
 
-def plain_member(type_):
-    return (isinstance(type_, Builtin) and type_.name in ('INTEGER', 'BOOLEAN', 'Null')) or \
-        (isinstance(type_, Ref) and type_.target.kind == 'ENUMERATED')
+def member_kind(type_):
+    """Can a mandatory field of this type be a member of its SEQUENCE's class?
+    Kinds whose class, made with no arguments, is on the field's record (a
+    bounded INTEGER has a class of its own range), and whose values the
+    runtime copies and exchanges in place."""
+    if isinstance(type_, (Ref, ListOf)) or type_.name == 'INTEGER':
+        return True
+    return type_.name in ('BOOLEAN', 'Null', 'IA5String', 'OCTET_STRING') and type_.bounds is None
 
 
 def member_fields(t):
-    """The mandatory root fields of plain kinds the generated class holds as
-    members: (index, C++ name) in field order."""
+    """The mandatory root fields the generated class holds as members:
+    (index, C++ name) in field order."""
     return [(i, cpp_name(m.name)) for i, m in enumerate(t.members)
-            if not m.optional and not m.addition and i < MAX_MEMBER_FIELDS and plain_member(m.type)]
+            if not m.optional and not m.addition and i < MAX_MEMBER_FIELDS and member_kind(m.type)]
 
 
 def sequence_class(t):
