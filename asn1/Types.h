@@ -74,6 +74,15 @@
 //   class Flags : private ASN1::FieldSlots<1>, public ASN1::SEQUENCE { ... ASN1::BOOLEAN on_; };
 //   Flags::Flags(const InfoType* info) : SEQUENCE(info, fieldSlots) { adopt(e_on, on_); }
 //
+// An optional BOOLEAN, NULL, INTEGER or ENUMERATED field among the first 64
+// is a member too, but the field stays null until it is made: the
+// constructor hands the member over with reserve(), its address waits in
+// the slots past the fields' (one per field index up to the last such
+// field), and making the field takes it instead of a new object:
+//
+//   class Message : private ASN1::FieldSlots<3 + 2>, public ASN1::SEQUENCE { ... ASN1::INTEGER seq_; ... };
+//   Message::Message(const InfoType* info) : SEQUENCE(info, fieldSlots) { reserve(e_seq, seq_); ... }
+//
 // Such a class's copy takes its fields from the SEQUENCE's copy (its own
 // members go unused), and its assignment is the SEQUENCE's, which copies
 // member values in place.
@@ -802,6 +811,13 @@ protected:
         fields_[index] = &member;
         adopted_ |= std::uint64_t{1} << index;
     }
+    // Keeps a member of the generated class for optional field `index`
+    // (below 64), taken when the field is made.
+    void reserve(unsigned index, AbstractData& member)
+    {
+        fields_.end()[index] = &member;
+        reserved_ |= std::uint64_t{1} << index;
+    }
 
 private:
     bool adopted(unsigned index) const { return index < 64 && (adopted_ >> index & 1); }
@@ -812,14 +828,16 @@ private:
     void copyFields(const SEQUENCE& other);
 
     FieldArray fields_;
-    std::uint64_t adopted_ = 0; // fields that are members of the generated class
+    std::uint64_t adopted_ = 0;  // fields that are members of the generated class
+    std::uint64_t reserved_ = 0; // optional fields with a member kept for them
     BitMap optionalMap_;
     BitMap extensionMap_;
 };
 
-// Storage for the field pointers of a generated SEQUENCE, a base of its
-// class ahead of SEQUENCE so that it exists before the SEQUENCE fills it. A
-// copy takes none of it: the SEQUENCE copies its own fields.
+// Storage for the field pointers of a generated SEQUENCE (then the addresses
+// of the members kept for optional fields), a base of its class ahead of
+// SEQUENCE so that it exists before the SEQUENCE fills it. A copy takes none
+// of it: the SEQUENCE copies its own fields.
 template <unsigned count>
 struct FieldSlots {
     FieldSlots() = default;

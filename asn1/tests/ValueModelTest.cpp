@@ -133,6 +133,33 @@ TEST(Sequence, MemberFieldsCopyAssignAndSwap)
     EXPECT_EQ(static_cast<TrunkStatus&>(*clone).get_state().get(), TrunkState::ais);
 }
 
+// An optional plain field is null until made, then the class's member kept
+// for it; a copy or swap partner never shares it.
+TEST(Sequence, ReservedMemberFields)
+{
+    Record a, b;
+    a.set_seq(5);
+    const AbstractData* seq = a.getField(Record::e_seq);
+    ASSERT_NE(seq, nullptr);
+    a.removeOptionalField(Record::o_seq);
+    a.set_seq(6);
+    EXPECT_EQ(a.getField(Record::e_seq), seq) << "made once, kept";
+
+    a.swap(b);
+    EXPECT_TRUE(b.hasOptionalField(Record::o_seq));
+    EXPECT_EQ(b.get_seq().getValue(), 6);
+    EXPECT_FALSE(a.hasOptionalField(Record::o_seq));
+    EXPECT_EQ(a.getField(Record::e_seq), seq) << "swapped by value, the member stays";
+
+    Record copy(b);
+    copy.set_seq(7);
+    EXPECT_EQ(b.get_seq().getValue(), 6);
+    Record assigned;
+    assigned = copy;
+    EXPECT_EQ(assigned.compare(copy), 0);
+    EXPECT_EQ(assigned.getField(Record::e_slot), nullptr) << "an absent field a copy never made stays null";
+}
+
 // Mandatory SEQUENCE, CHOICE, list and string fields are members too: their
 // values are copied and exchanged in place, and stay deep copies.
 TEST(Sequence, NestedMemberFieldsCopyAssignAndSwap)

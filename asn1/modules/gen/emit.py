@@ -238,6 +238,18 @@ def member_kind(type_):
     return type_.name in ('BOOLEAN', 'Null', 'IA5String', 'OCTET_STRING') and type_.bounds is None
 
 
+def plain_member(type_):
+    return (isinstance(type_, Builtin) and type_.name in ('INTEGER', 'BOOLEAN', 'Null')) or \
+        (isinstance(type_, Ref) and type_.target.kind == 'ENUMERATED')
+
+
+def reserved_fields(t):
+    """The optional root fields of plain kinds the generated class keeps a
+    member for, taken when the field is made: (index, C++ name) in field order."""
+    return [(i, cpp_name(m.name)) for i, m in enumerate(t.members)
+            if m.optional and not m.addition and i < MAX_MEMBER_FIELDS and plain_member(m.type)]
+
+
 def member_fields(t):
     """The mandatory root fields the generated class holds as members:
     (index, C++ name) in field order."""
@@ -250,9 +262,12 @@ def sequence_class(t):
     fields = [cpp_name(m.name) for m in t.members]
     check_unique(t, fields)
     ids = optional_ids(t)
-    members = member_fields(t)
-    # The field pointers live in the class (a base ahead of SEQUENCE).
-    slots = 'private ASN1::FieldSlots<%d>, ' % len(fields) if fields else ''
+    reserved = reserved_fields(t)
+    members = sorted(member_fields(t) + reserved)
+    # The field pointers live in the class (a base ahead of SEQUENCE), then
+    # a slot per index up to the last optional field kept as a member.
+    span = ' + %d' % (reserved[-1][0] + 1) if reserved else ''
+    slots = 'private ASN1::FieldSlots<%d%s>, ' % (len(fields), span) if fields else ''
     out.append('class %s : %spublic ASN1::SEQUENCE {\npublic:\n' % (t.name, slots))
     out.append('    static const InfoType theInfo;\n')
     if fields:
@@ -294,10 +309,12 @@ def sequence_class(t):
 
 def member_functions(t):
     """The constructor of a class holding member fields."""
-    members = member_fields(t)
+    reserved = reserved_fields(t)
+    members = sorted(member_fields(t) + reserved)
     if not members:
         return ''
-    adopt = ''.join('    adopt(e_%s, %s_);\n' % (name, name) for _, name in members)
+    adopt = ''.join('    %s(e_%s, %s_);\n' % ('reserve' if (i, name) in reserved else 'adopt', name, name)
+                    for i, name in members)
     return '%s::%s(const InfoType* info) : SEQUENCE(info, fieldSlots)\n{\n%s}\n' % (t.name, t.name, adopt)
 
 
