@@ -703,11 +703,12 @@ SEQUENCE::SEQUENCE(const InfoType* info)
     makeFields();
 }
 
-SEQUENCE::SEQUENCE(const InfoType* info, AbstractData** slots)
+SEQUENCE::SEQUENCE(const InfoType* info, AbstractData** slots, bool classHoldsFields)
     : AbstractData(info, ValueKind::Sequence), fields_(info->numFields + info->knownExtensions, slots),
       optionalMap_(info->numOptionals)
 {
-    makeFields();
+    if (!classHoldsFields || info->defaultExtensions)
+        makeFields();
 }
 
 void SEQUENCE::makeFields()

@@ -72,7 +72,7 @@
 // value costs no object of its own:
 //
 //   class Flags : private ASN1::FieldSlots<1>, public ASN1::SEQUENCE { ... ASN1::BOOLEAN on_; };
-//   Flags::Flags(const InfoType* info) : SEQUENCE(info, fieldSlots) { adopt(e_on, on_); }
+//   Flags::Flags(const InfoType* info) : SEQUENCE(info, fieldSlots, true) { adopt(e_on, on_); }
 //
 // An optional BOOLEAN, NULL, INTEGER or ENUMERATED field among the first 64
 // is a member too, but the field stays null until it is made: the
@@ -81,7 +81,10 @@
 // field), and making the field takes it instead of a new object:
 //
 //   class Message : private ASN1::FieldSlots<3 + 2>, public ASN1::SEQUENCE { ... ASN1::INTEGER seq_; ... };
-//   Message::Message(const InfoType* info) : SEQUENCE(info, fieldSlots) { reserve(e_seq, seq_); ... }
+//   Message::Message(const InfoType* info) : SEQUENCE(info, fieldSlots, true) { reserve(e_seq, seq_); ... }
+//
+// A class that holds every mandatory field says so to the SEQUENCE (the
+// `true` above), which then has no field of the record's to make.
 //
 // Such a class's copy takes its fields from the SEQUENCE's copy (its own
 // members go unused), and its assignment is the SEQUENCE's, which copies
@@ -803,8 +806,9 @@ public:
 
 protected:
     // A value whose field pointers live in `slots` (one per field the record
-    // knows), which the generated class holds.
-    SEQUENCE(const InfoType* info, AbstractData** slots);
+    // knows), which the generated class holds; `classHoldsFields` when the
+    // class holds every mandatory field itself, so the record makes none.
+    SEQUENCE(const InfoType* info, AbstractData** slots, bool classHoldsFields = false);
     // Takes a member of the generated class as field `index` (below 64).
     void adopt(unsigned index, AbstractData& member)
     {

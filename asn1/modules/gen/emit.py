@@ -257,6 +257,14 @@ def member_fields(t):
             if not m.optional and not m.addition and i < MAX_MEMBER_FIELDS and member_kind(m.type)]
 
 
+def slots_argument(t):
+    """The SEQUENCE constructor's arguments after the record: the slots, and
+    whether the class holds every mandatory root field (the record makes none)."""
+    held = {i for i, _ in member_fields(t)}
+    made = any(not m.optional and not m.addition and i not in held for i, m in enumerate(t.members))
+    return 'fieldSlots' if made else 'fieldSlots, true'
+
+
 def sequence_class(t):
     out = []
     fields = [cpp_name(m.name) for m in t.members]
@@ -285,7 +293,7 @@ def sequence_class(t):
                    '        return *this;\n    }\n' % (t.name, t.name))
     else:
         out.append('    explicit %s(const InfoType* info = &theInfo) : SEQUENCE(%s) {}\n'
-                   % (t.name, 'info, fieldSlots' if fields else 'info'))
+                   % (t.name, 'info, ' + slots_argument(t) if fields else 'info'))
     out.append('    ~%s() override;\n' % t.name)
     for m, f, oid in zip(t.members, fields, ids):
         cls = value_class(m.type, t)
@@ -315,7 +323,8 @@ def member_functions(t):
         return ''
     adopt = ''.join('    %s(e_%s, %s_);\n' % ('reserve' if (i, name) in reserved else 'adopt', name, name)
                     for i, name in members)
-    return '%s::%s(const InfoType* info) : SEQUENCE(info, fieldSlots)\n{\n%s}\n' % (t.name, t.name, adopt)
+    return '%s::%s(const InfoType* info) : SEQUENCE(info, %s)\n{\n%s}\n' % (t.name, t.name, slots_argument(t),
+                                                                            adopt)
 
 
 def setter(type_, cls):
