@@ -770,9 +770,13 @@ SEQUENCE& SEQUENCE::operator=(const SEQUENCE& other)
 
 SEQUENCE::~SEQUENCE()
 {
-    for (unsigned i = 0; i < fields_.size(); ++i)
-        if (!adopted(i))
-            delete fields_[i];
+    // Only the fields that are not members of the class, found by their bits.
+    const unsigned count = fields_.size();
+    std::uint64_t own = count >= 64 ? ~adopted_ : ~adopted_ & ((std::uint64_t{1} << count) - 1);
+    for (; own; own &= own - 1)
+        delete fields_[static_cast<unsigned>(__builtin_ctzll(own))];
+    for (unsigned i = 64; i < count; ++i)
+        delete fields_[i];
 }
 
 void SEQUENCE::deleteFields()
