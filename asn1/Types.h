@@ -717,10 +717,8 @@ public:
         {
             std::fill_n(items_, count, nullptr);
         }
-        FieldArray(unsigned count, AbstractData** slots) : items_(slots), count_(count), owned_(false)
-        {
-            std::fill_n(items_, count, nullptr);
-        }
+        // Slots a generated class holds, null already.
+        FieldArray(unsigned count, AbstractData** slots) : items_(slots), count_(count), owned_(false) {}
         FieldArray(const FieldArray&) = delete;
         FieldArray& operator=(const FieldArray&) = delete;
         ~FieldArray()
@@ -806,7 +804,7 @@ public:
 
 protected:
     // A value whose field pointers live in `slots` (one per field the record
-    // knows), which the generated class holds; `classHoldsFields` when the
+    // knows, all null), which the generated class holds; `classHoldsFields` when the
     // class holds every mandatory field itself, so the record makes none.
     SEQUENCE(const InfoType* info, AbstractData** slots, bool classHoldsFields = false);
     // Takes a member of the generated class as field `index` (below 64).
@@ -847,7 +845,7 @@ struct FieldSlots {
     FieldSlots() = default;
     FieldSlots(const FieldSlots&) {}
     FieldSlots& operator=(const FieldSlots&) { return *this; }
-    AbstractData* fieldSlots[count];
+    AbstractData* fieldSlots[count] = {}; // null, cleared in line (the count is known here)
 };
 
 // Size constraint parameter of SEQUENCE_OF.
