@@ -212,7 +212,9 @@ inline void BitWriter::putBits(Cursor& c, std::uint64_t value, unsigned count)
     // Only the first octet can hold bits already (a one-octet load, which
     // the last word store forwards to).
     std::uint64_t head = std::uint64_t{static_cast<unsigned char>(c.data[at])} << 56;
-    detail::storeBigEndian(c.data + at, head | (value & ~std::uint64_t{0} >> (64 - count)) << (64 - used - count));
+    // Up to the top, then down past the used bits: the bits above `count`
+    // fall off with no mask.
+    detail::storeBigEndian(c.data + at, head | value << (64 - count) >> used);
     c.bits += count;
 }
 
