@@ -1107,7 +1107,7 @@ bool PERDecoder::decodeSequence(SEQUENCE& value)
             continue;
         AbstractData* field = value.getField(i);
         if (!field) {
-            if (!value.createField(i))
+            if (!value.takeKeptMember(i) && !value.createField(i))
                 return false;
             field = value.getField(i);
         }

@@ -807,10 +807,8 @@ void SEQUENCE::copyFields(const SEQUENCE& other)
 
 bool SEQUENCE::makeField(unsigned index)
 {
-    if (index < 64 && (reserved_ >> index & 1)) {
-        adopt(index, *fields_.end()[index]);
+    if (takeKeptMember(index))
         return true;
-    }
     const AbstractData::InfoType* rec = info()->fieldInfos[index];
     if (!rec)
         return false;

@@ -773,6 +773,15 @@ public:
     const AbstractData* getField(unsigned index) const { return fields_[index]; }
     // Builds field `index` from its record when null; false when it has none.
     bool createField(unsigned index) { return index < fields_.size() && (fields_[index] || makeField(index)); }
+    // Makes null field `index` from the member the class keeps for it, with
+    // no call (for a decoder's loop); false when the class keeps none.
+    bool takeKeptMember(unsigned index)
+    {
+        if (index >= 64 || !(reserved_ >> index & 1))
+            return false;
+        adopt(index, *fields_.end()[index]);
+        return true;
+    }
     // Is field `index` part of the value (mandatory, or its bit set)?
     bool isPresent(unsigned index) const;
     // Optional id of field `index` (-1 for a mandatory root field).
