@@ -97,6 +97,9 @@ TEST_F(PppAuth, ALoginWithOctetsAbove0x7FReachesTheControllerWithQuestionMarks) 
 
 // Out of descriptors, the waiting plug-in keeps the listener readable: the proxy rests a second, then takes it.
 TEST_F(PppAuth, OutOfDescriptorsTheProxyRestsASecondInsteadOfSpinning) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizers' runtime takes descriptors of its own to check an object's type, and finds none";
+#endif
   Testing::PinnedClock clock(Testing::PinnedClock::Present);
   const Fd fd = Testing::connectLoopback(Board::Paths::authPort());
   ASSERT_TRUE(fd);
