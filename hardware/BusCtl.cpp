@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Hal.h"
 #include "foundation/os/Ext.h"
@@ -71,7 +71,7 @@ void BusCtl::SetDefault() {
 bool BusCtl::IsOpen() {
   if (fd >= 0) return true;
   if (!control) return false;
-  fd = Board::open(Board::Paths::path(Board::Dev::Hal::Path).c_str(), O_RDWR | O_CLOEXEC);
+  fd = Board::open(GetHalDevName(), O_RDWR | O_CLOEXEC);
   return fd >= 0;
 }
 

@@ -9,10 +9,10 @@
 #include <sstream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "foundation/config/TraceCtl.h"
 #include "foundation/os/Ext.h"
-#include "hardware/DevicePaths.h"
 
 namespace Hardware {
 

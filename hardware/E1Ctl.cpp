@@ -8,12 +8,11 @@
 #include <iostream>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/E1Cas.h"
 #include "board/dev/Maintenance.h"
 #include "foundation/os/Ext.h"
-#include "hardware/DevicePaths.h"
 
 namespace {
 
@@ -150,7 +149,7 @@ void E1Ctl::UpdateTclk() {
 
 bool E1Ctl::CheckOpenCas() {
   if (cas) return true;
-  const int fd = Board::open(Board::Paths::path(Cas::Path).c_str(), DeviceFlags);
+  const int fd = Board::open(GetE1CasDevName(), DeviceFlags);
   if (fd < 0) {
     const int error = errno;
     if (!casError) std::cerr << ext::header(this) << "cas interface open fail: " << std::strerror(error) << std::endl;

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 
 namespace Switch = Board::Dev::Hal::Switch;
@@ -31,7 +31,7 @@ HwMux::~HwMux() {
 
 bool HwMux::IsOpened() {
   if (fd >= 0) return true;
-  fd = Board::open(Board::Paths::path(Board::Dev::Hal::Path).c_str(), O_RDWR | O_CLOEXEC);
+  fd = Board::open(GetHalDevName(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     std::clog << "hwMux: can't open device: " << std::strerror(errno) << std::endl;
     return false;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
-#include "hardware/DevicePaths.h"
 
 namespace Hardware {
 

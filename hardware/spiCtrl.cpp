@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Hal.h"
 
@@ -61,7 +61,7 @@ spiCtrl::~spiCtrl() {
 void spiCtrl::init_device_and_channels() {
   if (fd >= 0 || !spiPresent) return;
   std::clog << "spi: try init" << std::endl;
-  fd = Board::open(Board::Paths::path(Board::Dev::Hal::Path).c_str(), O_RDWR | O_CLOEXEC);
+  fd = Board::open(GetHalDevName(), O_RDWR | O_CLOEXEC);
   if (fd < 0) {
     std::clog << "spi: /dev/hal open fail" << std::endl;
     return;

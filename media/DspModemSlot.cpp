@@ -10,6 +10,7 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "board/dev/Mctl.h"
 #include "foundation/os/Ext.h"
@@ -74,7 +75,7 @@ void DspModemSlot::abortStart(const char* what) {
 
 void DspModemSlot::InitModem() {
   if (modem >= 0) return;
-  Fd local(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd local(Board::open(GetModemDevName(), O_RDONLY | O_CLOEXEC));
   if (!local) return abortOn("fail to open device: ");
   const int number = Board::ioctlValue(local.get(), Ctl::Allocate, 0);
   if (number < 0) return abortOn("insufficient resources : ");

@@ -13,6 +13,7 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "board/dev/Mctl.h"
 #include "foundation/os/Ext.h"
@@ -74,10 +75,9 @@ void ModemFactory::IQuery() {
 
 void ModemFactory::update_modemDevices() {
   dspModems = 0;
-  const std::string path = Board::Paths::path(Ctl::Path);
-  Fd control(Board::open(path.c_str(), O_RDWR | O_CLOEXEC));
+  Fd control(Board::open(GetModemDevName(), O_RDWR | O_CLOEXEC));
   if (!control) {
-    std::cerr << ext::header(this) << "fail to open " << ext::quoted(path) << " : " << std::strerror(errno)
+    std::cerr << ext::header(this) << "fail to open " << ext::quoted(GetModemDevName()) << " : " << std::strerror(errno)
               << std::endl;
     return;
   }

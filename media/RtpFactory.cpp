@@ -12,11 +12,11 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Voice.h"
 #include "foundation/os/Ext.h"
 #include "foundation/os/Fd.h"
-#include "hardware/DevicePaths.h"
 #include "media/RtpSlot.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Rtp.h"
 #include "foundation/os/Ext.h"
-#include "hardware/DevicePaths.h"
 #include "hardware/HwMux.h"
 
 namespace {

@@ -12,6 +12,7 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
@@ -57,7 +58,7 @@ void T38SoftFactory::PutHeader(std::ostream& out) const { out << "t38soft: "; }
 Slot* T38SoftFactory::INewSlot(const LGCP::CreateParams& params) {
   if (params.currentSelection() != LGCP::CreateParams::e_t38soft) return nullptr;
   const LGCP::T38Soft& t38 = params.get_t38soft();
-  Fd mcc(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDWR | O_CLOEXEC));
+  Fd mcc(Board::open(GetMccDevName(), O_RDWR | O_CLOEXEC));
   if (!mcc) {
     std::cerr << ext::header(this) << "T38SoftFactory::INewSlot - FAIL to open </dev/mcc/ctl> [" << errno << "]"
               << std::endl;

@@ -7,7 +7,7 @@
 #include <iostream>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
 #include "media/VoiceSlot.h"
@@ -38,7 +38,7 @@ Slot* VoiceFactory::INewSlot(const LGCP::CreateParams& params) {
 }
 
 Fd VoiceFactory::allocate(bool player, int& channel) {
-  Fd fd(Board::open(Board::Paths::path(Ctl::Path).c_str(), (player ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC));
+  Fd fd(Board::open(GetMccDevName(), (player ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC));
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open /dev/mcc/ctl device for " << (player ? "writing: " : "reading: ")
               << std::strerror(errno) << std::endl;

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/dev/Hal.h"
 #include "foundation/os/Fd.h"
 
@@ -20,7 +21,7 @@ PanelDevice::~PanelDevice() {
 bool PanelDevice::IsOpen() {
   if (fd_ >= 0) return true;
   leds_ = 0;
-  fd_ = Board::open(Board::Dev::Hal::Path, O_RDWR);
+  fd_ = Board::open(GetHalDevName(), O_RDWR);
   if (fd_ < 0) return false;
   writeLeds();
   SetCloexec(fd_, true);

@@ -9,6 +9,7 @@
 #include <list>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "foundation/eventloop/Clock.h"
 #include "foundation/os/Net.h"
 #include "foundation/os/TimeVal.h"

@@ -2,8 +2,6 @@
 
 #include <arpa/inet.h>
 
-#include <string>
-
 #include "board/Board.h"
 #include "board/Record.h"
 #include "board/dev/Rtp.h"
@@ -12,11 +10,6 @@
 namespace RTPSignalling {
 
 namespace Ext = Board::Dev::RtpExt;
-
-const char* GetRtpExtDevName() {
-  static const std::string path = Board::Paths::path(Ext::Path);
-  return path.c_str();
-}
 
 namespace RtpExtDevice {
 

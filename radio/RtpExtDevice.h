@@ -9,9 +9,6 @@
 
 namespace RTPSignalling {
 
-// "/dev/rtp_ext", under $SERVER_ROOT when that is set.
-const char* GetRtpExtDevName();
-
 struct rtp_ext_init_params {
   uint16_t etype = 0;  // Board::Dev::RtpExt::ExtensionType
   uint32_t mode = 0;

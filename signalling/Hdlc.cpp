@@ -8,6 +8,7 @@
 #include <poll.h>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Mcc.h"
 #include "foundation/config/TraceCtl.h"
@@ -62,7 +63,7 @@ bool HDLC::activate() {
     std::cerr << ext::header(this) << "no channel type for mode " << params.mode << std::endl;
     return false;
   }
-  Fd fd(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  Fd fd(Board::open(GetMccDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
     return false;

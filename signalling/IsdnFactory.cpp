@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/DspData.h"
 #include "board/dev/Mcc.h"
@@ -29,7 +30,7 @@ ISDN::Side::type sideOf(const LGCP::IsdnSide& side) {
 }
 
 Fd openDevice(const char* path) {
-  return Fd(Board::open(Board::Paths::path(path).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  return Fd(Board::open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC));
 }
 
 }  // namespace
@@ -58,7 +59,7 @@ Slot* IsdnFactory::FindSlot(unsigned number) const {
 }
 
 Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
-  Fd fd = openDevice(Ctl::Path);
+  Fd fd = openDevice(GetMccDevName());
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
     return nullptr;
@@ -88,7 +89,7 @@ Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
 }
 
 Slot* IsdnFactory::NewAtsQsigSlot(const LGCP::AtsQsigParams& params) {
-  Fd fd = openDevice(Dsp::Path);
+  Fd fd = openDevice(GetDspDataDevName());
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open dsp-data device: " << std::strerror(errno) << std::endl;
     return nullptr;

@@ -7,14 +7,14 @@
 #include <iostream>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/dev/Watchdog.h"
 
 namespace {
 class BoardWatchdog : public Watchdog::Device {
 public:
   int open() override {
-    return Board::open(Board::Paths::path(Board::Dev::Watchdog::Path).c_str(), O_WRONLY | O_CLOEXEC);
+    return Board::open(GetWatchdogDevName(), O_WRONLY | O_CLOEXEC);
   }
   ssize_t write(int fd, const void* data, size_t size) override { return Board::write(fd, data, size); }
   int close(int fd) override { return Board::close(fd); }

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "foundation/eventloop/Clock.h"
 
@@ -321,8 +322,7 @@ void SysLogManager::toStderr(const char* text, std::size_t length) {
 }
 
 void SysLogManager::toConsole(const char* text) {
-  const std::string path = Board::Paths::path(Board::Paths::Console);
-  const int console = Board::open(path.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  const int console = Board::open(GetConsoleDevName(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
   if (console < 0) return;
   char line[RecordSize + 2];
   const int length = std::snprintf(line, sizeof line, "%s\r\n", text);

@@ -13,9 +13,9 @@
 #include <sstream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "board/sim/Sim.h"
-#include "hardware/DevicePaths.h"
 #include "media/RtpFactory.h"
 #include "media/RtpSlot.h"
 #include "media/tests/RtcpPeer.h"

@@ -12,9 +12,9 @@
 #include <cstdio>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/sim/Sim.h"
 #include "foundation/eventloop/Clock.h"
-#include "hardware/DevicePaths.h"
 #include "radio/ED137RadioControl.h"
 #include "radio/LemzRadioControl.h"
 #include "radio/RtpExtFactory.h"

@@ -7,7 +7,7 @@
 #include <poll.h>
 
 #include "board/Board.h"
-#include "board/Paths.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
@@ -65,7 +65,7 @@ MccFactory& MccFactory::instance() {
 
 Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
   if (params.currentSelection() != LGCP::CreateParams::e_mcc) return nullptr;
-  Fd fd(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
+  Fd fd(Board::open(GetMccDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
     return nullptr;
@@ -101,7 +101,7 @@ void MccFactory::Query(LGCP::Resources& resources) {
   resources.set_mcc_data(0);
   resources.set_mcc_bri(0);
   resources.set_mcc_trans(0);
-  Fd fd(Board::open(Board::Paths::path(Ctl::Path).c_str(), O_RDONLY | O_CLOEXEC));
+  Fd fd(Board::open(GetMccDevName(), O_RDONLY | O_CLOEXEC));
   if (!fd) return;
   uint8_t record[Ctl::Resources::Size] = {};
   if (Board::ioctl(fd.get(), Ctl::FreeChannels, record) < 0) return;

@@ -5,8 +5,8 @@
 #include <cerrno>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
-#include "hardware/DevicePaths.h"
 
 namespace Mixer {
 

@@ -8,9 +8,9 @@
 #include <iostream>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "foundation/os/Ext.h"
-#include "hardware/DevicePaths.h"
 #include "slots/tdm/MixerSlots.h"
 
 namespace Mixer {

@@ -9,3 +9,16 @@ const char* GetDSPDevName();
 const char* GetRtpDevName();
 const char* GetModemDevName();
 const char* GetMaintenance();
+const char* GetHalDevName();
+const char* GetMccDevName();
+const char* GetE1CasDevName();
+const char* GetDspDataDevName();
+const char* GetWatchdogDevName();
+const char* GetConsoleDevName();
+
+namespace RTPSignalling {
+
+// "/dev/rtp_ext": the radio controllers know it by this name.
+const char* GetRtpExtDevName();
+
+}  // namespace RTPSignalling
