@@ -11,12 +11,11 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "board/Board.h"
-#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
 #include "foundation/os/Fd.h"
+#include "hardware/MccChannel.h"
 #include "media/ChildProgram.h"
 
 namespace Ctl = Board::Dev::Mcc;
@@ -58,28 +57,14 @@ void T38SoftFactory::PutHeader(std::ostream& out) const { out << "t38soft: "; }
 Slot* T38SoftFactory::INewSlot(const LGCP::CreateParams& params) {
   if (params.currentSelection() != LGCP::CreateParams::e_t38soft) return nullptr;
   const LGCP::T38Soft& t38 = params.get_t38soft();
-  Fd mcc(Board::open(GetMccDevName(), O_RDWR | O_CLOEXEC));
+  MccChannel mcc = MccChannel::open(
+      O_RDWR | O_CLOEXEC, {Ctl::Transparent, uint32_t(t38.get_rx_packet_size().getValue()),
+                           uint32_t(t38.get_rx_threshold().getValue()), uint32_t(t38.get_tx_threshold().getValue())});
   if (!mcc) {
-    std::cerr << ext::header(this) << "T38SoftFactory::INewSlot - FAIL to open </dev/mcc/ctl> [" << errno << "]"
-              << std::endl;
-    return nullptr;
-  }
-  uint8_t record[Ctl::Allocation::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Ctl::Allocation::Type, Ctl::Transparent);
-  out.put(Ctl::Allocation::RxPacketSize, uint32_t(t38.get_rx_packet_size().getValue()));
-  out.put(Ctl::Allocation::Reserved, 0);
-  out.put(Ctl::Allocation::RxThreshold, uint32_t(t38.get_rx_threshold().getValue()));
-  out.put(Ctl::Allocation::TxThreshold, uint32_t(t38.get_tx_threshold().getValue()));
-  if (Board::ioctl(mcc.get(), Ctl::Allocate, record) < 0) {
-    std::cerr << ext::header(this) << "T38SoftFactory::INewSlot - FAIL to ioctl MCC_ALLOCATE [" << errno << "]"
-              << std::endl;
-    return nullptr;
-  }
-  const int channel = Board::ioctlValue(mcc.get(), Ctl::Timeslot, 0);
-  if (channel < 0) {
-    std::cerr << ext::header(this) << "T38SoftFactory::INewSlot - FAIL to ioctl MCC_TIMESLOT [" << errno << "]"
-              << std::endl;
+    std::cerr << ext::header(this) << "T38SoftFactory::INewSlot - "
+              << mcc.failure("FAIL to open </dev/mcc/ctl> [", "FAIL to ioctl MCC_ALLOCATE [",
+                             "FAIL to ioctl MCC_TIMESLOT [")
+              << mcc.error << "]" << std::endl;
     return nullptr;
   }
   const std::string remote = t38.get_dhost().get_iaddr().getValue() + "/" +
@@ -95,12 +80,12 @@ Slot* T38SoftFactory::INewSlot(const LGCP::CreateParams& params) {
     std::clog << ext::header(this) << "arg[" << i << "]=" << args[i] << std::endl;
   }
   ChildProgram program(Board::Paths::path(Board::Paths::T38), args);
-  const pid_t pid = program.input(mcc.get()).onExecFailure(ExecFailure).start();
+  const pid_t pid = program.input(mcc.fd.get()).onExecFailure(ExecFailure).start();
   // The child holds the channel from here on.
-  mcc.close();
+  mcc.fd.close();
   if (pid < 0) return nullptr;
   std::clog << ext::header(this) << "t38 daemon[" << pid << "] successfully started" << std::endl;
-  return new T38SoftSlot(pid, channel);
+  return new T38SoftSlot(pid, mcc.timeslot);
 }
 
 void T38SoftFactory::Query(LGCP::Resources& resources) { resources.set_t38_instances(QueryNumOfInstances()); }

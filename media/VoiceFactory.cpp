@@ -2,14 +2,12 @@
 
 #include <fcntl.h>
 
-#include <cerrno>
 #include <cstring>
 #include <iostream>
 
-#include "board/Board.h"
-#include "board/DevicePaths.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
+#include "hardware/MccChannel.h"
 #include "media/VoiceSlot.h"
 
 namespace Ctl = Board::Dev::Mcc;
@@ -38,29 +36,22 @@ Slot* VoiceFactory::INewSlot(const LGCP::CreateParams& params) {
 }
 
 Fd VoiceFactory::allocate(bool player, int& channel) {
-  Fd fd(Board::open(GetMccDevName(), (player ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) {
-    std::cerr << ext::header(this) << "fail to open /dev/mcc/ctl device for " << (player ? "writing: " : "reading: ")
-              << std::strerror(errno) << std::endl;
-    return Fd();
-  }
-  uint8_t record[Ctl::Allocation::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Ctl::Allocation::Type, Ctl::Transparent);
-  out.put(Ctl::Allocation::RxPacketSize, PacketSize);
-  out.put(Ctl::Allocation::Reserved, 0);
-  out.put(Ctl::Allocation::RxThreshold, player ? 0 : Threshold);
-  out.put(Ctl::Allocation::TxThreshold, player ? Threshold : 0);
-  if (Board::ioctl(fd.get(), Ctl::Allocate, record) < 0) {
-    std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
-    return Fd();
-  }
-  channel = Board::ioctlValue(fd.get(), Ctl::Timeslot, 0);
-  if (channel < 0) {
+  MccChannel mcc = MccChannel::open((player ? O_WRONLY : O_RDONLY) | O_NONBLOCK | O_CLOEXEC,
+                                    {Ctl::Transparent, PacketSize, player ? 0 : Threshold, player ? Threshold : 0});
+  if (mcc.failed == MccChannel::Timeslot) {
     std::cerr << ext::header(this) << "MCC_TIMESLOT request failed." << std::endl;
     return Fd();
   }
-  return fd;
+  if (!mcc) {
+    std::cerr << ext::header(this)
+              << mcc.failure(player ? "fail to open /dev/mcc/ctl device for writing: "
+                                    : "fail to open /dev/mcc/ctl device for reading: ",
+                             "MCC_ALLOCATE fail: ", "")
+              << std::strerror(mcc.error) << std::endl;
+    return Fd();
+  }
+  channel = mcc.timeslot;
+  return std::move(mcc.fd);
 }
 
 Slot* VoiceFactory::CreatePlay(const LGCP::PlayerParams& params) {

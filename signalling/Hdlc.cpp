@@ -8,12 +8,11 @@
 #include <poll.h>
 
 #include "board/Board.h"
-#include "board/DevicePaths.h"
-#include "board/Record.h"
 #include "board/dev/Mcc.h"
 #include "foundation/config/TraceCtl.h"
 #include "foundation/os/Ext.h"
 #include "hardware/HwMux.h"
+#include "hardware/MccChannel.h"
 
 namespace {
 
@@ -63,32 +62,19 @@ bool HDLC::activate() {
     std::cerr << ext::header(this) << "no channel type for mode " << params.mode << std::endl;
     return false;
   }
-  Fd fd(Board::open(GetMccDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) {
-    std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
-    return false;
-  }
-  uint8_t record[Ctl::Allocation::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Ctl::Allocation::Type, mode->type);
-  out.put(Ctl::Allocation::RxPacketSize, RxPacketSize);
-  out.put(Ctl::Allocation::Reserved, 0);
-  out.put(Ctl::Allocation::RxThreshold, RxThreshold);
-  out.put(Ctl::Allocation::TxThreshold, TxThreshold);
-  if (Board::ioctl(fd.get(), Ctl::Allocate, record) < 0) {
-    std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
-    return false;
-  }
-  const int t = Board::ioctlValue(fd.get(), Ctl::Timeslot, 0);
-  if (t < 0) {
-    std::cerr << ext::header(this) << "MCC_TIMESLOT fail: " << std::strerror(errno) << std::endl;
+  const MccChannel mcc =
+      MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC, {mode->type, RxPacketSize, RxThreshold, TxThreshold});
+  if (!mcc) {
+    std::cerr << ext::header(this)
+              << mcc.failure("fail to open MCC device: ", "MCC_ALLOCATE fail: ", "MCC_TIMESLOT fail: ")
+              << std::strerror(mcc.error) << std::endl;
     return false;
   }
   // The switch logs its own failures.
-  HwMux::instance().Connect(t, params.mode == 2 ? params.tdm_tx : params.tdm);
-  HwMux::instance().Connect(params.tdm, t);
+  HwMux::instance().Connect(mcc.timeslot, params.mode == 2 ? params.tdm_tx : params.tdm);
+  HwMux::instance().Connect(params.tdm, mcc.timeslot);
   m_event.Bind("HDLC::OnEvent", &HDLC::OnEvent, this);
-  m_event.Schedule(fd, POLLIN | POLLOUT);
+  m_event.Schedule(mcc.fd, POLLIN | POLLOUT);
   ++generation;
   ready = false;
   if (traces.signalling_hdlc) std::clog << ext::header(this) << "activated" << std::endl;

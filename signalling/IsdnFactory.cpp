@@ -8,10 +8,10 @@
 
 #include "board/Board.h"
 #include "board/DevicePaths.h"
-#include "board/Record.h"
 #include "board/dev/DspData.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
+#include "hardware/MccChannel.h"
 #include "signalling/IsdnSlot.h"
 #include "signalling/QsigSlot.h"
 
@@ -59,33 +59,19 @@ Slot* IsdnFactory::FindSlot(unsigned number) const {
 }
 
 Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
-  Fd fd = openDevice(GetMccDevName());
-  if (!fd) {
-    std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
+  const bool bri = params.get_type().getValue() == LGCP::IsdnType::bri;
+  const uint32_t type = bri ? Ctl::Bri : Ctl::Data;
+  const MccChannel mcc = MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC, {type, RxPacketSize, RxThreshold, TxThreshold});
+  if (!mcc) {
+    std::cerr << ext::header(this)
+              << mcc.failure("fail to open MCC device: ", "MCC_ALLOCATE fail: ", "MCC_TIMESLOT fail: ")
+              << std::strerror(mcc.error) << std::endl;
     return nullptr;
   }
-  const bool bri = params.get_type().getValue() == LGCP::IsdnType::bri;
   auto lapd = std::make_unique<ISDN::LAPD>(sideOf(params.get_side()), unsigned(params.get_log().getValue()));
   if (bri) lapd->change_to_bri();
   lapd->trunk = uint32_t(params.get_trunk().getValue());
-
-  uint8_t record[Ctl::Allocation::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Ctl::Allocation::Type, uint32_t(bri ? Ctl::Bri : Ctl::Data));
-  out.put(Ctl::Allocation::RxPacketSize, RxPacketSize);
-  out.put(Ctl::Allocation::Reserved, 0);
-  out.put(Ctl::Allocation::RxThreshold, RxThreshold);
-  out.put(Ctl::Allocation::TxThreshold, TxThreshold);
-  if (Board::ioctl(fd.get(), Ctl::Allocate, record) < 0) {
-    std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
-    return nullptr;
-  }
-  const int channel = Board::ioctlValue(fd.get(), Ctl::Timeslot, 0);
-  if (channel < 0) {
-    std::cerr << ext::header(this) << "MCC_TIMESLOT fail: " << std::strerror(errno) << std::endl;
-    return nullptr;
-  }
-  return new IsdnSlot(fd, channel, lapd.release());
+  return new IsdnSlot(mcc.fd, mcc.timeslot, lapd.release());
 }
 
 Slot* IsdnFactory::NewAtsQsigSlot(const LGCP::AtsQsigParams& params) {

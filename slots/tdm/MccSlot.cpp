@@ -7,10 +7,9 @@
 #include <poll.h>
 
 #include "board/Board.h"
-#include "board/DevicePaths.h"
-#include "board/Record.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
+#include "hardware/MccChannel.h"
 
 namespace {
 
@@ -65,9 +64,9 @@ MccFactory& MccFactory::instance() {
 
 Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
   if (params.currentSelection() != LGCP::CreateParams::e_mcc) return nullptr;
-  Fd fd(Board::open(GetMccDevName(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-  if (!fd) {
-    std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(errno) << std::endl;
+  MccChannel channel = MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (!channel) {
+    std::cerr << ext::header(this) << "fail to open MCC device: " << std::strerror(channel.error) << std::endl;
     return nullptr;
   }
   const LGCP::MccParams& mcc = params.get_mcc();
@@ -76,37 +75,20 @@ Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
   const uint32_t code = mcc.get_mode().getValue() == LGCP::MccMode::ss7 ? uint32_t(Ctl::Ss7) : TypeCodes[type];
   std::clog << ext::header(this) << "MCC_ALLOCATE" << " type=" << code << std::endl;
 
-  uint8_t record[Ctl::Allocation::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Ctl::Allocation::Type, code);
-  out.put(Ctl::Allocation::RxPacketSize, 512);
-  out.put(Ctl::Allocation::Reserved, 0);
-  out.put(Ctl::Allocation::RxThreshold, 1);
-  out.put(Ctl::Allocation::TxThreshold, 1);
-  if (Board::ioctl(fd.get(), Ctl::Allocate, record) < 0) {
-    std::cerr << ext::header(this) << "MCC_ALLOCATE fail: " << std::strerror(errno) << std::endl;
+  channel.allocate({code, 512, 1, 1});
+  if (!channel) {
+    std::cerr << ext::header(this) << channel.failure("", "MCC_ALLOCATE fail: ", "timeslot query fail: ")
+              << std::strerror(channel.error) << std::endl;
     return nullptr;
   }
-  const int channel = Board::ioctlValue(fd.get(), Ctl::Timeslot, 0);
-  if (channel < 0) {
-    std::cerr << ext::header(this) << "timeslot query fail: " << std::strerror(errno) << std::endl;
-    return nullptr;
-  }
-  return new MccSlot(fd, channel);
+  return new MccSlot(channel.fd, channel.timeslot);
 }
 
 void MccFactory::PutHeader(std::ostream& out) const { out << "mcc: "; }
 
 void MccFactory::Query(LGCP::Resources& resources) {
-  resources.set_mcc_data(0);
-  resources.set_mcc_bri(0);
-  resources.set_mcc_trans(0);
-  Fd fd(Board::open(GetMccDevName(), O_RDONLY | O_CLOEXEC));
-  if (!fd) return;
-  uint8_t record[Ctl::Resources::Size] = {};
-  if (Board::ioctl(fd.get(), Ctl::FreeChannels, record) < 0) return;
-  Board::RecordReader in(record, sizeof record);
-  resources.set_mcc_data(in.get(Ctl::Resources::Data));
-  resources.set_mcc_bri(in.get(Ctl::Resources::Bri));
-  resources.set_mcc_trans(in.get(Ctl::Resources::Transparent));
+  const MccChannel::FreeChannels free = MccChannel::freeChannels();
+  resources.set_mcc_data(free.data);
+  resources.set_mcc_bri(free.bri);
+  resources.set_mcc_trans(free.transparent);
 }
