@@ -172,21 +172,17 @@ Fd RtpFactory::RtcpSocket(uint16_t port) {
 }
 
 Fd RtpFactory::BeginSession(const rtp_connection_params& params, rtp_channel_info& info) {
-  Fd session(Board::open(GetRtpDevName(), O_RDONLY | O_CLOEXEC));
-  if (!session) {
-    std::cerr << ext::header(this) << "device " << ext::quoted(GetRtpDevName()) << " open fail: "
-              << std::strerror(errno) << std::endl;
-    return Fd();
+  RtpEngine::Session session = RtpEngine::openSession(params, info);
+  switch (session.failed) {
+    case RtpEngine::Session::None: return std::move(session.fd);
+    case RtpEngine::Session::Open:
+      std::cerr << ext::header(this) << "device " << ext::quoted(GetRtpDevName()) << " open fail: "
+                << std::strerror(session.error) << std::endl;
+      break;
+    case RtpEngine::Session::Begin: std::cerr << ext::header(this) << "begin session fail !!! " << std::endl; break;
+    case RtpEngine::Session::AddChannel: std::cerr << ext::header(this) << "add channel fail !!!" << std::endl; break;
   }
-  if (RtpEngine::beginSession(session.get(), params) < 0) {
-    std::cerr << ext::header(this) << "begin session fail !!! " << std::endl;
-    return Fd();
-  }
-  if (RtpEngine::addChannel(session.get(), info) < 0) {
-    std::cerr << ext::header(this) << "add channel fail !!!" << std::endl;
-    return Fd();
-  }
-  return session;
+  return Fd();
 }
 
 void RtpFactory::IQuery() {

@@ -1,8 +1,12 @@
 #include "media/RtpSession.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
+
+#include <cerrno>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Rtp.h"
 
@@ -56,5 +60,19 @@ int detectorOff(int fd) {
 }
 
 int plain(int fd, uint32_t request) { return Board::ioctlValue(fd, request, 0); }
+
+Session openSession(const rtp_connection_params& params, rtp_channel_info& info) {
+  Session session{Fd(Board::open(GetRtpDevName(), O_RDONLY | O_CLOEXEC))};
+  const int fd = session.fd.get();
+  if (fd < 0) {
+    session.failed = Session::Open;
+  } else if (beginSession(fd, params) < 0) {
+    session.failed = Session::Begin;
+  } else if (addChannel(fd, info) < 0) {
+    session.failed = Session::AddChannel;
+  }
+  if (!session) session.error = errno;
+  return session;
+}
 
 }  // namespace RtpEngine

@@ -1,9 +1,11 @@
 #pragma once
 // An RTP engine session in host form, and the engine requests that begin one
 // on a "/dev/rtp" descriptor. The RTP slot and the radio slots build their
-// sessions with these.
+// sessions with these; the device is opened for a session here only.
 
 #include <cstdint>
+
+#include "foundation/os/Fd.h"
 
 // The begin-session record. Addresses are IPv4 in network order, as
 // inet_addr() gives them.
@@ -33,6 +35,20 @@ struct rtp_channel_info {
 
 namespace RtpEngine {
 
+// A session opened on "/dev/rtp", or the step that failed with its errno.
+struct Session {
+  enum Step { None, Open, Begin, AddChannel };
+
+  explicit operator bool() const { return failed == None; }
+
+  Fd fd;
+  Step failed = None;
+  int error = 0;
+};
+
+// Opens the device, begins the session and adds its channel (`info.tdm`
+// holds the engine's answer).
+Session openSession(const rtp_connection_params& params, rtp_channel_info& info);
 // Begin session on `fd`; -1 with errno on failure.
 int beginSession(int fd, const rtp_connection_params& params);
 // Add channel on `fd`; `info.tdm` holds the engine's answer on success.

@@ -1,6 +1,5 @@
 #include "media/RtpSlot.h"
 
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 
@@ -9,7 +8,6 @@
 #include <iostream>
 
 #include "board/Board.h"
-#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Rtp.h"
 #include "foundation/os/Ext.h"
@@ -146,11 +144,11 @@ bool RtpSlot::restart() {
   // The old session goes first, watch included, so the engine frees the channel it is asked for again.
   sessionEvent.Release();
   sessionFd.close();
-  Fd fd(Board::open(GetRtpDevName(), O_RDONLY | O_CLOEXEC));
   rtp_channel_info info;
   info.tdm = channel;
-  if (!fd || RtpEngine::beginSession(fd.get(), params) < 0 || RtpEngine::addChannel(fd.get(), info) < 0) return false;
-  sessionFd = std::move(fd);
+  RtpEngine::Session session = RtpEngine::openSession(params, info);
+  if (!session) return false;
+  sessionFd = std::move(session.fd);
   sessionEvent.Schedule(sessionFd, POLLIN);
   // A new session starts with its input off: one that was on must stay on, or the voice stops.
   if (inputOn) inputOn = RtpEngine::plain(sessionFd.get(), Eng::InputOn) >= 0;
