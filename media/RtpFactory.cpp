@@ -1,7 +1,6 @@
 #include "media/RtpFactory.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -11,12 +10,11 @@
 #include <ctime>
 #include <iostream>
 
-#include "board/Board.h"
 #include "board/DevicePaths.h"
-#include "board/Record.h"
 #include "board/dev/Voice.h"
 #include "foundation/os/Ext.h"
 #include "foundation/os/Fd.h"
+#include "hardware/VoiceDevice.h"
 #include "media/RtpSlot.h"
 
 namespace {
@@ -192,8 +190,8 @@ void RtpFactory::IQuery() {
       {Voice::Universal, &RtpFactory::universal},
   };
   rtp_g729 = rtp_g723 = rtp_g711 = 0;
-  const int fd = Board::open(GetVoiceDevName(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const Fd voice = VoiceDevice::open();
+  if (!voice) {
     std::cerr << ext::header(this) << "device " << ext::quoted(GetVoiceDevName()) << " open fail: "
               << std::strerror(errno) << std::endl;
     return;
@@ -201,16 +199,13 @@ void RtpFactory::IQuery() {
   // A driver that refuses one count likely refuses them all: one line for the query.
   bool refused = false;
   for (const Counter& c : Counters) {
-    uint8_t word[Voice::ChannelCount::Size];
-    Board::RecordWriter(word, sizeof word).put(Voice::ChannelCount::Type, c.type);
-    const int count = Board::ioctl(fd, Voice::CountChannels, word);
+    const int count = VoiceDevice::countChannels(voice, c.type);
     if (count > 0) this->*c.counter = count;
     if (count < 0 && !refused)
       std::cerr << ext::header(this) << "channel count of type " << c.type << " fail: " << std::strerror(errno)
                 << std::endl;
     refused |= count < 0;
   }
-  Board::close(fd);
 }
 
 void RtpFactory::Query(LGCP::Resources& resources) {

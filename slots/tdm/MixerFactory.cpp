@@ -9,8 +9,8 @@
 
 #include "board/Board.h"
 #include "board/DevicePaths.h"
-#include "board/Record.h"
 #include "foundation/os/Ext.h"
+#include "hardware/VoiceDevice.h"
 #include "slots/tdm/MixerSlots.h"
 
 namespace Mixer {
@@ -82,18 +82,14 @@ void MixerFactory::RefreshResources() {
 }
 
 void MixerFactory::ReadVersion() {
-  const int fd = Board::open(GetVoiceDevName(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  const Fd voice = VoiceDevice::open();
+  if (!voice) {
     std::cerr << ext::header(this) << "device " << ext::quoted(GetVoiceDevName()) << " open fail: "
               << std::strerror(errno) << std::endl;
     versionValid = false;
     return;
   }
-  uint8_t record[Board::Dev::Voice::Version::Size] = {};
-  versionValid = Board::ioctl(fd, Board::Dev::Voice::GetVersion, record) >= 0;
-  Board::close(fd);
-  Board::RecordReader in(record, sizeof record);
-  for (size_t i = 0; i < VersionWords; ++i) version[i] = versionValid ? in.get(Board::Dev::Voice::Version::Word[i]) : 0;
+  versionValid = VoiceDevice::version(voice, version);
 }
 
 void MixerFactory::Query(LGCP::Resources& resources) {
