@@ -14,6 +14,8 @@ namespace {
 
 namespace Mix = Board::Dev::Mixer;
 
+int openDevice() { return Board::open(GetMixerDevName(), O_RDONLY | O_CLOEXEC); }
+
 void put(Board::RecordWriter& out, size_t at, const mix_slot& slot) {
   out.put(Mix::Slot::Unit + at, slot.dev_no);
   out.put(Mix::Slot::Type + at, slot.type);
@@ -39,13 +41,20 @@ int addRequest(unsigned long request, const mix_slot& point, const mix_slot& inp
 }  // namespace
 
 int mixer_ctl(unsigned long request, void* record) {
-  const int fd = Board::open(GetMixerDevName(), O_RDONLY | O_CLOEXEC);
+  const int fd = openDevice();
   if (fd < 0) return -1;
   const int result = Board::ioctl(fd, request, record);
   const int err = errno;
   Board::close(fd);
   errno = err;
   return result;
+}
+
+int probeDevice() {
+  const int fd = openDevice();
+  if (fd < 0) return -1;
+  Board::close(fd);
+  return 0;
 }
 
 int clearPoint(const mix_slot& point) { return slotRequest(MIX_RX_CLEAR, point); }

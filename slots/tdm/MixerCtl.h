@@ -36,6 +36,8 @@ struct mix_unit {
 // Opens the device, issues the request on the record, closes the device;
 // the request's result, or -1 (with errno) when the device did not open.
 int mixer_ctl(unsigned long request, void* record);
+// Opens the device and closes it: 0, or -1 (with errno) when it did not open.
+int probeDevice();
 
 // The requests with their records. Each returns the request's result.
 int clearPoint(const mix_slot& point);

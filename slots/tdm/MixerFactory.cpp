@@ -1,13 +1,10 @@
 #include "slots/tdm/MixerFactory.h"
 
-#include <fcntl.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 
-#include "board/Board.h"
 #include "board/DevicePaths.h"
 #include "foundation/os/Ext.h"
 #include "hardware/VoiceDevice.h"
@@ -52,12 +49,9 @@ Mixer* MixerFactory::findMixer(int unit) const {
 void MixerFactory::RefreshResources() {
   // The unit query opens the device for itself, and ends the list as it fails: a device that is not there
   // would only look like a board without mixers.
-  const int probe = Board::open(GetMixerDevName(), O_RDONLY | O_CLOEXEC);
-  if (probe < 0)
+  if (probeDevice() < 0)
     std::cerr << ext::header(this) << "device " << ext::quoted(GetMixerDevName()) << " open fail: "
               << std::strerror(errno) << std::endl;
-  else
-    Board::close(probe);
   for (Mixer* mixer : mixers) mixer->SetOrphan(true);
   mix_unit record;
   tdmChannels = mixerInputs = -1;
