@@ -9,12 +9,11 @@
 #include <ctime>
 #include <iostream>
 
-#include "board/Board.h"
-#include "board/DevicePaths.h"
 #include "board/Paths.h"
 #include "board/dev/Mctl.h"
 #include "foundation/os/Ext.h"
 #include "media/ChildProgram.h"
+#include "media/ModemControl.h"
 #include "media/ModemFactory.h"
 
 namespace {
@@ -26,13 +25,7 @@ constexpr size_t FileNameSize = 64;
 // Data-mode flags by TERM::DigitalDataModeEnum; V.120 adds none.
 constexpr uint32_t DataModeFlags[] = {Ctl::V110, Ctl::EightBit, Ctl::SevenBit, 0};
 
-int request(const Fd& control, uint32_t number, int32_t modem, int32_t word) {
-  uint8_t record[Ctl::ModemWord::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Ctl::ModemWord::Modem, modem);
-  out.put(Ctl::ModemWord::Word, word);
-  return Board::ioctl(control.get(), number, record);
-}
+using ModemControl::request;
 
 // The receiver's file: the time of day, and the modem's number when a file of that time exists already.
 std::string faxFileName(int modem) {
@@ -75,11 +68,11 @@ void DspModemSlot::abortStart(const char* what) {
 
 void DspModemSlot::InitModem() {
   if (modem >= 0) return;
-  Fd local(Board::open(GetModemDevName(), O_RDONLY | O_CLOEXEC));
+  Fd local = ModemControl::open(O_RDONLY | O_CLOEXEC);
   if (!local) return abortOn("fail to open device: ");
-  const int number = Board::ioctlValue(local.get(), Ctl::Allocate, 0);
+  const int number = ModemControl::allocate(local);
   if (number < 0) return abortOn("insufficient resources : ");
-  const int timeslot = Board::ioctlValue(local.get(), Ctl::Timeslot, 0);
+  const int timeslot = ModemControl::timeslot(local);
   if (timeslot < 0) return abortOn("get timeslot fail : ");
   if (!configure(local, number)) return;
   channel = timeslot;
@@ -107,12 +100,7 @@ bool DspModemSlot::configure(const Fd& local, int number) {
   }
   if (!params.hasOptionalField(TERM::ModemParams::o_dmp)) return true;
   for (const TERM::DDModemParam& p : params.get_dmp()) {
-    uint8_t record[Ctl::Parameter::Size];
-    Board::RecordWriter out(record, sizeof record);
-    out.put(Ctl::Parameter::Modem, number);
-    out.put(Ctl::Parameter::Offset, p.get_offset().getValue());
-    out.put(Ctl::Parameter::Value, p.get_value().getValue());
-    if (Board::ioctl(local.get(), Ctl::SetDmp, record) < 0) {
+    if (ModemControl::setParameter(local, number, p.get_offset().getValue(), p.get_value().getValue()) < 0) {
       std::cerr << ext::header(this) << "set dmp parameter " << "index=" << p.get_offset().getValue()
                 << " value=" << p.get_value().getValue() << " failed : " << std::strerror(errno) << std::endl;
     }

@@ -21,9 +21,9 @@
 #include "media/AuthClient.h"
 #include "media/DspModemSlot.h"
 #include "media/HdlcModemSlot.h"
+#include "media/ModemControl.h"
 #include "media/PppAuth.h"
 
-namespace Ctl = Board::Dev::Mctl;
 namespace Wan = Board::Dev::HdlcIface;
 
 ModemFactory& ModemFactory::instance() {
@@ -75,7 +75,7 @@ void ModemFactory::IQuery() {
 
 void ModemFactory::update_modemDevices() {
   dspModems = 0;
-  Fd control(Board::open(GetModemDevName(), O_RDWR | O_CLOEXEC));
+  const Fd control = ModemControl::open(O_RDWR | O_CLOEXEC);
   if (!control) {
     std::cerr << ext::header(this) << "fail to open " << ext::quoted(GetModemDevName()) << " : " << std::strerror(errno)
               << std::endl;
@@ -83,7 +83,7 @@ void ModemFactory::update_modemDevices() {
   }
   // Modem numbers rise; a driver that repeats one must not hold the loop.
   for (int previous = -1;;) {
-    const int next = Board::ioctlValue(control.get(), Ctl::Enumerate, (unsigned long)(long)previous);
+    const int next = ModemControl::next(control, previous);
     if (next < 0) {
       if (errno != ENODEV) std::cerr << ext::header(this) << "enum fail: " << std::strerror(errno) << std::endl;
       return;
