@@ -6,19 +6,16 @@
 #include <iostream>
 #include <memory>
 
-#include "board/Board.h"
-#include "board/DevicePaths.h"
-#include "board/dev/DspData.h"
 #include "board/dev/Mcc.h"
 #include "foundation/os/Ext.h"
 #include "hardware/MccChannel.h"
+#include "signalling/DspDataLink.h"
 #include "signalling/IsdnSlot.h"
 #include "signalling/QsigSlot.h"
 
 namespace {
 
 namespace Ctl = Board::Dev::Mcc;
-namespace Dsp = Board::Dev::DspData;
 
 // The controller channel of a D channel: a basic-rate line's, or a primary-rate one's.
 constexpr uint32_t RxPacketSize = 512;
@@ -27,10 +24,6 @@ constexpr uint32_t TxThreshold = 1;
 
 ISDN::Side::type sideOf(const LGCP::IsdnSide& side) {
   return side.currentSelection() == LGCP::IsdnSide::e_network ? ISDN::Side::network : ISDN::Side::user;
-}
-
-Fd openDevice(const char* path) {
-  return Fd(Board::open(path, O_RDWR | O_NONBLOCK | O_CLOEXEC));
 }
 
 }  // namespace
@@ -75,15 +68,13 @@ Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
 }
 
 Slot* IsdnFactory::NewAtsQsigSlot(const LGCP::AtsQsigParams& params) {
-  Fd fd = openDevice(GetDspDataDevName());
+  const Fd fd = DspDataLink::open();
   if (!fd) {
     std::cerr << ext::header(this) << "fail to open dsp-data device: " << std::strerror(errno) << std::endl;
     return nullptr;
   }
   auto lapd = std::make_unique<ISDN::LAPD>(sideOf(params.get_side()), unsigned(params.get_log().getValue()));
-  // The query's number says it reads 4 bytes: it gets a word, though the channel is the result.
-  uint8_t scratch[4] = {};
-  const int channel = Board::ioctl(fd.get(), Dsp::DChannel, scratch);
+  const int channel = DspDataLink::dChannel(fd.get());
   if (channel < 0) {
     std::cerr << ext::header(this) << "D channel query fail: " << std::strerror(errno) << std::endl;
     return nullptr;

@@ -3,17 +3,9 @@
 #include <algorithm>
 #include <iostream>
 
-#include "board/Board.h"
-#include "board/Record.h"
-#include "board/dev/DspData.h"
 #include "foundation/os/Ext.h"
+#include "signalling/DspDataLink.h"
 #include "signalling/IsdnFactory.h"
-
-namespace {
-
-namespace Dsp = Board::Dev::DspData;
-
-}  // namespace
 
 AtsQsigSlot::AtsQsigSlot(const Fd& fd, int channel, ISDN::LAPD* lapd)
     : IsdnSlot(fd, channel, lapd, "AtsQsigSlot::OnEvent") {}
@@ -30,26 +22,18 @@ bool AtsQsigSlot::IBeforeDestroy() {
 }
 
 AtsQsigBSlot* AtsQsigSlot::NewBChannel(int32_t bchannel) {
-  uint8_t record[Dsp::BChannel::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Dsp::BChannel::Index, bchannel);
-  out.put(Dsp::BChannel::Tdm, -1);
-  if (Board::ioctl(descriptor(), Dsp::AddBChannel, record) < 0) {
+  int32_t tdm = -1;
+  if (DspDataLink::addBChannel(descriptor(), bchannel, tdm) < 0) {
     std::cerr << "ats-qsig: " << "add B channel fail !!!" << std::endl;
     return nullptr;
   }
-  const int32_t tdm = Board::RecordReader(record, sizeof record).get(Dsp::BChannel::Tdm);
   bslots.push_back(new AtsQsigBSlot(uint32_t(GetId()), bchannel, tdm));
   return bslots.back();
 }
 
 void AtsQsigSlot::ReleaseBChannel(AtsQsigBSlot& b) {
-  uint8_t record[Dsp::BChannel::Size];
-  Board::RecordWriter out(record, sizeof record);
-  out.put(Dsp::BChannel::Index, b.bchannel);
-  out.put(Dsp::BChannel::Tdm, b.channel);
   // The device's answer is not examined: the slot goes either way.
-  Board::ioctl(descriptor(), Dsp::ReleaseBChannel, record);
+  DspDataLink::releaseBChannel(descriptor(), b.bchannel, b.channel);
   b.released = true;
   bslots.erase(std::remove(bslots.begin(), bslots.end(), &b), bslots.end());
 }
