@@ -1,6 +1,5 @@
 #include "radio/RadioControl.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,7 +8,6 @@
 #include <list>
 
 #include "board/Board.h"
-#include "board/DevicePaths.h"
 #include "foundation/eventloop/Clock.h"
 #include "foundation/os/Net.h"
 #include "foundation/os/TimeVal.h"
@@ -72,7 +70,7 @@ bool RadioControl::RtpExtStart(bool) {
     }
     return true;
   }
-  Fd fd(Board::open(GetRtpExtDevName(), O_RDWR | O_CLOEXEC));
+  Fd fd = RtpExtDevice::open();
   if (!fd) {
     std::cerr << GetPrefix() << "create rtp_ext session fail !!!" << std::endl;
     return false;

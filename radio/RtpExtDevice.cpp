@@ -1,8 +1,10 @@
 #include "radio/RtpExtDevice.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 
 #include "board/Board.h"
+#include "board/DevicePaths.h"
 #include "board/Record.h"
 #include "board/dev/Rtp.h"
 #include "board/dev/RtpExt.h"
@@ -32,6 +34,8 @@ int filterRequest(int fd, uint32_t request, const rtp_ext_filter_params& f) {
 }
 
 }  // namespace
+
+Fd open() { return Fd(Board::open(GetRtpExtDevName(), O_RDWR | O_CLOEXEC)); }
 
 int init(int fd, const rtp_ext_init_params& i) {
   uint8_t record[Ext::Init::Size];

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "foundation/os/Fd.h"
+
 namespace RTPSignalling {
 
 struct rtp_ext_init_params {
@@ -45,6 +47,8 @@ struct rtp_ext_filter_params {
 
 namespace RtpExtDevice {
 
+// An extension session: the device opened read-write; empty when it does not open.
+Fd open();
 // Each is the request's result: -1 with errno on failure.
 int init(int fd, const rtp_ext_init_params& init);
 int attach(int fd, const rtp_ext_attach_session_params& attach);
