@@ -10,7 +10,7 @@ namespace Control {
 
 template <class Branch>
 Acceptor<Branch>::Acceptor(const char* event_name, bool verbose) : Branch(verbose) {
-  listen_event_.Bind(event_name, &Acceptor::OnSocketEvent, this);
+  listenEvent_.Bind(event_name, &Acceptor::OnSocketEvent, this);
 }
 
 template <class Branch>
@@ -33,7 +33,7 @@ void Acceptor<Branch>::BindSocket() {
     if (this->verbose())
       std::cerr << "can't bind to socket: \"" << std::strerror(errno) << "\" "
                 << " waiting..." << std::endl;
-    bind_retry_.set(5000, &Acceptor::OnTimeout, this);
+    bindRetry_.set(5000, &Acceptor::OnTimeout, this);
     return;
   }
   if (listen(listen_.get(), 1) != 0) {
@@ -46,7 +46,7 @@ void Acceptor<Branch>::BindSocket() {
     this->Deactivate();
     return;
   }
-  listen_event_.Schedule(listen_, POLLIN);
+  listenEvent_.Schedule(listen_, POLLIN);
 }
 
 template <class Branch>
@@ -79,20 +79,20 @@ void Acceptor<Branch>::OnSocketEvent(int, short revents) {
 template <class Branch>
 void Acceptor<Branch>::PauseAccepting() {
   std::cerr << "can't accept connection: " << std::strerror(errno) << ", retrying in 1 s" << std::endl;
-  listen_event_.set_mask(0);
-  accept_resume_.set(1000, &Acceptor::OnAcceptResume, this);
+  listenEvent_.set_mask(0);
+  acceptResume_.set(1000, &Acceptor::OnAcceptResume, this);
 }
 
 template <class Branch>
 void Acceptor<Branch>::OnAcceptResume(Timer*) {
-  listen_event_.set_mask(POLLIN);
+  listenEvent_.set_mask(POLLIN);
 }
 
 template <class Branch>
 void Acceptor<Branch>::ImplDeactivate() {
-  bind_retry_.reset();
-  accept_resume_.reset();
-  listen_event_.Release();
+  bindRetry_.reset();
+  acceptResume_.reset();
+  listenEvent_.Release();
   listen_.close();
 }
 

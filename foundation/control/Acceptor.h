@@ -45,9 +45,9 @@ private:
   void PauseAccepting();
 
   Fd listen_;
-  Timer bind_retry_;
-  Timer accept_resume_;
-  Event listen_event_;
+  Timer bindRetry_;
+  Timer acceptResume_;
+  Event listenEvent_;
 };
 
 extern template class Acceptor<ServiceNet>;

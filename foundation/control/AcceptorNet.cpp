@@ -45,8 +45,8 @@ void AcceptorNetCheckConnection::ImplDeactivate() {
 }
 
 void AcceptorNetCheckConnection::ImplRefuseConnection() {
-  if (check_state_ != CheckState::Idle) return;
-  check_state_ = CheckState::CheckConnection;
+  if (checkState_ != CheckState::Idle) return;
+  checkState_ = CheckState::CheckConnection;
   probes_ = 2;
   SetupKeepAlive(true);
   if (verbose()) std::clog << "CheckConnectionState CheckConnection" << std::endl;
@@ -87,9 +87,9 @@ void AcceptorNetCheckConnection::CheckConnection() {
         if (verbose()) std::clog << "connection from " << peer() << " closed: tcp socket change state." << std::endl;
         close = true;
       }
-      if (check_state_ == CheckState::CheckConnection) {
+      if (checkState_ == CheckState::CheckConnection) {
         if (info.tcpi_ca_state == 0) {
-          check_state_ = CheckState::Idle;
+          checkState_ = CheckState::Idle;
           SetupKeepAlive(false);
           if (verbose()) std::clog << "CheckConnectionState Idle" << std::endl;
         } else {
@@ -110,7 +110,7 @@ void AcceptorNetCheckConnection::CheckConnection() {
       close = true;
     }
     if (close) {
-      check_state_ = CheckState::Idle;
+      checkState_ = CheckState::Idle;
       SetupKeepAlive(false);
       Disconnect();
       if (verbose()) std::clog << "CheckConnectionState Idle" << std::endl;

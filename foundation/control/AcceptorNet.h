@@ -43,7 +43,7 @@ public:
   void SetupKeepAlive(bool fast);
   void OnCheckConnectionTimeout(Timer*) { CheckConnection(); }
 
-  CheckState::Type check_state() const { return check_state_; }
+  CheckState::Type check_state() const { return checkState_; }
 
 protected:
   bool ImplActivate() override;
@@ -57,7 +57,7 @@ private:
   Timer check_;
   // A duplicate of the connected socket, for the checks.
   Fd watched_;
-  CheckState::Type check_state_ = CheckState::Idle;
+  CheckState::Type checkState_ = CheckState::Idle;
   int probes_ = 0;
 };
 

@@ -48,7 +48,7 @@ StrmProtocol::~StrmProtocol() { release(); }
 void StrmProtocol::attach(const Fd& fd) {
   event_.Release();
   if (&fd != &fd_) fd_ = fd.dup();
-  outq_nonzero_ = outq_space() != 0;
+  outqNonzero_ = outq_space() != 0;
 }
 
 void StrmProtocol::release() {
@@ -160,7 +160,7 @@ int StrmProtocol::outq_space() const { return socket_request(fd_.get(), TIOCOUTQ
 
 int StrmProtocol::free_space() const {
   int outq = outq_space();
-  return outq_nonzero_ ? outq : sendbuf_space() - outq;
+  return outqNonzero_ ? outq : sendbuf_space() - outq;
 }
 
 void StrmProtocol::PutHeader(std::ostream& os) const { os << "SockStream[" << name_ << "]: "; }

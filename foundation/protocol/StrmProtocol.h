@@ -56,7 +56,7 @@ private:
   Fd fd_;
   // Whether the send queue was non-empty right after attach; decides how
   // free_space is computed.
-  bool outq_nonzero_ = false;
+  bool outqNonzero_ = false;
   std::string name_;
   Event event_;
   Measure read_;

@@ -114,18 +114,18 @@ void serve(int fd, short revents, unsigned max_payload, Position end, Find find,
 }  // namespace
 
 TPKTTracer::TPKTTracer() : current_(connections_.end()) {
-  listen_event_.Bind("TPKTTracer::OnEvent", &TPKTTracer::OnEvent, this);
+  listenEvent_.Bind("TPKTTracer::OnEvent", &TPKTTracer::OnEvent, this);
 }
 
 TPKTTracer::~TPKTTracer() {
   for (Connection* c : connections_) delete c;
-  listen_event_.Release();
+  listenEvent_.Release();
 }
 
 bool TPKTTracer::Listen(unsigned short port) {
   Fd s = listen_any(port);
   if (!s) return false;
-  listen_event_.Schedule(s, POLLIN);
+  listenEvent_.Schedule(s, POLLIN);
   return true;
 }
 
@@ -174,19 +174,19 @@ void TPKTTracer::CloseConnection(Position position) {
 }
 
 TPKTTracerP2P::TPKTTracerP2P() {
-  listen_event_.Bind("TPKTTracerP2P::OnEvent", &TPKTTracerP2P::OnEvent, this);
+  listenEvent_.Bind("TPKTTracerP2P::OnEvent", &TPKTTracerP2P::OnEvent, this);
 }
 
 TPKTTracerP2P::~TPKTTracerP2P() {
   for (Connection* c : connections_) delete c;
-  listen_event_.Release();
+  listenEvent_.Release();
 }
 
 bool TPKTTracerP2P::Listen(unsigned short port) {
   Fd s = listen_any(port);
   if (!s) return false;
   port_ = port;
-  listen_event_.Schedule(s, POLLIN);
+  listenEvent_.Schedule(s, POLLIN);
   return true;
 }
 

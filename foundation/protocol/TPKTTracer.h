@@ -48,7 +48,7 @@ public:
 
 private:
   Listener* listener_ = nullptr;
-  Event listen_event_;
+  Event listenEvent_;
   std::list<Connection*> connections_;
   Position current_;
 };
@@ -97,7 +97,7 @@ public:
 
 private:
   Listener* listener_ = nullptr;
-  Event listen_event_;
+  Event listenEvent_;
   std::list<Connection*> connections_;
   unsigned short port_ = 0;
 };

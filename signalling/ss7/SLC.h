@@ -186,9 +186,9 @@ private:
   Seq fsn_;       // sent as the FSN of FISUs and MSUs
   bool fib_ = true;
   Seq bsnt_;      // last accepted FSN in service, for the controller
-  bool nack_outstanding_ = false;
-  bool bad_bsn_ = false;
-  bool bad_fib_ = false;
+  bool nackOutstanding_ = false;
+  bool badBsn_ = false;
+  bool badFib_ = false;
   Rtb rtb_;
   // 200 from above plus 127 moved back by a retransmission.
   CleanQueue<Packet, TbLimit + RtbLimit> tb_;

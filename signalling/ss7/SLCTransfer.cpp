@@ -18,7 +18,7 @@ void SLC::Rtb::clear() {
 
 void SLC::reset() {
   rtb_.clear();
-  nack_outstanding_ = bad_bsn_ = bad_fib_ = false;
+  nackOutstanding_ = badBsn_ = badFib_ = false;
   accepted_ = Seq(127);
   fsn_ = Seq(127);
   fib_ = true;
@@ -69,7 +69,7 @@ void SLC::ack(const SignalUnit& su) {
 void SLC::nack(Expected& expected) {
   bib_ = !bib_;
   expected.bib = bib_;
-  nack_outstanding_ = true;
+  nackOutstanding_ = true;
   fisu();
   ++stats_.badSequence;
   if (log.msuProcessing) line(std::cerr) << "nack!" << std::endl;
@@ -95,15 +95,15 @@ void SLC::process_bsnr(const SignalUnit& su, const Expected& expected) {
   const Seq lower = rtb_.first - Seq(1);
   if (unsigned(rtb_.last - lower) < unsigned(su.bsn - lower)) {
     // Acknowledges something never sent: one is tolerated, two in a row fail the link.
-    if (!bad_bsn_) {
-      bad_bsn_ = true;
+    if (!badBsn_) {
+      badBsn_ = true;
       return;
     }
     if (log.msuProcessing) line(std::cerr) << "bad su acknowledgement received: " << DumpPtr{su} << std::endl;
     next_state(State::idle);
     return;
   }
-  bad_bsn_ = false;
+  badBsn_ = false;
   const Seq next = su.bsn + Seq(1);
   if (rtb_.first != next) arm(T7);
   for (; rtb_.first != next; ++rtb_.first) {
@@ -122,17 +122,17 @@ void SLC::process_bsnr(const SignalUnit& su, const Expected& expected) {
 void SLC::worked_fisu(const SignalUnit& su) {
   Expected expected = make_expected();
   if (su.fib == expected.bib) {
-    nack_outstanding_ = bad_fib_ = false;
+    nackOutstanding_ = badFib_ = false;
     process_bsnr(su, expected);
     // The far end sent MSUs that never arrived.
     if (su.fsn != expected.accepted) nack(expected);
-  } else if (nack_outstanding_) {
+  } else if (nackOutstanding_) {
     process_bsnr(su, expected);
-  } else if (bad_fib_) {
+  } else if (badFib_) {
     if (log.msuProcessing) line(std::cerr) << "bad start of a retransmission: " << DumpPtr{su} << std::endl;
     next_state(State::idle);
   } else {
-    bad_fib_ = true;
+    badFib_ = true;
   }
 }
 
@@ -145,7 +145,7 @@ void SLC::worked_msu(const SignalUnit& su, Packet& payload) {
     return;
   }
   if (su.fib == expected.bib) {
-    nack_outstanding_ = bad_fib_ = false;
+    nackOutstanding_ = badFib_ = false;
     process_bsnr(su, expected);
     if (su.fsn == expected.accepted + Seq(1)) {
       ack(su);
@@ -157,13 +157,13 @@ void SLC::worked_msu(const SignalUnit& su, Packet& payload) {
       line(std::clog) << "discard msu due to 5.2.2/ii Q.702" << " fsnr=" << unsigned(su.fsn)
                       << " fsnx=" << unsigned(expected.accepted) << std::endl;
     nack(expected);
-  } else if (nack_outstanding_) {
+  } else if (nackOutstanding_) {
     process_bsnr(su, expected);
-  } else if (bad_fib_) {
+  } else if (badFib_) {
     if (log.msuProcessing) line(std::cerr) << "bad start of a retransmission: " << DumpPtr{su} << std::endl;
     next_state(State::idle);
   } else {
-    bad_fib_ = true;
+    badFib_ = true;
   }
 }
 
