@@ -341,6 +341,13 @@ TEST(Time, TextAndUtcConversion)
     epoch.set_time_t(86400 + 3600);
     EXPECT_EQ(epoch.get(), "19700102010000");
     EXPECT_EQ(epoch.get_time_t(), 86400 + 3600);
+
+    // Past 2038: a 32-bit time_t wraps there.
+    GeneralizedTime leap(2040, 2, 29, 12, 34, 56, 0, 0, true);
+    EXPECT_EQ(leap.get_time_t(), std::time_t(2214131696LL));
+    GeneralizedTime later;
+    later.set_time_t(std::time_t(2214131696LL));
+    EXPECT_EQ(later.get(), "20400229123456");
 }
 
 TEST(SequenceOf, ResizeInsertEraseAndOrder)
