@@ -17,14 +17,18 @@ function(gw_objects target)
   target_link_libraries(${target} PUBLIC ${ARGN})
 endfunction()
 
-# gw_tests(<name> [DIR <folder>] [libs...]): one GoogleTest executable of every
+# gw_tests(<name> [SIM] [DIR <folder>] [libs...]): one GoogleTest executable of every
 # .cpp in <folder> (default tests/) beside the calling CMakeLists.txt,
 # registered with CTest, linked with the test-support library gw_testing and
 # built with its options on its precompiled GoogleTest header. Tests run with SERVER_ROOT
 # pointing into the build tree, never at the machine, and GW_SOURCE_DIR naming
-# the source tree: paths reach a test at run time, never compiled in.
+# the source tree: paths reach a test at run time, never compiled in. SIM:
+# the tests drive the simulated board, so a build for the real one has none.
 function(gw_tests name)
-  cmake_parse_arguments(T "" "DIR" "" ${ARGN})
+  cmake_parse_arguments(T "SIM" "DIR" "" ${ARGN})
+  if(T_SIM AND NOT BOARD_SIM)
+    return()
+  endif()
   if(NOT T_DIR)
     set(T_DIR tests)
   endif()
