@@ -38,12 +38,37 @@ function(gw_tests name)
   endif()
   add_executable(${name} ${srcs})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${T_UNPARSED_ARGUMENTS} gw_testing GTest::gtest GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_UNPARSED_ARGUMENTS} gw_testing GTest::gtest Threads::Threads)
   target_compile_options(${name} PRIVATE ${GW_TEST_OPTIONS})
   target_precompile_headers(${name} REUSE_FROM gw_testing)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-root/${name})
-  add_test(NAME ${name} COMMAND ${name})
+  if(GW_EMULATOR)
+    # Under the emulator, which the test puts before the programs it starts too.
+    add_test(NAME ${name} COMMAND ${GW_EMULATOR} $<TARGET_FILE:${name}>)
+    string(JOIN " " emulator ${GW_EMULATOR})
+    set(emulator ";GW_EMULATOR=${emulator}")
+    add_dependencies(${name} gw_emulated_tcpinfo)
+  else()
+    add_test(NAME ${name} COMMAND ${name})
+    set(emulator "")
+  endif()
   set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "SERVER_ROOT=${CMAKE_BINARY_DIR}/test-root/${name};GW_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+    ENVIRONMENT "SERVER_ROOT=${CMAKE_BINARY_DIR}/test-root/${name};GW_SOURCE_DIR=${PROJECT_SOURCE_DIR}${emulator}"
     TIMEOUT 600)
+endfunction()
+
+# gw_standin(<test>): the test installs copies of the stand-in for the
+# daemon's child programs (media/tests/standin), named by GW_STANDIN. Under
+# the emulator the kernel cannot start a copy of the target's program: the
+# copies are then the host's launcher, which starts the stand-in
+# (GW_STANDIN_TARGET) through the emulator.
+function(gw_standin test)
+  if(GW_EMULATOR)
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "GW_STANDIN=${GW_STANDIN_LAUNCHER}"
+                 "GW_STANDIN_TARGET=$<TARGET_FILE:standin>")
+    add_dependencies(${test} standin standin_launcher)
+  else()
+    set_property(TEST ${test} APPEND PROPERTY ENVIRONMENT "GW_STANDIN=$<TARGET_FILE:standin>")
+    add_dependencies(${test} standin)
+  endif()
 endfunction()

@@ -25,6 +25,16 @@ T result(T r) {
   return -1;
 }
 
+// A request on a descriptor no model owns goes to the system. A closed one
+// is refused here as the board's kernel refuses it, before it looks at the
+// request: an emulator that does not know the board's request numbers
+// answers those ENOSYS whatever the descriptor.
+template <class Argument>
+int systemIoctl(int fd, unsigned long request, Argument argument) {
+  if (::fcntl(fd, F_GETFD) < 0) return -1;
+  return ::ioctl(fd, request, argument);
+}
+
 }  // namespace
 
 int open(const char* path, int flags) {
@@ -82,7 +92,7 @@ int ioctl(int fd, unsigned long request, void* record) {
   const Sim::Registry::Target t = board.lookup(fd);
   if (!t.device) {
     guard.unlock();
-    return ::ioctl(fd, request, record);
+    return systemIoctl(fd, request, record);
   }
   const size_t size = t.device->recordSize(uint32_t(request));
   if (size && !record) return result(-EFAULT);
@@ -97,7 +107,7 @@ int ioctlValue(int fd, unsigned long request, unsigned long value) {
   const Sim::Registry::Target t = board.lookup(fd);
   if (!t.device) {
     guard.unlock();
-    return ::ioctl(fd, request, value);
+    return systemIoctl(fd, request, value);
   }
   if (const int err = t.device->requestRefusal(uint32_t(request))) return result(-err);
   Sim::Call call(t.file, uint32_t(request), value);

@@ -101,6 +101,8 @@ TEST_F(SimDevice, ADuplicateIsTheSameOpenFileUntilTheLastCopyCloses) {
   EXPECT_EQ(openCount(), 0u);
   EXPECT_EQ(Board::ioctl(copy, ProbeRequest, word), -1);
   EXPECT_EQ(errno, EBADF);
+  EXPECT_EQ(Board::ioctlValue(copy, ProbeRequest, 1), -1);
+  EXPECT_EQ(errno, EBADF);
 }
 
 TEST_F(SimDevice, WritesAndFlagsFollowTheOpenMode) {

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "board/Paths.h"
+#include "testing/Emulator.h"
 #include "testing/Frames.h"
 #include "testing/Loopback.h"
 
@@ -152,11 +153,11 @@ void Daemon::start(const std::vector<std::string>& args) {
   for (const auto& e : env_) ::setenv(e.first.c_str(), e.second.c_str(), 1);
   if (!std::freopen((root_ + "/stdout").c_str(), "w", stdout)) ::_exit(127);
   if (!std::freopen((root_ + "/stderr").c_str(), "w", stderr)) ::_exit(127);
-  const std::string binary = serverBinary();
-  std::vector<char*> argv{const_cast<char*>(binary.c_str())};
-  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  std::vector<std::string> line = Testing::commandLine(serverBinary(), args);
+  std::vector<char*> argv;
+  for (std::string& word : line) argv.push_back(&word[0]);
   argv.push_back(nullptr);
-  ::execv(binary.c_str(), argv.data());
+  ::execv(argv[0], argv.data());
   ::_exit(127);
 }
 

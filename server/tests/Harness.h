@@ -1,11 +1,12 @@
 #pragma once
 // The end-to-end harness: the real daemon (named by GW_SERVER_BINARY, else
-// the "server" beside this program) in a root directory of its own (fresh
-// per test) on the simulated board and a free control port, a controller
-// speaking TPKT-framed LGCP messages to it over TCP, written in value
-// notation and compared byte for byte, and bounded waits that poll for a
-// condition instead of sleeping. A daemon still running at the end of a
-// test is stopped in order and must exit cleanly.
+// the "server" beside this program; started through the build's emulator
+// when there is one) in a root directory of its own (fresh per test) on the
+// simulated board and a free control port, a controller speaking
+// TPKT-framed LGCP messages to it over TCP, written in value notation and
+// compared byte for byte, and bounded waits that poll for a condition
+// instead of sleeping. A daemon still running at the end of a test is
+// stopped in order and must exit cleanly.
 
 #include <gtest/gtest.h>
 #include <sys/types.h>

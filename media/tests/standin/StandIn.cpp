@@ -20,8 +20,11 @@
 #include <string>
 
 int main(int argc, char* argv[]) {
+  // Under an emulator the copy is the host's launcher, which names its own path.
+  const char* launched = std::getenv("GW_STANDIN_PATH");
   char path[4096] = {};
-  const std::string me(path, size_t(std::max<ssize_t>(0, ::readlink("/proc/self/exe", path, sizeof path - 1))));
+  const ssize_t length = launched ? 0 : ::readlink("/proc/self/exe", path, sizeof path - 1);
+  const std::string me = launched ? launched : std::string(path, size_t(std::max<ssize_t>(0, length)));
   std::ofstream log(me + ".log", std::ios::app);
   std::string line;
   for (int i = 0; i < argc; ++i) line += (i ? " " : "") + std::string(argv[i]);
