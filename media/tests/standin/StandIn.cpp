@@ -3,7 +3,7 @@
 // program's path. It appends its command line to "<its own path>.log", one
 // line of the arguments (its name first) joined by blanks, then follows the
 // steps in "<its own path>.do", one per line, and exits 0 after the last:
-//   hup ignore   SIGHUP is ignored from then on
+//   hup ignore   SIGHUP is ignored from then on (as the first step, before the log)
 //   print TEXT   TEXT and a newline on standard output
 //   read N       N bytes of standard input, logged as "read HEX"
 //   wait         until a signal ends it
@@ -18,6 +18,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 int main(int argc, char* argv[]) {
   // Under an emulator the copy is the host's launcher, which names its own path.
@@ -25,14 +26,19 @@ int main(int argc, char* argv[]) {
   char path[4096] = {};
   const ssize_t length = launched ? 0 : ::readlink("/proc/self/exe", path, sizeof path - 1);
   const std::string me = launched ? launched : std::string(path, size_t(std::max<ssize_t>(0, length)));
+  std::vector<std::string> steps;
+  std::ifstream in(me + ".do");
+  for (std::string text; std::getline(in, text);) steps.push_back(text);
+  // Hang-ups ignored from the first step are ignored before the command line
+  // is logged: a test that has read the line may hang the program up.
+  if (!steps.empty() && steps.front() == "hup ignore") ::signal(SIGHUP, SIG_IGN);
   std::ofstream log(me + ".log", std::ios::app);
   std::string line;
   for (int i = 0; i < argc; ++i) line += (i ? " " : "") + std::string(argv[i]);
   log << line << std::endl;
 
-  std::ifstream steps(me + ".do");
-  while (std::getline(steps, line)) {
-    std::istringstream words(line);
+  for (const std::string& text : steps) {
+    std::istringstream words(text);
     std::string step, rest;
     words >> step;
     std::getline(words >> std::ws, rest);
