@@ -133,7 +133,7 @@ TEST_F(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
 #else
 
 TEST(Ss7Peer, AlignsToInServiceAndCarriesMessagesBothWays) {
-  GTEST_SKIP() << "libss7-dev is not installed (scripts/run-tests installs it): "
+  GTEST_SKIP() << "libss7 is not found (scripts/run-tests installs libss7-dev, scripts/run-tests-ppc builds it): "
                   "the SS7 link against libss7 is skipped";
 }
 
