@@ -1,12 +1,46 @@
 // The tests' main. Under an emulator its words stand before the command line
 // GoogleTest keeps, since a death test in the "threadsafe" style starts this
-// program again from that line, and the kernel alone cannot run it.
+// program again from that line, and the kernel alone cannot run it. A test
+// program started by hand without SERVER_ROOT works under a root of its own,
+// never under the machine's "/".
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 #include "testing/Emulator.h"
 
+namespace {
+
+bool placeRoot() {
+  const char* given = std::getenv("SERVER_ROOT");
+  std::string root = given ? given : "";
+  if (root.empty()) {
+    const char* tmp = std::getenv("TMPDIR");
+    root = std::string(tmp && *tmp ? tmp : "/tmp") + "/gw-test.XXXXXX";
+    if (!::mkdtemp(&root[0])) {
+      std::perror("tests: cannot make a root under the temporary folder");
+      return false;
+    }
+    std::fprintf(stderr, "tests: SERVER_ROOT=%s\n", root.c_str());
+  }
+  std::error_code error;
+  std::filesystem::create_directories(root, error);
+  if (error || ::setenv("SERVER_ROOT", root.c_str(), 1) != 0) {
+    std::fprintf(stderr, "tests: cannot use SERVER_ROOT=%s\n", root.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  if (!placeRoot()) return 1;
   std::vector<std::string> words = Testing::emulator();
   words.insert(words.end(), argv, argv + argc);
   std::vector<char*> line;

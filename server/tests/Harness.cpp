@@ -56,7 +56,11 @@ std::string freshRoot() {
     dir = tmp && *tmp ? tmp : "/tmp";
   }
   std::string path = dir + "/gw.XXXXXX";
-  if (!::mkdtemp(&path[0])) return std::string();
+  // Without a root of its own the daemon would run on the machine's "/".
+  if (!::mkdtemp(&path[0])) {
+    std::perror(("e2e: cannot make a daemon root under " + dir).c_str());
+    std::abort();
+  }
   // The directories of the daemon's own files, as on the board.
   for (const char* fixed : {Board::Paths::RunDir, Board::Paths::StatusDump, Board::Paths::SyslogSocket,
                             Board::Paths::ConfigFile})
