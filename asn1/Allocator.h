@@ -26,63 +26,60 @@ namespace detail {
 class Pool {
 public:
 #if defined(__SANITIZE_ADDRESS__) || GW_HAS_ADDRESS_SANITIZER
-    static constexpr bool enabled = false;
+  static constexpr bool enabled = false;
 #else
-    static constexpr bool enabled = true;
+  static constexpr bool enabled = true;
 #endif
 
-    void* take(std::size_t size)
-    {
-        std::size_t cls = sizeClass(size);
-        if (enabled && cls < classCount) {
-            List& list = lists_[cls];
-            if (FreeBlock* block = list.head) {
-                list.head = block->next;
-                --list.count;
-                return block;
-            }
-        }
-        return fromHeap(size);
+  void* take(std::size_t size) {
+    std::size_t cls = sizeClass(size);
+    if (enabled && cls < classCount) {
+      List& list = lists_[cls];
+      if (FreeBlock* block = list.head) {
+        list.head = block->next;
+        --list.count;
+        return block;
+      }
     }
+    return fromHeap(size);
+  }
 
-    void give(void* block, std::size_t size) noexcept
-    {
-        if (!block)
-            return;
-        std::size_t cls = sizeClass(size);
-        if (enabled && cls < classCount && lists_[cls].count < maxFreeBlocks) {
-            List& list = lists_[cls];
-            auto* freed = static_cast<FreeBlock*>(block);
-            freed->next = list.head;
-            list.head = freed;
-            ++list.count;
-            return;
-        }
-        ::operator delete(block);
+  void give(void* block, std::size_t size) noexcept {
+    if (!block) return;
+    std::size_t cls = sizeClass(size);
+    if (enabled && cls < classCount && lists_[cls].count < maxFreeBlocks) {
+      List& list = lists_[cls];
+      auto* freed = static_cast<FreeBlock*>(block);
+      freed->next = list.head;
+      list.head = freed;
+      ++list.count;
+      return;
     }
+    ::operator delete(block);
+  }
 
 private:
-    static constexpr std::size_t granule = 16;
-    static constexpr std::size_t classCount = 128; // blocks up to 2048 bytes
-    // A list never keeps more than this many blocks, so one huge message
-    // does not pin its peak memory for ever.
-    static constexpr unsigned maxFreeBlocks = 4096;
+  static constexpr std::size_t granule = 16;
+  static constexpr std::size_t classCount = 128;  // blocks up to 2048 bytes
+  // A list never keeps more than this many blocks, so one huge message
+  // does not pin its peak memory for ever.
+  static constexpr unsigned maxFreeBlocks = 4096;
 
-    struct FreeBlock {
-        FreeBlock* next;
-    };
-    struct List {
-        FreeBlock* head = nullptr;
-        unsigned count = 0;
-    };
+  struct FreeBlock {
+    FreeBlock* next;
+  };
+  struct List {
+    FreeBlock* head = nullptr;
+    unsigned count = 0;
+  };
 
-    // Size 0 wraps to a class beyond the pool and goes to the heap.
-    static std::size_t sizeClass(std::size_t size) { return (size - 1) / granule; }
-    // A new block, sized to its whole class when pooled, so any size of the
-    // class can reuse it.
-    static void* fromHeap(std::size_t size);
+  // Size 0 wraps to a class beyond the pool and goes to the heap.
+  static std::size_t sizeClass(std::size_t size) { return (size - 1) / granule; }
+  // A new block, sized to its whole class when pooled, so any size of the
+  // class can reuse it.
+  static void* fromHeap(std::size_t size);
 
-    List lists_[classCount];
+  List lists_[classCount];
 };
 
 // Never destroyed: values in static objects are freed after every other
@@ -97,25 +94,29 @@ inline void poolRelease(void* block, std::size_t size) noexcept { pool.give(bloc
 // dynamic type, so generated subclasses share their base's size class.
 template <class T>
 struct Allocator {
-    static void* operator new(std::size_t size) { return poolAllocate(size); }
-    static void operator delete(void* block, std::size_t size) noexcept { poolRelease(block, size); }
+  static void* operator new(std::size_t size) { return poolAllocate(size); }
+  static void operator delete(void* block, std::size_t size) noexcept { poolRelease(block, size); }
 };
 
 // Standard allocator over the pool, for the containers inside values.
 template <class T>
 struct PoolAllocator {
-    using value_type = T;
-    PoolAllocator() noexcept = default;
-    template <class U>
-    PoolAllocator(const PoolAllocator<U>&) noexcept {}
-    T* allocate(std::size_t n) { return static_cast<T*>(poolAllocate(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t n) noexcept { poolRelease(p, n * sizeof(T)); }
+  using value_type = T;
+  PoolAllocator() noexcept = default;
+  template <class U>
+  PoolAllocator(const PoolAllocator<U>&) noexcept {}
+  T* allocate(std::size_t n) { return static_cast<T*>(poolAllocate(n * sizeof(T))); }
+  void deallocate(T* p, std::size_t n) noexcept { poolRelease(p, n * sizeof(T)); }
 };
 
 template <class T, class U>
-bool operator==(const PoolAllocator<T>&, const PoolAllocator<U>&) noexcept { return true; }
+bool operator==(const PoolAllocator<T>&, const PoolAllocator<U>&) noexcept {
+  return true;
+}
 template <class T, class U>
-bool operator!=(const PoolAllocator<T>&, const PoolAllocator<U>&) noexcept { return false; }
+bool operator!=(const PoolAllocator<T>&, const PoolAllocator<U>&) noexcept {
+  return false;
+}
 
-} // namespace detail
-} // namespace ASN1
+}  // namespace detail
+}  // namespace ASN1

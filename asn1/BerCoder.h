@@ -9,4 +9,4 @@ namespace ASN1 {
 
 extern const CoderRule berRule;
 
-} // namespace ASN1
+}  // namespace ASN1

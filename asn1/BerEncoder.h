@@ -26,12 +26,11 @@ int fieldTag(const SEQUENCE::InfoType* rec, unsigned index);
 int alternativeTag(const CHOICE::InfoType* rec, unsigned id);
 
 // The record tag a marker stands for, for `value`.
-inline int resolveTag(int tag, const AbstractData& value)
-{
-    return tag == ownTag ? static_cast<int>(value.getTag()) : tag;
+inline int resolveTag(int tag, const AbstractData& value) {
+  return tag == ownTag ? static_cast<int>(value.getTag()) : tag;
 }
 
-} // namespace Ber
+}  // namespace Ber
 
 // Content octets of `value` (no identifier or length octets).
 unsigned getDataLength(const AbstractData& value);
@@ -43,69 +42,69 @@ unsigned getIntegerDataLength(int value);
 
 class BEREncoder : public ConstVisitor {
 public:
-    explicit BEREncoder(std::vector<char>& out, int tag = Ber::ownTag) : out_(out), pendingTag_(tag) {}
+  explicit BEREncoder(std::vector<char>& out, int tag = Ber::ownTag) : out_(out), pendingTag_(tag) {}
 
-    // Identifier and length octets of `value` under the pending tag.
-    void encodeHeader(const AbstractData& value);
+  // Identifier and length octets of `value` under the pending tag.
+  void encodeHeader(const AbstractData& value);
 
-    bool do_visit(const Null& value) override;
-    bool do_visit(const BOOLEAN& value) override;
-    bool do_visit(const INTEGER& value) override;
-    bool do_visit(const IntegerWithNamedNumber& value) override;
-    bool do_visit(const ENUMERATED& value) override;
-    bool do_visit(const OBJECT_IDENTIFIER& value) override;
-    bool do_visit(const BIT_STRING& value) override;
-    bool do_visit(const OCTET_STRING& value) override;
-    bool do_visit(const AbstractString& value) override;
-    bool do_visit(const BMPString& value) override;
-    bool do_visit(const CHOICE& value) override;
-    bool do_visit(const OpenData& value) override;
-    bool do_visit(const GeneralizedTime& value) override;
-    bool do_visit(const SEQUENCE_OF_Base& value) override;
+  bool do_visit(const Null& value) override;
+  bool do_visit(const BOOLEAN& value) override;
+  bool do_visit(const INTEGER& value) override;
+  bool do_visit(const IntegerWithNamedNumber& value) override;
+  bool do_visit(const ENUMERATED& value) override;
+  bool do_visit(const OBJECT_IDENTIFIER& value) override;
+  bool do_visit(const BIT_STRING& value) override;
+  bool do_visit(const OCTET_STRING& value) override;
+  bool do_visit(const AbstractString& value) override;
+  bool do_visit(const BMPString& value) override;
+  bool do_visit(const CHOICE& value) override;
+  bool do_visit(const OpenData& value) override;
+  bool do_visit(const GeneralizedTime& value) override;
+  bool do_visit(const SEQUENCE_OF_Base& value) override;
 
 protected:
-    bool preVisitExtensionRoots(const SEQUENCE& seq) override;
-    bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
-    bool visitKnownExtension(const SEQUENCE& seq, int index) override;
+  bool preVisitExtensionRoots(const SEQUENCE& seq) override;
+  bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
+  bool visitKnownExtension(const SEQUENCE& seq, int index) override;
 
 private:
-    void writeHeader(const AbstractData& value, bool constructed);
-    void writeInteger(int value);
-    bool encodeField(const SEQUENCE& seq, int index);
+  void writeHeader(const AbstractData& value, bool constructed);
+  void writeInteger(int value);
+  bool encodeField(const SEQUENCE& seq, int index);
 
-    std::vector<char>& out_;
-    int pendingTag_;
+  std::vector<char>& out_;
+  int pendingTag_;
 };
 
 // Counts the content octets of a value as BEREncoder writes them.
 class DataLengthCounter : public ConstVisitor {
 public:
-    unsigned length() const { return length_; }
+  unsigned length() const { return length_; }
 
-    bool do_visit(const Null& value) override;
-    bool do_visit(const BOOLEAN& value) override;
-    bool do_visit(const INTEGER& value) override;
-    bool do_visit(const IntegerWithNamedNumber& value) override;
-    bool do_visit(const ENUMERATED& value) override;
-    bool do_visit(const OBJECT_IDENTIFIER& value) override;
-    bool do_visit(const BIT_STRING& value) override;
-    bool do_visit(const OCTET_STRING& value) override;
-    bool do_visit(const AbstractString& value) override;
-    bool do_visit(const BMPString& value) override;
-    bool do_visit(const CHOICE& value) override;
-    bool do_visit(const OpenData& value) override;
-    bool do_visit(const GeneralizedTime& value) override;
-    bool do_visit(const SEQUENCE_OF_Base& value) override;
+  bool do_visit(const Null& value) override;
+  bool do_visit(const BOOLEAN& value) override;
+  bool do_visit(const INTEGER& value) override;
+  bool do_visit(const IntegerWithNamedNumber& value) override;
+  bool do_visit(const ENUMERATED& value) override;
+  bool do_visit(const OBJECT_IDENTIFIER& value) override;
+  bool do_visit(const BIT_STRING& value) override;
+  bool do_visit(const OCTET_STRING& value) override;
+  bool do_visit(const AbstractString& value) override;
+  bool do_visit(const BMPString& value) override;
+  bool do_visit(const CHOICE& value) override;
+  bool do_visit(const OpenData& value) override;
+  bool do_visit(const GeneralizedTime& value) override;
+  bool do_visit(const SEQUENCE_OF_Base& value) override;
 
 protected:
-    bool preVisitExtensionRoots(const SEQUENCE& seq) override;
-    bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
-    bool visitKnownExtension(const SEQUENCE& seq, int index) override;
+  bool preVisitExtensionRoots(const SEQUENCE& seq) override;
+  bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
+  bool visitKnownExtension(const SEQUENCE& seq, int index) override;
 
 private:
-    bool countField(const SEQUENCE& seq, int index);
+  bool countField(const SEQUENCE& seq, int index);
 
-    unsigned length_ = 0;
+  unsigned length_ = 0;
 };
 
-} // namespace ASN1
+}  // namespace ASN1

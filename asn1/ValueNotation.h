@@ -19,72 +19,72 @@ namespace ASN1 {
 
 class AVNEncoder : public ConstVisitor {
 public:
-    explicit AVNEncoder(std::ostream& stream) : stream_(&stream) {}
+  explicit AVNEncoder(std::ostream& stream) : stream_(&stream) {}
 
-    bool do_visit(const Null& value) override;
-    bool do_visit(const BOOLEAN& value) override;
-    bool do_visit(const INTEGER& value) override;
-    bool do_visit(const IntegerWithNamedNumber& value) override;
-    bool do_visit(const ENUMERATED& value) override;
-    bool do_visit(const OBJECT_IDENTIFIER& value) override;
-    bool do_visit(const BIT_STRING& value) override;
-    bool do_visit(const OCTET_STRING& value) override;
-    bool do_visit(const AbstractString& value) override;
-    bool do_visit(const BMPString& value) override;
-    bool do_visit(const CHOICE& value) override;
-    bool do_visit(const OpenData& value) override;
-    bool do_visit(const GeneralizedTime& value) override;
-    bool do_visit(const SEQUENCE_OF_Base& value) override;
+  bool do_visit(const Null& value) override;
+  bool do_visit(const BOOLEAN& value) override;
+  bool do_visit(const INTEGER& value) override;
+  bool do_visit(const IntegerWithNamedNumber& value) override;
+  bool do_visit(const ENUMERATED& value) override;
+  bool do_visit(const OBJECT_IDENTIFIER& value) override;
+  bool do_visit(const BIT_STRING& value) override;
+  bool do_visit(const OCTET_STRING& value) override;
+  bool do_visit(const AbstractString& value) override;
+  bool do_visit(const BMPString& value) override;
+  bool do_visit(const CHOICE& value) override;
+  bool do_visit(const OpenData& value) override;
+  bool do_visit(const GeneralizedTime& value) override;
+  bool do_visit(const SEQUENCE_OF_Base& value) override;
 
 protected:
-    bool preVisitExtensionRoots(const SEQUENCE& seq) override;
-    bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
-    bool visitKnownExtension(const SEQUENCE& seq, int index) override;
-    bool afterVisitSequence(const SEQUENCE& seq) override;
+  bool preVisitExtensionRoots(const SEQUENCE& seq) override;
+  bool visitExtensionRoot(const SEQUENCE& seq, int index) override;
+  bool visitKnownExtension(const SEQUENCE& seq, int index) override;
+  bool afterVisitSequence(const SEQUENCE& seq) override;
 
 private:
-    bool good() const { return stream_->rdstate() == std::ios_base::goodbit; }
-    bool writeField(const SEQUENCE& seq, int index);
+  bool good() const { return stream_->rdstate() == std::ios_base::goodbit; }
+  bool writeField(const SEQUENCE& seq, int index);
 
-    std::ostream* stream_;
-    int indent_ = 0;
-    std::vector<bool> separators_;
+  std::ostream* stream_;
+  int indent_ = 0;
+  std::vector<bool> separators_;
 };
 
 class AVNDecoder : public Visitor {
 public:
-    explicit AVNDecoder(std::istream& stream) : stream_(&stream) {}
+  explicit AVNDecoder(std::istream& stream) : stream_(&stream) {}
 
-    bool do_visit(Null& value) override;
-    bool do_visit(BOOLEAN& value) override;
-    bool do_visit(INTEGER& value) override;
-    bool do_visit(IntegerWithNamedNumber& value) override;
-    bool do_visit(ENUMERATED& value) override;
-    bool do_visit(OBJECT_IDENTIFIER& value) override;
-    bool do_visit(OCTET_STRING& value) override;
-    bool do_visit(BIT_STRING& value) override;
-    bool do_visit(AbstractString& value) override;
-    bool do_visit(BMPString& value) override;
-    bool do_visit(CHOICE& value) override;
-    bool do_visit(SEQUENCE_OF_Base& value) override;
-    bool do_visit(OpenData& value) override;
-    bool do_revisit(OpenData& value) override;
-    bool do_visit(TypeConstrainedOpenData& value) override;
-    bool do_visit(GeneralizedTime& value) override;
+  bool do_visit(Null& value) override;
+  bool do_visit(BOOLEAN& value) override;
+  bool do_visit(INTEGER& value) override;
+  bool do_visit(IntegerWithNamedNumber& value) override;
+  bool do_visit(ENUMERATED& value) override;
+  bool do_visit(OBJECT_IDENTIFIER& value) override;
+  bool do_visit(OCTET_STRING& value) override;
+  bool do_visit(BIT_STRING& value) override;
+  bool do_visit(AbstractString& value) override;
+  bool do_visit(BMPString& value) override;
+  bool do_visit(CHOICE& value) override;
+  bool do_visit(SEQUENCE_OF_Base& value) override;
+  bool do_visit(OpenData& value) override;
+  bool do_revisit(OpenData& value) override;
+  bool do_visit(TypeConstrainedOpenData& value) override;
+  bool do_visit(GeneralizedTime& value) override;
 
 protected:
-    VISIT_SEQ_RESULT preVisitExtensionRoots(SEQUENCE& seq) override;
-    VISIT_SEQ_RESULT visitExtensionRoot(SEQUENCE& seq, int index, int optionalId) override;
-    VISIT_SEQ_RESULT visitKnownExtension(SEQUENCE& seq, int index, int optionalId) override;
-    VISIT_SEQ_RESULT visitUnknownExtensions(SEQUENCE& seq) override;
+  VISIT_SEQ_RESULT preVisitExtensionRoots(SEQUENCE& seq) override;
+  VISIT_SEQ_RESULT visitExtensionRoot(SEQUENCE& seq, int index, int optionalId) override;
+  VISIT_SEQ_RESULT visitKnownExtension(SEQUENCE& seq, int index, int optionalId) override;
+  VISIT_SEQ_RESULT visitUnknownExtensions(SEQUENCE& seq) override;
 
 private:
-    VISIT_SEQ_RESULT readField(SEQUENCE& seq, int index, int optionalId);
-    bool readLetters(std::string& word);
-    bool readNameToken(std::string& token);
+  VISIT_SEQ_RESULT readField(SEQUENCE& seq, int index, int optionalId);
+  bool readLetters(std::string& word);
+  bool readNameToken(std::string& token);
 
-    std::istream* stream_;
-    std::vector<std::string> names_;
+  std::istream* stream_;
+  std::vector<std::string> names_;
 };
 
 // Reads a double-quoted text (line feeds kept).
@@ -100,4 +100,4 @@ bool is_space_or_newline(char c);
 
 extern const CoderRule avnRule;
 
-} // namespace ASN1
+}  // namespace ASN1

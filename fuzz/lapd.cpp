@@ -81,7 +81,7 @@ struct Link {
   LAPD& lapd = *new LAPD(ISDN::Side::user, 0);
 };
 
-const uint8_t unnumbered[] = {ISDN::Control::SABME, ISDN::Control::DISC, ISDN::Control::UA, ISDN::Control::DM,
+const uint8_t unnumbered[] = {ISDN::Control::SABME, ISDN::Control::DISC, ISDN::Control::UA,  ISDN::Control::DM,
                               ISDN::Control::FRMR,  ISDN::Control::UI,   ISDN::Control::XID, ISDN::Control::SABME};
 const uint8_t supervisory[] = {ISDN::Control::RR, ISDN::Control::RNR, ISDN::Control::REJ, ISDN::Control::RR};
 
@@ -89,9 +89,7 @@ void step(Link& link, Fuzz::Steps& steps) {
   LAPD& lapd = link.lapd;
   const ISDN::LAPDFullState& s = lapd.full_state();
   switch (steps.octet() % 10) {
-    case 0:
-      link.inject(Fuzz::frame({}, steps.octets(steps.octet())));
-      break;
+    case 0: link.inject(Fuzz::frame({}, steps.octets(steps.octet()))); break;
     case 1: {
       // Mostly in sequence, N(R) anywhere from V(A) on.
       const uint8_t a = steps.octet();
@@ -105,8 +103,8 @@ void step(Link& link, Fuzz::Steps& steps) {
     case 2: {
       const uint8_t a = steps.octet();
       const unsigned nr = a & 0x80 ? unsigned(s.vs) : unsigned(s.va) + (a >> 4 & 7);
-      link.inject(Fuzz::frame({ISDN::address1(0, a & 8), ISDN::address2(link.tei()), supervisory[a & 3],
-                               uint8_t(nr << 1 | (a >> 2 & 1))}));
+      link.inject(Fuzz::frame(
+          {ISDN::address1(0, a & 8), ISDN::address2(link.tei()), supervisory[a & 3], uint8_t(nr << 1 | (a >> 2 & 1))}));
       break;
     }
     case 3: {
@@ -126,12 +124,8 @@ void step(Link& link, Fuzz::Steps& steps) {
       link.management(ri, type, ais[a >> 4 & 3]);
       break;
     }
-    case 5:
-      link.message(steps.octets(steps.octet()));
-      break;
-    case 6:
-      link.clock.advance(steps.octet() * 100u);
-      break;
+    case 5: link.message(steps.octets(steps.octet())); break;
+    case 6: link.clock.advance(steps.octet() * 100u); break;
     case 7:
       switch (steps.octet() % 5) {
         case 0: lapd.local_activate(); break;

@@ -157,7 +157,7 @@ bool started(Line& line, uint8_t mode) {
   }
 }
 
-const uint8_t unnumbered[] = {ISDN::Control::SABME, ISDN::Control::DISC, ISDN::Control::UA, ISDN::Control::DM,
+const uint8_t unnumbered[] = {ISDN::Control::SABME, ISDN::Control::DISC, ISDN::Control::UA,  ISDN::Control::DM,
                               ISDN::Control::FRMR,  ISDN::Control::UI,   ISDN::Control::XID, ISDN::Control::SABME};
 const uint8_t supervisory[] = {ISDN::Control::RR, ISDN::Control::RNR, ISDN::Control::REJ, ISDN::Control::RR};
 
@@ -172,9 +172,9 @@ void frame_to(Line& line, Fuzz::Steps& steps) {
     case 0: {
       const unsigned ns = unsigned(u.vr) + (b & 2 ? 1 : 0);
       const unsigned nr = unsigned(u.acked) + (b >> 2 & 7);
-      line.inject(Fuzz::frame({ISDN::address1(0, !command), ISDN::address2(tei), uint8_t(ns << 1),
-                               uint8_t(nr << 1 | (a >> 6 & 1))},
-                              steps.octets(steps.octet())));
+      line.inject(Fuzz::frame(
+          {ISDN::address1(0, !command), ISDN::address2(tei), uint8_t(ns << 1), uint8_t(nr << 1 | (a >> 6 & 1))},
+          steps.octets(steps.octet())));
       break;
     }
     case 1: {
@@ -197,9 +197,9 @@ void tei_message(Line& line, Fuzz::Steps& steps) {
   const LAPD_NT_user& u = line.nt.user(a >> 3 & 7);
   const uint16_t ri = a & 0x40 ? steps.word() : u.ri;
   const uint8_t ai = a & 0x80 ? uint8_t(steps.octet() >> 1) : u.tei;
-  line.inject(Fuzz::frame({ISDN::address1(ISDN::tei_management_sapi, false), ISDN::address2(ISDN::group_tei),
-                           ISDN::Control::UI, ISDN::tei_management_entity, uint8_t(ri), uint8_t(ri >> 8),
-                           uint8_t(a & 7), uint8_t(ai << 1 | 1)}));
+  line.inject(
+      Fuzz::frame({ISDN::address1(ISDN::tei_management_sapi, false), ISDN::address2(ISDN::group_tei), ISDN::Control::UI,
+                   ISDN::tei_management_entity, uint8_t(ri), uint8_t(ri >> 8), uint8_t(a & 7), uint8_t(ai << 1 | 1)}));
 }
 
 // A Q.931 message: the discriminator, one call reference octet, the type, the body.
@@ -210,15 +210,9 @@ std::string q931(Fuzz::Steps& steps, uint8_t call_ref) {
 
 void step(Line& line, Fuzz::Steps& steps) {
   switch (steps.octet() % 10) {
-    case 0:
-      line.inject(Fuzz::frame({}, steps.octets(steps.octet())));
-      break;
-    case 1:
-      frame_to(line, steps);
-      break;
-    case 2:
-      tei_message(line, steps);
-      break;
+    case 0: line.inject(Fuzz::frame({}, steps.octets(steps.octet()))); break;
+    case 1: frame_to(line, steps); break;
+    case 2: tei_message(line, steps); break;
     case 3: {
       const uint8_t a = steps.octet();
       line.message(q931(steps, a & 8 ? a : line.nt.user(a & 7).call_ref | 0x80));
@@ -229,12 +223,8 @@ void step(Line& line, Fuzz::Steps& steps) {
       line.message(q931(steps, a >> 2), line.te(a & 3));
       break;
     }
-    case 5:
-      line.wait(steps.octet() * 100u);
-      break;
-    case 6:
-      line.bus.deliver();
-      break;
+    case 5: line.wait(steps.octet() * 100u); break;
+    case 6: line.bus.deliver(); break;
     case 7: {
       const uint8_t a = steps.octet();
       LAPD& te = line.te(a & 3);

@@ -118,36 +118,20 @@ unsigned length(uint8_t octet) { return octet < 0x80 ? octet : octet + 25u; }
 void run(Pair& pair, Fuzz::Steps& steps) {
   while (steps.more()) {
     switch (steps.octet() % 10) {
-      case 0:
-        pair.line.inject(pair.line.a, steps.octets(length(steps.octet())));
-        break;
-      case 1:
-        pair.send(pair.a, length(steps.octet()));
-        break;
-      case 2:
-        pair.send(pair.b, steps.octet());
-        break;
-      case 3:
-        pair.wait(steps.octet() * 100u);
-        break;
-      case 4:
-        pair.line.deliver();
-        break;
-      case 5:
-        pair.a.on_hdlc_error(HDLC::Notify::Cause::receiveFailure);
-        break;
-      case 6:
-        pair.a.OnTrunkHardStatus(steps.octet() & 1);
-        break;
+      case 0: pair.line.inject(pair.line.a, steps.octets(length(steps.octet()))); break;
+      case 1: pair.send(pair.a, length(steps.octet())); break;
+      case 2: pair.send(pair.b, steps.octet()); break;
+      case 3: pair.wait(steps.octet() * 100u); break;
+      case 4: pair.line.deliver(); break;
+      case 5: pair.a.on_hdlc_error(HDLC::Notify::Cause::receiveFailure); break;
+      case 6: pair.a.OnTrunkHardStatus(steps.octet() & 1); break;
       case 7:
         if (pair.line.a.blocked)
           pair.line.unblock(pair.line.a);
         else
           pair.line.a.blocked = true;
         break;
-      case 8:
-        pair.line.b.lose = int8_t(steps.octet()) % 4;
-        break;
+      case 8: pair.line.b.lose = int8_t(steps.octet()) % 4; break;
       case 9:
         if (steps.octet() & 1)
           pair.a.local_activate();

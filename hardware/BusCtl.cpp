@@ -3,8 +3,8 @@
 #include <fcntl.h>
 
 #include <cstdint>
-#include <iterator>
 #include <iostream>
+#include <iterator>
 
 #include "board/Board.h"
 #include "board/DevicePaths.h"

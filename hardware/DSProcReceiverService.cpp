@@ -27,12 +27,12 @@ struct DSProcReceiverService::FunctionSpec {
 };
 
 const DSProcReceiverService::FunctionSpec DSProcReceiverService::vadSpec = {Proc::Vad, "VAD",
-                                                                           &DSProcReceiver::vadFunction};
+                                                                            &DSProcReceiver::vadFunction};
 const DSProcReceiverService::FunctionSpec DSProcReceiverService::bssSpec = {Proc::Bss, "BSS",
-                                                                           &DSProcReceiver::bssFunction};
+                                                                            &DSProcReceiver::bssFunction};
 const DSProcReceiverService::FunctionSpec DSProcReceiverService::ngSpec = {Proc::Ng, "NG", &DSProcReceiver::ngFunction};
-const DSProcReceiverService::FunctionSpec DSProcReceiverService::selcalShSpec = {
-    Proc::SelcalSh, "SELCAL_SH", &DSProcReceiver::selcalShFunction};
+const DSProcReceiverService::FunctionSpec DSProcReceiverService::selcalShSpec = {Proc::SelcalSh, "SELCAL_SH",
+                                                                                 &DSProcReceiver::selcalShFunction};
 const DSProcReceiverService::FunctionSpec DSProcReceiverService::sdSpec = {Proc::Sd, "SD", &DSProcReceiver::sdFunction};
 
 namespace {
@@ -85,7 +85,8 @@ bool DSProcReceiverService::configureVAD(unsigned timeslot, const LGCP::VADParam
   Board::RecordWriter out(record, Configure::Size);
   if (Board::ioctlValue(device.get(), Proc::VadVersion, 0) == Proc::VadVersion2) {
     if (params.currentSelection() != LGCP::VADParams::e_v2) {
-      std::cerr << "DSPROC_CONFIGURE VAD: params not specified for v2: " << " timeslot=" << timeslot << std::endl;
+      std::cerr << "DSPROC_CONFIGURE VAD: params not specified for v2: "
+                << " timeslot=" << timeslot << std::endl;
       return false;
     }
     const TERM::VADParamsV2& v2 = params.get_v2();
@@ -99,7 +100,8 @@ bool DSProcReceiverService::configureVAD(unsigned timeslot, const LGCP::VADParam
     failed("DSPROC_CONFIGURE VAD", timeslot, errno);
     return false;
   }
-  std::clog << "DSPROC_CONFIGURE VAD" << " ts=" << timeslot << std::endl;
+  std::clog << "DSPROC_CONFIGURE VAD"
+            << " ts=" << timeslot << std::endl;
   return true;
 }
 
@@ -111,7 +113,8 @@ bool DSProcReceiverService::configureSD(unsigned timeslot) {
     failed("DSPROC_CONFIGURE SD", timeslot, errno);
     return false;
   }
-  std::clog << "DSPROC_CONFIGURE SD" << " ts=" << timeslot << std::endl;
+  std::clog << "DSPROC_CONFIGURE SD"
+            << " ts=" << timeslot << std::endl;
   return true;
 }
 
@@ -127,8 +130,8 @@ bool DSProcReceiverService::configureDelays(unsigned timeslot, unsigned rx, unsi
     failed("DSPROC_CONFIGURE DELAYS", timeslot, errno);
     return false;
   }
-  std::clog << "DSPROC_CONFIGURE DELAYS" << " ts=" << timeslot << " rx=" << rx << " tx=" << tx
-            << " selcal=" << selcal << std::endl;
+  std::clog << "DSPROC_CONFIGURE DELAYS"
+            << " ts=" << timeslot << " rx=" << rx << " tx=" << tx << " selcal=" << selcal << std::endl;
   return true;
 }
 
@@ -141,7 +144,8 @@ bool DSProcReceiverService::configureRxGain(unsigned timeslot, signed char gainD
     failed("DSPROC_CONFIGURE Rx Gain", timeslot, errno);
     return false;
   }
-  std::clog << "DSPROC_CONFIGURE RX GAIN" << " ts=" << timeslot << " gain_dB=" << int(gainDB) << std::endl;
+  std::clog << "DSPROC_CONFIGURE RX GAIN"
+            << " ts=" << timeslot << " gain_dB=" << int(gainDB) << std::endl;
   return true;
 }
 
@@ -159,8 +163,9 @@ bool DSProcReceiverService::configureToneFilter(unsigned timeslot, unsigned freq
     failed("DSPROC_CONFIGURE Tone Filter", timeslot, errno);
     return false;
   }
-  std::clog << "DSPROC_CONFIGURE TONE FILTER" << " ts=" << timeslot << " freq=" << freq << ", en=" << enable
-            << ", dur_th_msec=" << durationMs << ", det_lvl_dB=" << levelDB << std::endl;
+  std::clog << "DSPROC_CONFIGURE TONE FILTER"
+            << " ts=" << timeslot << " freq=" << freq << ", en=" << enable << ", dur_th_msec=" << durationMs
+            << ", det_lvl_dB=" << levelDB << std::endl;
   return true;
 }
 
@@ -183,17 +188,19 @@ bool DSProcReceiverService::enable(const FunctionSpec& spec, DSProcReceiver& rec
       return false;
     }
     function.state = DSProcReceiver::Off;
-    std::cerr << "DSPROC_DISABLE " << spec.name << " done:" << " timeslot=" << timeslot << std::endl;
+    std::cerr << "DSPROC_DISABLE " << spec.name << " done:"
+              << " timeslot=" << timeslot << std::endl;
     return true;
   }
   const uint32_t id = detectorIds.next();
   if (switchFunctions(Proc::Enable, timeslot, id, spec.mask) < 0) {
-    std::cerr << "DSPROC_ENABLE " << spec.name << " fail:" << " timeslot=" << timeslot << " id=" << id
-              << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
+    std::cerr << "DSPROC_ENABLE " << spec.name << " fail:"
+              << " timeslot=" << timeslot << " id=" << id << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
     return false;
   }
   function = DSProcReceiver::Function{DSProcReceiver::On, id};
-  std::cerr << "DSPROC_ENABLE " << spec.name << " done:" << " timeslot=" << timeslot << " id=" << id << std::endl;
+  std::cerr << "DSPROC_ENABLE " << spec.name << " done:"
+            << " timeslot=" << timeslot << " id=" << id << std::endl;
   return true;
 }
 
@@ -221,20 +228,22 @@ bool DSProcReceiverService::enableMute(DSProcReceiver& receiver, bool rx, bool t
       return false;
     }
     receiver.muteRxState = receiver.muteTxState = DSProcReceiver::Off;
-    std::cerr << "DSPROC_DISABLE MUTE done:" << " timeslot=" << timeslot << std::endl;
+    std::cerr << "DSPROC_DISABLE MUTE done:"
+              << " timeslot=" << timeslot << std::endl;
     return true;
   }
   const uint32_t id = detectorIds.next();
   const uint32_t mask = (rx ? uint32_t(Proc::MuteRx) : 0u) | (tx ? uint32_t(Proc::MuteTx) : 0u);
   if (switchFunctions(Proc::Enable, timeslot, id, mask) < 0) {
-    std::cerr << "DSPROC_ENABLE MUTE fail:" << " timeslot=" << timeslot << " id=" << id << " errno=\""
-              << std::strerror(errno) << "\"" << std::endl;
+    std::cerr << "DSPROC_ENABLE MUTE fail:"
+              << " timeslot=" << timeslot << " id=" << id << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
     return false;
   }
   receiver.mute_id = id;
   receiver.muteRxState = int(rx);
   receiver.muteTxState = int(tx);
-  std::cerr << "DSPROC_ENABLE MUTE done:" << " timeslot=" << timeslot << " id=" << id << std::endl;
+  std::cerr << "DSPROC_ENABLE MUTE done:"
+            << " timeslot=" << timeslot << " id=" << id << std::endl;
   return true;
 }
 
@@ -245,7 +254,8 @@ bool DSProcReceiverService::disableToneAll(DSProcReceiver& receiver) {
     failed("Disable All Tone", timeslot, errno);
     return false;
   }
-  std::clog << "DISABLE ALL TONE done: " << " ts=" << timeslot << std::endl;
+  std::clog << "DISABLE ALL TONE done: "
+            << " ts=" << timeslot << std::endl;
   return true;
 }
 
@@ -272,14 +282,17 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
   if (trace) {
     std::clog << "dsproc event: " << record << std::endl;
     if (type == Proc::VadEvent) {
-      std::clog << "dsproc vad event: " << " dir_mask=" << a << " vad_rx=" << b << " vad_tx=" << c << std::endl;
+      std::clog << "dsproc vad event: "
+                << " dir_mask=" << a << " vad_rx=" << b << " vad_tx=" << c << std::endl;
     } else if (type == Proc::SdEvent) {
-      std::clog << "dsproc sd event: " << " sd_rx=" << a << std::endl;
+      std::clog << "dsproc sd event: "
+                << " sd_rx=" << a << std::endl;
     } else if (type == Proc::BssEvent) {
-      std::clog << "dsproc bss event: " << " score=" << scoreOf(a) << std::endl;
+      std::clog << "dsproc bss event: "
+                << " score=" << scoreOf(a) << std::endl;
     } else if (type == Proc::FlagsEvent) {
-      std::clog << "dsproc flags event: " << " flags=" << ext::OutUnsignedInHex(a) << ", mask="
-                << ext::OutUnsignedInHex(b) << std::endl;
+      std::clog << "dsproc flags event: "
+                << " flags=" << ext::OutUnsignedInHex(a) << ", mask=" << ext::OutUnsignedInHex(b) << std::endl;
     }
   }
   for (DSProcReceiver& receiver : list) {
@@ -328,8 +341,7 @@ void DSProcReceiverService::dispatch(uint32_t timeslot, uint32_t id, uint32_t ty
         receiver.dsproc_tone_flt_event(&event);
         break;
       }
-      default:
-        break;
+      default: break;
     }
     return;
   }

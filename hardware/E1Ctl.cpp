@@ -68,8 +68,7 @@ bool E1Ctl::OnCommand(const LGCP::Command& cmd) {
       SetMode(cmd.get_trunkCfg());
       Success();
       return true;
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -210,16 +209,11 @@ void E1Ctl::HandleCas(const LGCP::IoctlParams& params) {
   if (unsigned(trunk) >= Trunks) return;
   const LGCP::CasCommandSignal& cmd = command.get_cmd();
   switch (cmd.currentSelection()) {
-    case LGCP::CasCommandSignal::e_open:
-      return CasOpenChannel(trunk, timeslot, cmd.get_open().getValue());
-    case LGCP::CasCommandSignal::e_close:
-      return CasCloseChannel(trunk, timeslot);
-    case LGCP::CasCommandSignal::e_set:
-      return CasSetChannel(trunk, timeslot, cmd.get_set().getValue());
-    case LGCP::CasCommandSignal::e_get:
-      return CasGetChannel(trunk, timeslot);
-    default:
-      return;
+    case LGCP::CasCommandSignal::e_open: return CasOpenChannel(trunk, timeslot, cmd.get_open().getValue());
+    case LGCP::CasCommandSignal::e_close: return CasCloseChannel(trunk, timeslot);
+    case LGCP::CasCommandSignal::e_set: return CasSetChannel(trunk, timeslot, cmd.get_set().getValue());
+    case LGCP::CasCommandSignal::e_get: return CasGetChannel(trunk, timeslot);
+    default: return;
   }
 }
 

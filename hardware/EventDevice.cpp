@@ -27,7 +27,8 @@ bool EventDevice::init() {
 
 bool EventDevice::opened(const char* what, unsigned timeslot) {
   if (init()) return true;
-  std::cerr << what << " fail: (interface not opened)" << " timeslot=" << timeslot << std::endl;
+  std::cerr << what << " fail: (interface not opened)"
+            << " timeslot=" << timeslot << std::endl;
   return false;
 }
 
@@ -39,8 +40,8 @@ void EventDevice::lost(const std::string& line) {
 }
 
 void EventDevice::failed(const char* what, unsigned timeslot, int err) {
-  std::cerr << what << " fail:" << " timeslot=" << timeslot << " errno=\"" << std::strerror(err) << "\""
-            << std::endl;
+  std::cerr << what << " fail:"
+            << " timeslot=" << timeslot << " errno=\"" << std::strerror(err) << "\"" << std::endl;
 }
 
 void EventDevice::OnEvent(int fd, short revents) {

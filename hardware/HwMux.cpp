@@ -1,10 +1,10 @@
 #include "hardware/HwMux.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
-#include <unistd.h>
 
 #include "board/Board.h"
 #include "board/DevicePaths.h"

@@ -61,8 +61,8 @@ bool HwTests::ReadBack(const char* failed, const char* expected, const char* rea
     const unsigned char want = NextByte();
     const unsigned char got = mux.Read(int(channel));
     if (got == want) continue;
-    std::cerr << ext::header(this) << failed << channel % BusTimeslots << expected << ext::OutBufInHex(&want, 1)
-              << read << ext::OutBufInHex(&got, 1) << std::endl;
+    std::cerr << ext::header(this) << failed << channel % BusTimeslots << expected << ext::OutBufInHex(&want, 1) << read
+              << ext::OutBufInHex(&got, 1) << std::endl;
     return false;
   }
   return true;

@@ -63,13 +63,14 @@ bool TonecReceiverService::configureDTMF(unsigned timeslot, const LGCP::DTMFPara
     failed("DTMF_CONFIGURE_DETECTOR", timeslot, errno);
     return false;
   }
-  std::clog << "DTMF_CONFIGURE_DETECTOR" << " ts=" << timeslot << " twist=" << twist << " ratio=" << ratio
-            << " noise=" << noise << " silence=" << silence << std::endl;
+  std::clog << "DTMF_CONFIGURE_DETECTOR"
+            << " ts=" << timeslot << " twist=" << twist << " ratio=" << ratio << " noise=" << noise
+            << " silence=" << silence << std::endl;
   return true;
 }
 
-bool TonecReceiverService::onOff(const char* name, const char* onName, const char* offName,
-                                 unsigned long onRequest, unsigned long offRequest, unsigned timeslot, bool on) {
+bool TonecReceiverService::onOff(const char* name, const char* onName, const char* offName, unsigned long onRequest,
+                                 unsigned long offRequest, unsigned timeslot, bool on) {
   const std::string what = std::string(name) + (on ? onName : offName);
   if (byValue(on ? onRequest : offRequest, timeslot) < 0) {
     failed(what.c_str(), timeslot, errno);
@@ -104,7 +105,8 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on) {
       return false;
     }
     receiver.dtmfEnabled = false;
-    std::cerr << "DTMF_DISABLE_DETECTOR done:" << " timeslot=" << timeslot << std::endl;
+    std::cerr << "DTMF_DISABLE_DETECTOR done:"
+              << " timeslot=" << timeslot << std::endl;
     return true;
   }
   const uint32_t id = detectorIds.next();
@@ -113,13 +115,14 @@ bool TonecReceiverService::enableDTMF(TonecReceiver& receiver, bool on) {
   out.put(Tonec::Timeslot, timeslot);
   out.put(Tonec::Enable::Id, id);
   if (Board::ioctl(device.get(), Tonec::EnableDetector, record) < 0) {
-    std::cerr << "DTMF_ENABLE_DETECTOR fail:" << " timeslot=" << timeslot << " id=" << id << " errno=\""
-              << std::strerror(errno) << "\"" << std::endl;
+    std::cerr << "DTMF_ENABLE_DETECTOR fail:"
+              << " timeslot=" << timeslot << " id=" << id << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
     return false;
   }
   receiver.detector_id = id;
   receiver.dtmfEnabled = true;
-  std::cerr << "DTMF_ENABLE_DETECTOR done:" << " timeslot=" << timeslot << " id=" << id << std::endl;
+  std::cerr << "DTMF_ENABLE_DETECTOR done:"
+            << " timeslot=" << timeslot << " id=" << id << std::endl;
   return true;
 }
 
@@ -151,7 +154,8 @@ bool TonecReceiverService::configureIVA(TonecReceiver& receiver, const LGCP::IVA
     failed("IVA_CONFIGURE_DETECTOR", timeslot, errno);
     return false;
   }
-  std::clog << "IVA_CONFIGURE_DETECTOR" << " ts=" << timeslot << " det_lvl_dB=" << level << std::endl;
+  std::clog << "IVA_CONFIGURE_DETECTOR"
+            << " ts=" << timeslot << " det_lvl_dB=" << level << std::endl;
   return true;
 }
 
@@ -159,7 +163,8 @@ bool TonecReceiverService::translateSelcal(TonecReceiver& receiver, const TERM::
   const unsigned timeslot = receiver.tonec_timeslot();
   const std::string& signs = command.get_signs().getValue();
   if (signs.size() < Tonec::Selcal::SignCount) {
-    std::cerr << "SELCAL_DIAL fail:" << " timeslot=" << timeslot << " incorect signs:" << signs << std::endl;
+    std::cerr << "SELCAL_DIAL fail:"
+              << " timeslot=" << timeslot << " incorect signs:" << signs << std::endl;
     return false;
   }
   const uint16_t amplitude = command.hasOptionalField(TERM::SelcalCommand::o_amp)

@@ -27,8 +27,13 @@ struct RegisterValue {
 
 // Set-up of one interface, written in this order.
 const RegisterValue setup[] = {
-    {Spi::PowerDown, PowerOff}, {0x30, 0x08}, {Spi::ClockSelect, ClockSlave}, {0x34, 0x60},
-    {0x35, 0x00},               {0x36, 0x00}, {0x37, 0x00},
+    {Spi::PowerDown, PowerOff},
+    {0x30, 0x08},
+    {Spi::ClockSelect, ClockSlave},
+    {0x34, 0x60},
+    {0x35, 0x00},
+    {0x36, 0x00},
+    {0x37, 0x00},
 };
 
 ACP::TrunkState::NamedNumber LineState(unsigned reg) {

@@ -101,8 +101,9 @@ bool DspModemSlot::configure(const Fd& local, int number) {
   if (!params.hasOptionalField(TERM::ModemParams::o_dmp)) return true;
   for (const TERM::DDModemParam& p : params.get_dmp()) {
     if (ModemControl::setParameter(local, number, p.get_offset().getValue(), p.get_value().getValue()) < 0) {
-      std::cerr << ext::header(this) << "set dmp parameter " << "index=" << p.get_offset().getValue()
-                << " value=" << p.get_value().getValue() << " failed : " << std::strerror(errno) << std::endl;
+      std::cerr << ext::header(this) << "set dmp parameter "
+                << "index=" << p.get_offset().getValue() << " value=" << p.get_value().getValue()
+                << " failed : " << std::strerror(errno) << std::endl;
     }
   }
   return true;
@@ -134,7 +135,8 @@ void DspModemSlot::startFaxTransfer() {
   childWait.Bind(this, &DspModemSlot::on_fax_terminate);
   ChildProgram fax(own ? program : Board::Paths::path(Board::Paths::FaxSend), args);
   if (!spawn(fax.announce(0, "executing fax transfer").onExecFailure(2, "fail to exec!"))) return;
-  std::clog << ext::header(this) << "fax transfer executed" << " modem=" << modem << " ts=" << channel << std::endl;
+  std::clog << ext::header(this) << "fax transfer executed"
+            << " modem=" << modem << " ts=" << channel << std::endl;
 }
 
 void DspModemSlot::RunFaxReceiver() {
@@ -145,7 +147,8 @@ void DspModemSlot::RunFaxReceiver() {
   if (receiver.announce(1, "executing").onExecFailure(2, "fail to exec!").start() < 0) {
     return abortOn("vfork fail: ");
   }
-  std::clog << ext::header(this) << "fax receiver executed" << " modem=" << modem << " ts=" << channel << std::endl;
+  std::clog << ext::header(this) << "fax receiver executed"
+            << " modem=" << modem << " ts=" << channel << std::endl;
 }
 
 void DspModemSlot::on_fax_terminate(int status) {
@@ -156,8 +159,8 @@ void DspModemSlot::on_fax_terminate(int status) {
   std::clog << ext::header(this) << "pages received: " << pages << std::endl;
   TERM::ModemProceeding proceeding;
   TERM::MdmAccounting& acct = proceeding.select_acct();
-  for (BASE::INTEGER64Bits* n : {&acct.get_octetsOut(), &acct.get_octetsIn(), &acct.get_packetsOut(),
-                                 &acct.get_packetsIn(), &acct.get_time()}) {
+  for (BASE::INTEGER64Bits* n :
+       {&acct.get_octetsOut(), &acct.get_octetsIn(), &acct.get_packetsOut(), &acct.get_packetsIn(), &acct.get_time()}) {
     n->set_low(0);
     n->set_high(0);
   }

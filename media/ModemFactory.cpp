@@ -188,8 +188,8 @@ void ModemFactory::OnSocketEvent(int, short revents) {
   Fd connection(::accept4(listener.get(), peer.sa(), &size, SOCK_CLOEXEC));
   if (!connection) {
     if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
-      std::cerr << ext::header(this) << "can't accept auth connection: " << std::strerror(errno)
-                << ", retrying in 1 s" << std::endl;
+      std::cerr << ext::header(this) << "can't accept auth connection: " << std::strerror(errno) << ", retrying in 1 s"
+                << std::endl;
       listenerEvent.set_mask(0);
       acceptResume.set(1000, &ModemFactory::OnAcceptResume, this);
     }

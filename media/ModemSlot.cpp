@@ -92,8 +92,8 @@ void ModemSlot::pppd_exec(const char* device, const char* options) {
   }
   childWait.Bind(this, &ModemSlot::on_terminate);
   if (!spawn(ChildProgram(own ? program : Board::Paths::path(Board::Paths::Pppd), args))) return;
-  std::clog << ext::header(this) << "pppd executed" << " cid=" << ext::quoted(params.get_cid().getValue())
-            << " pid=" << pid << std::endl;
+  std::clog << ext::header(this) << "pppd executed"
+            << " cid=" << ext::quoted(params.get_cid().getValue()) << " pid=" << pid << std::endl;
 }
 
 void ModemSlot::on_terminate(int status) {
@@ -124,19 +124,15 @@ void ModemSlot::OnAuth(const attr& record) {
       if (record.length() == RequestRecord::Size) return OnAuthRequest(voauth(record));
       std::cerr << ext::header(this) << "auth request, invalid size: " << record.length() << std::endl;
       return;
-    case Accept:
-      std::cerr << ext::header(this) << "auth accept, ignored." << std::endl;
-      return;
-    case Ip:
-      std::cerr << ext::header(this) << "auth ip, ignored." << std::endl;
-      return;
+    case Accept: std::cerr << ext::header(this) << "auth accept, ignored." << std::endl; return;
+    case Ip: std::cerr << ext::header(this) << "auth ip, ignored." << std::endl; return;
     case Accounting:
       if (record.length() == AccountingRecord::Size) return OnAcctInformation(voacct(record));
       std::cerr << ext::header(this) << "auth accounting, invalid size: " << record.length() << std::endl;
       return;
     default:
-      std::cerr << ext::header(this) << "unknown request from portslave: 0x" << std::hex << record.type()
-                << std::dec << std::endl;
+      std::cerr << ext::header(this) << "unknown request from portslave: 0x" << std::hex << record.type() << std::dec
+                << std::endl;
   }
 }
 

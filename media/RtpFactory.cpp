@@ -174,8 +174,8 @@ Fd RtpFactory::BeginSession(const rtp_connection_params& params, rtp_channel_inf
   switch (session.failed) {
     case RtpEngine::Session::None: return std::move(session.fd);
     case RtpEngine::Session::Open:
-      std::cerr << ext::header(this) << "device " << ext::quoted(GetRtpDevName()) << " open fail: "
-                << std::strerror(session.error) << std::endl;
+      std::cerr << ext::header(this) << "device " << ext::quoted(GetRtpDevName())
+                << " open fail: " << std::strerror(session.error) << std::endl;
       break;
     case RtpEngine::Session::Begin: std::cerr << ext::header(this) << "begin session fail !!! " << std::endl; break;
     case RtpEngine::Session::AddChannel: std::cerr << ext::header(this) << "add channel fail !!!" << std::endl; break;
@@ -185,15 +185,15 @@ Fd RtpFactory::BeginSession(const rtp_connection_params& params, rtp_channel_inf
 
 void RtpFactory::IQuery() {
   static constexpr Counter Counters[] = {
-      {Voice::G729, &RtpFactory::rtp_g729}, {Voice::G723, &RtpFactory::rtp_g723},
-      {Voice::G711, &RtpFactory::rtp_g711}, {Voice::G711Mcc, &RtpFactory::rtp_g711mcc},
+      {Voice::G729, &RtpFactory::rtp_g729},       {Voice::G723, &RtpFactory::rtp_g723},
+      {Voice::G711, &RtpFactory::rtp_g711},       {Voice::G711Mcc, &RtpFactory::rtp_g711mcc},
       {Voice::Universal, &RtpFactory::universal},
   };
   rtp_g729 = rtp_g723 = rtp_g711 = 0;
   const Fd voice = VoiceDevice::open();
   if (!voice) {
-    std::cerr << ext::header(this) << "device " << ext::quoted(GetVoiceDevName()) << " open fail: "
-              << std::strerror(errno) << std::endl;
+    std::cerr << ext::header(this) << "device " << ext::quoted(GetVoiceDevName())
+              << " open fail: " << std::strerror(errno) << std::endl;
     return;
   }
   // A driver that refuses one count likely refuses them all: one line for the query.

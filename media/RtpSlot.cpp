@@ -65,63 +65,38 @@ void RtpSlot::IOnInputRelease() {
 
 bool RtpSlot::Ioctl(const LGCP::IoctlParams& p) {
   switch (p.currentSelection()) {
-    case P::e_echoSuppressor:
-      return echoCancel(p.get_echoSuppressor().getValue());
-    case P::e_activateWaitTone:
-      activateAudibleCall();
-      return true;
-    case P::e_deactivateWaitTone:
-      cancelAudibleCall();
-      return true;
-    case P::e_translateDTMF:
-      translateDTMF(p.get_translateDTMF());
-      return true;
-    case P::e_dtmf_params:
-      return configureDTMF(p.get_dtmf_params());
-    case P::e_dtmf_enable:
-      return enableDTMF(p.get_dtmf_enable().getValue());
-    case P::e_encoder_mode:
-      return changeCodec(p, true);
-    case P::e_decoder_mode:
-      return changeCodec(p, false);
-    case P::e_vad_params:
-      return configureVAD(p.get_vad_params());
-    case P::e_vad_enable:
-      return enableVAD(p.get_vad_enable().getValue());
-    case P::e_vad_disable:
-      return disableVAD();
-    case P::e_dtmf_reject_enable:
-      return enableDTMFReject(p.get_dtmf_reject_enable().getValue());
-    case P::e_sd_params:
-      return configureSD();
-    case P::e_sd_enable:
-      return enableSD(p.get_sd_enable().getValue());
-    case P::e_sd_disable:
-      return disableSD();
-    case P::e_pd_enable:
-      return detectorOn(p.get_pd_enable().get_timeout().getValue());
-    case P::e_pd_disable:
-      return detectorOff();
-    case P::e_rx_gain:
-      configureRxGain((signed char)(p.get_rx_gain().get_gainDB().getValue()));
-      return true;
+    case P::e_echoSuppressor: return echoCancel(p.get_echoSuppressor().getValue());
+    case P::e_activateWaitTone: activateAudibleCall(); return true;
+    case P::e_deactivateWaitTone: cancelAudibleCall(); return true;
+    case P::e_translateDTMF: translateDTMF(p.get_translateDTMF()); return true;
+    case P::e_dtmf_params: return configureDTMF(p.get_dtmf_params());
+    case P::e_dtmf_enable: return enableDTMF(p.get_dtmf_enable().getValue());
+    case P::e_encoder_mode: return changeCodec(p, true);
+    case P::e_decoder_mode: return changeCodec(p, false);
+    case P::e_vad_params: return configureVAD(p.get_vad_params());
+    case P::e_vad_enable: return enableVAD(p.get_vad_enable().getValue());
+    case P::e_vad_disable: return disableVAD();
+    case P::e_dtmf_reject_enable: return enableDTMFReject(p.get_dtmf_reject_enable().getValue());
+    case P::e_sd_params: return configureSD();
+    case P::e_sd_enable: return enableSD(p.get_sd_enable().getValue());
+    case P::e_sd_disable: return disableSD();
+    case P::e_pd_enable: return detectorOn(p.get_pd_enable().get_timeout().getValue());
+    case P::e_pd_disable: return detectorOff();
+    case P::e_rx_gain: configureRxGain((signed char)(p.get_rx_gain().get_gainDB().getValue())); return true;
     case P::e_tone_filter: {
       const LGCP::ToneFilter& f = p.get_tone_filter();
       configureToneFilter(unsigned(f.get_freq().getValue()), f.get_enable().getValue(),
                           f.get_duration_th_msec().getValue(), f.get_det_level_dB().getValue());
       return true;
     }
-    case P::e_selcal:
-      translateSelcal(p.get_selcal());
-      return true;
-    default:
-      return false;
+    case P::e_selcal: translateSelcal(p.get_selcal()); return true;
+    default: return false;
   }
 }
 
 bool RtpSlot::changeCodec(const LGCP::IoctlParams& request, bool encoder) {
   const LGCP::CodecMode& mode = encoder ? request.get_encoder_mode() : request.get_decoder_mode();
-  const int pt = mode.getValue() == LGCP::CodecMode::alaw ? AlawPt
+  const int pt = mode.getValue() == LGCP::CodecMode::alaw   ? AlawPt
                  : mode.getValue() == LGCP::CodecMode::ulaw ? UlawPt
                                                             : fallbackPt;
   uint16_t& field = encoder ? params.tx_pt : params.rx_pt;
@@ -157,18 +132,19 @@ bool RtpSlot::restart() {
 
 bool RtpSlot::detectorOn(int timeout) {
   if (RtpEngine::detectorOn(sessionFd.get(), timeout) < 0) {
-    std::cerr << ext::header(this) << "RTP SET EVENT PD fail:" << " errno=\"" << std::strerror(errno) << "\""
-              << std::endl;
+    std::cerr << ext::header(this) << "RTP SET EVENT PD fail:"
+              << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
     return false;
   }
-  std::clog << ext::header(this) << "RTP SET EVENT PD " << "timeout=" << timeout << std::endl;
+  std::clog << ext::header(this) << "RTP SET EVENT PD "
+            << "timeout=" << timeout << std::endl;
   return true;
 }
 
 bool RtpSlot::detectorOff() {
   if (RtpEngine::detectorOff(sessionFd.get()) < 0) {
-    std::cerr << ext::header(this) << "RTP RESET EVENT PD fail:" << " errno=\"" << std::strerror(errno) << "\""
-              << std::endl;
+    std::cerr << ext::header(this) << "RTP RESET EVENT PD fail:"
+              << " errno=\"" << std::strerror(errno) << "\"" << std::endl;
     return false;
   }
   std::clog << ext::header(this) << "RTP RESET EVENT PD" << std::endl;
@@ -194,7 +170,8 @@ void RtpSlot::OnRtpEvent(int fd, short revents) {
       }
       Board::RecordReader in(record, sizeof record);
       const Eng::EventReport event{in.get(Eng::Event::Type), in.get(Eng::Event::Value), in.get(Eng::Event::Timeout)};
-      std::clog << ext::header(this) << "rtp event: " << " type=" << event.type << std::endl;
+      std::clog << ext::header(this) << "rtp event: "
+                << " type=" << event.type << std::endl;
       processRtpEvent(event);
     }
   }

@@ -22,7 +22,8 @@ VoiceFactory& VoiceFactory::instance() {
 }
 
 void VoiceFactory::PutHeader(std::ostream& out) const {
-  out << "voice/mcc" << "[" << counter << "]: ";
+  out << "voice/mcc"
+      << "[" << counter << "]: ";
 }
 
 Slot* VoiceFactory::INewSlot(const LGCP::CreateParams& params) {

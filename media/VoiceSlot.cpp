@@ -18,9 +18,7 @@ namespace {
 using Status = ASync::Copy::Status;
 
 // A phrase is a file of the phrase directory itself.
-bool phraseName(const std::string& name) {
-  return name.find('/') == std::string::npos && name != "." && name != "..";
-}
+bool phraseName(const std::string& name) { return name.find('/') == std::string::npos && name != "." && name != ".."; }
 
 }  // namespace
 

@@ -49,21 +49,11 @@ void FramerDataHolder::parseLine(const std::string& line, bool& changed) {
     if (at == std::string::npos) continue;
     const std::string value = line.substr(at + std::char_traits<char>::length(labels[label]));
     switch (label) {
-      case CurrentState:
-        changed |= setStatusText(value);
-        break;
-      case LossOfSignal:
-        changed |= update(signalLoss, value == "yes");
-        break;
-      case LossOfFrameAlignment:
-        changed |= update(frameAlignLoss, value == "yes");
-        break;
-      case SlipNegative:
-        changed |= update(negSlips, slipCount(value));
-        break;
-      case SlipPositive:
-        changed |= update(posSlips, slipCount(value));
-        break;
+      case CurrentState: changed |= setStatusText(value); break;
+      case LossOfSignal: changed |= update(signalLoss, value == "yes"); break;
+      case LossOfFrameAlignment: changed |= update(frameAlignLoss, value == "yes"); break;
+      case SlipNegative: changed |= update(negSlips, slipCount(value)); break;
+      case SlipPositive: changed |= update(posSlips, slipCount(value)); break;
     }
   }
 }

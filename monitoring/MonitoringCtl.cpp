@@ -102,7 +102,7 @@ void MonitoringCtl::doFramerCheck() {
     if (!BoardFiles::readStatusFile(framer.path, text, opened)) {
       if (traces.monitoring_internal)
         std::clog << (opened ? "Error read file: \"" : "Error open file: \"") << framer.path << "\" errno=\""
-                << std::strerror(errno) << '"' << std::endl;
+                  << std::strerror(errno) << '"' << std::endl;
       continue;
     }
     if (framer.setFramerStatus(text)) publisher_.sendSnmpFramerStatus(framer);
@@ -181,30 +181,21 @@ void MonitoringCtl::OnDisplayCMD(const LGCP::DisplayParams& params) {
       if (params.get_board().currentSelection() == LGCP::BoardInfo::e_boardStatus)
         publisher_.sendSnmpBoardStatus(params.get_board().get_boardStatus());
       break;
-    case LGCP::DisplayParams::e_snmpTrapReceivers:
-      publisher_.sendSnmpTrapReceivers();
-      break;
-    case LGCP::DisplayParams::e_framer:
-      panel_.setFramerLed(params.get_framer());
-      break;
+    case LGCP::DisplayParams::e_snmpTrapReceivers: publisher_.sendSnmpTrapReceivers(); break;
+    case LGCP::DisplayParams::e_framer: panel_.setFramerLed(params.get_framer()); break;
     case LGCP::DisplayParams::e_emPhone:
       if (params.get_emPhone().currentSelection() == LGCP::EmPhoneInfo::e_phoneStatus)
         publisher_.sendSnmpEmPhoneStatus(params.get_emPhone().get_phoneStatus());
       break;
-    case LGCP::DisplayParams::e_controller:
-      publisher_.sendSnmpControllerStatus();
-      break;
+    case LGCP::DisplayParams::e_controller: publisher_.sendSnmpControllerStatus(); break;
     case LGCP::DisplayParams::e_termCounter:
       publisher_.sendSnmpRouterTermCnt();
       publisher_.sendSnmpControllerTermCnt();
       publisher_.sendSnmpServerTermCnt();
       publisher_.sendSnmpBoardTermCnt();
       break;
-    case LGCP::DisplayParams::e_snmp_set:
-      publisher_.sendSnmpCommands(params.get_snmp_set());
-      break;
-    default:
-      break;
+    case LGCP::DisplayParams::e_snmp_set: publisher_.sendSnmpCommands(params.get_snmp_set()); break;
+    default: break;
   }
 }
 

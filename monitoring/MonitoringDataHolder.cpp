@@ -28,14 +28,12 @@ const char* const counterFiles[] = {nullptr, "term_cnts/router", "term_cnts/cont
 bool sameId(const MON::SnmpSetCommandId& a, const MON::SnmpSetCommandId& b) {
   if (a.currentSelection() != b.currentSelection()) return false;
   switch (a.currentSelection()) {
-    case MON::SnmpSetCommandId::e_oid:
-      return a.get_oid().getValue() == b.get_oid().getValue();
+    case MON::SnmpSetCommandId::e_oid: return a.get_oid().getValue() == b.get_oid().getValue();
     case MON::SnmpSetCommandId::e_name:
       return a.get_name().get_section().getValue() == b.get_name().get_section().getValue() &&
              a.get_name().get_name().getValue() == b.get_name().get_name().getValue() &&
              a.get_name().get_index().getValue() == b.get_name().get_index().getValue();
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -161,26 +159,13 @@ bool MonitoringDataHolder::setControllerStatus(const LGCP::ControllerInfo& info)
 
 void MonitoringDataHolder::setDisplayStatus(const LGCP::DisplayParams& params) {
   switch (params.currentSelection()) {
-    case LGCP::DisplayParams::e_board:
-      setBoardStatus(params.get_board());
-      break;
-    case LGCP::DisplayParams::e_snmpTrapReceivers:
-      setSnmpTrapReceivers(params.get_snmpTrapReceivers());
-      break;
-    case LGCP::DisplayParams::e_emPhone:
-      setEmPhoneInfo(params.get_emPhone());
-      break;
-    case LGCP::DisplayParams::e_controller:
-      setControllerStatus(params.get_controller());
-      break;
-    case LGCP::DisplayParams::e_termCounter:
-      setTermCounter(params.get_termCounter());
-      break;
-    case LGCP::DisplayParams::e_snmp_set:
-      setSnmpCommands(params.get_snmp_set());
-      break;
-    default:
-      break;
+    case LGCP::DisplayParams::e_board: setBoardStatus(params.get_board()); break;
+    case LGCP::DisplayParams::e_snmpTrapReceivers: setSnmpTrapReceivers(params.get_snmpTrapReceivers()); break;
+    case LGCP::DisplayParams::e_emPhone: setEmPhoneInfo(params.get_emPhone()); break;
+    case LGCP::DisplayParams::e_controller: setControllerStatus(params.get_controller()); break;
+    case LGCP::DisplayParams::e_termCounter: setTermCounter(params.get_termCounter()); break;
+    case LGCP::DisplayParams::e_snmp_set: setSnmpCommands(params.get_snmp_set()); break;
+    default: break;
   }
 }
 

@@ -75,8 +75,7 @@ void PanelDevice::setFramerLed(const LGCP::FramerInfo& info) {
       else
         leds_ &= uint8_t(~(line | link));
       break;
-    default:
-      break;
+    default: break;
   }
   writeLeds();
 }

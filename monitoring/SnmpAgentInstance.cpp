@@ -114,7 +114,6 @@ void SnmpAgentInstance::OnMessage(const char* data, int length) {
     case MON::PDU::e_signal:
       // The agents' answers and reports carry nothing the link acts on.
       return;
-    default:
-      std::cerr << prefix_ << ": receive unknown message type" << std::endl;
+    default: std::cerr << prefix_ << ": receive unknown message type" << std::endl;
   }
 }

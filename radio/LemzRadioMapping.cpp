@@ -84,8 +84,23 @@ int32_t commandOf(int alternative) {
 // The fields the merges move beyond the header, each with the commands that
 // move it; a command of 0 or below moves every one of them.
 enum class Field {
-  Ptt, Bss, Sh, Rv, Pwr, Resv, ChanId, Freq, Squelshe, Rte, CallerId, Remote, Session, Quality,
-  StandbyState, StandbyGroup, ReceiverState,
+  Ptt,
+  Bss,
+  Sh,
+  Rv,
+  Pwr,
+  Resv,
+  ChanId,
+  Freq,
+  Squelshe,
+  Rte,
+  CallerId,
+  Remote,
+  Session,
+  Quality,
+  StandbyState,
+  StandbyGroup,
+  ReceiverState,
 };
 struct MergeRow {
   Field field;
@@ -104,18 +119,12 @@ const MergeRow radioMerge[] = {
     {Field::ReceiverState, {WM_STANDBY}},
 };
 const MergeRow chanMerge[] = {
-    {Field::Ptt, {GW_FLAG, GW_FLAG_PTT}},
-    {Field::Bss, {GW_FLAG, GW_FLAG_BSS}},
-    {Field::Sh, {GW_FLAG, GW_FLAG_SH}},
-    {Field::Rv, {GW_FLAG, GW_FLAG_RV}},
-    {Field::Pwr, {GW_FLAG, GW_FLAG_PW}},
-    {Field::Resv, {GW_FLAG, GW_FLAG_RS}},
-    {Field::ChanId, {GW_ADJUST_CHAN}},
-    {Field::Freq, {GW_ADJUST_CHAN}},
-    {Field::CallerId, {GW_SEL_CALL}},
-    {Field::Remote, {GW_SELECT_RC_CHAN}},
-    {Field::Squelshe, {GW_ADJUST_SQUELSHE}},
-    {Field::Rte, {GW_ADJUST_RTE}},
+    {Field::Ptt, {GW_FLAG, GW_FLAG_PTT}},       {Field::Bss, {GW_FLAG, GW_FLAG_BSS}},
+    {Field::Sh, {GW_FLAG, GW_FLAG_SH}},         {Field::Rv, {GW_FLAG, GW_FLAG_RV}},
+    {Field::Pwr, {GW_FLAG, GW_FLAG_PW}},        {Field::Resv, {GW_FLAG, GW_FLAG_RS}},
+    {Field::ChanId, {GW_ADJUST_CHAN}},          {Field::Freq, {GW_ADJUST_CHAN}},
+    {Field::CallerId, {GW_SEL_CALL}},           {Field::Remote, {GW_SELECT_RC_CHAN}},
+    {Field::Squelshe, {GW_ADJUST_SQUELSHE}},    {Field::Rte, {GW_ADJUST_RTE}},
     {Field::StandbyState, {GW_ADJUST_STANDBY}},
 };
 
@@ -324,7 +333,9 @@ void decodeParams(const Params& params, LemzRadioState& s, const std::string& lo
     case Params::e_gw_set_sh:
     case Params::e_gw_set_pwr:
     case Params::e_gw_set_rv:
-    case Params::e_gw_set_resv: decodeFlags(params.selection<TERM::RadioCommandGWSetFlags>(params.currentSelection()).get_flags(), s); break;
+    case Params::e_gw_set_resv:
+      decodeFlags(params.selection<TERM::RadioCommandGWSetFlags>(params.currentSelection()).get_flags(), s);
+      break;
     case Params::e_gw_set_freq: decodeFrequency(params.get_gw_set_freq().get_freq(), s); break;
     case Params::e_gw_set_selcall: {
       const TERM::RadioCommandGWSetSelCall& value = params.get_gw_set_selcall();

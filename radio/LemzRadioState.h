@@ -36,10 +36,10 @@ struct LemzRadioState {
   int32_t remote_ch = 0;
   int32_t chan_id = 0;
   float freq = 0.0f;
-  int32_t squelshe = LemzNotSet;  // TERM::RadioSquelshe
-  int32_t rte = LemzNotSet;       // TERM::RadioRTE
-  int32_t standby_state = LemzNotSet;  // TERM::RadioStandby
-  int32_t standby_group = LemzNotSet;  // 0..255
+  int32_t squelshe = LemzNotSet;        // TERM::RadioSquelshe
+  int32_t rte = LemzNotSet;             // TERM::RadioRTE
+  int32_t standby_state = LemzNotSet;   // TERM::RadioStandby
+  int32_t standby_group = LemzNotSet;   // 0..255
   int32_t receiver_state = LemzNotSet;  // TERM::RadioStandby
   float quality = 0.0f;
   in_addr src_addr{};  // the sender of a received packet, or the session a controller modifier names

@@ -15,9 +15,7 @@ constexpr uint8_t TxClimaxTag = 0x21, TxRrmTag = 0x43;
 constexpr int RxRrcRoom = 5;
 
 // The blocks a record holds, whatever its count word says.
-unsigned blocksInUse(const r2s_proto& p) {
-  return p.count < R2S_PROTO_MAX_BLOCKS ? p.count : R2S_PROTO_MAX_BLOCKS;
-}
+unsigned blocksInUse(const r2s_proto& p) { return p.count < R2S_PROTO_MAX_BLOCKS ? p.count : R2S_PROTO_MAX_BLOCKS; }
 
 r2s_proto_block* nextBlock(r2s_proto* p, uint32_t type) {
   if (!p || p->count >= R2S_PROTO_MAX_BLOCKS) return nullptr;
@@ -266,7 +264,7 @@ int r2s_proto_add_rx_sqi(r2s_proto* p, unsigned long f1, unsigned long f2) {
 int r2s_proto_add_rx_rrc(r2s_proto* p, const r2s_proto_rx_additional_rrc* a) {
   if (!a) return 0;
   if (r2s_proto_block* b = nextBlock(p, R2S_RRC)) {
-    const unsigned long words[] = {a->f1, a->f2, a->f3, a->f4, a->f5, a->f6, a->f7,
+    const unsigned long words[] = {a->f1, a->f2, a->f3,  a->f4,  a->f5,  a->f6, a->f7,
                                    a->f8, a->f9, a->f10, a->f11, a->f12, a->f13};
     for (unsigned i = 0; i < 13; ++i) b->f[i] = uint32_t(words[i]);
   }

@@ -52,11 +52,11 @@ struct r2s_proto_rx_header {
 struct r2s_proto {
   uint32_t src_addr;  // set by the receiver from the device, never by the codec
   uint32_t src_ssrc;
-  uint32_t type;      // r2s_proto_type
+  uint32_t type;  // r2s_proto_type
   union {
     r2s_proto_tx_header tx;
     r2s_proto_rx_header rx;
-  } header;  // the member named by `type`
+  } header;        // the member named by `type`
   uint32_t count;  // blocks in use
   r2s_proto_block blocks[R2S_PROTO_MAX_BLOCKS];
 };

@@ -181,8 +181,8 @@ void RadioControl::CheckSession(ssize_t lastRead, short revents) {
   } else if (lastRead == 0) {
     std::cerr << GetPrefix() << "rtp_ext session ended, no longer read" << std::endl;
   } else if (lastRead < 0 && counters.readErrno != EAGAIN && counters.readErrno != EINTR) {
-    std::cerr << GetPrefix() << "read rtp_ext session fail: " << std::strerror(counters.readErrno)
-              << ", no longer read" << std::endl;
+    std::cerr << GetPrefix() << "read rtp_ext session fail: " << std::strerror(counters.readErrno) << ", no longer read"
+              << std::endl;
   } else {
     return;
   }

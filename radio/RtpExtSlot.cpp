@@ -38,9 +38,7 @@ bool RtpExtSlot::Ioctl(const LGCP::IoctlParams& p) {
   using P = LGCP::IoctlParams;
   bool result;
   switch (p.currentSelection()) {
-    case P::e_rtpExt:
-      result = controller->SendASNToChan(p.get_rtpExt());
-      break;
+    case P::e_rtpExt: result = controller->SendASNToChan(p.get_rtpExt()); break;
     case P::e_encoder_mode:
     case P::e_decoder_mode: {
       const bool stopped = controller->RtpExtStop();
@@ -50,8 +48,7 @@ bool RtpExtSlot::Ioctl(const LGCP::IoctlParams& p) {
       if (stopped && result) result = controller->RtpExtStart(false);
       break;
     }
-    default:
-      result = RtpSlot::Ioctl(p);
+    default: result = RtpSlot::Ioctl(p);
   }
   FollowSquelch();
   return result;

@@ -108,8 +108,8 @@ struct sig_proto {
   uint32_t flag_sh;
   uint32_t flag_rs;
   uint32_t flag_pw;
-  uint32_t flag_c;    // selective-call state, 0..3
-  uint32_t status;    // 0..511
+  uint32_t flag_c;  // selective-call state, 0..3
+  uint32_t status;  // 0..511
   union {
     ::gw_adjust_chan gw_adjust_chan;
     ::gw_sel_call gw_sel_call;
@@ -139,7 +139,18 @@ enum class sig_proto_octets : uint8_t {
 
 // The payload members, by their names in the layouts.
 enum class sig_proto_value : uint8_t {
-  id, freq, callerID, interface, channel, squelsh, rte, state, group, receiver_state, session_addr, ssrc,
+  id,
+  freq,
+  callerID,
+  interface,
+  channel,
+  squelsh,
+  rte,
+  state,
+  group,
+  receiver_state,
+  session_addr,
+  ssrc,
   radio_quality,
 };
 

@@ -26,12 +26,9 @@ constexpr int DisableClock = 10;
 int print_version = 0;
 
 const option long_options[] = {
-    {"daemon", no_argument, nullptr, 'D'},
-    {"disable-clock", no_argument, nullptr, DisableClock},
-    {"port", required_argument, nullptr, 'p'},
-    {"version", no_argument, &print_version, 1},
-    {"help", no_argument, nullptr, 'h'},
-    {nullptr, 0, nullptr, 0},
+    {"daemon", no_argument, nullptr, 'D'},     {"disable-clock", no_argument, nullptr, DisableClock},
+    {"port", required_argument, nullptr, 'p'}, {"version", no_argument, &print_version, 1},
+    {"help", no_argument, nullptr, 'h'},       {nullptr, 0, nullptr, 0},
 };
 
 [[noreturn]] void ExitWithUsage(int status) {
@@ -58,21 +55,16 @@ Options Parse(int argc, char* argv[], void (*disableClock)()) {
   opterr = 1;
   for (int c; (c = getopt_long(argc, argv, "Dh", long_options, nullptr)) != -1;) {
     switch (c) {
-      case 'h':
-        ExitWithUsage(0);
-      case '?':
-        ExitWithUsage(2);
+      case 'h': ExitWithUsage(0);
+      case '?': ExitWithUsage(2);
       case 'p':
         if (!ParsePort(optarg, options.port)) ExitWithUsage(2);
         break;
-      case 'D':
-        options.daemon = true;
-        break;
+      case 'D': options.daemon = true; break;
       case DisableClock:
         if (disableClock) disableClock();
         break;
-      default:
-        break;
+      default: break;
     }
   }
   if (print_version) {

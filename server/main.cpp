@@ -47,8 +47,7 @@ int main(int argc, char* argv[]) {
   }
 
   InstallSignalHandlers();
-  const CommandLine::Options options =
-      CommandLine::Parse(argc, argv, [] { BusCtl::instance().DisableControl(); });
+  const CommandLine::Options options = CommandLine::Parse(argc, argv, [] { BusCtl::instance().DisableControl(); });
 
   // Slot factories, once each, in their creation order (each heads the
   // factory chain); then the TDM switch, then the monitoring service's

@@ -1,11 +1,11 @@
 #include "signalling/Hdlc.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <new>
-#include <poll.h>
 
 #include "board/Board.h"
 #include "board/dev/Mcc.h"
@@ -91,7 +91,8 @@ void HDLC::deactivate() {
 bool HDLC::is_open() const { return bool(m_event.fd()); }
 
 void HDLC::PutHeader(std::ostream& out) const {
-  out << "hdlc" << " [" << trunk_no << "/" << params.timeslot << "]: ";
+  out << "hdlc"
+      << " [" << trunk_no << "/" << params.timeslot << "]: ";
 }
 
 bool HDLC::hdlc_transmit(Packet& frame) {

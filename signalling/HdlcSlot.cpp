@@ -28,15 +28,17 @@ HdlcSlot::HdlcSlot(const LGCP::HdlcParams& params)
   hdlc->notify = this;
   hdlc->trunk_no = uint32_t(params.get_trunk().getValue());
   if (traces.signalling_hdlc) {
-    std::clog << ext::header(this) << "trunk=" << params.get_trunk().getValue() << ", address=" << address
-              << std::endl;
+    std::clog << ext::header(this) << "trunk=" << params.get_trunk().getValue() << ", address=" << address << std::endl;
   }
   update_timer.set(this);
 }
 
 HdlcSlot::~HdlcSlot() { hdlc.reset(); }
 
-void HdlcSlot::PutHeader(std::ostream& out) const { out << "HdlcSlot[" << trunk << "/*]" << ": "; }
+void HdlcSlot::PutHeader(std::ostream& out) const {
+  out << "HdlcSlot[" << trunk << "/*]"
+      << ": ";
+}
 
 bool HdlcSlot::IActivate(const TERM::TermActivateParams&) {
   if (traces.signalling_hdlc) std::clog << ext::header(this) << "IActivate" << std::endl;

@@ -1,8 +1,8 @@
 #include "signalling/IsdnFactory.h"
 
+#include <fcntl.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <memory>
 
@@ -37,10 +37,10 @@ void IsdnFactory::PutHeader(std::ostream& out) const { out << "mcc/isdn: "; }
 
 Slot* IsdnFactory::INewSlot(const LGCP::CreateParams& params) {
   switch (params.currentSelection()) {
-  case LGCP::CreateParams::e_isdn: return NewIsdnSlot(params.get_isdn());
-  case LGCP::CreateParams::e_ats_qsig: return NewAtsQsigSlot(params.get_ats_qsig());
-  case LGCP::CreateParams::e_ats_qsig_b: return NewAtsQsigBSlot(params.get_ats_qsig_b());
-  default: return nullptr;
+    case LGCP::CreateParams::e_isdn: return NewIsdnSlot(params.get_isdn());
+    case LGCP::CreateParams::e_ats_qsig: return NewAtsQsigSlot(params.get_ats_qsig());
+    case LGCP::CreateParams::e_ats_qsig_b: return NewAtsQsigBSlot(params.get_ats_qsig_b());
+    default: return nullptr;
   }
 }
 
@@ -54,7 +54,8 @@ Slot* IsdnFactory::FindSlot(unsigned number) const {
 Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
   const bool bri = params.get_type().getValue() == LGCP::IsdnType::bri;
   const uint32_t type = bri ? Ctl::Bri : Ctl::Data;
-  const MccChannel mcc = MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC, {type, RxPacketSize, RxThreshold, TxThreshold});
+  const MccChannel mcc =
+      MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC, {type, RxPacketSize, RxThreshold, TxThreshold});
   if (!mcc) {
     std::cerr << ext::header(this)
               << mcc.failure("fail to open MCC device: ", "MCC_ALLOCATE fail: ", "MCC_TIMESLOT fail: ")

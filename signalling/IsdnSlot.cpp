@@ -1,10 +1,10 @@
 #include "signalling/IsdnSlot.h"
 
+#include <poll.h>
 #include <cerrno>
 #include <cstring>
 #include <iostream>
 #include <new>
-#include <poll.h>
 
 #include "asn1/modules/LGCP.h"
 #include "board/Board.h"

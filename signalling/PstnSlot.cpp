@@ -22,12 +22,8 @@ const TimerSpec<PstnSlot>::Spec PstnSlot::TUpdatespec = {&PstnSlot::OnUpdateTime
 PstnSlot::PstnSlot(const LGCP::PstnParams& params) : hdlc(new HDLC) {
   hdlc->notify = this;
   switch (params.currentSelection()) {
-    case LGCP::PstnParams::e_ss7:
-      buildSs7(params.get_ss7());
-      break;
-    case LGCP::PstnParams::e_isdn:
-      buildIsdn(params.get_isdn());
-      break;
+    case LGCP::PstnParams::e_ss7: buildSs7(params.get_ss7()); break;
+    case LGCP::PstnParams::e_isdn: buildIsdn(params.get_isdn()); break;
     default:
       // cas: the bare channel; its parameters say nothing more.
       break;
@@ -257,11 +253,8 @@ bool PstnSlot::Ioctl(const LGCP::IoctlParams& params) {
       OnIoctlResponse(response);
       return true;
     }
-    case LGCP::IoctlParams::e_ss7Log:
-      SS7::apply(params.get_ss7Log(), *slc);
-      return true;
-    default:
-      return false;
+    case LGCP::IoctlParams::e_ss7Log: SS7::apply(params.get_ss7Log(), *slc); return true;
+    default: return false;
   }
 }
 

@@ -24,7 +24,8 @@ bool AtsQsigSlot::IBeforeDestroy() {
 AtsQsigBSlot* AtsQsigSlot::NewBChannel(int32_t bchannel) {
   int32_t tdm = -1;
   if (DspDataLink::addBChannel(descriptor(), bchannel, tdm) < 0) {
-    std::cerr << "ats-qsig: " << "add B channel fail !!!" << std::endl;
+    std::cerr << "ats-qsig: "
+              << "add B channel fail !!!" << std::endl;
     return nullptr;
   }
   bslots.push_back(new AtsQsigBSlot(uint32_t(GetId()), bchannel, tdm));

@@ -29,14 +29,16 @@ std::string notation(const std::string& hexPayload) {
   return flat;
 }
 
-::testing::AssertionResult sameFrames(const std::vector<std::string>& expected, const std::vector<std::string>& actual) {
+::testing::AssertionResult sameFrames(const std::vector<std::string>& expected,
+                                      const std::vector<std::string>& actual) {
   if (expected == actual) return ::testing::AssertionSuccess();
   ::testing::AssertionResult failure = ::testing::AssertionFailure();
   for (size_t i = 0; i < std::max(expected.size(), actual.size()); ++i) {
     const std::string want = i < expected.size() ? expected[i] : "(none)";
     const std::string got = i < actual.size() ? actual[i] : "(none)";
     const char* mark = want == got ? "  " : "! ";
-    failure << "\n" << mark << "expected " << want << " " << notation(want) << "\n"
+    failure << "\n"
+            << mark << "expected " << want << " " << notation(want) << "\n"
             << mark << "actual   " << got << " " << notation(got);
   }
   return failure;

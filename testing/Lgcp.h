@@ -40,10 +40,12 @@ inline std::string sig(long slot, const std::string& signal) { return message(No
 // The query signal: the board's resources, with the mixer units given in
 // value notation (mixerUnit) and the HDLC channels free of each kind.
 inline std::string resources(const std::string& mixers, int mccData = 16, int mccBri = 8, int mccTransparent = 8) {
-  return sig(NoSlot, "query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, rtp-g711mcc 0, "
-                     "modem 0, mixer { " + mixers + " }, mux TRUE, mcc-data " + std::to_string(mccData) +
-                         ", mcc-bri " + std::to_string(mccBri) + ", mcc-trans " + std::to_string(mccTransparent) +
-                         ", echoBus { }, t38-instances 0, digital-modems 0, lin16 0, universal 0 }");
+  return sig(NoSlot,
+             "query : { boardMajor 0, boardMinor 0, rtp-g729 0, rtp-g723 0, rtp-g711 0, rtp-g711mcc 0, "
+             "modem 0, mixer { " +
+                 mixers + " }, mux TRUE, mcc-data " + std::to_string(mccData) + ", mcc-bri " + std::to_string(mccBri) +
+                 ", mcc-trans " + std::to_string(mccTransparent) +
+                 ", echoBus { }, t38-instances 0, digital-modems 0, lin16 0, universal 0 }");
 }
 inline std::string mixerUnit(int unit, int channels, int inputs) {
   const std::string c = std::to_string(channels);

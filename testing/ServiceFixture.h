@@ -48,13 +48,15 @@ protected:
     c->send(lgcp(message));
     runUntilQuiet();
     if (message.find("pdu command") != std::string::npos) {
-      runUntil([&] {
-        c->pump();
-        for (const std::string& f : c->frames) {
-          if (notation(f).find("pdu response") != std::string::npos) return true;
-        }
-        return false;
-      }, 500);
+      runUntil(
+          [&] {
+            c->pump();
+            for (const std::string& f : c->frames) {
+              if (notation(f).find("pdu response") != std::string::npos) return true;
+            }
+            return false;
+          },
+          500);
     }
     return received();
   }

@@ -7,7 +7,7 @@ namespace {
 
 unsigned long long count = 0;
 
-} // namespace
+}  // namespace
 
 unsigned long long Bench::allocations() { return count; }
 
@@ -16,12 +16,10 @@ unsigned long long Bench::allocations() { return count; }
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 
-void* operator new(std::size_t size)
-{
-    ++count;
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
+void* operator new(std::size_t size) {
+  ++count;
+  if (void* block = std::malloc(size ? size : 1)) return block;
+  throw std::bad_alloc();
 }
 
 void operator delete(void* block) noexcept { std::free(block); }

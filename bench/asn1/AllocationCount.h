@@ -5,4 +5,4 @@ namespace Bench {
 
 unsigned long long allocations();
 
-} // namespace Bench
+}  // namespace Bench

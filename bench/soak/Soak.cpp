@@ -84,8 +84,9 @@ std::vector<Step> childKinds() {
       cmd(12, "destroy : NULL"),
       cmd(13, "create : voice : record : { iaddr \"127.0.0.1\", port 9 }"),
       cmd(13, "destroy : NULL"),
-      cmd(14, "create : t38soft : { dhost { iaddr \"10.0.0.1\", port 4000 }, shost { iaddr \"10.0.0.2\", port "
-              "5000 }, rx-packet-size 160, rx-threshold 2, tx-threshold 3, args { \"b1\" } }"),
+      cmd(14,
+          "create : t38soft : { dhost { iaddr \"10.0.0.1\", port 4000 }, shost { iaddr \"10.0.0.2\", port "
+          "5000 }, rx-packet-size 160, rx-threshold 2, tx-threshold 3, args { \"b1\" } }"),
       cmd(14, "destroy : NULL"),
   };
 }
@@ -130,8 +131,9 @@ std::vector<Step> plainKinds(unsigned short rtcpPort) {
       // The radio slots: a request of the controller written to the extension device, a packet from the radio
       // reported back.
       cmd(22, rtp(rtcpPort, std::string("lemz : { ") + LemzFlags + " }")),
-      cmd(22, "ioctl : rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params wm-remote : { "
-              "remote { no 4, ch 5 } } }"),
+      cmd(22,
+          "ioctl : rtpExt : lemz : { addr { session-addr \"10.0.0.9\", session-ssrc 9 }, params wm-remote : { "
+          "remote { no 4, ch 5 } } }"),
       board("rtp_ext receive lemz"),
       cmd(23, rtp(rtcpPort, "ed-137 : { " + ed137Header("squ-off") +
                                 ", radio-response { type radio-txrx, txrxmode txrx, ptt-id 0 } }")),

@@ -45,8 +45,8 @@ SoakDaemon::SoakDaemon(std::string server, std::string standin, bool keep)
   char dir[] = "/tmp/gw-soak.XXXXXX";
   root_ = ::mkdtemp(dir) ? dir : "";
   if (root_.empty()) return;
-  for (const char* fixed : {Board::Paths::RunDir, Board::Paths::StatusDump, Board::Paths::ConfigFile,
-                            Board::Paths::VoicePhrases})
+  for (const char* fixed :
+       {Board::Paths::RunDir, Board::Paths::StatusDump, Board::Paths::ConfigFile, Board::Paths::VoicePhrases})
     fs::create_directories(fs::path(file(fixed)).parent_path());
   std::ofstream(file(Board::Paths::VoicePhrases) + "one") << "\x01\x02";
   // pppd waits for its hang-up; the T.38 program answers the instance query and ends.

@@ -29,14 +29,14 @@ constexpr const char* DataPath = Paths::ModemData;
 // Raw request numbers (type byte 0xBB); they carry no record size.
 // Plain numbers: the previous result (-1 first) gives the next modem, ENODEV at the end.
 constexpr uint32_t Enumerate = 0xBB0C;
-constexpr uint32_t Allocate = 0xBB0B;  // plain number 0: the modem's number
-constexpr uint32_t Timeslot = 0xBB15;  // plain number 0: the allocated modem's TDM channel
-constexpr uint32_t SetDdm = 0xBB16;    // ModemWord: the data-mode flags
-constexpr uint32_t ResetDmp = 0xBB3A;  // ModemWord: -1
-constexpr uint32_t SetDmp = 0xBB38;    // Parameter
-constexpr uint32_t Answer = 0xBB03;    // ModemWord: -1
-constexpr uint32_t Originate = 0xBB04;         // ModemWord: -1
-constexpr uint32_t OriginateFax = 0xBB40;      // ModemWord: -1; a fax call without a program
+constexpr uint32_t Allocate = 0xBB0B;      // plain number 0: the modem's number
+constexpr uint32_t Timeslot = 0xBB15;      // plain number 0: the allocated modem's TDM channel
+constexpr uint32_t SetDdm = 0xBB16;        // ModemWord: the data-mode flags
+constexpr uint32_t ResetDmp = 0xBB3A;      // ModemWord: -1
+constexpr uint32_t SetDmp = 0xBB38;        // Parameter
+constexpr uint32_t Answer = 0xBB03;        // ModemWord: -1
+constexpr uint32_t Originate = 0xBB04;     // ModemWord: -1
+constexpr uint32_t OriginateFax = 0xBB40;  // ModemWord: -1; a fax call without a program
 
 // {modem, word}
 namespace ModemWord {

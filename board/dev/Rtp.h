@@ -91,9 +91,9 @@ constexpr Field<int32_t> PidRtp{4};
 constexpr uint32_t BeginSession = Request::iowr('R', 0, Session::Size);
 constexpr uint32_t AddChannel = Request::iowr('R', 2, Channel::Size);
 // The teardown steps, issued in the order Teardown10, Teardown3, Teardown11.
-constexpr uint32_t Teardown3 = Request::io('R', 3);    // plain number
-constexpr uint32_t InputOn = Request::io('R', 4);      // plain number
-constexpr uint32_t InputOff = Request::io('R', 5);     // plain number
+constexpr uint32_t Teardown3 = Request::io('R', 3);  // plain number
+constexpr uint32_t InputOn = Request::io('R', 4);    // plain number
+constexpr uint32_t InputOff = Request::io('R', 5);   // plain number
 constexpr uint32_t AttachSession = Request::iowr('R', 9, Attach::Size);
 constexpr uint32_t Teardown10 = Request::io('R', 10);  // plain number
 constexpr uint32_t Teardown11 = Request::io('R', 11);  // plain number

@@ -2,11 +2,11 @@
 
 #include "board/Board.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace Board {
 

@@ -16,9 +16,9 @@ struct ErrnoName {
 };
 
 const ErrnoName errnoNames[] = {
-    {"EPERM", EPERM},   {"ENOENT", ENOENT}, {"EINTR", EINTR},   {"EIO", EIO},         {"ENXIO", ENXIO},
-    {"EAGAIN", EAGAIN}, {"ENOMEM", ENOMEM}, {"EACCES", EACCES}, {"EFAULT", EFAULT},   {"EBUSY", EBUSY},
-    {"ENODEV", ENODEV}, {"EINVAL", EINVAL}, {"ENOSPC", ENOSPC}, {"ENOTTY", ENOTTY},   {"ERANGE", ERANGE},
+    {"EPERM", EPERM},   {"ENOENT", ENOENT}, {"EINTR", EINTR},         {"EIO", EIO},       {"ENXIO", ENXIO},
+    {"EAGAIN", EAGAIN}, {"ENOMEM", ENOMEM}, {"EACCES", EACCES},       {"EFAULT", EFAULT}, {"EBUSY", EBUSY},
+    {"ENODEV", ENODEV}, {"EINVAL", EINVAL}, {"ENOSPC", ENOSPC},       {"ENOTTY", ENOTTY}, {"ERANGE", ERANGE},
     {"ENOSYS", ENOSYS}, {"EPIPE", EPIPE},   {"ETIMEDOUT", ETIMEDOUT},
 };
 

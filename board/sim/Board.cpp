@@ -6,13 +6,13 @@
 #include "board/sim/NetInterfaces.h"
 #include "board/sim/Registry.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <mutex>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <mutex>
 
 namespace Board {
 

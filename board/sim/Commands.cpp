@@ -2,10 +2,10 @@
 
 #include "board/sim/Registry.h"
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cerrno>
 #include <sstream>
-#include <sys/stat.h>
 
 namespace Board {
 namespace Sim {

@@ -4,17 +4,17 @@
 #include "board/sim/Commands.h"
 #include "board/sim/Registry.h"
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <thread>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace Board {
 namespace Sim {
@@ -80,8 +80,7 @@ bool ControlServer::listen() {
   makeParents(path);
   ::unlink(path.c_str());
   listen_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
-      ::listen(listen_, 8) < 0) {
+  if (listen_ < 0 || ::bind(listen_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 || ::listen(listen_, 8) < 0) {
     std::fprintf(stderr, "board-sim: control socket %s: %s\n", path.c_str(), std::strerror(errno));
     if (listen_ >= 0) ::close(listen_);
     listen_ = -1;

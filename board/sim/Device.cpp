@@ -3,11 +3,11 @@
 #include "board/Request.h"
 #include "board/sim/PerFile.h"
 
+#include <sys/socket.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace Board {
 namespace Sim {
@@ -41,8 +41,7 @@ void arity(const std::string& usage, size_t& least, size_t& most) {
 
 }  // namespace
 
-Device::Device(std::string name, std::string path, unsigned common)
-    : name_(std::move(name)), path_(std::move(path)) {
+Device::Device(std::string name, std::string path, unsigned common) : name_(std::move(name)), path_(std::move(path)) {
   if (common & JournalCommands) {
     addCommand("journal", "", [this](Args&, Reply& r) { journal_.put(r); });
     addCommand("clear", "", [this](Args&, Reply&) { journal_.clear(); });

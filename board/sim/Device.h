@@ -13,6 +13,7 @@
 // Every member runs with the board locked (Registry::mutex): the daemon's
 // thread and the control thread both reach the models.
 
+#include <sys/types.h>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -20,7 +21,6 @@
 #include <map>
 #include <string>
 #include <vector>
-#include <sys/types.h>
 
 #include "board/sim/Args.h"
 #include "board/sim/Call.h"

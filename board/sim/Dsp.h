@@ -22,7 +22,7 @@ public:
   static constexpr size_t ParamsSize = Dev::Dsp::Configure::Params.size;
 
   struct Channel {
-    std::map<uint32_t, uint32_t> on;  // function bit -> id of its enable
+    std::map<uint32_t, uint32_t> on;                                 // function bit -> id of its enable
     std::map<uint32_t, std::array<uint8_t, ParamsSize>> configured;  // function -> parameters
   };
 

@@ -2,10 +2,10 @@
 
 #include "board/sim/Hex.h"
 
+#include <sys/socket.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
 
 namespace Board {
 namespace Sim {

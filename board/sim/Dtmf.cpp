@@ -108,7 +108,6 @@ int Dtmf::selcal(Call& call) {
   return 0;
 }
 
-
 size_t Dtmf::event(uint32_t timeslot, uint32_t code, uint32_t id, uint32_t timestamp) {
   uint8_t record[Tonec::Event::Size] = {};
   RecordWriter out(record, sizeof record);
@@ -127,9 +126,8 @@ std::string Dtmf::format(uint32_t timeslot, const Channel& c) {
   }
   line += std::string(" iva=") + onOff(c.iva);
   if (c.ivaConfigured) line += " level=" + std::to_string(c.ivaLevel);
-  line += std::string(" echo=") + onOff(c.echo) + " reject=" + onOff(c.reject) + " tone=" +
-          std::to_string(c.tone[0]) + "," + std::to_string(c.tone[1]) + "," + std::to_string(c.tone[2]) + "," +
-          std::to_string(c.tone[3]);
+  line += std::string(" echo=") + onOff(c.echo) + " reject=" + onOff(c.reject) + " tone=" + std::to_string(c.tone[0]) +
+          "," + std::to_string(c.tone[1]) + "," + std::to_string(c.tone[2]) + "," + std::to_string(c.tone[3]);
   return line;
 }
 

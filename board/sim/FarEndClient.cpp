@@ -3,14 +3,14 @@
 #include "board/Paths.h"
 #include "board/sim/MccFarEnds.h"
 
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <thread>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
 
 namespace Board {
 namespace Sim {

@@ -17,10 +17,8 @@ const Answer<HalPanel> HalPanel::requestTable[] = {
 };
 
 const Control<HalPanel> HalPanel::commandTable[] = {
-    {"panel dip", "[BYTE]", &HalPanel::dipCommand},
-    {"panel power", "[BYTE]", &HalPanel::powerCommand},
-    {"panel leds", "", &HalPanel::ledsCommand},
-    {"panel requests", "", &HalPanel::requestsCommand},
+    {"panel dip", "[BYTE]", &HalPanel::dipCommand}, {"panel power", "[BYTE]", &HalPanel::powerCommand},
+    {"panel leds", "", &HalPanel::ledsCommand},     {"panel requests", "", &HalPanel::requestsCommand},
     {"panel clear", "", &HalPanel::clearCommand},
 };
 

@@ -99,8 +99,8 @@ void HalSwitch::mapCommand(Args&, Reply& reply) {
 }
 
 void HalSwitch::countsCommand(Args&, Reply& reply) {
-  reply.line("connect " + std::to_string(counts_.connect) + " disable " + std::to_string(counts_.disable) +
-             " write " + std::to_string(counts_.write) + " read " + std::to_string(counts_.read));
+  reply.line("connect " + std::to_string(counts_.connect) + " disable " + std::to_string(counts_.disable) + " write " +
+             std::to_string(counts_.write) + " read " + std::to_string(counts_.read));
 }
 
 void HalSwitch::lineCommand(Args& args, Reply&) {

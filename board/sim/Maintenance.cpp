@@ -17,12 +17,9 @@ struct StatusField {
 };
 
 const StatusField fields[] = {
-    {"state", &Maintenance::TrunkStatus::state},
-    {"slips", &Maintenance::TrunkStatus::slips},
-    {"lossBF", &Maintenance::TrunkStatus::lossBF},
-    {"lossCarrier", &Maintenance::TrunkStatus::lossCarrier},
-    {"lossAIS", &Maintenance::TrunkStatus::lossAIS},
-    {"lossRAI", &Maintenance::TrunkStatus::lossRAI},
+    {"state", &Maintenance::TrunkStatus::state},     {"slips", &Maintenance::TrunkStatus::slips},
+    {"lossBF", &Maintenance::TrunkStatus::lossBF},   {"lossCarrier", &Maintenance::TrunkStatus::lossCarrier},
+    {"lossAIS", &Maintenance::TrunkStatus::lossAIS}, {"lossRAI", &Maintenance::TrunkStatus::lossRAI},
 };
 
 }  // namespace

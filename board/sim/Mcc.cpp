@@ -2,11 +2,11 @@
 
 #include "board/sim/Hex.h"
 
+#include <sys/socket.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
 
 namespace Board {
 namespace Sim {
@@ -90,8 +90,8 @@ bool Mcc::receive(int32_t number, const std::string& frame) {
   const OpenFile* file = nullptr;
   Channel* c = find(number, &file);
   if (!c) return false;
-  const size_t limit = std::min<size_t>(c->rxPacketSize ? c->rxPacketSize : MccFarEnds::MaxPacket,
-                                        MccFarEnds::MaxPacket);
+  const size_t limit =
+      std::min<size_t>(c->rxPacketSize ? c->rxPacketSize : MccFarEnds::MaxPacket, MccFarEnds::MaxPacket);
   if (frame.empty() || frame.size() > limit ||
       ::send(file->peer, frame.data(), frame.size(), MSG_DONTWAIT | MSG_NOSIGNAL) != ssize_t(frame.size())) {
     ++c->counters.rxDropped;
@@ -214,9 +214,8 @@ void Mcc::countersCommand(Args&, Reply& reply) {
   for (const auto& a : allocations_.all()) {
     const Counters& n = a.second.counters;
     reply.line(std::to_string(a.second.channel) + " tx " + std::to_string(n.txFrames) + "/" +
-               std::to_string(n.txBytes) + " lost " + std::to_string(n.txLost) + " rx " +
-               std::to_string(n.rxFrames) + "/" + std::to_string(n.rxBytes) + " dropped " +
-               std::to_string(n.rxDropped));
+               std::to_string(n.txBytes) + " lost " + std::to_string(n.txLost) + " rx " + std::to_string(n.rxFrames) +
+               "/" + std::to_string(n.rxBytes) + " dropped " + std::to_string(n.rxDropped));
   }
 }
 

@@ -32,7 +32,7 @@ public:
   struct Counters {
     uint64_t txFrames = 0;  // written by the daemon
     uint64_t txBytes = 0;
-    uint64_t txLost = 0;  // written while the far end could not take them
+    uint64_t txLost = 0;    // written while the far end could not take them
     uint64_t rxFrames = 0;  // read by the daemon
     uint64_t rxBytes = 0;
     uint64_t rxDropped = 0;  // empty, too long, or the daemon's queue full

@@ -3,6 +3,11 @@
 #include "board/Paths.h"
 #include "board/sim/Registry.h"
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -11,11 +16,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
 
 namespace Board {
 namespace Sim {

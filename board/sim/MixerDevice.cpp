@@ -14,10 +14,8 @@ std::string at(int32_t unit, int32_t number) { return std::to_string(unit) + "."
 }  // namespace
 
 const Answer<MixerDevice> MixerDevice::requestTable[] = {
-    {Mix::UnitQuery, "query", &MixerDevice::unitQuery},
-    {Mix::RxClear, "clear", &MixerDevice::rxClear},
-    {Mix::TdmChannel, "tdm", &MixerDevice::tdmChannel},
-    {Mix::RxAdd, "add", &MixerDevice::rxAddRemove},
+    {Mix::UnitQuery, "query", &MixerDevice::unitQuery},   {Mix::RxClear, "clear", &MixerDevice::rxClear},
+    {Mix::TdmChannel, "tdm", &MixerDevice::tdmChannel},   {Mix::RxAdd, "add", &MixerDevice::rxAddRemove},
     {Mix::RxRemove, "remove", &MixerDevice::rxAddRemove},
 };
 

@@ -24,7 +24,7 @@ public:
 
   struct Unit {
     int32_t channels = 0;
-    int32_t inputs = 0;  // channels that can be added, over all summing points
+    int32_t inputs = 0;                                    // channels that can be added, over all summing points
     std::map<int32_t, std::map<int32_t, int32_t>> points;  // summing point -> channel added -> gain
     size_t added() const;
   };

@@ -4,9 +4,9 @@
 #include "board/sim/DspData.h"
 #include "board/sim/Dtmf.h"
 #include "board/sim/E1Cas.h"
+#include "board/sim/Hal.h"
 #include "board/sim/Maintenance.h"
 #include "board/sim/Mcc.h"
-#include "board/sim/Hal.h"
 #include "board/sim/MixerDevice.h"
 #include "board/sim/ModemCtl.h"
 #include "board/sim/NetInterfaces.h"
@@ -27,20 +27,9 @@ std::unique_ptr<Device> make() {
 
 // One line per modelled device.
 std::unique_ptr<Device> (*const models[])() = {
-    make<Watchdog>,
-    make<Hal>,
-    make<Maintenance>,
-    make<E1Cas>,
-    make<Mcc>,
-    make<Dtmf>,
-    make<Dsp>,
-    make<DspData>,
-    make<MixerDevice>,
-    make<Voice>,
-    make<Rtp>,
-    make<RtpExt>,
-    make<NetInterfaces>,
-    make<ModemCtl>,
+    make<Watchdog>, make<Hal>,    make<Maintenance>,   make<E1Cas>,       make<Mcc>,
+    make<Dtmf>,     make<Dsp>,    make<DspData>,       make<MixerDevice>, make<Voice>,
+    make<Rtp>,      make<RtpExt>, make<NetInterfaces>, make<ModemCtl>,
 };
 
 }  // namespace

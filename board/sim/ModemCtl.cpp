@@ -129,8 +129,8 @@ void ModemCtl::modemsCommand(Args&, Reply& reply) {
     std::string line = std::to_string(number) + " channel=" + std::to_string(m.channel) +
                        (m.allocated ? " allocated" : " free") + " ddm=" + Hex::number(m.dataModes) + " dmp=";
     for (const auto& [offset, value] : m.parameters) {
-      line += (&offset == &m.parameters.front().first ? "" : ",") + std::to_string(offset) + "=" +
-              std::to_string(value);
+      line +=
+          (&offset == &m.parameters.front().first ? "" : ",") + std::to_string(offset) + "=" + std::to_string(value);
     }
     reply.line(line + " call=" + name(m.call));
   }

@@ -24,9 +24,9 @@ public:
   struct Interface {
     std::string name;
     int index;
-    uint32_t address;  // host order; 0 for none
-    uint16_t flags;    // IFF_UP, IFF_RUNNING, ...
-    int32_t channel = -1;  // a generic-HDLC interface's TDM channel; -1 for other kinds
+    uint32_t address;       // host order; 0 for none
+    uint16_t flags;         // IFF_UP, IFF_RUNNING, ...
+    int32_t channel = -1;   // a generic-HDLC interface's TDM channel; -1 for other kinds
     uint32_t protocol = 0;  // Dev::HdlcIface::ProtoHdlc or ProtoPpp
   };
 

@@ -4,15 +4,15 @@
 #include "board/sim/Commands.h"
 #include "board/sim/Models.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fstream>
 #include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
 
 namespace Board {
 namespace Sim {

@@ -2,8 +2,8 @@
 
 #include "board/sim/Hex.h"
 
-#include <cerrno>
 #include <sys/socket.h>
+#include <cerrno>
 
 namespace Board {
 namespace Sim {
@@ -35,8 +35,7 @@ std::string recordText(const Call& call) { return Hex::encode(call.record, call.
 }  // namespace
 
 Rtp::Rtp()
-    : Device("rtp", Eng::Path, JournalCommands | RawCommand | HangupCommand),
-      sessions_(*this, [this](Session& s) {
+    : Device("rtp", Eng::Path, JournalCommands | RawCommand | HangupCommand), sessions_(*this, [this](Session& s) {
         publish("release " + std::to_string(s.number) + " channel=" + std::to_string(s.channel));
       }) {
   answer(this, requestTable);

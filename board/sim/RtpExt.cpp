@@ -5,11 +5,11 @@
 #include "board/sim/Registry.h"
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 namespace Board {
 namespace Sim {

@@ -44,7 +44,7 @@ public:
     int32_t fdRtp = -1;
     int32_t pidRtp = -1;
     unsigned rtpFile = 0;  // the open file fdRtp named at attach; 0 for another process's
-    uint32_t filter = 0;  // network order; 0 when none is set
+    uint32_t filter = 0;   // network order; 0 when none is set
     std::deque<Block> queue;
     bool handedOver = false;  // queue.front() is in the daemon's descriptor
     uint64_t filtered = 0;

@@ -8,13 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <linux/sockios.h>
 #include <sys/socket.h>
-#include <tuple>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
+#include <tuple>
 
 namespace {
 
@@ -50,14 +50,15 @@ TEST(ModemCtl, ModemsAreAllocatedPerOpenFileAndTheirRequestsJournaled) {
     uint32_t request;
     int32_t modem;
     int expected;
-  } requests[] = {{Ctl::SetDdm, 5, 0}, {Ctl::SetDmp, 5, 0}, {Ctl::ResetDmp, 5, 0}, {Ctl::SetDmp, 5, 0},
+  } requests[] = {{Ctl::SetDdm, 5, 0}, {Ctl::SetDmp, 5, 0},          {Ctl::ResetDmp, 5, 0},    {Ctl::SetDmp, 5, 0},
                   {Ctl::Answer, 5, 0}, {Ctl::Originate, 2, -EINVAL}, {Ctl::OriginateFax, 5, 0}};
   for (const auto& r : requests) EXPECT_EQ(word(b, r.request, r.modem, 6), r.expected) << std::hex << r.request;
-  EXPECT_EQ(Board::Sim::control("mctl modems"), (Lines{"2 channel=301 allocated ddm=0x0 dmp= call=idle",
-                                                       "5 channel=300 allocated ddm=0x6 dmp=6=7 call=originate-fax",
-                                                       "OK"}));
+  EXPECT_EQ(Board::Sim::control("mctl modems"),
+            (Lines{"2 channel=301 allocated ddm=0x0 dmp= call=idle",
+                   "5 channel=300 allocated ddm=0x6 dmp=6=7 call=originate-fax", "OK"}));
   Lines journal;
-  for (const std::string& line : Board::Sim::control("mctl journal")) journal.push_back(line.substr(line.find(' ') + 1));
+  for (const std::string& line : Board::Sim::control("mctl journal"))
+    journal.push_back(line.substr(line.find(' ') + 1));
   EXPECT_EQ(journal, (Lines{"allocate", "allocate", "allocate", "allocate", "ddm 5 flags=0x6", "dmp 5 6=7",
                             "dmp-reset 5", "dmp 5 6=7", "answer 5", "originate 2", "originate-fax 5", "OK"}));
   const int kept = ::dup(b);
@@ -77,8 +78,8 @@ TEST(ModemCtl, OnlyGenericHdlcInterfacesTakeSettingsRequests) {
   }
   const int sock = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   uint8_t settings[Wan::IfaceSize];
-  for (const auto& [name, size, expected] : {std::tuple{"hdlc0", 16u, -ENOBUFS}, {"eth0", 128u, -EINVAL},
-                                             {"hdlc9", 128u, -ENODEV}}) {
+  for (const auto& [name, size, expected] :
+       {std::tuple{"hdlc0", 16u, -ENOBUFS}, {"eth0", 128u, -EINVAL}, {"hdlc9", 128u, -ENODEV}}) {
     ifreq r{};
     std::strncpy(r.ifr_name, name, IFNAMSIZ - 1);
     Wan::putSettings(r, Wan::Settings{Wan::GetIface, size, settings});

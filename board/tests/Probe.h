@@ -12,8 +12,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <fcntl.h>
+#include <cerrno>
 #include <memory>
 #include <string>
 #include <vector>
@@ -42,10 +42,8 @@ public:
         {ProbeRawNumber, "raw-number", &Probe::word, Board::Sim::Form::Record, 4},
     };
     static const Board::Sim::Control<Probe> commands[] = {
-        {"last", "", &Probe::lastCommand},
-        {"sum", "A B [C [D]]", &Probe::sumCommand},
-        {"bytes", "HEX ...", &Probe::bytesCommand},
-        {"pair first", "N", &Probe::lastCommand},
+        {"last", "", &Probe::lastCommand},          {"sum", "A B [C [D]]", &Probe::sumCommand},
+        {"bytes", "HEX ...", &Probe::bytesCommand}, {"pair first", "N", &Probe::lastCommand},
         {"pair second", "", &Probe::lastCommand},
     };
     answer(this, requests);

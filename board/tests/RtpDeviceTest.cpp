@@ -11,10 +11,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <fcntl.h>
-#include <string>
 #include <unistd.h>
+#include <cerrno>
+#include <string>
 #include <vector>
 
 namespace {

@@ -13,8 +13,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cerrno>
 #include <fcntl.h>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -109,10 +109,10 @@ TEST(RtpExtDevice, DetachTakesTheAttachRecordOnTheSameRtpSession) {
   EXPECT_EQ(errno, EBADF);
   ASSERT_EQ(attach(later, rtp), 0);
   EXPECT_EQ(detach(later, rtp), 0);
-  EXPECT_EQ(Board::Sim::control("rtp_ext sessions"),
-            (Lines{"1 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0" + attached + "stale filter=off queued=0 filtered=0",
-                   "2 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0 attach=none filter=off queued=0 filtered=0",
-                   "OK"}));
+  EXPECT_EQ(
+      Board::Sim::control("rtp_ext sessions"),
+      (Lines{"1 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0" + attached + "stale filter=off queued=0 filtered=0",
+             "2 etype=0x0167 mode=0 pt=0 interval=0 sigtime=0 attach=none filter=off queued=0 filtered=0", "OK"}));
   for (int fd : {rtp, ext, later}) Board::close(fd);
 }
 

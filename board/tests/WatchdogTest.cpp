@@ -20,9 +20,8 @@ TEST(WatchdogModel, JournalsEveryWriteWithItsMonotonicTimeAndOddBytesEscaped) {
   ASSERT_EQ(Board::write(fd, "P\0N\n\\", 5), 5);
   ASSERT_EQ(Board::write(fd, "STOP", 4), 4);
   Board::close(fd);
-  const auto j = Board::Sim::with<Board::Sim::Watchdog>("watchdog", [](Board::Sim::Watchdog& w) {
-    return w.journal().entries();
-  });
+  const auto j =
+      Board::Sim::with<Board::Sim::Watchdog>("watchdog", [](Board::Sim::Watchdog& w) { return w.journal().entries(); });
   ASSERT_EQ(j.size(), 3u);
   EXPECT_LE(j[0].ms, j[1].ms);
   EXPECT_LE(j[1].ms, j[2].ms);

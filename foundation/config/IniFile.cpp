@@ -83,9 +83,7 @@ void SubSection::Dump(std::ostream& out) const {
   for (const Key& key : *this) key.Dump(out);
 }
 
-SubSection& Section::NewSubSection(int line) {
-  return mSubSections.append(std::make_unique<SubSection>(line));
-}
+SubSection& Section::NewSubSection(int line) { return mSubSections.append(std::make_unique<SubSection>(line)); }
 
 void Section::CheckEmpty() {
   if (mSubSections.count() == 0) NewSubSection(-1);
@@ -125,9 +123,7 @@ Section& File::NewSection(const std::string& name) {
   return section;
 }
 
-SubSection& File::NewSubSection(const std::string& name, int line) {
-  return (*this)[name].NewSubSection(line);
-}
+SubSection& File::NewSubSection(const std::string& name, int line) { return (*this)[name].NewSubSection(line); }
 
 void File::CleanSections() {
   mIndex.clear();

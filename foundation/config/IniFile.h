@@ -19,11 +19,11 @@ namespace Private {
 // A model element's place among its siblings, in file order.
 template <class T>
 class Link {
- public:
+public:
   T* next() const { return mNext; }
   T* prev() const { return mPrev; }
 
- private:
+private:
   template <class>
   friend class Chain;
   T* mNext = nullptr;
@@ -34,7 +34,7 @@ class Link {
 // references handed out stay valid until the level is cleaned.
 template <class T>
 class Chain {
- public:
+public:
   Chain() = default;
   Chain(const Chain&) = delete;
   Chain& operator=(const Chain&) = delete;
@@ -65,7 +65,7 @@ class Chain {
   T* first() const { return mFirst; }
   T* last() const { return mLast; }
 
- private:
+private:
   int mCount = 0;
   T* mFirst = nullptr;
   T* mLast = nullptr;
@@ -76,7 +76,7 @@ class Chain {
 // Walks one level in file order; the end is the null element.
 template <class T>
 class GenericIterator {
- public:
+public:
   explicit GenericIterator(T* current = nullptr) : mCurrent(current) {}
   GenericIterator& operator++() {
     if (mCurrent) mCurrent = mCurrent->next();
@@ -92,13 +92,13 @@ class GenericIterator {
   bool operator!=(const GenericIterator& other) const { return mCurrent != other.mCurrent; }
   bool operator==(const GenericIterator& other) const { return mCurrent == other.mCurrent; }
 
- private:
+private:
   T* mCurrent;
 };
 
 // One line's value.
 class SubKey : public Private::Link<SubKey> {
- public:
+public:
   SubKey(const std::string& value, int line) : mValue(value), mLineNo(line) {}
 
   const std::string& value() const { return mValue; }
@@ -113,14 +113,14 @@ class SubKey : public Private::Link<SubKey> {
 
   void Dump(std::ostream& out) const;
 
- private:
+private:
   std::string mValue;
   int mLineNo;
 };
 
 // Every occurrence of one key name within a subsection.
 class Key : public Private::Link<Key> {
- public:
+public:
   using iterator = GenericIterator<SubKey>;
 
   explicit Key(const std::string& name) : mName(name) {}
@@ -138,14 +138,14 @@ class Key : public Private::Link<Key> {
   void CleanSubKeys() { mSubKeys.clear(); }
   void Dump(std::ostream& out) const;
 
- private:
+private:
   std::string mName;
   Private::Chain<SubKey> mSubKeys;
 };
 
 // One occurrence of a section header and the keys below it.
 class SubSection : public Private::Link<SubSection> {
- public:
+public:
   using iterator = GenericIterator<Key>;
 
   explicit SubSection(int line) : mLineNo(line) {}
@@ -162,7 +162,7 @@ class SubSection : public Private::Link<SubSection> {
   void CleanKeys();
   void Dump(std::ostream& out) const;
 
- private:
+private:
   int mLineNo;
   Private::Chain<Key> mKeys;
   std::map<std::string, Key*> mIndex;
@@ -170,7 +170,7 @@ class SubSection : public Private::Link<SubSection> {
 
 // Every occurrence of one section header name.
 class Section : public Private::Link<Section> {
- public:
+public:
   using iterator = GenericIterator<SubSection>;
 
   explicit Section(const std::string& name) : mName(name) {}
@@ -186,13 +186,13 @@ class Section : public Private::Link<Section> {
   void CleanSubSections() { mSubSections.clear(); }
   void Dump(std::ostream& out) const;
 
- private:
+private:
   std::string mName;
   Private::Chain<SubSection> mSubSections;
 };
 
 class File {
- public:
+public:
   using iterator = GenericIterator<Section>;
 
   File() = default;
@@ -223,7 +223,7 @@ class File {
   // Parses a stream as if it were the file (the file name becomes "").
   friend std::istream& operator>>(std::istream& in, File& file);
 
- private:
+private:
   void IntOpenStream(std::istream& in);
 
   std::string mFileName;

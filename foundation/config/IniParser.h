@@ -12,14 +12,14 @@ class SubSection;
 namespace Private {
 
 class Parser {
- public:
+public:
   explicit Parser(File& file) : mFile(file) {}
 
   void feed(char byte);
   // Stores a key line that the end of input cut short.
   void finish();
 
- private:
+private:
   enum class State { BeforeFirstSection, SectionName, AfterHeader, KeyStart, KeyName, ValueStart, Value };
 
   void handle(char byte);

@@ -10,7 +10,7 @@ namespace Private {
 namespace {
 
 const Symbol<bool> boolWords[] = {
-    {"true", true},     {"false", false},    {"yes", true},    {"no", false}, {"enabled", true},
+    {"true", true},      {"false", false}, {"yes", true},      {"no", false}, {"enabled", true},
     {"disabled", false}, {"enable", true}, {"disable", false}, {"1", true},   {"0", false},
 };
 
@@ -61,15 +61,14 @@ bool Reader::parseRequired(Private::KeyValue& entry, SubSection& subSection) {
   std::ostream& out = *mOut;
   switch (key.count()) {
     case 0:
-      out << mPrefix << "required key \"" << entry.name() << "\" not present, line " << subSection.line()
-          << std::endl;
+      out << mPrefix << "required key \"" << entry.name() << "\" not present, line " << subSection.line() << std::endl;
       return false;
     case 1: {
       const SubKey& only = *key.first();
       entry.present = entry.do_parse(only.value().c_str());
       if (!entry.present) {
-        out << mPrefix << "required key \"" << entry.name() << "\" has invalid value=\"" << only.value()
-            << "\", line " << only.line() << std::endl;
+        out << mPrefix << "required key \"" << entry.name() << "\" has invalid value=\"" << only.value() << "\", line "
+            << only.line() << std::endl;
       }
       return entry.present;
     }
@@ -91,22 +90,21 @@ void Reader::parseOptional(Private::KeyValue& entry, SubSection& subSection) {
   std::ostream& out = *mOut;
   entry.present = false;
   switch (key.count()) {
-    case 0:
-      return;
+    case 0: return;
     case 1: {
       const SubKey& only = *key.first();
       entry.present = entry.do_parse(only.value().c_str());
       if (!entry.present) {
-        out << mPrefix << "optional key \"" << entry.name() << "\" has invalid value=\"" << only.value()
-            << "\", line " << only.line() << ". Key will be ignored." << std::endl;
+        out << mPrefix << "optional key \"" << entry.name() << "\" has invalid value=\"" << only.value() << "\", line "
+            << only.line() << ". Key will be ignored." << std::endl;
       }
       return;
     }
     case 2:
       out << mPrefix << "optional key \"" << entry.name() << "\" is duplicated!" << std::endl
           << mPrefix << " first occurence at " << key.first()->line() << " line." << std::endl
-          << mPrefix << " second occurence at " << key.first()->next()->line()
-          << " line. Both keys will be ignored." << std::endl;
+          << mPrefix << " second occurence at " << key.first()->next()->line() << " line. Both keys will be ignored."
+          << std::endl;
       return;
     default:
       out << mPrefix << "optional key \"" << entry.name() << "\" specified more than once:";

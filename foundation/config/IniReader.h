@@ -26,7 +26,7 @@ namespace Private {
 
 // One declared key.
 class KeyValue {
- public:
+public:
   virtual ~KeyValue() = default;
   virtual const char* name() const = 0;
   // Converts the text into the target; false (target unchanged) when it does not fit.
@@ -41,14 +41,13 @@ template <class T>
 class TKeyValue : public KeyValue {
   static_assert(std::is_enum<T>::value, "configuration keys are bool, std::string or enumerated");
 
- public:
-  TKeyValue(T* target, const char* name, const Symbol<T>* symbols)
-      : mTarget(target), mName(name), mSymbols(symbols) {}
+public:
+  TKeyValue(T* target, const char* name, const Symbol<T>* symbols) : mTarget(target), mName(name), mSymbols(symbols) {}
 
   const char* name() const override { return mName; }
   bool do_parse(const char* text) override;
 
- private:
+private:
   T* mTarget;
   const char* mName;
   const Symbol<T>* mSymbols;
@@ -67,8 +66,7 @@ bool TKeyValue<T>::do_parse(const char* text) {
   }
   using Underlying = typename std::underlying_type<T>::type;
   long long number;
-  if (!parseWholeNumber(text, std::numeric_limits<Underlying>::min(), std::numeric_limits<Underlying>::max(),
-                        number))
+  if (!parseWholeNumber(text, std::numeric_limits<Underlying>::min(), std::numeric_limits<Underlying>::max(), number))
     return false;
   *mTarget = static_cast<T>(static_cast<Underlying>(number));
   return true;
@@ -77,24 +75,24 @@ bool TKeyValue<T>::do_parse(const char* text) {
 // "true", "false", "yes", "no", "enabled", "disabled", "enable", "disable", "1", "0".
 template <>
 class TKeyValue<bool> : public KeyValue {
- public:
+public:
   TKeyValue(bool* target, const char* name, const Symbol<bool>*) : mTarget(target), mName(name) {}
   const char* name() const override { return mName; }
   bool do_parse(const char* text) override;
 
- private:
+private:
   bool* mTarget;
   const char* mName;
 };
 
 template <>
 class TKeyValue<std::string> : public KeyValue {
- public:
+public:
   TKeyValue(std::string* target, const char* name, const Symbol<std::string>*) : mTarget(target), mName(name) {}
   const char* name() const override { return mName; }
   bool do_parse(const char* text) override;
 
- private:
+private:
   std::string* mTarget;
   const char* mName;
 };
@@ -102,10 +100,10 @@ class TKeyValue<std::string> : public KeyValue {
 }  // namespace Private
 
 class Reader {
- public:
+public:
   // The declared keys of one kind, in declaration order.
   class Field {
-   public:
+  public:
     // The name is not copied: pass a literal. The result is the key's
     // present flag, set by parse to whether a valid value was read.
     template <class T>
@@ -114,7 +112,7 @@ class Reader {
     }
     bool& add(Private::KeyValue* entry);
 
-   private:
+  private:
     friend class Reader;
     std::vector<std::unique_ptr<Private::KeyValue>> mEntries;
   };
@@ -128,7 +126,7 @@ class Reader {
   // replace an earlier one's.
   bool parse(SubSection& subSection);
 
- private:
+private:
   bool parseRequired(Private::KeyValue& entry, SubSection& subSection);
   void parseOptional(Private::KeyValue& entry, SubSection& subSection);
   void listLines(const Key& key);

@@ -5,7 +5,7 @@
 #include "foundation/config/IniFile.h"
 
 class TraceCtl {
- public:
+public:
   TraceCtl() { Clear(); }
 
   void Clear();

@@ -66,8 +66,7 @@ void Acceptor<Branch>::OnSocketEvent(int, short revents) {
       continue;
     }
     if (!socket.NonBlock()) {
-      if (this->verbose())
-        std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
+      if (this->verbose()) std::cerr << "can't set socket to non block mode: " << std::strerror(errno) << std::endl;
       continue;
     }
     if (this->verbose()) std::cout << "new connection from " << peer << std::endl;

@@ -18,8 +18,7 @@ constexpr unsigned failed_retry_ms = 12000;
 constexpr unsigned reconnect_ms = 10000;
 }  // namespace
 
-ConnectorNet::ConnectorNet(const std::string& host, unsigned short port)
-    : ServiceNet(true), port_(port), host_(host) {
+ConnectorNet::ConnectorNet(const std::string& host, unsigned short port) : ServiceNet(true), port_(port), host_(host) {
   event_.Bind("ConnectorNet::OnSocketEvent", &ConnectorNet::OnSocketEvent, this);
 }
 

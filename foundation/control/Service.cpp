@@ -13,14 +13,10 @@ namespace Control {
 
 const char* GetTextNotation(Service::State::Type state) {
   switch (state) {
-    case Service::State::Idle:
-      return "Idle";
-    case Service::State::Connecting:
-      return "Connecting";
-    case Service::State::Deactivating:
-      return "Deactivating";
-    case Service::State::Connected:
-      return "Connected";
+    case Service::State::Idle: return "Idle";
+    case Service::State::Connecting: return "Connecting";
+    case Service::State::Deactivating: return "Deactivating";
+    case Service::State::Connected: return "Connected";
   }
   return "Unknown";
 }
@@ -68,8 +64,7 @@ void Service::Send(const char* data, int length) {
       hand_down.end();
       return;
     }
-    case State::Deactivating:
-      return;
+    case State::Deactivating: return;
     default:
       if (verbose_)
         std::clog << "Control::Service::Send() ignore Send request in " << GetTextNotation(state_) << " state."

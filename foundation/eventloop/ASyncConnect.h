@@ -13,13 +13,13 @@
 namespace ASync {
 
 class Connect {
- public:
+public:
   struct Status {
     enum Type { Idle = 0, Connecting = 1, Failed = 2, Connected = 3, Stopped = 4 };
   };
 
   class Handler {
-   public:
+  public:
     virtual ~Handler() = default;
     // The socket is valid only with Connected; it is closed when Invoke
     // returns, so a handler that keeps the connection duplicates it.
@@ -28,12 +28,12 @@ class Connect {
 
   template <class T>
   class THandler : public Handler {
-   public:
+  public:
     using Action = void (T::*)(Status::Type status, Fd socket);
     THandler(Action action, T* object) : mAction(action), mObject(object) {}
     void Invoke(Status::Type status, Fd socket) override { (mObject->*mAction)(status, std::move(socket)); }
 
-   private:
+  private:
     Action mAction;
     T* mObject;
   };
@@ -59,7 +59,7 @@ class Connect {
 
   Status::Type state() const { return mState; }
 
- private:
+private:
   void OnSocketEvent(int fd, short revents);
   void complete(Status::Type status);
 

@@ -16,7 +16,7 @@
 namespace ASync {
 
 class Copy {
- public:
+public:
   struct Status {
     enum Type { Idle = 0, Copying = 1, SourceEnded = 2, Flushing = 3, Failed = 4, Done = 5, Aborted = 6 };
   };
@@ -29,19 +29,19 @@ class Copy {
   };
 
   class Handler {
-   public:
+  public:
     virtual ~Handler() = default;
     virtual void Invoke(Status::Type status) = 0;
   };
 
   template <class T>
   class THandler : public Handler {
-   public:
+  public:
     using Action = void (T::*)(Status::Type status);
     THandler(Action action, T* object) : mAction(action), mObject(object) {}
     void Invoke(Status::Type status) override { (mObject->*mAction)(status); }
 
-   private:
+  private:
     Action mAction;
     T* mObject;
   };
@@ -72,7 +72,7 @@ class Copy {
   int error() const { return mError; }
   unsigned total() const { return mTotal; }
 
- private:
+private:
   enum class Step { SrcReady, DstReady, NotReady };
 
   bool active() const;

@@ -15,27 +15,27 @@
 #include "foundation/os/Fd.h"
 
 class ChildWait : public F_dual_list_item<ChildWait> {
- public:
+public:
   class Handler {
-   public:
+  public:
     virtual ~Handler() = default;
     // The waiter and the child's raw wait status.
     virtual void Invoke(ChildWait& waiter, int status) = 0;
   };
 
   class DummyHandler : public Handler {
-   public:
+  public:
     void Invoke(ChildWait&, int) override {}
   };
 
   template <class T>
   class THandler1 : public Handler {
-   public:
+  public:
     using Action = void (T::*)(int status);
     THandler1(T* object, Action action) : mObject(object), mAction(action) {}
     void Invoke(ChildWait&, int status) override { (mObject->*mAction)(status); }
 
-   private:
+  private:
     T* mObject;
     Action mAction;
   };
@@ -66,7 +66,7 @@ class ChildWait : public F_dual_list_item<ChildWait> {
   static void Cleanup();
   static int UsageCounter;
 
- private:
+private:
   friend class ChildWaitService;
   static constexpr std::size_t StorageSize = 64;
 
@@ -86,7 +86,7 @@ void ChildWait::Bind(T* object, void (T::*action)(int status)) {
 
 // The process-wide reader of exit records.
 class ChildWaitService : public Event {
- public:
+public:
   static ChildWaitService* childWaitService;
 
   ChildWaitService();
@@ -98,13 +98,13 @@ class ChildWaitService : public Event {
   Fd& writeEnd() { return mWriteEnd; }
   F_dual_list<ChildWait>& waiters() { return mWaiters; }
 
- private:
+private:
   Fd mWriteEnd;
   F_dual_list<ChildWait> mWaiters;
 };
 
 class ChildWaitInit {
- public:
+public:
   ChildWaitInit() {
     if (ChildWait::UsageCounter++ == 0) ChildWait::Initialize();
   }

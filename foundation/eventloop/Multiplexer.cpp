@@ -143,8 +143,7 @@ void Multiplexer::rebuildPollSet() {
 void Multiplexer::dispatch() {
   // Only detaching can change the active list since the rebuild, so every
   // handler still on it owns the entry it filled.
-  for (EventHandler* h = active_.head(); h; h = active_.next(h))
-    h->revents_ = pollSet_.data()[h->pollIndex_].revents;
+  for (EventHandler* h = active_.head(); h; h = active_.next(h)) h->revents_ = pollSet_.data()[h->pollIndex_].revents;
   while (!terminate_ && !active_.empty()) {
     EventHandler* h = active_.remove_from_head();
     dispatched_.push_back(h);

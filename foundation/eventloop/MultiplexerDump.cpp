@@ -14,15 +14,15 @@ void Multiplexer::dump(std::ostream& out) const {
   {
     ext::Table::Sentry s(out, table);
     s << ext::delimeter;
-    s << ext::beginrow << "name" << ext::nextrow << "events" << ext::nextrow << "count" << ext::nextrow
-      << "handler" << ext::nextrow << "fd" << ext::nextrow << "measure" << ext::nextrow;
+    s << ext::beginrow << "name" << ext::nextrow << "events" << ext::nextrow << "count" << ext::nextrow << "handler"
+      << ext::nextrow << "fd" << ext::nextrow << "measure" << ext::nextrow;
     s << ext::delimeter;
     for (const EventHandler* h = active_.head(); h; h = active_.next(h)) {
       const Event* e = h->is_named() ? dynamic_cast<const Event*>(h) : nullptr;
       if (!e) continue;
-      s << ext::beginrow << e->name() << ext::nextrow << PollEventAsText(e->mask()) << ext::nextrow
-        << e->hits() << ext::nextrow << (e->handler() ? "attached" : "unattached") << ext::nextrow
-        << e->fd().get() << ext::nextrow << e->measure() << ext::nextrow;
+      s << ext::beginrow << e->name() << ext::nextrow << PollEventAsText(e->mask()) << ext::nextrow << e->hits()
+        << ext::nextrow << (e->handler() ? "attached" : "unattached") << ext::nextrow << e->fd().get() << ext::nextrow
+        << e->measure() << ext::nextrow;
     }
     s << ext::delimeter;
   }

@@ -68,8 +68,7 @@ private:
 template <class T, class Action>
 class ObjTimerEvent : public TimerEvent {
 public:
-  ObjTimerEvent(Timer* owner, Action action, T* object, unsigned ms)
-      : owner_(owner), action_(action), object_(object) {
+  ObjTimerEvent(Timer* owner, Action action, T* object, unsigned ms) : owner_(owner), action_(action), object_(object) {
     schedule(ms);
   }
   void fire() override {

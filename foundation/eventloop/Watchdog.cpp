@@ -13,9 +13,7 @@
 namespace {
 class BoardWatchdog : public Watchdog::Device {
 public:
-  int open() override {
-    return Board::open(GetWatchdogDevName(), O_WRONLY | O_CLOEXEC);
-  }
+  int open() override { return Board::open(GetWatchdogDevName(), O_WRONLY | O_CLOEXEC); }
   ssize_t write(int fd, const void* data, size_t size) override { return Board::write(fd, data, size); }
   int close(int fd) override { return Board::close(fd); }
 };

@@ -5,7 +5,7 @@
 #include <streambuf>
 
 class AreaStreamBuf : public std::basic_streambuf<char> {
- protected:
+protected:
   // reserve: bytes kept free at the end of every area.
   explicit AreaStreamBuf(std::streamsize reserve) : mReserve(reserve) {}
 
@@ -18,7 +18,7 @@ class AreaStreamBuf : public std::basic_streambuf<char> {
   bool hasArea() const { return mArea != nullptr; }
   void emptyArea() { setp(mArea.get(), mArea.get() + mSize - mReserve); }
 
- private:
+private:
   const std::streamsize mReserve;
   std::unique_ptr<char[]> mArea;
   std::streamsize mSize = 0;

@@ -23,13 +23,13 @@ struct Params {
 
 // The set-up, done on construction; destruction undoes the log-file routing.
 class Sentry {
- public:
+public:
   explicit Sentry(const Params& params);
   Sentry(const Sentry&) = delete;
   Sentry& operator=(const Sentry&) = delete;
   ~Sentry();
 
- private:
+private:
   void toSyslog(const std::string& ident);
   void toLogFiles(const std::string& directory);
 

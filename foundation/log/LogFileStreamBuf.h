@@ -11,17 +11,17 @@
 #include "foundation/os/Fd.h"
 
 class LogFileStreamBuf : public AreaStreamBuf {
- public:
+public:
   // The wall clock; replaceable so that an hour can pass without waiting.
   using WallClock = int (*)(Mux::timeval&);
 
   explicit LogFileStreamBuf(const std::string& directory, WallClock clock = Mux::gettimeval);
   ~LogFileStreamBuf() override;
 
- protected:
+protected:
   int sync() override;
 
- private:
+private:
   void openFile(const std::tm& local);
   void put(const char* text, std::size_t length);
 

@@ -8,7 +8,7 @@ namespace {
 // Stands in for a section that has no object: knows nothing, so the whole
 // section, nested sections included, produces no output.
 class UnknownObject : public Object {
- public:
+public:
   Value statistics_value(const std::string&) const override { return Value(); }
   const Object* statistics_object(const std::string&) const override { return nullptr; }
   std::unique_ptr<IteratorBase> statistics_iterator(const std::string&) const override { return nullptr; }
@@ -18,8 +18,7 @@ const char markerText[] = "GEN.";
 
 }  // namespace
 
-GeneratorV1::GeneratorV1(const Object& root, std::ostream& out, std::istream& in)
-    : mRoot(root), mOut(out), mIn(in) {}
+GeneratorV1::GeneratorV1(const Object& root, std::ostream& out, std::istream& in) : mRoot(root), mOut(out), mIn(in) {}
 
 bool GeneratorV1::generate() {
   mIgnore = 0;
@@ -31,11 +30,8 @@ bool GeneratorV1::generate() {
 bool GeneratorV1::generate_body() {
   for (;;) {
     switch (parse()) {
-      case TokenKind::End:
-        return true;
-      case TokenKind::Value:
-        writeValue();
-        break;
+      case TokenKind::End: return true;
+      case TokenKind::Value: writeValue(); break;
       case TokenKind::Section: {
         if (mName == "end") return true;
         const Object& current = *mStack.back();

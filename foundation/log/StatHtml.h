@@ -16,21 +16,21 @@ class Object;
 
 // A statistic's text; false when the object does not know the name.
 class Value {
- public:
+public:
   Value() = default;
   explicit Value(const std::string& text) : mFound(true), mText(text) {}
 
   explicit operator bool() const { return mFound; }
   const std::string& text() const { return mText; }
 
- private:
+private:
   bool mFound = false;
   std::string mText;
 };
 
 // A walk over a collection of statistics objects.
 class IteratorBase {
- public:
+public:
   virtual ~IteratorBase() = default;
   // True while it stands on an object.
   virtual bool valid() const = 0;
@@ -40,7 +40,7 @@ class IteratorBase {
 };
 
 class Object {
- public:
+public:
   virtual ~Object() = default;
   virtual Value statistics_value(const std::string& name) const = 0;
   // Null when there is no such sub-object.
@@ -52,12 +52,12 @@ class Object {
 namespace Html {
 
 class GeneratorV1 {
- public:
+public:
   GeneratorV1(const Object& root, std::ostream& out, std::istream& in);
 
   bool generate();
 
- private:
+private:
   enum class TokenKind { Section, Value, End };
   enum class InputState {
     Initial,

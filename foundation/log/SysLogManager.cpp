@@ -29,7 +29,7 @@ const char defaultIdent[] = "syslog-qv";
 
 // Appends to a fixed record, cutting what does not fit.
 class SysLogManager::RecordText {
- public:
+public:
   RecordText(char* buffer, std::size_t size) : mBuffer(buffer), mSize(size) { std::memset(buffer, 0, size); }
 
   void vappend(const char* format, va_list args) {
@@ -49,7 +49,7 @@ class SysLogManager::RecordText {
   }
   std::size_t length() const { return mUsed; }
 
- private:
+private:
   char* mBuffer;
   std::size_t mSize;
   std::size_t mUsed = 0;

@@ -23,7 +23,7 @@
 #include "foundation/os/Fd.h"
 
 class SysLogManager {
- public:
+public:
   // openlog option bits.
   enum Option { LogPid = 1, LogConsole = 2, LogOpenAtOnce = 8, LogToStderr = 32 };
 
@@ -54,7 +54,7 @@ class SysLogManager {
   int socketType() const { return mSocketType; }
   const std::string& ident() const { return mIdent; }
 
- private:
+private:
   class RecordText;
 
   void closeSocket();

@@ -12,8 +12,7 @@ constexpr std::streamsize ManagedAreaSize = 16384;
 }  // namespace
 
 // The area's last byte stays free for the NUL that ends the pending text.
-SysLogStreamBuf::SysLogStreamBuf(int facility, int level)
-    : AreaStreamBuf(1), mPriority((facility << 3) | level) {
+SysLogStreamBuf::SysLogStreamBuf(int facility, int level) : AreaStreamBuf(1), mPriority((facility << 3) | level) {
   setbuf(new char[PlainAreaSize], PlainAreaSize);
 }
 

@@ -5,14 +5,14 @@
 #include "foundation/log/AreaStreamBuf.h"
 
 class SysLogStreamBuf : public AreaStreamBuf {
- public:
+public:
   // A facility code 0..23 and a level 0..7.
   SysLogStreamBuf(int facility, int level);
   ~SysLogStreamBuf() override;
 
   int priority() const { return mPriority; }
 
- protected:
+protected:
   int sync() override;
 
   // One line, without its line end.
@@ -20,17 +20,17 @@ class SysLogStreamBuf : public AreaStreamBuf {
   // The lines of one flush are all out.
   virtual void endBatch() {}
 
- private:
+private:
   int mPriority;
 };
 
 // Sends its lines through the daemon's own syslog client, each flush as one batch.
 class ManagedSysLogStreamBuf : public SysLogStreamBuf {
- public:
+public:
   ManagedSysLogStreamBuf(int facility, int level);
   ~ManagedSysLogStreamBuf() override;
 
- protected:
+protected:
   void emit(const char* line) override;
   void endBatch() override;
 };

@@ -15,8 +15,7 @@ void SwitchToBinaryMode() {
     return;
   }
   attributes.c_lflag &= ~tcflag_t(ICANON | ECHO | ECHOE | ECHOK | ECHONL | ECHOPRT | ECHOCTL);
-  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &attributes) != 0)
-    std::cerr << "can't set terminal attributes" << std::endl;
+  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &attributes) != 0) std::cerr << "can't set terminal attributes" << std::endl;
 }
 
 void SwitchToNonBlockMode() {

@@ -122,9 +122,7 @@ const Table::Sentry& beginrow(const Table::Sentry& s);
 const Table::Sentry& nextrow(const Table::Sentry& s);
 const Table::Sentry& delimeter(const Table::Sentry& s);
 
-inline const Table::Sentry& operator<<(const Table::Sentry& s, SentryManipulator manipulator) {
-  return manipulator(s);
-}
+inline const Table::Sentry& operator<<(const Table::Sentry& s, SentryManipulator manipulator) { return manipulator(s); }
 
 // Appends a value to the cell being built, as the stream would write it.
 template <class T>

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 std::string ia5Text(std::string text) {
-  std::replace_if(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; }, '?');
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) > 0x7F; }, '?');
   return text;
 }

@@ -21,13 +21,9 @@ void normalise(timeval& tv) {
 }
 }  // namespace
 
-timeval make_from_usec(unsigned us) {
-  return {int32_t(us / 1000000u), int32_t(us % 1000000u)};
-}
+timeval make_from_usec(unsigned us) { return {int32_t(us / 1000000u), int32_t(us % 1000000u)}; }
 
-timeval make_from_msec(unsigned ms) {
-  return {int32_t(ms / 1000u), int32_t(ms % 1000u * 1000u)};
-}
+timeval make_from_msec(unsigned ms) { return {int32_t(ms / 1000u), int32_t(ms % 1000u * 1000u)}; }
 
 void timevalset(timeval& tv, unsigned long long ms) {
   tv.tv_sec = int32_t(ms / 1000u);
@@ -84,9 +80,7 @@ void timeval_timer::init(const timeval& start, int period) {
 
 void timeval_timer::init_now(const timeval& start) { start_ = start; }
 
-bool timeval_timer::is_expired(const timeval& now) const {
-  return period_ >= 1 && timevaldiff(start_, now) > period_;
-}
+bool timeval_timer::is_expired(const timeval& now) const { return period_ >= 1 && timevaldiff(start_, now) > period_; }
 
 void timeval_timer::inc() { timevaladd(start_, make_from_msec(unsigned(period_))); }
 

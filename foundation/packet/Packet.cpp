@@ -52,8 +52,7 @@ void write_hex_bytes(std::ostream& os, const uint8_t* p, unsigned n) {
 
 }  // namespace
 
-_Packet::_Packet(const _Packet& other)
-    : fdata(buffer + other._headroom()), ftail(fdata + other._length()) {
+_Packet::_Packet(const _Packet& other) : fdata(buffer + other._headroom()), ftail(fdata + other._length()) {
   std::memcpy(fdata, other.fdata, other._length());
 }
 
@@ -61,9 +60,7 @@ Smart_pointer<_Packet>::Smart_pointer(const Smart_pointer& other) : p_(other.p_)
   if (p_) ++p_->count;
 }
 
-Smart_pointer<_Packet>& Smart_pointer<_Packet>::operator=(const Smart_pointer& other) {
-  return *this = other.p_;
-}
+Smart_pointer<_Packet>& Smart_pointer<_Packet>::operator=(const Smart_pointer& other) { return *this = other.p_; }
 
 Smart_pointer<_Packet>& Smart_pointer<_Packet>::operator=(_Packet* p) {
   if (p) ++p->count;

@@ -28,9 +28,7 @@ public:
   unsigned _headroom() const { return unsigned(fdata - buffer); }
   unsigned _length() const { return unsigned(ftail - fdata); }
   unsigned _tailroom() const { return unsigned(buffer + packet_max_size - ftail); }
-  bool consistent() const {
-    return buffer <= fdata && fdata <= ftail && ftail <= buffer + packet_max_size;
-  }
+  bool consistent() const { return buffer <= fdata && fdata <= ftail && ftail <= buffer + packet_max_size; }
 
   uint32_t count = 0;
   uint8_t* fdata;
@@ -136,9 +134,9 @@ public:
   // Appends len bytes.
   void put(const void* bytes, unsigned len);
 
-  void put16_b(uint16_t v);  // big-endian at the end
-  void put16(uint16_t v);    // little-endian at the end
-  void push16_b(uint16_t v); // big-endian in front
+  void put16_b(uint16_t v);   // big-endian at the end
+  void put16(uint16_t v);     // little-endian at the end
+  void push16_b(uint16_t v);  // big-endian in front
   uint16_t pull16_b();
   uint16_t pull16_l();
   void put(const Packet& other);

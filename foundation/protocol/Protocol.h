@@ -32,9 +32,7 @@ public:
   explicit Protocol_name_str(const char* text) : text_(text ? text : "(no name)") {}
   int kind() const override { return 1; }
   const char* name() const override { return text_.c_str(); }
-  bool compare(const Protocol_name& other) const override {
-    return other.kind() == 1 && text_ == other.name();
-  }
+  bool compare(const Protocol_name& other) const override { return other.kind() == 1 && text_ == other.name(); }
 
 private:
   std::string text_;

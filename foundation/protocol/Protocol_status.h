@@ -11,8 +11,7 @@ class Protocol;
 
 class Internal_protocol_status {
 public:
-  Internal_protocol_status(Protocol* protocol, std::string text)
-      : protocol_(protocol), text_(std::move(text)) {}
+  Internal_protocol_status(Protocol* protocol, std::string text) : protocol_(protocol), text_(std::move(text)) {}
   Internal_protocol_status(const Internal_protocol_status&) = delete;
   Internal_protocol_status& operator=(const Internal_protocol_status&) = delete;
   virtual ~Internal_protocol_status() = default;

@@ -33,8 +33,7 @@ int socket_request(int fd, unsigned long request) {
 // The budget is measured on the monotonic clock itself: the loop's cached
 // time does not move while the loop is blocked here.
 long elapsed_ms(std::chrono::steady_clock::time_point since) {
-  return long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since)
-                  .count());
+  return long(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - since).count());
 }
 
 }  // namespace

@@ -173,9 +173,7 @@ void TPKTTracer::CloseConnection(Position position) {
   connections_.erase(position);
 }
 
-TPKTTracerP2P::TPKTTracerP2P() {
-  listenEvent_.Bind("TPKTTracerP2P::OnEvent", &TPKTTracerP2P::OnEvent, this);
-}
+TPKTTracerP2P::TPKTTracerP2P() { listenEvent_.Bind("TPKTTracerP2P::OnEvent", &TPKTTracerP2P::OnEvent, this); }
 
 TPKTTracerP2P::~TPKTTracerP2P() {
   for (Connection* c : connections_) delete c;

@@ -44,18 +44,10 @@ void Tpkt_protocol::receive(Packet& chunk) {
   const uint8_t* const end = p + chunk.length();
   while (p != end) {
     switch (state_) {
-      case Idle:
-        receive_idle(*p++);
-        break;
-      case WaitReserved:
-        receive_wait_r(*p++);
-        break;
-      case Length1:
-        receive_len_1(*p++);
-        break;
-      case Length2:
-        receive_len_2(*p++);
-        break;
+      case Idle: receive_idle(*p++); break;
+      case WaitReserved: receive_wait_r(*p++); break;
+      case Length1: receive_len_1(*p++); break;
+      case Length2: receive_len_2(*p++); break;
       case Body:
       case Ignore: {
         unsigned n = std::min(unsigned(end - p), length_);

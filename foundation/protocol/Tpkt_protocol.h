@@ -11,12 +11,12 @@
 class Tpkt_protocol : public Protocol {
 public:
   enum State {
-    Idle = 0,         // hunting for the version byte
-    WaitReserved = 1, // version seen
-    Length1 = 2,      // reserved byte seen
-    Length2 = 3,      // high length byte seen
-    Body = 4,         // collecting the payload
-    Ignore = 5,       // skipping a payload too big for a packet
+    Idle = 0,          // hunting for the version byte
+    WaitReserved = 1,  // version seen
+    Length1 = 2,       // reserved byte seen
+    Length2 = 3,       // high length byte seen
+    Body = 4,          // collecting the payload
+    Ignore = 5,        // skipping a payload too big for a packet
   };
 
   static constexpr unsigned header_size = 4;

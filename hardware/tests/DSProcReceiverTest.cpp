@@ -64,9 +64,8 @@ TEST_F(DSProcTest, ConfigureRecordsAndTheCleanUpUndoingExactlyWhatWasSet) {
   step("9 configure delays 20 0x10000 7", r.configureDelays(20, 0x10000, 7));
   step("9 configure rx gain -6", r.configureRxGain(-6));
   step("9 configure tone filter 2100 1 500 -20", r.configureToneFilter(2100, 1, 500, -20));
-  step("9 enable every function",
-       r.enableVAD(true) && r.enableBSS(true) && r.enableNG(true) && r.enableSelcalSh(true) && r.enableSD(true) &&
-           r.enableMute(true, true));
+  step("9 enable every function", r.enableVAD(true) && r.enableBSS(true) && r.enableNG(true) &&
+                                      r.enableSelcalSh(true) && r.enableSD(true) && r.enableMute(true, true));
   // SD and mute stay as they are.
   r.CleanBeforeDestroy();
   step("9 clean up");
@@ -87,14 +86,14 @@ TEST_F(DSProcTest, EventsByTypeWithTheirStateAndIdChecksAndTraceLines) {
   rx::Dsp first(11), second(11);
   step("11 enable VAD and SD", first.enableVAD(true) && first.enableSD(true));
   const std::string vad = std::to_string(first.vad().id);
-  board("dsp vad 11 2 1 0");           // tx only, with the current id
+  board("dsp vad 11 2 1 0");                                          // tx only, with the current id
   board("dsp vad 11 3 1 1 " + std::to_string(first.vad().id + 100));  // stale
   board("dsp sd 11 1");
-  board("dsp bss 11 0.5");             // BSS is off
+  board("dsp bss 11 0.5");  // BSS is off
   board("dsp flags 11 0x60000000 0xE0000000");
   board("dsp tone 11 2100 1");
   board("dsp raw 0000000b000000000000004000000000000000000000000000");  // unknown type
-  board("dsp sd 12 1");                // nobody there
+  board("dsp sd 12 1");                                                 // nobody there
   readPass(dsproc());
   EXPECT_EQ(first.events, (Lines{"vad -1 0", "sd 1", "flags 1610612736 3758096384", "tone 2100 1"}));
   EXPECT_TRUE(second.events.empty());

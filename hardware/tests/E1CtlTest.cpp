@@ -6,11 +6,11 @@
 #include "board/sim/E1Cas.h"
 #include "hardware/tests/Support.h"
 
-using Testing::count;
 using hw::control;
 using hw::Lines;
 using hw::only;
 using hw::success;
+using Testing::count;
 
 namespace {
 

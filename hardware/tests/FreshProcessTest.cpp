@@ -6,10 +6,10 @@
 
 #include "hardware/tests/Support.h"
 
-using Testing::Capture;
-using Testing::count;
 using hw::control;
 using hw::Lines;
+using Testing::Capture;
+using Testing::count;
 
 namespace {
 

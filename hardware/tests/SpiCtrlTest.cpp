@@ -5,9 +5,9 @@
 
 #include "hardware/tests/Support.h"
 
-using Testing::count;
 using hw::control;
 using hw::only;
+using Testing::count;
 
 class SpiCtrlTest : public hw::ServiceTest {};
 

@@ -83,7 +83,8 @@ TEST_F(Modem, ADigitalModemSwitchesItsInterfaceToPppAndBack) {
   };
   query("1");
   start(R"({ cid "9", cdid "", ddm { ddm8BIT } })", {"transmitter : active : 310"});
-  EXPECT_TRUE(ranLine(Board::Paths::Pppd, "/usr/local/sbin/pppd file /usr/local/etc/ppp/ioptions hdlc0 remotenumber 9"));
+  EXPECT_TRUE(
+      ranLine(Board::Paths::Pppd, "/usr/local/sbin/pppd file /usr/local/etc/ppp/ioptions hdlc0 remotenumber 9"));
   EXPECT_EQ(control("net interfaces")[1], "2 hdlc0 none flags=0x10 channel=310 proto=ppp");
   query("0");
   control("net add hdlc0 none 0x51");  // brought up meanwhile
@@ -102,7 +103,8 @@ TEST_F(Modem, TheDestroyWaitsForThePppDaemon) {
   Testing::PinnedClock clock(Testing::PinnedClock::Present);
   install(Board::Paths::Pppd, "hup ignore\nwait");
   start(R"({ cid "1", cdid "" })");
-  ASSERT_TRUE(ranLine(Board::Paths::Pppd, "/usr/local/sbin/pppd file /usr/local/etc/ppp/aoptions /dev/mdm3 remotenumber 1"));
+  ASSERT_TRUE(
+      ranLine(Board::Paths::Pppd, "/usr/local/sbin/pppd file /usr/local/etc/ppp/aoptions /dev/mdm3 remotenumber 1"));
   const int pid = childPid();
   destroy(7);
   expectNext({});
@@ -127,7 +129,8 @@ TEST_F(Modem, TheDestroyWaitsForThePppDaemon) {
 TEST_F(Modem, ControllerLossKillsADaemonThatIgnoresTheHangUp) {
   install(Board::Paths::Pppd, "hup ignore\nwait");
   start(R"({ cid "1", cdid "" })");
-  ASSERT_TRUE(ranLine(Board::Paths::Pppd, "/usr/local/sbin/pppd file /usr/local/etc/ppp/aoptions /dev/mdm3 remotenumber 1"));
+  ASSERT_TRUE(
+      ranLine(Board::Paths::Pppd, "/usr/local/sbin/pppd file /usr/local/etc/ppp/aoptions /dev/mdm3 remotenumber 1"));
   const int pid = childPid();
   destroy(7);
   expectNext({});
@@ -145,7 +148,8 @@ TEST_F(Modem, AChildHungUpBeforeItsExecEnds) {
   } exit;
   ChildWait waiter;
   waiter.Bind(&exit, &Exit::ended);
-  IPC::Signal::handle(SIGHUP, [](int) {}, SA_RESTART);
+  IPC::Signal::handle(
+      SIGHUP, [](int) {}, SA_RESTART);
   install(Board::Paths::Pppd, "wait");
   const pid_t pid = ChildProgram(rooted(Board::Paths::Pppd), {"pppd"}).announce(1, "late").start();
   waiter.Attach(pid);

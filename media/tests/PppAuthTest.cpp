@@ -28,8 +28,10 @@ std::string text64(const std::string& s) { return s + std::string(64 - s.size(),
 // The controller's answer to a login on slot 2, and the accept and address records it gives session 3.
 const std::string activate = R"(activate : modem : { remoteAddr "10.1.2.3", netmask "255.255.255.0", )"
                              R"(gateway "10.1.2.1", dns "10.1.2.2", mtu 1500 })";
-const std::string answered = "00000010000000020000000300000001"
-                             "00000024000000030000000300000000" "0a010203ffffff000a0102010a010202000005dc";
+const std::string answered =
+    "00000010000000020000000300000001"
+    "00000024000000030000000300000000"
+    "0a010203ffffff000a0102010a010202000005dc";
 
 class PppAuth : public SlotTest {
 protected:
@@ -77,8 +79,9 @@ TEST_F(PppAuth, RecordsTravelBetweenThePlugInAndTheController) {
   std::string counters = std::string(12, 'x');
   for (uint32_t w : {1u, 0xFFFFFFFEu, 0u, 7u, 0u, 9u, 2u, 3u, 600u, 0u}) counters += word(w);
   send(fd, record(64, 4, 3, counters) + record(16, 7, 3) + record(12, 1, 9) + record(140, 1, 3, std::string(140, 'u')));
-  expectNext({sig(2, "modemProceeding : acct : { octetsOut { low -2, high 1 }, octetsIn { low 7, high 0 }, packetsOut "
-                     "{ low 9, high 0 }, packetsIn { low 3, high 2 }, time { low 600, high 0 } }"),
+  expectNext({sig(2,
+                  "modemProceeding : acct : { octetsOut { low -2, high 1 }, octetsIn { low 7, high 0 }, packetsOut "
+                  "{ low 9, high 0 }, packetsIn { low 3, high 2 }, time { low 600, high 0 } }"),
               sig(2, "modemProceeding : auth : { username \"" + std::string(64, 'u') + "\", password \"" +
                          std::string(64, 'u') + "\" }")});
   EXPECT_TRUE(logged("02:dsp-modem: unknown request from portslave: 0x7\n"));
@@ -88,7 +91,11 @@ TEST_F(PppAuth, RecordsTravelBetweenThePlugInAndTheController) {
 // Found by fuzzing: texts the controller's IA5 strings cannot carry. pppd waits for an answer all the same.
 TEST_F(PppAuth, ALoginWithOctetsAbove0x7FReachesTheControllerWithQuestionMarks) {
   const Fd fd = plugIn();
-  send(fd, record(140, 1, 3, text64("al\x7F\x80" "ce") + text64("\xFF" "pw\xE9")));
+  send(fd, record(140, 1, 3,
+                  text64("al\x7F\x80"
+                         "ce") +
+                      text64("\xFF"
+                             "pw\xE9")));
   expectNext({sig(2, "modemProceeding : auth : { username \"al\x7F?ce\", password \"?pw?\" }")});
   EXPECT_TRUE(logged("02:dsp-modem: auth request, user name or password not IA5: sent with '?'.\n"));
   expect(cmd(2, activate), {ok(2)});

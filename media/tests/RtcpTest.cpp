@@ -36,8 +36,7 @@ TEST(Rtcp, SdesAndByeAsRfc3550LaysThemOut) {
   sdes.add(RTPC::SDES::Item::CNAME, "abc");
   EXPECT_EQ(encoded(sdes), (Bytes{0x81, 0xCA, 0, 3, 0, 0, 0, 1, 1, 3, 'a', 'b', 'c', 0, 0, 0}));
 
-  EXPECT_EQ(encoded(RTPC::BYE(0x01020304, "session end")),
-            concat({0x81, 0xCB, 0, 4, 1, 2, 3, 4, 11}, "session end"));
+  EXPECT_EQ(encoded(RTPC::BYE(0x01020304, "session end")), concat({0x81, 0xCB, 0, 4, 1, 2, 3, 4, 11}, "session end"));
   // Without a reason the packet ends after the SSRC.
   EXPECT_EQ(encoded(RTPC::BYE(7, "")), (Bytes{0x81, 0xCB, 0, 1, 0, 0, 0, 7}));
 
@@ -99,12 +98,12 @@ TEST(Rtcp, EncoderStaysInsideEveryBufferSize) {
 
 TEST(Rtcp, TsharkReadsSdesAndBye) {
   if (!Tshark::available()) GTEST_SKIP() << Tshark::missing();
-  const auto capture = Tshark::writeCapture("rtcp", 5005, {encoded(sessionStart(0x11223344)),
-                                                           encoded(RTPC::BYE(0x11223344, "session end"))});
-  const auto lines = Tshark::fields(capture, "-d udp.port==5005,rtcp",
-                                    {"rtcp.version", "rtcp.pt", "rtcp.length", "rtcp.ssrc.identifier", "rtcp.sdes.type",
-                                     "rtcp.sdes.length", "rtcp.sdes.text", "rtcp.length_check", "_ws.malformed",
-                                     "_ws.expert.message"});
+  const auto capture = Tshark::writeCapture(
+      "rtcp", 5005, {encoded(sessionStart(0x11223344)), encoded(RTPC::BYE(0x11223344, "session end"))});
+  const auto lines = Tshark::fields(
+      capture, "-d udp.port==5005,rtcp",
+      {"rtcp.version", "rtcp.pt", "rtcp.length", "rtcp.ssrc.identifier", "rtcp.sdes.type", "rtcp.sdes.length",
+       "rtcp.sdes.text", "rtcp.length_check", "_ws.malformed", "_ws.expert.message"});
   ASSERT_EQ(lines.size(), 2u);
   // Version, type, length in words minus one, SSRC, the items (0 ends the
   // list), the length check passed, nothing malformed and no expert remark.

@@ -118,8 +118,14 @@ TEST_F(RtpSlots, TheSessionRecordCarriesEveryParameterOrItsDefault) {
   SlotPtr slot = create(all);
   ASSERT_TRUE(slot) << logs.take();
   // Far end, source 10.1.2.3, rx 8 (the A-law override), tx 18, factor 0x2345, VAD, crate, SSRC, TTL 64, TOS 0xB8.
-  const std::string record = "7f000001" + hex16(peer.port - 1u) + "0000" "0a010203" + hex16(spare - 1u) +
-                             "0008001223450101" "0000deadbeef" "0000000000000000" "00000040000000b8";
+  const std::string record = "7f000001" + hex16(peer.port - 1u) +
+                             "0000"
+                             "0a010203" +
+                             hex16(spare - 1u) +
+                             "0008001223450101"
+                             "0000deadbeef"
+                             "0000000000000000"
+                             "00000040000000b8";
   EXPECT_EQ(journal(), (Lines{"begin 1 " + record, "add-channel 1 ffffffffffffffffffffffff00000000"}));
   EXPECT_EQ(control("rtp sessions"), Lines{"1 channel=1024 input=off pd=off session=" + record});
   unsigned from = 0;
@@ -133,9 +139,16 @@ TEST_F(RtpSlots, TheSessionRecordCarriesEveryParameterOrItsDefault) {
   SlotPtr second = create(bare);
   ASSERT_TRUE(second) << logs.take();
   const std::string begun = journal().at(0).substr(8);
-  EXPECT_EQ(begun.substr(0, 48), "7f000001" + hex16(peer.port - 1u) + "0000" "00000000" + hex16(peer.port - 1u) +
-                                     "000400040000" "00000000");
-  EXPECT_EQ(begun.substr(56), "0000000000000000" "00000000" "ffffffff");
+  EXPECT_EQ(begun.substr(0, 48), "7f000001" + hex16(peer.port - 1u) +
+                                     "0000"
+                                     "00000000" +
+                                     hex16(peer.port - 1u) +
+                                     "000400040000"
+                                     "00000000");
+  EXPECT_EQ(begun.substr(56),
+            "0000000000000000"
+            "00000000"
+            "ffffffff");
   EXPECT_EQ(hex(peer.receive(&from), 4, 4), begun.substr(48, 8)) << "the SDES carries the generated SSRC";
   EXPECT_EQ(from, peer.port) << "RTCP binds the far end's port + 1 without a source";
   EXPECT_EQ(control("rtp sessions").back().substr(0, 14), "2 channel=1025");
@@ -177,7 +190,8 @@ TEST_F(RtpSlots, RefusedCreatesLeaveNothingOpen) {
   codec(busy).get_dhost().set_port(peer.port);
   EXPECT_FALSE(create(busy));
   EXPECT_NE(logs.take().find("rtp do not created: can not bind socket [errno=Address already in use, port=" +
-                             std::to_string(peer.port + 1) + "]\n"), std::string::npos);
+                             std::to_string(peer.port + 1) + "]\n"),
+            std::string::npos);
   // A radio part belongs to the radio factories: no word.
   LGCP::CreateParams radio = params();
   codec(radio).includeOptionalField(TERM::RtpParams::o_radio, TERM::RtpParams::e_radio);
@@ -221,7 +235,9 @@ TEST_F(RtpSlots, ACodecChangeRestartsTheSessionAndItsEventsFollow) {
   EXPECT_TRUE(slot->Ioctl(alaw));
   const Lines restart = journal();
   ASSERT_EQ(restart.size(), 2u);
-  EXPECT_EQ(restart[0].substr(0, 44), "begin 3 7f000001" + hex16(peer.port - 1u) + "0000" "00000000" +
+  EXPECT_EQ(restart[0].substr(0, 44), "begin 3 7f000001" + hex16(peer.port - 1u) +
+                                          "0000"
+                                          "00000000" +
                                           hex16(peer.port - 1u) + "00080000");  // rx 8, tx 0
   EXPECT_EQ(restart[1], "add-channel 3 00000400ffffffffffffffff00000000");
   EXPECT_EQ(control("rtp sessions").size(), 1u) << "the old sessions are released";
@@ -230,8 +246,15 @@ TEST_F(RtpSlots, ACodecChangeRestartsTheSessionAndItsEventsFollow) {
   // Events come from the new session; the old one is gone.
   pd.select_pd_enable().set_timeout(300);
   EXPECT_TRUE(slot->Ioctl(pd));
-  EXPECT_EQ(journal(), Lines{"event-on 3 00000001" "00000000" "0000012c" "00000000" "00000000" "0000012c" "00000000"
-                             "00000000" "00000000"});
+  EXPECT_EQ(journal(), Lines{"event-on 3 00000001"
+                             "00000000"
+                             "0000012c"
+                             "00000000"
+                             "00000000"
+                             "0000012c"
+                             "00000000"
+                             "00000000"
+                             "00000000"});
   control("rtp event 3 1 7");
   control("rtp event 3 2 9 9");
   Board::Sim::control("rtp event 1 1 7");
@@ -241,15 +264,17 @@ TEST_F(RtpSlots, ACodecChangeRestartsTheSessionAndItsEventsFollow) {
   signal.select_rtp().select_pd().set_value(7);
   signal.select_rtp().select_pd().set_timeout(300);
   EXPECT_EQ(Testing::firstProbe().seen, Lines{signal.asValueNotation()}) << "type 2 is not reported";
-  EXPECT_EQ(slotLines(logs.take()), "rtp[1024]: RTP SET EVENT PD timeout=300\nrtp[1024]: rtp event:  type=1\n"
-                         "rtp[1024]: rtp event:  type=2\n");
+  EXPECT_EQ(slotLines(logs.take()),
+            "rtp[1024]: RTP SET EVENT PD timeout=300\nrtp[1024]: rtp event:  type=1\n"
+            "rtp[1024]: rtp event:  type=2\n");
 
   // lbrc goes back to the payload the slot was created with; a failed restart leaves no session.
   lbrc.select_decoder_mode().setValue(LGCP::CodecMode::lbrc);
   control("fail rtp ioctl 0xC02C5200 EIO");
   EXPECT_FALSE(slot->Ioctl(lbrc));
-  EXPECT_EQ(logs.take(), "rtp[1024]: do restart RTP session (change tx payload):decoder-mode : lbrc\n"
-                         "rtp[1024]: fail to restart RTP session!\n");
+  EXPECT_EQ(logs.take(),
+            "rtp[1024]: do restart RTP session (change tx payload):decoder-mode : lbrc\n"
+            "rtp[1024]: fail to restart RTP session!\n");
   EXPECT_EQ(control("rtp sessions"), Lines{});
   EXPECT_FALSE(slot->Ioctl(pd));
   EXPECT_EQ(logs.take(), "rtp[1024]: RTP SET EVENT PD fail: errno=\"Bad file descriptor\"\n");
@@ -281,8 +306,9 @@ TEST_F(RtpSlots, ReceiverEventsReachTheControllerAndAHangUpIsLeftAlone) {
   EXPECT_TRUE(slot->Ioctl(pdOff));
   control("fail rtp ioctl 0x8004520D EIO");
   EXPECT_FALSE(slot->Ioctl(pdOff));
-  EXPECT_EQ(slotLines(logs.take()), "rtp[1024]: RTP RESET EVENT PD\n"
-                                    "rtp[1024]: RTP RESET EVENT PD fail: errno=\"Input/output error\"\n");
+  EXPECT_EQ(slotLines(logs.take()),
+            "rtp[1024]: RTP RESET EVENT PD\n"
+            "rtp[1024]: RTP RESET EVENT PD fail: errno=\"Input/output error\"\n");
 
   control("rtp raw 00000001000000070000");  // a record cut short: no signal
   Testing::runFor(20);

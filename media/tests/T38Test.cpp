@@ -15,7 +15,8 @@ class T38 : public SlotTest {};
 std::string create(long slot, const std::string& args) {
   return Testing::cmd(Testing::NoSeq, slot,
                       R"(create : t38soft : { dhost { iaddr "10.0.0.1", port 4000 }, shost { iaddr "10.0.0.2", )"
-                      "port 5000 }, rx-packet-size 160, rx-threshold 2, tx-threshold 3, args { " + args + " } }");
+                      "port 5000 }, rx-packet-size 160, rx-threshold 2, tx-threshold 3, args { " +
+                          args + " } }");
 }
 
 const Lines active = {"transmitter : active : 256", "receiver : active : 256"};

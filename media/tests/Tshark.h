@@ -31,9 +31,34 @@ inline std::string writeCapture(const std::string& name, uint16_t port, const st
   for (uint32_t word : {0xA1B2C3D4u, 0x00040002u, 0u, 0u, 65535u, 228u}) le32(word);
   for (const Bytes& payload : payloads) {
     const unsigned udpLen = 8 + unsigned(payload.size()), ipLen = 20 + udpLen;
-    Bytes ip = {0x45, 0, uint8_t(ipLen >> 8), uint8_t(ipLen), 0, 0, 0, 0, 64, 17, 0, 0, 10, 0, 0, 1, 10, 0, 0, 2,
-                uint8_t(port >> 8), uint8_t(port), uint8_t(port >> 8), uint8_t(port), uint8_t(udpLen >> 8),
-                uint8_t(udpLen), 0, 0};
+    Bytes ip = {0x45,
+                0,
+                uint8_t(ipLen >> 8),
+                uint8_t(ipLen),
+                0,
+                0,
+                0,
+                0,
+                64,
+                17,
+                0,
+                0,
+                10,
+                0,
+                0,
+                1,
+                10,
+                0,
+                0,
+                2,
+                uint8_t(port >> 8),
+                uint8_t(port),
+                uint8_t(port >> 8),
+                uint8_t(port),
+                uint8_t(udpLen >> 8),
+                uint8_t(udpLen),
+                0,
+                0};
     uint32_t sum = 0;
     for (size_t i = 0; i < 20; i += 2) sum += uint32_t(ip[i] << 8 | ip[i + 1]);
     sum = (sum & 0xFFFF) + (sum >> 16);

@@ -143,8 +143,9 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
   for (int i = 0; i < 130; ++i) ctrl.Send(SnmpAgentCtrl::e1Connected, i, "1");
   ASSERT_TRUE(runUntil([&] { return kelo.frames.size() == 4 && qv.frames.size() == 4; }));
   runFor(20);
-  std::string group2 = "set\n  1 gatewayCommon.powerStatus[0] = \"3\"\n  3 gatewayCommon.powerStatus[0] = \"2\"\n"
-                       "  5 gatewayCommon.temperature[0] = \"41\"";
+  std::string group2 =
+      "set\n  1 gatewayCommon.powerStatus[0] = \"3\"\n  3 gatewayCommon.powerStatus[0] = \"2\"\n"
+      "  5 gatewayCommon.temperature[0] = \"41\"";
   std::string rest = "set";
   for (int i = 0; i < 130; ++i)
     (i < 125 ? group2 : rest) +=
@@ -157,7 +158,6 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
             "  6 statusGeneral.sgBuildVersion[0] = \"b\"");
   EXPECT_EQ(qv.frames, kelo.frames);
   EXPECT_EQ(err.str(), "snmpagent: gatewayCommon.temperature[0] value is not IA5 text, not sent\n");
-
 }
 
 TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
@@ -215,8 +215,8 @@ TEST_F(AgentLink, VoiceFirmwareLineIsReadUpTo126Characters) {
   ASSERT_TRUE(runUntil([&] { return agent.linked() && names.size() == 1; }));
   const std::string x(116, 'x'), y(117, 'y'), driver = " gatewayCommon.driverBuild[0] = \"";
   for (const auto& [line, sent] : std::vector<std::pair<std::string, std::string>>{
-           {"Voice 1 2 " + x + "zz\n", "1 [2 " + x + "]"},                  // "zz" from the 127th on
-           {"Voice 1 " + y + " z\n", "1 [" + y + "]"},                      // the blank 126th, "z" 127th
+           {"Voice 1 2 " + x + "zz\n", "1 [2 " + x + "]"},                    // "zz" from the 127th on
+           {"Voice 1 " + y + " z\n", "1 [" + y + "]"},                        // the blank 126th, "z" 127th
            {"Voice 1 " + y.substr(1) + " z\n", "1 [" + y.substr(1) + " z]"},  // "z" the 126th
            {"", "<none>"}}) {
     SCOPED_TRACE(line);
@@ -233,9 +233,12 @@ TEST_F(AgentLink, VoiceFirmwareLineIsReadUpTo126Characters) {
 }
 
 TEST(Publishing, VoiceFirmwareVersionLine) {
-  for (const auto& [line, text] : std::vector<std::pair<std::string, std::string>>{
-           {"Voice 2.1.0 2024-05-01 r17 x\n", "2.1.0 [2024-05-01 r17]"}, {"  Voice   2.1.0   r17\n", "2.1.0 [r17]"},
-           {"Voice 2.1.0 \n", "2.1.0 []"}, {"Voice 2.1.0", "none"}, {"", "none"}})
+  for (const auto& [line, text] :
+       std::vector<std::pair<std::string, std::string>>{{"Voice 2.1.0 2024-05-01 r17 x\n", "2.1.0 [2024-05-01 r17]"},
+                                                        {"  Voice   2.1.0   r17\n", "2.1.0 [r17]"},
+                                                        {"Voice 2.1.0 \n", "2.1.0 []"},
+                                                        {"Voice 2.1.0", "none"},
+                                                        {"", "none"}})
     EXPECT_EQ(driverBuildText(line), text) << line;
 }
 

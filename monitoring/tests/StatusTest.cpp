@@ -52,10 +52,14 @@ TEST(FramerStatus, DriverTextsAndTrunkStates) {
     bool changed;
     const char* after;
   } states[] = {
-      {ACP::TrunkState::lossCarrier, true, "0 No Carrier"}, {ACP::TrunkState::lossCarrier, false, "0 No Carrier"},
-      {ACP::TrunkState::disabled, true, "1 Unknown"},       {ACP::TrunkState::unknown, false, "1 Unknown"},
-      {ACP::TrunkState::lossBF, true, "1 FAS Loss"},        {ACP::TrunkState::ais, true, "1 AIS"},
-      {ACP::TrunkState::rai, true, "1 RAI"},                {ACP::TrunkState::normal, true, "1 Synchronized"},
+      {ACP::TrunkState::lossCarrier, true, "0 No Carrier"},
+      {ACP::TrunkState::lossCarrier, false, "0 No Carrier"},
+      {ACP::TrunkState::disabled, true, "1 Unknown"},
+      {ACP::TrunkState::unknown, false, "1 Unknown"},
+      {ACP::TrunkState::lossBF, true, "1 FAS Loss"},
+      {ACP::TrunkState::ais, true, "1 AIS"},
+      {ACP::TrunkState::rai, true, "1 RAI"},
+      {ACP::TrunkState::normal, true, "1 Synchronized"},
   };
   for (const auto& s : states) {
     ACP::TrunkState state;
@@ -86,10 +90,14 @@ TEST(NetIfStatus, FoundByIndexAndRunningWhileTwoOfTheLastThreeSamplesRan) {
     bool changed;
     int running, oper;
   } samples[] = {
-      {"net add eth0 none 0x41", true, 0, 2},  {"net add eth0 none 0x41", true, 1, 1},
-      {"net add eth0 none 0x01", false, 1, 1}, {"fail net ioctl 0x8913 EIO", false, 1, 1},
-      {"heal net", true, 0, 2},                {"net remove eth0", false, 0, 2},
-      {"net add eth0 none 0x41", false, 0, 2}, {"net add eth0 none 0x41", true, 1, 1},
+      {"net add eth0 none 0x41", true, 0, 2},
+      {"net add eth0 none 0x41", true, 1, 1},
+      {"net add eth0 none 0x01", false, 1, 1},
+      {"fail net ioctl 0x8913 EIO", false, 1, 1},
+      {"heal net", true, 0, 2},
+      {"net remove eth0", false, 0, 2},
+      {"net add eth0 none 0x41", false, 0, 2},
+      {"net add eth0 none 0x41", true, 1, 1},
   };
   for (const auto& s : samples) {
     ASSERT_EQ(Board::Sim::control(s.board).back(), "OK") << s.board;

@@ -13,9 +13,9 @@
 
 #include "board/Paths.h"
 #include "foundation/config/TraceCtl.h"
+#include "monitoring/MonitoringDataHolder.h"
 #include "testing/Capture.h"
 #include "testing/Loop.h"
-#include "monitoring/MonitoringDataHolder.h"
 
 namespace {
 
@@ -74,24 +74,31 @@ TEST_F(Store, EveryFileHoldsItsValueAloneAndAnEqualValueWritesNothing) {
   LGCP::POWERStatus both;
   both = LGCP::POWERStatus::both;
   EXPECT_TRUE(store->setPowerStatus(both));
-  for (const char* text : {
-           "board : boardStatus : { position 3, version '31 2e 32 00 39'H, status ready, type fxs }",
-           "board : boardStatus : { position -1, version ''H, status none, type e0 }",
-           "emPhone : phoneStatus : { id 0, panelSV '41'H, ctrlSV '42'H, fpgaSV ''H, status ready, powerStatus main, "
-           "mode sleep, hookStatus connected, baseStatus disconnected }",
-           "termCounter : { owner router, cnt 5 }", "termCounter : { owner extBoard, ownerId 1, cnt -7 }",
-           "termCounter : { owner extBoard, ownerId 2, cnt 9 }", "termCounter : { owner extBoard, cnt 11 }",
-           "termCounter : { owner none, cnt 12 }",
-           "snmp-set : { commands { { uniq 1, id name : { section \"sec\", name \"param\", index 2 }, value \"abc\" }, "
-           "{ uniq 2, id oid : \"1.3.6\", value \"x\" } } }",
-           "board : boardChannelStatus : { position 4, channel 1, status { callerID ''H, calledID ''H } }",
-           "emPhone : phoneChannelStatus : { phoneId 5, channel 1 }"})
+  for (const char* text :
+       {"board : boardStatus : { position 3, version '31 2e 32 00 39'H, status ready, type fxs }",
+        "board : boardStatus : { position -1, version ''H, status none, type e0 }",
+        "emPhone : phoneStatus : { id 0, panelSV '41'H, ctrlSV '42'H, fpgaSV ''H, status ready, powerStatus main, "
+        "mode sleep, hookStatus connected, baseStatus disconnected }",
+        "termCounter : { owner router, cnt 5 }", "termCounter : { owner extBoard, ownerId 1, cnt -7 }",
+        "termCounter : { owner extBoard, ownerId 2, cnt 9 }", "termCounter : { owner extBoard, cnt 11 }",
+        "termCounter : { owner none, cnt 12 }",
+        "snmp-set : { commands { { uniq 1, id name : { section \"sec\", name \"param\", index 2 }, value \"abc\" }, "
+        "{ uniq 2, id oid : \"1.3.6\", value \"x\" } } }",
+        "board : boardChannelStatus : { position 4, channel 1, status { callerID ''H, calledID ''H } }",
+        "emPhone : phoneChannelStatus : { phoneId 5, channel 1 }"})
     store->setDisplayStatus(display(text));
 
   const std::pair<const char*, const char*> files[] = {
-      {"dip", "0"},          {"config_version", "0000001a-000000000000002b"}, {"powerstatus", "3"},
-      {"board3", "3\n1.2\n2\n"}, {"board-1", "0\n\n4\n"}, {"emphone0", "A\nB\n\n2\n2\n2\n1\n2\n"},
-      {"term_cnts/router", "5"}, {"term_cnts/board1", "-7"}, {"term_cnts/board2", "9"}, {"sec/2/param", "abc"},
+      {"dip", "0"},
+      {"config_version", "0000001a-000000000000002b"},
+      {"powerstatus", "3"},
+      {"board3", "3\n1.2\n2\n"},
+      {"board-1", "0\n\n4\n"},
+      {"emphone0", "A\nB\n\n2\n2\n2\n1\n2\n"},
+      {"term_cnts/router", "5"},
+      {"term_cnts/board1", "-7"},
+      {"term_cnts/board2", "9"},
+      {"sec/2/param", "abc"},
   };
   std::set<std::string> expected = {"/var", "/var/monitoring", "/var/monitoring/term_cnts", "/var/monitoring/sec",
                                     "/var/monitoring/sec/2"};

@@ -21,10 +21,10 @@ namespace Map = RTPSignalling::LemzRadioMapping;
 // Every field different from the same field of a state built with another base.
 LemzRadioState distinct(int base) {
   LemzRadioState s;
-  int32_t* words[] = {&s.command, &s.prio, &s.remote_no, &s.remote_ch, &s.chan_id, &s.squelshe, &s.rte,
-                      &s.standby_state, &s.standby_group, &s.receiver_state};
-  uint32_t* flags[] = {&s.ptt, &s.ssrc, &s.bss, &s.vad_rx, &s.vad_tx, &s.sql, &s.sh, &s.pwr, &s.rv, &s.resv,
-                       &s.selcall, &s.li, &s.src_ssrc};
+  int32_t* words[] = {&s.command,  &s.prio, &s.remote_no,     &s.remote_ch,     &s.chan_id,
+                      &s.squelshe, &s.rte,  &s.standby_state, &s.standby_group, &s.receiver_state};
+  uint32_t* flags[] = {&s.ptt, &s.ssrc, &s.bss,  &s.vad_rx,  &s.vad_tx, &s.sql,     &s.sh,
+                       &s.pwr, &s.rv,   &s.resv, &s.selcall, &s.li,     &s.src_ssrc};
   int next = base;
   for (int32_t* w : words) *w = next++;
   for (uint32_t* f : flags) *f = uint32_t(next++);
@@ -72,8 +72,9 @@ TEST(LemzRadioMapping, MergeRulesOfEveryCommand) {
     const char* radio;  // what a state from the controller program changes beyond the header
     const char* chan;   // what a received state changes beyond its sender, command and priority
   } rules[] = {
-      {0, "remote_no remote_ch chan_id freq squelshe rte quality standby_state standby_group receiver_state "
-          "session_addr ssrc",
+      {0,
+       "remote_no remote_ch chan_id freq squelshe rte quality standby_state standby_group receiver_state "
+       "session_addr ssrc",
        "ptt callerID bss sh pwr rv resv remote_no remote_ch chan_id freq squelshe rte standby_state"},
       {GW_FLAG, "", "ptt bss sh pwr rv resv"},
       {GW_ADJUST_CHAN, "", "chan_id freq"},
@@ -135,13 +136,26 @@ TEST(LemzRadioMapping, EveryReceivedPacketReachesTheControllerAsItsAlternative) 
     uint32_t type;
     int alternative;
     bool flags;  // the alternative carries the header flags
-  } rows[] = {{GW_FLAG, 0, true},           {GW_ADJUST_CHAN, 1, false},     {GW_FLAG_PTT, 2, true},
-              {GW_FLAG_BSS, 3, true},       {GW_FLAG_SH, 4, true},          {GW_FLAG_PW, 5, true},
-              {GW_FLAG_RV, 6, true},        {GW_FLAG_RS, 7, true},          {GW_SEL_CALL, 8, true},
-              {GW_SELECT_RC_CHAN, 9, false}, {GW_ADJUST_SQUELSHE, 10, false}, {GW_ADJUST_RTE, 11, false},
-              {GW_ADJUST_STANDBY, 12, false}, {WM_FLAG, 13, true},          {WM_TRANS, 14, true},
-              {WM_RADIO_QUALITY, 15, false}, {WM_CHAN, 16, false},          {WM_SEL_CALL_TRANS, 17, true},
-              {WM_SELECT_RC_CHAN, 18, false}, {WM_STANDBY, 19, false}};
+  } rows[] = {{GW_FLAG, 0, true},
+              {GW_ADJUST_CHAN, 1, false},
+              {GW_FLAG_PTT, 2, true},
+              {GW_FLAG_BSS, 3, true},
+              {GW_FLAG_SH, 4, true},
+              {GW_FLAG_PW, 5, true},
+              {GW_FLAG_RV, 6, true},
+              {GW_FLAG_RS, 7, true},
+              {GW_SEL_CALL, 8, true},
+              {GW_SELECT_RC_CHAN, 9, false},
+              {GW_ADJUST_SQUELSHE, 10, false},
+              {GW_ADJUST_RTE, 11, false},
+              {GW_ADJUST_STANDBY, 12, false},
+              {WM_FLAG, 13, true},
+              {WM_TRANS, 14, true},
+              {WM_RADIO_QUALITY, 15, false},
+              {WM_CHAN, 16, false},
+              {WM_SEL_CALL_TRANS, 17, true},
+              {WM_SELECT_RC_CHAN, 18, false},
+              {WM_STANDBY, 19, false}};
   const LemzRadioState radio;  // nothing set: squelch, RTE and standby are -1
   for (const auto& row : rows) {
     LemzRadioState s;
@@ -172,7 +186,9 @@ TEST(LemzRadioMapping, ReportsAsTheControllerReadsThem) {
   chan.payload.wm_chan = {4, 145.5f, 255, 9};  // squelch and RTE outside their TERM types
   sig_proto call = packet(GW_SEL_CALL);
   call.flag_c = 2;
-  call.payload.gw_sel_call = {4, "12\xC3" "4"};
+  call.payload.gw_sel_call = {4,
+                              "12\xC3"
+                              "4"};
   sig_proto trans = packet(WM_SEL_CALL_TRANS);
   inet_aton("192.168.1.20", &trans.payload.wm_sel_call_trans.session_addr);
   trans.payload.wm_sel_call_trans.ssrc = 4000000000u;
@@ -271,8 +287,9 @@ TEST(LemzRadioMapping, ControllerValuesBecomeStateAndPackets) {
   Map::DecodeASN(selcall, s, "rtp_ext[3] 12:00:00:");
   std::cerr.rdbuf(saved);
   EXPECT_EQ(s.session_addr.s_addr, INADDR_NONE);
-  EXPECT_EQ(log.str(), "rtp_ext[3] 12:00:00:session address \"radio\\x0A7\" is not a dotted IPv4 address, "
-                       "255.255.255.255 used\n");
+  EXPECT_EQ(log.str(),
+            "rtp_ext[3] 12:00:00:session address \"radio\\x0A7\" is not a dotted IPv4 address, "
+            "255.255.255.255 used\n");
 
   // A modifier without a selection names no command and changes nothing else.
   TERM::LemzRadioModifier empty;

@@ -169,8 +169,8 @@ TEST(R2sProto, TsharkReadsOurHeadersInRtp) {
   r2s_proto_init(&tx, R2S_PROTO_TX);
   r2s_proto_set_tx_header(&tx, 1, 5, 0, 1);
   r2s_proto_add_tx_time_delay(&tx, &delay);
-  const auto capture = Tshark::writeCapture("ed137", 5004, {rtpWithExtension(packed(rx, true)),
-                                                            rtpWithExtension(packed(tx, false))});
+  const auto capture =
+      Tshark::writeCapture("ed137", 5004, {rtpWithExtension(packed(rx, true)), rtpWithExtension(packed(tx, false))});
   const auto lines = Tshark::fields(
       capture, "-d udp.port==5004,rtp",
       {"rtp.ext.profile", "rtp.ext.len", "rtp.ext.ed137a.ptt_type", "rtp.ext.ed137a.squ", "rtp.ext.ed137a.ptt_id",

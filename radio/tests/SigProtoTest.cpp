@@ -18,7 +18,8 @@ Bytes packed(const sig_proto& p, int len = 300) {
   return buf;
 }
 
-sig_proto record(uint32_t type, const std::function<void(sig_proto&)>& fill = [](sig_proto&) {}) {
+sig_proto record(
+    uint32_t type, const std::function<void(sig_proto&)>& fill = [](sig_proto&) {}) {
   sig_proto p;
   sig_proto_init(&p);
   p.type = type;
@@ -46,27 +47,55 @@ TEST(SigProto, EveryTypeByteForByteBothWays) {
                 p.status = 511, p.flag_c = 3;
               }),
        "81 0B FF FF"},
-      {record(GW_ADJUST_CHAN, [](sig_proto& p) { p.priority = 15, p.payload.gw_adjust_chan = {7, 145.5f}; }),
+      {record(GW_ADJUST_CHAN,
+              [](sig_proto& p) {
+                p.priority = 15, p.payload.gw_adjust_chan = {7, 145.5f};
+              }),
        "02 F0 00 00 00 00 00 07 43 11 80 00"},
-      {record(GW_SEL_CALL, [](sig_proto& p) { p.payload.gw_sel_call = {3, "123"}; }), "09 00 00 00 03 31 32 33"},
-      {record(GW_SEL_CALL, [](sig_proto& p) { p.payload.gw_sel_call = {4, "1234"}; }),
+      {record(GW_SEL_CALL,
+              [](sig_proto& p) {
+                p.payload.gw_sel_call = {3, "123"};
+              }),
+       "09 00 00 00 03 31 32 33"},
+      {record(GW_SEL_CALL,
+              [](sig_proto& p) {
+                p.payload.gw_sel_call = {4, "1234"};
+              }),
        "09 00 00 00 04 31 32 33 34 00 00 00"},
-      {record(GW_SELECT_RC_CHAN, [](sig_proto& p) { p.payload.gw_select_rc_chan = {2, 3}; }),
+      {record(GW_SELECT_RC_CHAN,
+              [](sig_proto& p) {
+                p.payload.gw_select_rc_chan = {2, 3};
+              }),
        "0A 00 00 00 02 03 00 00"},
       {record(GW_ADJUST_SQUELSHE, [](sig_proto& p) { p.payload.gw_adjust_squelsh = {5}; }), "0B 00 00 00 05 00 00 00"},
       {record(GW_ADJUST_RTE, [](sig_proto& p) { p.payload.gw_adjust_rte = {6}; }), "0C 00 00 00 06 00 00 00"},
       {record(GW_ADJUST_STANDBY, [](sig_proto& p) { p.payload.gw_adjust_standby = {1}; }), "0D 00 00 00 01 00 00 00"},
-      {record(WM_TRANS, [](sig_proto& p) { p.payload.wm_trans = {addr("10.1.2.3"), 258}; }),
+      {record(WM_TRANS,
+              [](sig_proto& p) {
+                p.payload.wm_trans = {addr("10.1.2.3"), 258};
+              }),
        "82 00 00 00 03 02 01 0A 00 00 01 02"},
       {record(WM_RADIO_QUALITY, [](sig_proto& p) { p.payload.wm_radio_quality = {-1.5f}; }), "83 00 00 00 BF C0 00 00"},
-      {record(WM_CHAN, [](sig_proto& p) { p.payload.wm_chan = {0x01020304, 0.0f, 255, 7}; }),
+      {record(WM_CHAN,
+              [](sig_proto& p) {
+                p.payload.wm_chan = {0x01020304, 0.0f, 255, 7};
+              }),
        "84 00 00 00 01 02 03 04 00 00 00 00 FF 07 00 00"},
       {record(WM_SEL_CALL_TRANS,
-              [](sig_proto& p) { p.payload.wm_sel_call_trans = {addr("192.168.1.20"), 0xDEADBEEF, 2, "AB"}; }),
+              [](sig_proto& p) {
+                p.payload.wm_sel_call_trans = {addr("192.168.1.20"), 0xDEADBEEF, 2, "AB"};
+              }),
        "85 00 00 00 14 01 A8 C0 DE AD BE EF 02 41 42 00"},
-      {record(WM_SELECT_RC_CHAN, [](sig_proto& p) { p.payload.wm_select_rc_chan = {9, 8}; }),
+      {record(WM_SELECT_RC_CHAN,
+              [](sig_proto& p) {
+                p.payload.wm_select_rc_chan = {9, 8};
+              }),
        "86 00 00 00 09 08 00 00"},
-      {record(WM_STANDBY, [](sig_proto& p) { p.payload.wm_standby = {0, 2, 1}; }), "87 00 00 00 00 02 01 00"},
+      {record(WM_STANDBY,
+              [](sig_proto& p) {
+                p.payload.wm_standby = {0, 2, 1};
+              }),
+       "87 00 00 00 00 02 01 00"},
   };
   for (const auto& c : cases) {
     const Bytes wire = hex(c.wire);
@@ -116,7 +145,7 @@ TEST(SigProto, SizesAndErrorReturns) {
   EXPECT_EQ(p.payload.gw_adjust_chan.id, 7u);
   EXPECT_EQ(p.src_addr, 0x0A000001u);
 
-  sig_proto a = record(WM_FLAG), b = record(WM_TRANS, [](sig_proto& r) { r.src_addr = 3; });
+  sig_proto a = record(WM_FLAG), b = record(WM_TRANS, [](sig_proto&r) { r.src_addr = 3; });
   EXPECT_EQ(cmp_sig_proto_header(&a, &b), 1);  // b minus a of the type first
   a.type = WM_TRANS;
   EXPECT_EQ(cmp_sig_proto_header(&a, &b), 3);

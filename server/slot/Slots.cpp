@@ -1,7 +1,7 @@
 #include "server/slot/Slots.h"
 
-#include <iostream>
 #include <unistd.h>
+#include <iostream>
 
 #include "server/slot/Slot.h"
 #include "server/slot/SlotFactory.h"
@@ -45,21 +45,11 @@ bool Slots::OnSlotCommand(const LGCP::Command& cmd) {
       ok = Disconnect(*slot);
       failure = LGCP::ErrorCause::disconnectFail;
       break;
-    case LGCP::Command::e_destroy:
-      CmdDestroy(slot);
-      return true;
-    case LGCP::Command::e_activate:
-      ok = slot->IActivate(cmd.get_activate());
-      break;
-    case LGCP::Command::e_deactivate:
-      ok = slot->IDeactivate();
-      break;
-    case LGCP::Command::e_userData:
-      ok = slot->IUserData(cmd.get_userData().toVector());
-      break;
-    default:
-      ok = slot->Ioctl(cmd.get_ioctl());
-      break;
+    case LGCP::Command::e_destroy: CmdDestroy(slot); return true;
+    case LGCP::Command::e_activate: ok = slot->IActivate(cmd.get_activate()); break;
+    case LGCP::Command::e_deactivate: ok = slot->IDeactivate(); break;
+    case LGCP::Command::e_userData: ok = slot->IUserData(cmd.get_userData().toVector()); break;
+    default: ok = slot->Ioctl(cmd.get_ioctl()); break;
   }
   if (ok) {
     Success();
@@ -128,7 +118,8 @@ void Slots::on_release(Slot* slot) {
 
 void Slots::int_destroy(Slot* slot) {
   live.remove(slot);
-  if (slot->id >= 0 && CheckSlot(unsigned(slot->id)) && table[unsigned(slot->id)] == slot) table[unsigned(slot->id)] = nullptr;
+  if (slot->id >= 0 && CheckSlot(unsigned(slot->id)) && table[unsigned(slot->id)] == slot)
+    table[unsigned(slot->id)] = nullptr;
   delete slot;
 }
 

@@ -24,8 +24,9 @@ std::string e1Status(int trunk, const std::string& state, int slips = 0) {
 }
 
 std::string cas(int seq, int trunk, int timeslot, const std::string& what) {
-  return cmd(seq, NoSlot, "ioctl : cas : { channel { path " + std::to_string(trunk) + ", timeslot " +
-                              std::to_string(timeslot) + " }, cmd " + what + " }");
+  return cmd(seq, NoSlot,
+             "ioctl : cas : { channel { path " + std::to_string(trunk) + ", timeslot " + std::to_string(timeslot) +
+                 " }, cmd " + what + " }");
 }
 
 std::string casSignal(int trunk, int timeslot, int rx, int tx) {
@@ -63,8 +64,8 @@ class DisabledClock : public BoardControl {
 TEST_F(BoardControl, StartUpSetsUpAndEnablesEachBriLineInterfaceInTurn) {
   Lines writes;
   for (char n : std::string("01234567")) {
-    for (const char* w : {"0x32 0x80", "0x30 0x08", "0x57 0x30", "0x34 0x60", "0x35 0x00", "0x36 0x00", "0x37 0x00",
-                          "0x32 0x00"})
+    for (const char* w :
+         {"0x32 0x80", "0x30 0x08", "0x57 0x30", "0x34 0x60", "0x35 0x00", "0x36 0x00", "0x37 0x00", "0x32 0x00"})
       writes.push_back(std::string{n, ' '} + w);
   }
   EXPECT_EQ(control("hal spi writes"), writes);
@@ -149,7 +150,8 @@ TEST_F(DisabledClock, ClockCfgIsUnsupportedAndTheClockIsLeftAlone) {
   EXPECT_TRUE(daemon.errHas("clkctl: clock control disabled.\n"));
   auto c = std::make_unique<Controller>();
   ASSERT_TRUE(c->connect(daemon.port()));
-  c->expect(cmd(1, NoSlot, "clockCfg : { clkSel0 external, bextEn enabled, source 2 }"), {err(1, NoSlot, "unsupported")});
+  c->expect(cmd(1, NoSlot, "clockCfg : { clkSel0 external, bextEn enabled, source 2 }"),
+            {err(1, NoSlot, "unsupported")});
   c.reset();
   ASSERT_TRUE(daemon.errHas(" closed.\n"));
   EXPECT_EQ(control("hal clock history"), Lines{});

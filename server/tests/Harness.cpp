@@ -62,8 +62,8 @@ std::string freshRoot() {
     std::abort();
   }
   // The directories of the daemon's own files, as on the board.
-  for (const char* fixed : {Board::Paths::RunDir, Board::Paths::StatusDump, Board::Paths::SyslogSocket,
-                            Board::Paths::ConfigFile})
+  for (const char* fixed :
+       {Board::Paths::RunDir, Board::Paths::StatusDump, Board::Paths::SyslogSocket, Board::Paths::ConfigFile})
     std::filesystem::create_directories(std::filesystem::path(path + fixed).parent_path());
   return path;
 }
@@ -299,7 +299,9 @@ bool Controller::quiet(int ms) {
   }
 }
 
-bool BoardControl::connect(const Daemon& daemon) { return client_.connect(3000, daemon.file(Board::Paths::SimControl)); }
+bool BoardControl::connect(const Daemon& daemon) {
+  return client_.connect(3000, daemon.file(Board::Paths::SimControl));
+}
 
 Lines BoardControl::operator()(const std::string& line) {
   Lines lines = client_.command(line);

@@ -34,14 +34,15 @@ TEST_F(Isdn, SlotBringsTheLinkUpReportsItAndCarriesMessages) {
   expect(cmd(1, 3, "create : isdn : { type pri, trunk 1, log 0, side user : NULL }"), {ok(1, 3)});
   attach("/var/run/board-sim-mcc-256.sock", "mcc farend 256");
   expect(cmd(2, 3, "activate : empty : NULL"), {ok(2, 3)});
-  EXPECT_EQ(next(), std::string("\x00\x01\x7F", 3));  // SABME
+  EXPECT_EQ(next(), std::string("\x00\x01\x7F", 3));       // SABME
   ASSERT_TRUE(line.send(std::string("\x00\x01\x73", 3)));  // UA
   controller.expectNext(
-      {sig(3, "ioctl : isdnLinkInfo : { side user, msuTxCount 0, msuRxCount 0, mT200 0, mT203 0, errors 0, "
-              "retrains 0, rejected 0, badconfirm 0, outOverflows 0, ackOverflows 0, lapdState "
-              "multiple-frame-established, rc 0, peerBusy FALSE, ownBusy FALSE, rejException FALSE, ackPending "
-              "FALSE, l3Initiated TRUE, establishable TRUE, queuedUpRQ FALSE, retrRQ FALSE, ackRQ FALSE, t200run "
-              "FALSE, t203run TRUE, vs 0, va 0, vr 0, queueOut 0, queueAck 0 }"),
+      {sig(3,
+           "ioctl : isdnLinkInfo : { side user, msuTxCount 0, msuRxCount 0, mT200 0, mT203 0, errors 0, "
+           "retrains 0, rejected 0, badconfirm 0, outOverflows 0, ackOverflows 0, lapdState "
+           "multiple-frame-established, rc 0, peerBusy FALSE, ownBusy FALSE, rejException FALSE, ackPending "
+           "FALSE, l3Initiated TRUE, establishable TRUE, queuedUpRQ FALSE, retrRQ FALSE, ackRQ FALSE, t200run "
+           "FALSE, t203run TRUE, vs 0, va 0, vr 0, queueOut 0, queueAck 0 }"),
        sig(3, "activated : NULL")},
       "UA");
   expect(cmd(3, 3, "userData : '08010505'H"), {ok(3, 3)});

@@ -51,19 +51,22 @@ TEST_F(ModemCall, APppCallLogsInGetsItsAddressesAndEnds) {
   const std::string name = "bob" + std::string(61, '\0'), password = "pw" + std::string(62, '\0');
   plugIn.write(word(140) + word(1) + word(0) + name + password);
   controller.expectNext({sig(2, R"(modemProceeding : auth : { username "bob", password "pw" })")}, "the login");
-  expect(cmd(4, 2, R"(activate : modem : { remoteAddr "192.168.7.2", netmask "255.255.255.252", )"
-                   R"(gateway "192.168.7.1", dns "192.168.7.1", mtu 1500 })"),
+  expect(cmd(4, 2,
+             R"(activate : modem : { remoteAddr "192.168.7.2", netmask "255.255.255.252", )"
+             R"(gateway "192.168.7.1", dns "192.168.7.1", mtu 1500 })"),
          {ok(4, 2)});
-  EXPECT_EQ(Testing::hex(plugIn.read(52)), "00000010000000020000000000000001"
-                                           "00000024000000030000000000000000"
-                                           "c0a80702fffffffcc0a80701c0a80701000005dc");
+  EXPECT_EQ(Testing::hex(plugIn.read(52)),
+            "00000010000000020000000000000001"
+            "00000024000000030000000000000000"
+            "c0a80702fffffffcc0a80701c0a80701000005dc");
 
   std::string accounting = word(64) + word(4) + word(0) + std::string(12, '\0');
   for (uint32_t w : {0u, 5000u, 0u, 7000u, 0u, 50u, 0u, 60u, 90u, 0u}) accounting += word(w);
   plugIn.write(accounting);
-  controller.expectNext({sig(2, "modemProceeding : acct : { octetsOut { low 5000, high 0 }, octetsIn { low 7000, "
-                                "high 0 }, packetsOut { low 50, high 0 }, packetsIn { low 60, high 0 }, time { low "
-                                "90, high 0 } }")},
+  controller.expectNext({sig(2,
+                             "modemProceeding : acct : { octetsOut { low 5000, high 0 }, octetsIn { low 7000, "
+                             "high 0 }, packetsOut { low 50, high 0 }, packetsIn { low 60, high 0 }, time { low "
+                             "90, high 0 } }")},
                         "the accounting");
   plugIn.close();
 

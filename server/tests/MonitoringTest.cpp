@@ -21,13 +21,15 @@ using namespace e2e;
 namespace {
 
 // Every item's column, as the agent is sent it.
-const char* const columns[] = {
-    "driverBuild", "softwareBuild", "powerStatus", "controllerStatus", "gatewayDip", "gatewayConfigVersion",
-    "extBoardStatus", "extBoardSoftVer", "extBoardType", "emPhonePanelSoftVer", "emPhoneCtrlSoftVer",
-    "emPhoneFpgaSoftVer", "emPhoneStatus", "emPhonePowerStatus", "emPhoneMode", "emPhoneHookStatus",
-    "emPhoneBaseStatus", "routerTermCnt", "controllerTermCnt", "serverTermCnt", "extBoardTermCnt", "e1Connected",
-    "e1StatusDsc", "e1SignalLoss", "e1FrameAlignLoss", "e1NegSlipCount", "e1PosSlipCount", "sgBuildVersion",
-    "sgFPGAVersion", "sgBootVersion", "sgBoardVersion", "ifDescr", "ifAdminStatus", "ifOperStatus", "temperature"};
+const char* const columns[] = {"driverBuild",       "softwareBuild",        "powerStatus",        "controllerStatus",
+                               "gatewayDip",        "gatewayConfigVersion", "extBoardStatus",     "extBoardSoftVer",
+                               "extBoardType",      "emPhonePanelSoftVer",  "emPhoneCtrlSoftVer", "emPhoneFpgaSoftVer",
+                               "emPhoneStatus",     "emPhonePowerStatus",   "emPhoneMode",        "emPhoneHookStatus",
+                               "emPhoneBaseStatus", "routerTermCnt",        "controllerTermCnt",  "serverTermCnt",
+                               "extBoardTermCnt",   "e1Connected",          "e1StatusDsc",        "e1SignalLoss",
+                               "e1FrameAlignLoss",  "e1NegSlipCount",       "e1PosSlipCount",     "sgBuildVersion",
+                               "sgFPGAVersion",     "sgBootVersion",        "sgBoardVersion",     "ifDescr",
+                               "ifAdminStatus",     "ifOperStatus",         "temperature"};
 // The first of them that only the controller's display records bring.
 constexpr size_t FirstRecordColumn = 6, RecordColumns = 15;
 
@@ -93,8 +95,10 @@ TEST_F(Monitoring, FilesAndAgentFollowTheBoardAndTheControllerIsAnswered) {
       "board : boardStatus : { position 1, version '312e30'H, status ready, type isdn }",
       "emPhone : phoneStatus : { id 0, panelSV '50'H, ctrlSV '43'H, fpgaSV '46'H, status ready, powerStatus main, "
       "mode active, hookStatus connected, baseStatus connected }",
-      "termCounter : { owner router, cnt 3 }", "termCounter : { owner controller, cnt 4 }",
-      "termCounter : { owner server, cnt 5 }", "termCounter : { owner extBoard, ownerId 1, cnt 6 }",
+      "termCounter : { owner router, cnt 3 }",
+      "termCounter : { owner controller, cnt 4 }",
+      "termCounter : { owner server, cnt 5 }",
+      "termCounter : { owner extBoard, ownerId 1, cnt 6 }",
   };
   for (const std::string& display : displays)
     controller.expect(cmd(NoSeq, NoSlot, "display : " + display), {ok(NoSeq, NoSlot)});

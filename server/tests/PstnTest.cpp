@@ -76,8 +76,9 @@ TEST_F(Pstn, Ss7IsdnAndCasSlotsCarryTheirUnitsAndReportTheirLinks) {
   expect(cmd(NoSeq, 2, "userData : '830a0b'H"), {ok(NoSeq, 2)});
   hears(ss7, {"808003830a0b"});
   expect(cmd(NoSeq, 2, "ioctl : ss7RqBSN : NULL"), {sig(2, "ioctl : ss7BSN : 0"), ok(NoSeq, 2)});
-  expect(cmd(NoSeq, 2, "ioctl : ss7Log : { state TRUE, raw-receive FALSE, raw-transmit FALSE, mtp-transmit FALSE, "
-                       "mtp-receive FALSE, mtp-activate FALSE, timers FALSE, msu-processing FALSE }"),
+  expect(cmd(NoSeq, 2,
+             "ioctl : ss7Log : { state TRUE, raw-receive FALSE, raw-transmit FALSE, mtp-transmit FALSE, "
+             "mtp-receive FALSE, mtp-activate FALSE, timers FALSE, msu-processing FALSE }"),
          {ok(NoSeq, 2)});
 
   // The far end answers the repeated SABME; a message each way.
@@ -98,8 +99,9 @@ TEST_F(Pstn, Ss7IsdnAndCasSlotsCarryTheirUnitsAndReportTheirLinks) {
   // BRI line 0 losing its frame leaves the SS7 link on E1 trunk 0 alone; E1 trunk 0 takes it down.
   controller.keepTrunkStatus(true);
   control("hal spi line 0 lossBF");
-  const std::string bri = sig(NoSlot, "trunkStatus : { trunk 0, state lossBF, slips 0, lossBF 0, lossCarrier 0, "
-                                      "lossAIS 0, lossRAI 0, name \"\", clockMaster FALSE, type bri }");
+  const std::string bri = sig(NoSlot,
+                              "trunkStatus : { trunk 0, state lossBF, slips 0, lossBF 0, lossCarrier 0, "
+                              "lossAIS 0, lossRAI 0, name \"\", clockMaster FALSE, type bri }");
   for (std::string got; got != Testing::lgcp(bri);) ASSERT_FALSE((got = controller.receive(3000)).empty()) << bri;
   std::string frame;
   EXPECT_FALSE(ss7.receive(frame, 300)) << Testing::hex(frame);

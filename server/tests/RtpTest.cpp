@@ -36,9 +36,11 @@ TEST_F(Rtp, AnRtpSlotCarriesAnE1TimeslotChangesItsCodecAndReportsItsPacketDetect
   char port[5];
   std::snprintf(port, sizeof port, "%04x", peer.port - 1u);
   expect(create(1, 1, "trunk : { trunk 0, timeslot 3 }"), both(1, 1, 3));
-  expect(create(2, 2, "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port " +
-                          std::to_string(peer.port - 1) + " }, ssrc 16909060 }, txPayload ptG711-Alaw, "
-                          "rxPayload ptG711-Alaw }"),
+  expect(create(2, 2,
+                "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port " +
+                    std::to_string(peer.port - 1) +
+                    " }, ssrc 16909060 }, txPayload ptG711-Alaw, "
+                    "rxPayload ptG711-Alaw }"),
          both(2, 2, 1024));
   EXPECT_EQ(hex(peer.receive()).substr(0, 16), "81ca001001020304");  // SDES of SSRC 0x01020304
 
@@ -48,18 +50,37 @@ TEST_F(Rtp, AnRtpSlotCarriesAnE1TimeslotChangesItsCodecAndReportsItsPacketDetect
   expect(cmd(5, 2, "ioctl : encoder-mode : ulaw"), {ok(5, 2)});
   expect(cmd(6, 2, "ioctl : pd-enable : { timeout 300 }"), {ok(6, 2)});
   // Session 2 is session 1 with tx 0 (u-law); the input, on since the connect, stays on.
-  const std::string head = std::string("7f000001") + port + "0000" "00000000" + port + "0008";
-  const std::string tail = "0000" "0000" "0000" "01020304" "0000000000000000" "00000000" "ffffffff";
+  const std::string head = std::string("7f000001") + port +
+                           "0000"
+                           "00000000" +
+                           port + "0008";
+  const std::string tail =
+      "0000"
+      "0000"
+      "0000"
+      "01020304"
+      "0000000000000000"
+      "00000000"
+      "ffffffff";
   EXPECT_EQ(control.journal("rtp"),
             (Lines{"begin 1 " + head + "0008" + tail, "add-channel 1 ffffffffffffffffffffffff00000000", "input-on 1",
                    "begin 2 " + head + "0000" + tail, "add-channel 2 00000400ffffffffffffffff00000000", "input-on 2",
-                   "event-on 2 00000001" "00000000" "0000012c" "00000000" "00000000" "0000012c" "00000000" "00000000"
+                   "event-on 2 00000001"
+                   "00000000"
+                   "0000012c"
+                   "00000000"
+                   "00000000"
+                   "0000012c"
+                   "00000000"
+                   "00000000"
                    "00000000"}));
   control("rtp event 2 1 1");
   controller.expectNext({sig(2, "rtp : pd : { value 1, timeout 300 }")}, "rtp event");
 
   expect(cmd(7, 2, "destroy : NULL"), {ok(7, 2)});
-  EXPECT_EQ(hex(peer.receive()), "81cb000401020304" "0b73657373696f6e20656e64");  // BYE "session end"
+  EXPECT_EQ(hex(peer.receive()),
+            "81cb000401020304"
+            "0b73657373696f6e20656e64");  // BYE "session end"
   EXPECT_TRUE(waitFor([&] { return control("rtp sessions").empty(); }));
   EXPECT_EQ(control("hal switch map"), (Lines{"3 = 0xD5"}));
   EXPECT_TRUE(daemon.errHas("rtp[1024]: RTP SET EVENT PD timeout=300\n"));

@@ -173,10 +173,13 @@ TEST(Startup, TheTypicalBoardFileFitsTheSimulatedBoard) {
   Controller controller;
   ASSERT_TRUE(controller.connect(daemon.port()));
   const std::string typical =
-      e2e::sig(e2e::NoSlot, "query : { boardMajor 0, boardMinor 0, rtp-g729 32, rtp-g723 32, rtp-g711 64, "
-                            "rtp-g711mcc 0, modem 8, mixer { " + Testing::mixerUnit(0, 32, 64) + " }, mux TRUE, "
-                            "mcc-data 16, mcc-bri 8, mcc-trans 8, echoBus { }, t38-instances 0, digital-modems 0, "
-                            "lin16 0, universal 64 }");
+      e2e::sig(e2e::NoSlot,
+               "query : { boardMajor 0, boardMinor 0, rtp-g729 32, rtp-g723 32, rtp-g711 64, "
+               "rtp-g711mcc 0, modem 8, mixer { " +
+                   Testing::mixerUnit(0, 32, 64) +
+                   " }, mux TRUE, "
+                   "mcc-data 16, mcc-bri 8, mcc-trans 8, echoBus { }, t38-instances 0, digital-modems 0, "
+                   "lin16 0, universal 64 }");
   controller.expect(e2e::cmd(9, e2e::NoSlot, "query : NULL"), {e2e::ok(9, e2e::NoSlot), typical});
   EXPECT_EQ(daemon.err().find("board-sim: power-on line"), std::string::npos) << daemon.err();
 }
@@ -188,12 +191,24 @@ TEST(CommandLine, MistakesHelpAndVersionEndTheProcessWithTheirTextAndStatus) {
     int status;
     bool usage;  // else the version
   } cases[] = {
-      {{"--port", "0"}, 2, true},  {{"--port", "65536"}, 2, true}, {{"--port", "12x"}, 2, true},
-      {{"--port", "-5"}, 2, true}, {{"--port", " 5"}, 2, true},    {{"--port="}, 2, true},
-      {{"--port"}, 2, true},       {{"-p", "20001"}, 2, true},     {{"-p20001"}, 2, true},
-      {{"--bogus"}, 2, true},      {{"-x"}, 2, true},              {{"--bogus", "--help"}, 2, true},
-      {{"--help"}, 0, true},       {{"-h"}, 0, true},              {{"--help", "--bogus"}, 0, true},
-      {{"-h", "--version"}, 0, true}, {{"--version", "-h"}, 0, true}, {{"--version"}, 2, false},
+      {{"--port", "0"}, 2, true},
+      {{"--port", "65536"}, 2, true},
+      {{"--port", "12x"}, 2, true},
+      {{"--port", "-5"}, 2, true},
+      {{"--port", " 5"}, 2, true},
+      {{"--port="}, 2, true},
+      {{"--port"}, 2, true},
+      {{"-p", "20001"}, 2, true},
+      {{"-p20001"}, 2, true},
+      {{"--bogus"}, 2, true},
+      {{"-x"}, 2, true},
+      {{"--bogus", "--help"}, 2, true},
+      {{"--help"}, 0, true},
+      {{"-h"}, 0, true},
+      {{"--help", "--bogus"}, 0, true},
+      {{"-h", "--version"}, 0, true},
+      {{"--version", "-h"}, 0, true},
+      {{"--version"}, 2, false},
       {{"--version", "--port", "20002"}, 2, false},
   };
   for (const auto& c : cases) {
@@ -246,8 +261,7 @@ TEST(Signals, Sigusr2WritesTheStatusDumpEachTimeAfresh) {
     EXPECT_NE(text.find("\nversion : " + version() + "\n"), std::string::npos) << text;
     EXPECT_EQ(e2e::count(text, "version : "), 1u);
     EXPECT_NE(text.find("\npackets : 1024 free of 1024\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("|       AcceptorNet::OnSocketEvent       |            POLLIN            |"),
-              std::string::npos)
+    EXPECT_NE(text.find("|       AcceptorNet::OnSocketEvent       |            POLLIN            |"), std::string::npos)
         << text;
   }
 

@@ -23,9 +23,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string create(long seq, long slot, const std::string& what) { return cmd(seq, slot, "create : " + what); }
-Lines trunk(long seq) {
-  return {ok(seq, 1), sig(1, "transmitter : active : 69"), sig(1, "receiver : active : 69")};
-}
+Lines trunk(long seq) { return {ok(seq, 1), sig(1, "transmitter : active : 69"), sig(1, "receiver : active : 69")}; }
 
 class VoiceT38 : public Served {
 protected:
@@ -48,7 +46,8 @@ TEST_F(VoiceT38, APlayerAndARecorderCarryAnE1TimeslotsAudio) {
   expect(create(1, 1, "trunk : { trunk 2, timeslot 5 }"), trunk(1));
   expect(create(2, 3, R"(voice : player : file : { name { "one", "missing", "two" }, repeat 1 })"), {ok(2, 3)});
   EXPECT_EQ(control.journal("mcc"), (Lines{"allocate type=2 rx_packet_size=1024 reserved=0 rx_threshold=0 "
-                                           "tx_threshold=5", "timeslot"}));
+                                           "tx_threshold=5",
+                                           "timeslot"}));
   // The phrases play once into the timeslot, then the player aborts itself.
   expect(cmd(3, 3, "connect : 1"), {sig(3, "transmitter : active : 256"), ok(3, 3),
                                     sig(3, "transmitter : inactive : NULL"), sig(3, "abort : 0")});
@@ -64,7 +63,8 @@ TEST_F(VoiceT38, APlayerAndARecorderCarryAnE1TimeslotsAudio) {
   expect(create(5, 5, R"(voice : record : { iaddr "127.0.0.1", port )" + std::to_string(port) + " }"),
          {ok(5, 5), sig(5, "receiver : active : 256")});
   EXPECT_EQ(control.journal("mcc"), (Lines{"allocate type=2 rx_packet_size=1024 reserved=0 rx_threshold=5 "
-                                           "tx_threshold=0", "timeslot"}));
+                                           "tx_threshold=0",
+                                           "timeslot"}));
   // The timeslot feeds the recorder, which connects to its peer and streams the channel there.
   expect(cmd(6, 1, "connect : 5"), {ok(6, 1)});
   EXPECT_EQ(control("hal switch map"), (Lines{"69 = 0xD5", "256 <- 69"}));
@@ -84,18 +84,22 @@ TEST_F(VoiceT38, AT38ProgramRunsOnItsChannelAndEndsWithItsSlot) {
 
   t38Does("read 3\nwait");
   expect(create(2, 1, "trunk : { trunk 2, timeslot 5 }"), trunk(2));
-  expect(create(3, 6, R"(t38soft : { dhost { iaddr "10.0.0.1", port 4000 }, shost { iaddr "10.0.0.2", port 5000 }, )"
-                      R"(rx-packet-size 160, rx-threshold 2, tx-threshold 3, args { "--verbose", "2" } })"),
+  expect(create(3, 6,
+                R"(t38soft : { dhost { iaddr "10.0.0.1", port 4000 }, shost { iaddr "10.0.0.2", port 5000 }, )"
+                R"(rx-packet-size 160, rx-threshold 2, tx-threshold 3, args { "--verbose", "2" } })"),
          {ok(3, 6), sig(6, "transmitter : active : 256"), sig(6, "receiver : active : 256")});
-  EXPECT_EQ(control.journal("mcc"), (Lines{"resources", "allocate type=2 rx_packet_size=160 reserved=0 "
-                                           "rx_threshold=2 tx_threshold=3", "timeslot"}));
+  EXPECT_EQ(control.journal("mcc"), (Lines{"resources",
+                                           "allocate type=2 rx_packet_size=160 reserved=0 "
+                                           "rx_threshold=2 tx_threshold=3",
+                                           "timeslot"}));
   expect(cmd(4, 6, "connect : 1"), {ok(4, 6)});
   expect(cmd(5, 1, "connect : 6"), {ok(5, 1)});
   EXPECT_EQ(control("hal switch map"), (Lines{"69 <- 256", "256 <- 69"}));
   // The program reads the channel on its standard input.
   control("mcc receive 256 ABCDEF");
-  const std::string ran = "/usr/local/sbin/t38 --num-of-instances\n"
-                          "/usr/local/sbin/t38 --child --remote 10.0.0.1/4000/5000 --verbose 2\nread ABCDEF\n";
+  const std::string ran =
+      "/usr/local/sbin/t38 --num-of-instances\n"
+      "/usr/local/sbin/t38 --child --remote 10.0.0.1/4000/5000 --verbose 2\nread ABCDEF\n";
   EXPECT_TRUE(waitFor([&] { return t38Ran() == ran; })) << t38Ran();
 
   // The destroy is answered at once; the program ends on SIGTERM and lets the channel go.

@@ -8,8 +8,8 @@ namespace ISDN {
 
 namespace {
 
-const char* const frame_type_names[] = {"I", "RR", "RNR", "REJ", "SABME", "DISC", "UA", "DM", "UI", "FRMR", "XID",
-                                        "unknown"};
+const char* const frame_type_names[] = {"I",  "RR", "RNR", "REJ",  "SABME", "DISC",
+                                        "UA", "DM", "UI",  "FRMR", "XID",   "unknown"};
 
 struct UnnumberedCode {
   uint8_t control;

@@ -169,23 +169,23 @@ void LAPD::receive(Packet& p) {
     peer_sapi = frame.sapi;
     peer_tei = frame.tei;
     switch (frame.type) {
-    case FrameType::I: on_iframe(frame, p); break;
-    case FrameType::UI: on_UI(frame, p); break;
-    case FrameType::RR: dispatch(Event::RR, frame); break;
-    case FrameType::RNR: dispatch(Event::RNR, frame); break;
-    case FrameType::REJ: dispatch(Event::REJ, frame); break;
-    case FrameType::SABME:
-      // Every SABME restarts the sequence numbers and forgets the unacknowledged frames.
-      vs = va = vr = 0;
-      ack_queue.clear();
-      dispatch(Event::SABME, frame);
-      break;
-    case FrameType::DISC: dispatch(Event::DISC, frame); break;
-    case FrameType::UA: dispatch(Event::UA, frame); break;
-    case FrameType::DM: dispatch(Event::DM, frame); break;
-    case FrameType::FRMR: dispatch(Event::FRMR, frame); break;
-    case FrameType::XID:
-    case FrameType::Unknown: return;
+      case FrameType::I: on_iframe(frame, p); break;
+      case FrameType::UI: on_UI(frame, p); break;
+      case FrameType::RR: dispatch(Event::RR, frame); break;
+      case FrameType::RNR: dispatch(Event::RNR, frame); break;
+      case FrameType::REJ: dispatch(Event::REJ, frame); break;
+      case FrameType::SABME:
+        // Every SABME restarts the sequence numbers and forgets the unacknowledged frames.
+        vs = va = vr = 0;
+        ack_queue.clear();
+        dispatch(Event::SABME, frame);
+        break;
+      case FrameType::DISC: dispatch(Event::DISC, frame); break;
+      case FrameType::UA: dispatch(Event::UA, frame); break;
+      case FrameType::DM: dispatch(Event::DM, frame); break;
+      case FrameType::FRMR: dispatch(Event::FRMR, frame); break;
+      case FrameType::XID:
+      case FrameType::Unknown: return;
     }
     local_events();
   });
@@ -298,9 +298,9 @@ void LAPD::start(TimerName name) {
   running(name) = true;
   const unsigned ms = timer_ms(name);
   switch (name) {
-  case TimerName::T202: t202.set(ms, &LAPD::on_t202, this); break;
-  case TimerName::T203: t203.set(ms, &LAPD::on_t203, this); break;
-  default: t200.set(ms, &LAPD::on_t200, this); break;
+    case TimerName::T202: t202.set(ms, &LAPD::on_t202, this); break;
+    case TimerName::T203: t203.set(ms, &LAPD::on_t203, this); break;
+    default: t200.set(ms, &LAPD::on_t200, this); break;
   }
 }
 

@@ -177,55 +177,55 @@ void LAPD_NT::receive(Packet& p) {
 void LAPD_NT::on_tei_procedure(const TeiMessage& message) {
   const std::string ai = std::to_string(message.ai);
   switch (message.type) {
-  case IdentityRequest:
-    if (message.ai < first_automatic_tei) {
-      trace("recieved identity request with wrong Ai=" + ai + ",ignored");
-    } else if (message.ai == group_tei) {
-      LAPD_NT_user* u = find_free_Tei(group_tei);
-      if (!u) {
-        trace("recieved identity request, but all TEI values is ussigned");
-        tx_identity(message.ri, group_tei, IdentityDenied);
+    case IdentityRequest:
+      if (message.ai < first_automatic_tei) {
+        trace("recieved identity request with wrong Ai=" + ai + ",ignored");
+      } else if (message.ai == group_tei) {
+        LAPD_NT_user* u = find_free_Tei(group_tei);
+        if (!u) {
+          trace("recieved identity request, but all TEI values is ussigned");
+          tx_identity(message.ri, group_tei, IdentityDenied);
+          return;
+        }
+        trace("recieved identity request,TEI assigned:" + std::to_string(u->tei));
+        tx_identity(message.ri, u->tei, IdentityAssigned);
+        u->assign();
+      } else {
+        trace("recieved identity request with wrong Ai=" + ai + ",denied");
+        tx_identity(message.ri, message.ai, IdentityDenied);
+      }
+      break;
+    case IdentityCheckResponse: {
+      if (message.ai == group_tei) {
+        trace("recieved check response with wrong Ai=" + ai + ",removed");
+        remove_twice(group_tei);
         return;
       }
-      trace("recieved identity request,TEI assigned:" + std::to_string(u->tei));
-      tx_identity(message.ri, u->tei, IdentityAssigned);
+      LAPD_NT_user* u = find_Tei(message.ai);
+      if (u && !u->check_pending) {
+        if (message.ri == u->ri) return;
+        // Q.921 5.3.3: two terminals answered for one TEI.
+        trace("recieved check response with dublicated Ai=" + ai + ",removed");
+        u->unassign();
+        remove_twice(message.ai);
+        return;
+      }
+      if (!u) u = find_free_Tei(message.ai);
+      if (!u) {
+        trace("recieved check response with wrong Ai=" + ai + ",removed");
+        remove_twice(message.ai);
+        return;
+      }
+      trace("TEI " + ai + " checked");
       u->assign();
-    } else {
-      trace("recieved identity request with wrong Ai=" + ai + ",denied");
-      tx_identity(message.ri, message.ai, IdentityDenied);
+      u->ri = message.ri;
+      break;
     }
-    break;
-  case IdentityCheckResponse: {
-    if (message.ai == group_tei) {
-      trace("recieved check response with wrong Ai=" + ai + ",removed");
-      remove_twice(group_tei);
-      return;
-    }
-    LAPD_NT_user* u = find_Tei(message.ai);
-    if (u && !u->check_pending) {
-      if (message.ri == u->ri) return;
-      // Q.921 5.3.3: two terminals answered for one TEI.
-      trace("recieved check response with dublicated Ai=" + ai + ",removed");
-      u->unassign();
-      remove_twice(message.ai);
-      return;
-    }
-    if (!u) u = find_free_Tei(message.ai);
-    if (!u) {
-      trace("recieved check response with wrong Ai=" + ai + ",removed");
-      remove_twice(message.ai);
-      return;
-    }
-    trace("TEI " + ai + " checked");
-    u->assign();
-    u->ri = message.ri;
-    break;
-  }
-  case IdentityVerify:
-    trace("recieved verify request");
-    check_all_Tei();
-    break;
-  default: break;
+    case IdentityVerify:
+      trace("recieved verify request");
+      check_all_Tei();
+      break;
+    default: break;
   }
 }
 

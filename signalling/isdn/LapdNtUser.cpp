@@ -83,11 +83,11 @@ void LAPD_NT_user::checking() {
 
 void LAPD_NT_user::receive(const Frame& frame, Packet& packet) {
   switch (frame.type) {
-  case FrameType::I: on_iframe(frame, packet); break;
-  case FrameType::RR:
-  case FrameType::RNR:
-  case FrameType::REJ: on_supervisory(frame); break;
-  default: on_unnumbered(frame); break;
+    case FrameType::I: on_iframe(frame, packet); break;
+    case FrameType::RR:
+    case FrameType::RNR:
+    case FrameType::REJ: on_supervisory(frame); break;
+    default: on_unnumbered(frame); break;
   }
 }
 
@@ -117,8 +117,9 @@ void LAPD_NT_user::on_iframe(const Frame& frame, Packet& packet) {
 }
 
 void LAPD_NT_user::on_supervisory(const Frame& frame) {
-  trace(frame.type == FrameType::RR ? "received RR frame"
-                                    : frame.type == FrameType::RNR ? "received RNR frame" : "received REJ frame");
+  trace(frame.type == FrameType::RR    ? "received RR frame"
+        : frame.type == FrameType::RNR ? "received RNR frame"
+                                       : "received REJ frame");
   if (!frame.cr && frame.pf) tx_S(Control::RR, true, false);
   if (frame.type == FrameType::RNR) set_busy();
   const int confirmed = acknowledge(frame.nr);
@@ -127,45 +128,45 @@ void LAPD_NT_user::on_supervisory(const Frame& frame) {
     return;
   }
   switch (frame.type) {
-  case FrameType::RR: set_unbusy(confirmed > 0); break;
-  case FrameType::RNR: enter(assigned); break;
-  default:
-    retransmit();
-    set_unbusy(confirmed > 0);
-    retry = 0;
-    enter(wait_answer);
-    break;
+    case FrameType::RR: set_unbusy(confirmed > 0); break;
+    case FrameType::RNR: enter(assigned); break;
+    default:
+      retransmit();
+      set_unbusy(confirmed > 0);
+      retry = 0;
+      enter(wait_answer);
+      break;
   }
 }
 
 void LAPD_NT_user::on_unnumbered(const Frame& frame) {
   switch (frame.type) {
-  case FrameType::SABME:
-    if (frame.cr) return;
-    trace("received SABME frame");
-    vr = acked = vs = 0;
-    if (frame.pf) tx_U(Control::UA, true, false);
-    ack_queue.clear();
-    set_unbusy(false);
-    break;
-  case FrameType::DISC:
-    if (frame.cr) return;
-    trace("received DISC frame");
-    if (frame.pf) tx_U(Control::UA, true, false);
-    unassign();
-    break;
-  case FrameType::DM:
-    if (!frame.cr) return;
-    trace("received DM frame");
-    unassign();
-    break;
-  case FrameType::FRMR:
-    if (!frame.cr) return;
-    trace("received FRMR frame");
-    unassign();
-    break;
-  case FrameType::XID: trace("received XID frame"); break;
-  default: break;
+    case FrameType::SABME:
+      if (frame.cr) return;
+      trace("received SABME frame");
+      vr = acked = vs = 0;
+      if (frame.pf) tx_U(Control::UA, true, false);
+      ack_queue.clear();
+      set_unbusy(false);
+      break;
+    case FrameType::DISC:
+      if (frame.cr) return;
+      trace("received DISC frame");
+      if (frame.pf) tx_U(Control::UA, true, false);
+      unassign();
+      break;
+    case FrameType::DM:
+      if (!frame.cr) return;
+      trace("received DM frame");
+      unassign();
+      break;
+    case FrameType::FRMR:
+      if (!frame.cr) return;
+      trace("received FRMR frame");
+      unassign();
+      break;
+    case FrameType::XID: trace("received XID frame"); break;
+    default: break;
   }
 }
 
@@ -257,25 +258,25 @@ void LAPD_NT_user::on_poll() {
 
 void LAPD_NT_user::on_timer() {
   switch (state) {
-  case assigned:
-    enter(wait_answer);
-    tx_S(Control::RR, true, true);
-    retry = 0;
-    break;
-  case wait_answer:
-    if (retry >= N200) {
-      trace("T200 expiried N200 times");
-      unassign();
-      return;
-    }
-    ++retry;
-    if (vs == acked)
+    case assigned:
+      enter(wait_answer);
       tx_S(Control::RR, true, true);
-    else
-      retransmit();
-    enter(wait_answer);
-    break;
-  default: break;
+      retry = 0;
+      break;
+    case wait_answer:
+      if (retry >= N200) {
+        trace("T200 expiried N200 times");
+        unassign();
+        return;
+      }
+      ++retry;
+      if (vs == acked)
+        tx_S(Control::RR, true, true);
+      else
+        retransmit();
+      enter(wait_answer);
+      break;
+    default: break;
   }
 }
 

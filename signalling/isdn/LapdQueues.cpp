@@ -52,13 +52,13 @@ void LAPD::refresh_ack_queue() {
   while (ack_queue.count() > outstanding && ack_queue.get(done)) ++acknowledged;
   done.release();
   if (acknowledged > 0 && log > 2)
-    std::clog << ext::header(this) << "acknowledge " << acknowledged << " frames" << " VS=" << unsigned(vs)
-              << " VA=" << unsigned(va) << std::endl;
+    std::clog << ext::header(this) << "acknowledge " << acknowledged << " frames"
+              << " VS=" << unsigned(vs) << " VA=" << unsigned(va) << std::endl;
   if (log > 2 && out_queue.empty()) std::clog << ext::header(this) << "outgoing queue empty." << std::endl;
   if (!retr_rq) return;
   if (log != 0 && !ack_queue.empty())
-    std::clog << ext::header(this) << "retransmission " << " VS=" << unsigned(vs) << " VA=" << unsigned(va)
-              << std::endl;
+    std::clog << ext::header(this) << "retransmission "
+              << " VS=" << unsigned(vs) << " VA=" << unsigned(va) << std::endl;
   vs = va;
   // Newest first to the front, so they go again in the order first sent.
   Packet again;
@@ -73,42 +73,41 @@ void LAPD::transmit_iframes() {
   while (queued_up) {
     queued_up = false;
     switch (state) {
-    case MultipleFrameEstablished: {
-      if (peer_busy || vs == va + Sequence(window)) {
+      case MultipleFrameEstablished: {
+        if (peer_busy || vs == va + Sequence(window)) {
+          queued_up = true;
+          return;
+        }
+        Packet next;
+        if (!out_queue.preview(&next)) return;
+        // Stays set until the frame is out: a refusing channel retries on the next local events.
         queued_up = true;
+        if (!tx_iframe(next, false)) return;
+        out_queue.get(next);
+        if (!ack_queue.put(next)) {
+          std::clog << ext::header(this) << "ack queue overflow!" << std::endl;
+          ++stats.ack_overflows;
+        }
+        ++vs;
+        ack_rq = false;
+        if (!t200_running) {
+          stop(TimerName::T203);
+          start(TimerName::T200);
+        }
+        queued_up = !out_queue.empty();
+        break;
+      }
+      case TimerRecovery: queued_up = true; return;
+      case AwaitingEstablishment:
+        if (!l3_initiated) queued_up = true;
         return;
-      }
-      Packet next;
-      if (!out_queue.preview(&next)) return;
-      // Stays set until the frame is out: a refusing channel retries on the next local events.
-      queued_up = true;
-      if (!tx_iframe(next, false)) return;
-      out_queue.get(next);
-      if (!ack_queue.put(next)) {
-        std::clog << ext::header(this) << "ack queue overflow!" << std::endl;
-        ++stats.ack_overflows;
-      }
-      ++vs;
-      ack_rq = false;
-      if (!t200_running) {
-        stop(TimerName::T203);
-        start(TimerName::T200);
-      }
-      queued_up = !out_queue.empty();
-      break;
-    }
-    case TimerRecovery: queued_up = true; return;
-    case AwaitingEstablishment:
-      if (!l3_initiated) queued_up = true;
-      return;
-    default: return;
+      default: return;
     }
   }
 }
 
 void LAPD::send_pending_ack() {
-  if (ack_rq && (state == MultipleFrameEstablished || state == TimerRecovery) &&
-      tx_cmd_resp(Control::RR, false, false))
+  if (ack_rq && (state == MultipleFrameEstablished || state == TimerRecovery) && tx_cmd_resp(Control::RR, false, false))
     ack_rq = false;
 }
 
@@ -120,8 +119,8 @@ void LAPD::change_flowstatus(FlowStatus::Type status) {
 
 void LAPD::discard_queue() {
   if (log != 0)
-    std::clog << ext::header(this) << "discard queue " << " OutData=" << out_queue.count()
-              << " AckData=" << ack_queue.count() << std::endl;
+    std::clog << ext::header(this) << "discard queue "
+              << " OutData=" << out_queue.count() << " AckData=" << ack_queue.count() << std::endl;
   out_queue.clear();
   ack_queue.clear();
 }

@@ -39,14 +39,14 @@ enum MdlError : unsigned {
 void LAPD::dispatch(Event event, const Frame& frame) {
   if (event >= Event::SABME && event <= Event::REJ) trace_frame(event, frame);
   switch (state) {
-  case TeiUnassigned: in_tei_unassigned(event); break;
-  case AssignAwaitingTei: in_assign_awaiting_tei(event); break;
-  case EstablishAwaitingTei: in_establish_awaiting_tei(event); break;
-  case TeiAssigned: in_tei_assigned(event, frame); break;
-  case AwaitingEstablishment: in_awaiting_establishment(event, frame); break;
-  case AwaitingRelease: in_awaiting_release(event, frame); break;
-  case MultipleFrameEstablished: in_multiple_frame_established(event, frame); break;
-  case TimerRecovery: in_timer_recovery(event, frame); break;
+    case TeiUnassigned: in_tei_unassigned(event); break;
+    case AssignAwaitingTei: in_assign_awaiting_tei(event); break;
+    case EstablishAwaitingTei: in_establish_awaiting_tei(event); break;
+    case TeiAssigned: in_tei_assigned(event, frame); break;
+    case AwaitingEstablishment: in_awaiting_establishment(event, frame); break;
+    case AwaitingRelease: in_awaiting_release(event, frame); break;
+    case MultipleFrameEstablished: in_multiple_frame_established(event, frame); break;
+    case TimerRecovery: in_timer_recovery(event, frame); break;
   }
 }
 
@@ -69,281 +69,281 @@ void LAPD::in_establish_awaiting_tei(Event event) {
 
 void LAPD::in_tei_assigned(Event event, const Frame& frame) {
   switch (event) {
-  case Event::DlEstablish:
-    establish();
-    l3_initiated = true;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::DlRelease: report_release(new Protocol_status_success(this, released_locally)); break;
-  case Event::MdlRemove:
-    discard_queue();
-    change_state(TeiUnassigned);
-    break;
-  case Event::SABME:
-    tx_cmd_resp(Control::UA, frame.pf, false);
-    clear_exception_conditions();
-    start(TimerName::T203);
-    change_state(MultipleFrameEstablished);
-    report_established();
-    break;
-  case Event::DISC: tx_cmd_resp(Control::DM, frame.pf, false); break;
-  case Event::UA: on_error(UnsolicitedUa); break;
-  case Event::DM:
-    // Q.921 5.5.1: a DM F=0 asks for the link to be set up.
-    if (!is_command(frame.cr) && !frame.pf) {
+    case Event::DlEstablish:
       establish();
       l3_initiated = true;
       change_state(AwaitingEstablishment);
-    }
-    break;
-  default: break;
+      break;
+    case Event::DlRelease: report_release(new Protocol_status_success(this, released_locally)); break;
+    case Event::MdlRemove:
+      discard_queue();
+      change_state(TeiUnassigned);
+      break;
+    case Event::SABME:
+      tx_cmd_resp(Control::UA, frame.pf, false);
+      clear_exception_conditions();
+      start(TimerName::T203);
+      change_state(MultipleFrameEstablished);
+      report_established();
+      break;
+    case Event::DISC: tx_cmd_resp(Control::DM, frame.pf, false); break;
+    case Event::UA: on_error(UnsolicitedUa); break;
+    case Event::DM:
+      // Q.921 5.5.1: a DM F=0 asks for the link to be set up.
+      if (!is_command(frame.cr) && !frame.pf) {
+        establish();
+        l3_initiated = true;
+        change_state(AwaitingEstablishment);
+      }
+      break;
+    default: break;
   }
 }
 
 void LAPD::in_awaiting_establishment(Event event, const Frame& frame) {
   switch (event) {
-  case Event::DlEstablish:
-    discard_queue();
-    l3_initiated = true;
-    break;
-  case Event::DlRelease:
-    discard_queue();
-    rc = 0;
-    tx_cmd_resp(Control::DISC, true, true);
-    stop(TimerName::T203);
-    stop(TimerName::T202);
-    start(TimerName::T200);
-    change_state(TeiAssigned);
-    report_release(new Protocol_status_success(this, released_locally));
-    break;
-  case Event::MdlRemove:
-    discard_queue();
-    stop(TimerName::T200);
-    change_state(TeiUnassigned);
-    report_release(new Status(this, removed));
-    break;
-  case Event::SABME: tx_cmd_resp(Control::UA, frame.pf, false); break;
-  case Event::DISC: tx_cmd_resp(Control::DM, frame.pf, false); break;
-  case Event::UA:
-    if (!frame.pf) {
-      on_error(UaF0);
+    case Event::DlEstablish:
+      discard_queue();
+      l3_initiated = true;
       break;
-    }
-    // Q.921 5.5.1: the link starts from zero once the peer confirms.
-    vs = va = vr = 0;
-    ack_queue.clear();
-    change_state(MultipleFrameEstablished);
-    stop(TimerName::T200);
-    start(TimerName::T203);
-    report_established();
-    break;
-  case Event::DM:
-    if (!is_command(frame.cr) && frame.pf) {
+    case Event::DlRelease:
+      discard_queue();
+      rc = 0;
+      tx_cmd_resp(Control::DISC, true, true);
+      stop(TimerName::T203);
+      stop(TimerName::T202);
+      start(TimerName::T200);
+      change_state(TeiAssigned);
+      report_release(new Protocol_status_success(this, released_locally));
+      break;
+    case Event::MdlRemove:
       discard_queue();
       stop(TimerName::T200);
-      change_state(TeiAssigned);
-      report_release(new Status(this, refused));
-    }
-    break;
-  case Event::T200:
-    if (rc >= N200) {
-      discard_queue();
-      on_error(RetriedSabme);
-      change_state(TeiAssigned);
-      report_release(new Status(this, n200_exhausted));
-    } else {
-      ++rc;
-      tx_cmd_resp(Control::SABME, true, true);
-      start(TimerName::T200);
-    }
-    break;
-  default: break;
+      change_state(TeiUnassigned);
+      report_release(new Status(this, removed));
+      break;
+    case Event::SABME: tx_cmd_resp(Control::UA, frame.pf, false); break;
+    case Event::DISC: tx_cmd_resp(Control::DM, frame.pf, false); break;
+    case Event::UA:
+      if (!frame.pf) {
+        on_error(UaF0);
+        break;
+      }
+      // Q.921 5.5.1: the link starts from zero once the peer confirms.
+      vs = va = vr = 0;
+      ack_queue.clear();
+      change_state(MultipleFrameEstablished);
+      stop(TimerName::T200);
+      start(TimerName::T203);
+      report_established();
+      break;
+    case Event::DM:
+      if (!is_command(frame.cr) && frame.pf) {
+        discard_queue();
+        stop(TimerName::T200);
+        change_state(TeiAssigned);
+        report_release(new Status(this, refused));
+      }
+      break;
+    case Event::T200:
+      if (rc >= N200) {
+        discard_queue();
+        on_error(RetriedSabme);
+        change_state(TeiAssigned);
+        report_release(new Status(this, n200_exhausted));
+      } else {
+        ++rc;
+        tx_cmd_resp(Control::SABME, true, true);
+        start(TimerName::T200);
+      }
+      break;
+    default: break;
   }
 }
 
 void LAPD::in_awaiting_release(Event event, const Frame& frame) {
   switch (event) {
-  case Event::MdlRemove:
-    stop(TimerName::T200);
-    change_state(TeiUnassigned);
-    report_release(new Status(this, removed));
-    break;
-  case Event::SABME: tx_cmd_resp(Control::DM, frame.pf, false); break;
-  case Event::DISC: tx_cmd_resp(Control::UA, frame.pf, false); break;
-  case Event::UA:
-    if (!frame.pf) {
-      on_error(UaF0);
+    case Event::MdlRemove:
+      stop(TimerName::T200);
+      change_state(TeiUnassigned);
+      report_release(new Status(this, removed));
       break;
-    }
-    stop(TimerName::T200);
-    change_state(TeiAssigned);
-    report_release(new Protocol_status_success(this, released));
-    break;
-  case Event::DM:
-    if (!is_command(frame.cr) && frame.pf) {
+    case Event::SABME: tx_cmd_resp(Control::DM, frame.pf, false); break;
+    case Event::DISC: tx_cmd_resp(Control::UA, frame.pf, false); break;
+    case Event::UA:
+      if (!frame.pf) {
+        on_error(UaF0);
+        break;
+      }
       stop(TimerName::T200);
       change_state(TeiAssigned);
-      report_release(new Status(this, refused));
-    }
-    break;
-  case Event::T200:
-    if (rc >= N200) {
-      on_error(RetriedDisc);
-      change_state(TeiAssigned);
-      report_release(new Status(this, n200_exhausted));
-    } else {
-      ++rc;
-      tx_cmd_resp(Control::DISC, true, true);
-      start(TimerName::T200);
-    }
-    break;
-  default: break;
+      report_release(new Protocol_status_success(this, released));
+      break;
+    case Event::DM:
+      if (!is_command(frame.cr) && frame.pf) {
+        stop(TimerName::T200);
+        change_state(TeiAssigned);
+        report_release(new Status(this, refused));
+      }
+      break;
+    case Event::T200:
+      if (rc >= N200) {
+        on_error(RetriedDisc);
+        change_state(TeiAssigned);
+        report_release(new Status(this, n200_exhausted));
+      } else {
+        ++rc;
+        tx_cmd_resp(Control::DISC, true, true);
+        start(TimerName::T200);
+      }
+      break;
+    default: break;
   }
 }
 
 void LAPD::in_multiple_frame_established(Event event, const Frame& frame) {
   switch (event) {
-  case Event::DlEstablish:
-    discard_queue();
-    establish();
-    l3_initiated = true;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::DlRelease:
-    discard_queue();
-    rc = 0;
-    tx_cmd_resp(Control::DISC, true, true);
-    stop(TimerName::T203);
-    start(TimerName::T200);
-    change_state(AwaitingRelease);
-    break;
-  case Event::MdlRemove:
-    discard_queue();
-    stop(TimerName::T200);
-    stop(TimerName::T203);
-    change_state(TeiUnassigned);
-    report_release(new Status(this, removed));
-    break;
-  case Event::SABME:
-    tx_cmd_resp(Control::UA, frame.pf, false);
-    clear_exception_conditions();
-    on_error(PeerReestablish);
-    report_established();
-    stop(TimerName::T200);
-    start(TimerName::T203);
-    break;
-  case Event::DISC:
-    discard_queue();
-    tx_cmd_resp(Control::UA, frame.pf, false);
-    stop(TimerName::T200);
-    stop(TimerName::T203);
-    change_state(TeiAssigned);
-    report_release(new Status(this, disconnected));
-    break;
-  case Event::UA: on_error(UnsolicitedUa); break;
-  case Event::DM:
-    if (!is_command(frame.cr) && frame.pf) {
-      on_error(DmF1);
+    case Event::DlEstablish:
+      discard_queue();
+      establish();
+      l3_initiated = true;
+      change_state(AwaitingEstablishment);
       break;
-    }
-    on_error(DmF0);
-    establish();
-    l3_initiated = false;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::FRMR:
-    on_error(FrmrReceived);
-    establish();
-    l3_initiated = false;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::RR:
-  case Event::RNR:
-  case Event::REJ: on_supervisory_established(event, frame); break;
-  case Event::T200:
-    // Q.921 5.6.7: poll the peer for its state.
-    rc = 0;
-    enquiry();
-    rc = 1;
-    if (log > 1) std::clog << ext::header(this) << "ack expired" << std::endl;
-    change_state(TimerRecovery);
-    break;
-  case Event::T203:
-    enquiry();
-    rc = 0;
-    change_state(TimerRecovery);
-    break;
-  default: break;
+    case Event::DlRelease:
+      discard_queue();
+      rc = 0;
+      tx_cmd_resp(Control::DISC, true, true);
+      stop(TimerName::T203);
+      start(TimerName::T200);
+      change_state(AwaitingRelease);
+      break;
+    case Event::MdlRemove:
+      discard_queue();
+      stop(TimerName::T200);
+      stop(TimerName::T203);
+      change_state(TeiUnassigned);
+      report_release(new Status(this, removed));
+      break;
+    case Event::SABME:
+      tx_cmd_resp(Control::UA, frame.pf, false);
+      clear_exception_conditions();
+      on_error(PeerReestablish);
+      report_established();
+      stop(TimerName::T200);
+      start(TimerName::T203);
+      break;
+    case Event::DISC:
+      discard_queue();
+      tx_cmd_resp(Control::UA, frame.pf, false);
+      stop(TimerName::T200);
+      stop(TimerName::T203);
+      change_state(TeiAssigned);
+      report_release(new Status(this, disconnected));
+      break;
+    case Event::UA: on_error(UnsolicitedUa); break;
+    case Event::DM:
+      if (!is_command(frame.cr) && frame.pf) {
+        on_error(DmF1);
+        break;
+      }
+      on_error(DmF0);
+      establish();
+      l3_initiated = false;
+      change_state(AwaitingEstablishment);
+      break;
+    case Event::FRMR:
+      on_error(FrmrReceived);
+      establish();
+      l3_initiated = false;
+      change_state(AwaitingEstablishment);
+      break;
+    case Event::RR:
+    case Event::RNR:
+    case Event::REJ: on_supervisory_established(event, frame); break;
+    case Event::T200:
+      // Q.921 5.6.7: poll the peer for its state.
+      rc = 0;
+      enquiry();
+      rc = 1;
+      if (log > 1) std::clog << ext::header(this) << "ack expired" << std::endl;
+      change_state(TimerRecovery);
+      break;
+    case Event::T203:
+      enquiry();
+      rc = 0;
+      change_state(TimerRecovery);
+      break;
+    default: break;
   }
 }
 
 void LAPD::in_timer_recovery(Event event, const Frame& frame) {
   switch (event) {
-  case Event::DlEstablish:
-    discard_queue();
-    establish();
-    l3_initiated = true;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::DlRelease:
-    discard_queue();
-    rc = 0;
-    tx_cmd_resp(Control::DISC, true, true);
-    start(TimerName::T200);
-    change_state(AwaitingRelease);
-    break;
-  case Event::MdlRemove:
-    discard_queue();
-    stop(TimerName::T200);
-    change_state(TeiUnassigned);
-    report_release(new Status(this, removed));
-    break;
-  case Event::SABME:
-    tx_cmd_resp(Control::UA, frame.pf, false);
-    clear_exception_conditions();
-    on_error(PeerReestablish);
-    change_state(MultipleFrameEstablished);
-    report_established();
-    stop(TimerName::T200);
-    start(TimerName::T203);
-    break;
-  case Event::DISC:
-    discard_queue();
-    tx_cmd_resp(Control::UA, frame.pf, false);
-    stop(TimerName::T200);
-    change_state(TeiAssigned);
-    report_release(new Status(this, disconnected));
-    break;
-  case Event::UA: on_error(UnsolicitedUa); break;
-  case Event::DM:
-    on_error(!is_command(frame.cr) && frame.pf ? DmF1 : DmF0);
-    establish();
-    l3_initiated = false;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::FRMR:
-    on_error(FrmrReceived);
-    establish();
-    l3_initiated = false;
-    change_state(AwaitingEstablishment);
-    break;
-  case Event::RR:
-  case Event::RNR:
-  case Event::REJ: on_supervisory_recovery(event, frame); break;
-  case Event::T200:
-    if (rc >= N200) {
-      if (log > 1) std::clog << ext::header(this) << "ack error !!!" << std::endl;
-      on_error(RetriedEnquiry);
+    case Event::DlEstablish:
+      discard_queue();
+      establish();
+      l3_initiated = true;
+      change_state(AwaitingEstablishment);
+      break;
+    case Event::DlRelease:
+      discard_queue();
+      rc = 0;
+      tx_cmd_resp(Control::DISC, true, true);
+      start(TimerName::T200);
+      change_state(AwaitingRelease);
+      break;
+    case Event::MdlRemove:
+      discard_queue();
+      stop(TimerName::T200);
+      change_state(TeiUnassigned);
+      report_release(new Status(this, removed));
+      break;
+    case Event::SABME:
+      tx_cmd_resp(Control::UA, frame.pf, false);
+      clear_exception_conditions();
+      on_error(PeerReestablish);
+      change_state(MultipleFrameEstablished);
+      report_established();
+      stop(TimerName::T200);
+      start(TimerName::T203);
+      break;
+    case Event::DISC:
+      discard_queue();
+      tx_cmd_resp(Control::UA, frame.pf, false);
+      stop(TimerName::T200);
+      change_state(TeiAssigned);
+      report_release(new Status(this, disconnected));
+      break;
+    case Event::UA: on_error(UnsolicitedUa); break;
+    case Event::DM:
+      on_error(!is_command(frame.cr) && frame.pf ? DmF1 : DmF0);
       establish();
       l3_initiated = false;
       change_state(AwaitingEstablishment);
-    } else {
-      if (log > 1) std::clog << ext::header(this) << "ack timeout expired RC=" << rc << std::endl;
-      enquiry();
-      ++rc;
-    }
-    break;
-  default: break;
+      break;
+    case Event::FRMR:
+      on_error(FrmrReceived);
+      establish();
+      l3_initiated = false;
+      change_state(AwaitingEstablishment);
+      break;
+    case Event::RR:
+    case Event::RNR:
+    case Event::REJ: on_supervisory_recovery(event, frame); break;
+    case Event::T200:
+      if (rc >= N200) {
+        if (log > 1) std::clog << ext::header(this) << "ack error !!!" << std::endl;
+        on_error(RetriedEnquiry);
+        establish();
+        l3_initiated = false;
+        change_state(AwaitingEstablishment);
+      } else {
+        if (log > 1) std::clog << ext::header(this) << "ack timeout expired RC=" << rc << std::endl;
+        enquiry();
+        ++rc;
+      }
+      break;
+    default: break;
   }
 }
 
@@ -364,26 +364,26 @@ void LAPD::on_supervisory_established(Event event, const Frame& frame) {
     return;
   }
   switch (event) {
-  case Event::RR:
-    if (nr == vs) {
-      va = nr;
+    case Event::RR:
+      if (nr == vs) {
+        va = nr;
+        stop(TimerName::T200);
+        start(TimerName::T203);
+      } else if (nr != va) {
+        va = nr;
+        start(TimerName::T200);
+      }
+      break;
+    case Event::REJ:
       stop(TimerName::T200);
       start(TimerName::T203);
-    } else if (nr != va) {
+      retransmission_request(nr);
+      break;
+    default:
       va = nr;
+      stop(TimerName::T203);
       start(TimerName::T200);
-    }
-    break;
-  case Event::REJ:
-    stop(TimerName::T200);
-    start(TimerName::T203);
-    retransmission_request(nr);
-    break;
-  default:
-    va = nr;
-    stop(TimerName::T203);
-    start(TimerName::T200);
-    break;
+      break;
   }
 }
 
@@ -412,8 +412,7 @@ void LAPD::on_supervisory_recovery(Event event, const Frame& frame) {
     va = nr;
     return;
   }
-  if (event == Event::RR && log > 3)
-    std::clog << ext::header(this) << "receive RR with out of order N(R)" << std::endl;
+  if (event == Event::RR && log > 3) std::clog << ext::header(this) << "receive RR with out of order N(R)" << std::endl;
   nr_error_recovery();
 }
 

@@ -41,38 +41,38 @@ void LAPD::on_UI(const Frame& frame, Packet& packet) {
 
 void LAPD::on_tei_message(const TeiMessage& message) {
   switch (message.type) {
-  case IdentityDenied:
-    if (state != AssignAwaitingTei || message.ri != ri) return;
-    if (message.ai == group_tei)
-      std::clog << ext::header(this) << "ASP returned: All TEI's used" << std::endl;
-    else
-      std::clog << ext::header(this) << "ASP returned: TEI " << unsigned(message.ai) << " denied" << std::endl;
-    // T202 keeps running: the request goes again when it expires.
-    on_error(TeiDenied);
-    break;
-  case IdentityAssigned:
-    if ((state != AssignAwaitingTei && state != EstablishAwaitingTei) || message.ri != ri) return;
-    // A pending establish starts T200 inside the assignment while T202 still
-    // runs; both steps are reported by the timer discipline.
-    mdl_assign(message.ai);
-    stop(TimerName::T202);
-    start(TimerName::T200);
-    break;
-  case IdentityCheckRequest:
-    if (state > EstablishAwaitingTei && (message.ai == group_tei || message.ai == self_tei))
-      tx_identity(ri, uint8_t(self_tei), IdentityCheckResponse);
-    break;
-  case IdentityRemove:
-    // Not while a request is out: a network sends every remove twice, and
-    // asking again with a new Ri would leave its answer unused and the TEI it
-    // gave held for nobody.
-    if (state != AssignAwaitingTei && state != EstablishAwaitingTei &&
-        (message.ai == group_tei || message.ai == self_tei)) {
-      mdl_remove();
-      begin_tei_assignment();
-    }
-    break;
-  default: break;
+    case IdentityDenied:
+      if (state != AssignAwaitingTei || message.ri != ri) return;
+      if (message.ai == group_tei)
+        std::clog << ext::header(this) << "ASP returned: All TEI's used" << std::endl;
+      else
+        std::clog << ext::header(this) << "ASP returned: TEI " << unsigned(message.ai) << " denied" << std::endl;
+      // T202 keeps running: the request goes again when it expires.
+      on_error(TeiDenied);
+      break;
+    case IdentityAssigned:
+      if ((state != AssignAwaitingTei && state != EstablishAwaitingTei) || message.ri != ri) return;
+      // A pending establish starts T200 inside the assignment while T202 still
+      // runs; both steps are reported by the timer discipline.
+      mdl_assign(message.ai);
+      stop(TimerName::T202);
+      start(TimerName::T200);
+      break;
+    case IdentityCheckRequest:
+      if (state > EstablishAwaitingTei && (message.ai == group_tei || message.ai == self_tei))
+        tx_identity(ri, uint8_t(self_tei), IdentityCheckResponse);
+      break;
+    case IdentityRemove:
+      // Not while a request is out: a network sends every remove twice, and
+      // asking again with a new Ri would leave its answer unused and the TEI it
+      // gave held for nobody.
+      if (state != AssignAwaitingTei && state != EstablishAwaitingTei &&
+          (message.ai == group_tei || message.ai == self_tei)) {
+        mdl_remove();
+        begin_tei_assignment();
+      }
+      break;
+    default: break;
   }
 }
 

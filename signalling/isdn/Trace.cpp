@@ -200,28 +200,28 @@ void print_facility(Text& out, Reader& in) {
 
 void print_element(Text& out, ElementPrinter printer, Reader& contents) {
   switch (printer) {
-  case ElementPrinter::general: print_general(out, contents); break;
-  case ElementPrinter::bearer: print_bearer(out, contents); break;
-  case ElementPrinter::cause: print_cause(out, contents); break;
-  case ElementPrinter::channel: print_channel(out, contents); break;
-  case ElementPrinter::facility: print_facility(out, contents); break;
-  case ElementPrinter::display: print_display(out, contents); break;
-  case ElementPrinter::calling: print_calling(out, contents); break;
-  case ElementPrinter::called: print_called(out, contents); break;
+    case ElementPrinter::general: print_general(out, contents); break;
+    case ElementPrinter::bearer: print_bearer(out, contents); break;
+    case ElementPrinter::cause: print_cause(out, contents); break;
+    case ElementPrinter::channel: print_channel(out, contents); break;
+    case ElementPrinter::facility: print_facility(out, contents); break;
+    case ElementPrinter::display: print_display(out, contents); break;
+    case ElementPrinter::calling: print_calling(out, contents); break;
+    case ElementPrinter::called: print_called(out, contents); break;
   }
 }
 
 // Q.931 4.5.1: single-octet elements, by bits 7-5.
 void print_single_octet(Text& out, uint8_t octet) {
   switch ((octet >> 4) & 7) {
-  case 1: out.printf("  Shift %x\n", octet & 0x0F); break;
-  case 2:
-    if (octet == 0xA0) out.printf("  More data\n");
-    if (octet == 0xA1) out.printf("  Sending complete\n");
-    break;
-  case 3: out.printf("  Congestion level %x\n", octet & 0x0F); break;
-  case 5: out.printf("  Repeat indicator %x\n", octet & 0x0F); break;
-  default: out.printf("  Reserved %x\n", octet); break;
+    case 1: out.printf("  Shift %x\n", octet & 0x0F); break;
+    case 2:
+      if (octet == 0xA0) out.printf("  More data\n");
+      if (octet == 0xA1) out.printf("  Sending complete\n");
+      break;
+    case 3: out.printf("  Congestion level %x\n", octet & 0x0F); break;
+    case 5: out.printf("  Repeat indicator %x\n", octet & 0x0F); break;
+    default: out.printf("  Reserved %x\n", octet); break;
   }
 }
 

@@ -34,12 +34,16 @@ void SLC::local_prepare_head(Packet& p) { p.reserve_head(HeaderOctets); }
 void SLC::protocol_info(std::ostream& out) const { out << name_.name(); }
 
 void SLC::PutShortInfo(std::ostream& out) const {
-  out << "SS7/L2 " << "[" << "dpc=" << params.dpc << ", slc=" << params.slc << ", trunk=" << params.trunk << "]";
+  out << "SS7/L2 "
+      << "["
+      << "dpc=" << params.dpc << ", slc=" << params.slc << ", trunk=" << params.trunk << "]";
 }
 
 void SLC::PutHeader(std::ostream& out) const {
   PutShortInfo(out);
-  out << " " << "(" << state_name(state_) << ")" << ": ";
+  out << " "
+      << "(" << state_name(state_) << ")"
+      << ": ";
 }
 
 std::ostream& SLC::line(std::ostream& out) const {
@@ -64,8 +68,8 @@ void SLC::local_deactivate() {
 
 bool SLC::accepts(unsigned length) const {
   if (length >= MinPayload && length <= MaxPayload) return true;
-  line(std::cerr) << "msu of " << length << " octet(s) refused, an msu carries " << MinPayload << " to "
-                  << MaxPayload << std::endl;
+  line(std::cerr) << "msu of " << length << " octet(s) refused, an msu carries " << MinPayload << " to " << MaxPayload
+                  << std::endl;
   return false;
 }
 
@@ -128,8 +132,8 @@ void SLC::receive(Packet& frame) {
 // to it.
 bool SLC::cut_to_li(const SignalUnit& su, Packet& frame) {
   const unsigned expected = su.expected_li();
-  line(std::cerr) << "invalid packet length," << " expected = " << su.li << ", received = " << su.following
-                  << std::endl;
+  line(std::cerr) << "invalid packet length,"
+                  << " expected = " << su.li << ", received = " << su.following << std::endl;
   if (expected == LongLI) {
     line(std::cerr) << "can't truncate signalling unit." << std::endl;
     return false;

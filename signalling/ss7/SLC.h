@@ -183,9 +183,9 @@ private:
 
   Seq accepted_;  // last accepted FSN, sent as the BSN
   bool bib_ = true;
-  Seq fsn_;       // sent as the FSN of FISUs and MSUs
+  Seq fsn_;  // sent as the FSN of FISUs and MSUs
   bool fib_ = true;
-  Seq bsnt_;      // last accepted FSN in service, for the controller
+  Seq bsnt_;  // last accepted FSN in service, for the controller
   bool nackOutstanding_ = false;
   bool badBsn_ = false;
   bool badFib_ = false;

@@ -15,7 +15,8 @@ namespace SS7 {
 void SLC::next_state(State::type to) {
   if (log.state) {
     PutShortInfo(std::clog);
-    std::clog << ": " << "change state from " << ext::quoted(state_name(state_)) << " to " << ext::quoted(state_name(to))
+    std::clog << ": "
+              << "change state from " << ext::quoted(state_name(state_)) << " to " << ext::quoted(state_name(to))
               << std::endl;
   }
   timer_.reset();
@@ -68,11 +69,8 @@ void SLC::fisu_received(const SignalUnit& su) {
       // The far end has finished proving and is in service.
       next_state(State::inService);
       break;
-    case State::inService:
-      worked_fisu(su);
-      break;
-    default:
-      break;
+    case State::inService: worked_fisu(su); break;
+    default: break;
   }
 }
 
@@ -104,14 +102,9 @@ void SLC::lssu_received(const SignalUnit& su) {
 void SLC::msu_received(const SignalUnit& su, Packet& payload) {
   switch (state_) {
     case State::proving:
-    case State::alignedReady:
-      next_state(State::inService);
-      break;
-    case State::inService:
-      worked_msu(su, payload);
-      break;
-    default:
-      break;
+    case State::alignedReady: next_state(State::inService); break;
+    case State::inService: worked_msu(su, payload); break;
+    default: break;
   }
 }
 

@@ -28,8 +28,9 @@ void SLC::reset() {
 void SLC::put_to_tb(Packet& payload) {
   if (tb_.count() >= TbLimit) {
     ++stats_.overflow;
-    line(std::cerr) << "no space in TB buffer," << " TB=" << tb_.count() << " RTB=" << rtb_.count
-                    << " ignoring msu: " << payload.text() << std::endl;
+    line(std::cerr) << "no space in TB buffer,"
+                    << " TB=" << tb_.count() << " RTB=" << rtb_.count << " ignoring msu: " << payload.text()
+                    << std::endl;
     return;
   }
   tb_.put(payload);
@@ -76,7 +77,9 @@ void SLC::nack(Expected& expected) {
 }
 
 void SLC::retransmit(const SignalUnit& su) {
-  if (log.msuProcessing) line(std::cerr) << "retransmit" << " rtb=" << rtb_.count << std::endl;
+  if (log.msuProcessing)
+    line(std::cerr) << "retransmit"
+                    << " rtb=" << rtb_.count << std::endl;
   ++stats_.repeat;
   fsn_ = rtb_.first - Seq(1);
   fib_ = su.bib;
@@ -140,8 +143,8 @@ void SLC::worked_msu(const SignalUnit& su, Packet& payload) {
   Expected expected = make_expected();
   if (su.fsn == expected.accepted) {
     if (log.msuProcessing)
-      line(std::clog) << "discard msu due to 5.2.2/i Q.702" << " fsnr=" << unsigned(su.fsn)
-                      << " fsnx=" << unsigned(expected.accepted) << std::endl;
+      line(std::clog) << "discard msu due to 5.2.2/i Q.702"
+                      << " fsnr=" << unsigned(su.fsn) << " fsnx=" << unsigned(expected.accepted) << std::endl;
     return;
   }
   if (su.fib == expected.bib) {
@@ -154,8 +157,8 @@ void SLC::worked_msu(const SignalUnit& su, Packet& payload) {
       return;
     }
     if (log.msuProcessing)
-      line(std::clog) << "discard msu due to 5.2.2/ii Q.702" << " fsnr=" << unsigned(su.fsn)
-                      << " fsnx=" << unsigned(expected.accepted) << std::endl;
+      line(std::clog) << "discard msu due to 5.2.2/ii Q.702"
+                      << " fsnr=" << unsigned(su.fsn) << " fsnx=" << unsigned(expected.accepted) << std::endl;
     nack(expected);
   } else if (nackOutstanding_) {
     process_bsnr(su, expected);

@@ -147,8 +147,9 @@ TEST_F(RawHdlc, FramesOfTheAddressGoUpInBatchesSteeredByTheMoreFollowsBit) {
   logs.clear();
   receive({"1234A0"});  // too short for the bit: at once
   EXPECT_EQ(signals(), Lines{batch({""})});
-  const std::string trace = "hdlc [3/0]: do_read\nHDLC[3]: rx 12 34 A0\nHdlcSlot[2/*]: on_hdlc_receive\n"
-                            "HdlcSlot[2/*]: 12 34 A0\nHdlcSlot[2/*]: flushResponce: 1\n";
+  const std::string trace =
+      "hdlc [3/0]: do_read\nHDLC[3]: rx 12 34 A0\nHdlcSlot[2/*]: on_hdlc_receive\n"
+      "HdlcSlot[2/*]: 12 34 A0\nHdlcSlot[2/*]: flushResponce: 1\n";
   EXPECT_EQ(logs.str().substr(0, trace.size()), trace);
   send({"\xEE"});
   EXPECT_EQ(control("mcc written"), Lines{"256 123405EE"});  // rx_seq 5 from the last frame

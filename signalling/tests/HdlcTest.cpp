@@ -60,8 +60,8 @@ protected:
     return hdlc.hdlc_transmit(p);
   }
   std::string counters() const {
-    return std::to_string(hdlc.txSU) + " " + std::to_string(hdlc.txDiscard) + " " + std::to_string(hdlc.txError) +
-           " " + std::to_string(hdlc.txOverflow) + " " + std::to_string(hdlc.rxSU);
+    return std::to_string(hdlc.txSU) + " " + std::to_string(hdlc.txDiscard) + " " + std::to_string(hdlc.txError) + " " +
+           std::to_string(hdlc.txOverflow) + " " + std::to_string(hdlc.rxSU);
   }
 
   Testing::Capture errors{std::cerr};

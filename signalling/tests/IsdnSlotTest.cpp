@@ -10,10 +10,10 @@
 #include "slots/tdm/tests/SlotKinds.h"
 #include "testing/Golden.h"
 
-using Testing::cmd;
-using Testing::NoSeq;
 using tdm::control;
 using tdm::Lines;
+using Testing::cmd;
+using Testing::NoSeq;
 
 namespace {
 
@@ -80,14 +80,31 @@ TEST_F(IsdnSlots, IsdnSlotCarriesLayer3MessagesAndReportsTheLink) {
 
 TEST_F(IsdnSlots, QsigSlotHandsOutBChannelsAndReleasesThemFirstOrLast) {
   const std::string qsig = create(5, "ats-qsig : { side network : NULL, log 0 }");
-  steps({create(3, "isdn : { type bri, trunk 1, log 0, side network : NULL }"), "mcc journal", "absent dsp-data", qsig,
-         "present dsp-data", "fail dsp-data ioctl 0x40044211 ENODEV", qsig, "heal dsp-data", qsig,
-         create(6, "ats-qsig-b : { slot 5, subslot 3 }"), create(7, "ats-qsig-b : { slot 5, subslot 1 }"),
-         create(8, "ats-qsig-b : { slot 5, subslot 3 }"), create(8, "ats-qsig-b : { slot 3, subslot 1 }"),
-         create(9, "ats-qsig-b : { slot 40, subslot 2 }"), create(10, "trunk : { trunk 0, timeslot 5 }"),
-         cmd(NoSeq, 10, "connect : 6"), "hal switch map", "dsp-data links", cmd(NoSeq, 5, "activate : empty : NULL"),
-         "dsp-data receive 512 000173", cmd(NoSeq, 7, "destroy : NULL"), cmd(NoSeq, 5, "destroy : NULL"),
-         cmd(NoSeq, 6, "destroy : NULL"), "dsp-data journal", "dsp-data links"});
+  steps({create(3, "isdn : { type bri, trunk 1, log 0, side network : NULL }"),
+         "mcc journal",
+         "absent dsp-data",
+         qsig,
+         "present dsp-data",
+         "fail dsp-data ioctl 0x40044211 ENODEV",
+         qsig,
+         "heal dsp-data",
+         qsig,
+         create(6, "ats-qsig-b : { slot 5, subslot 3 }"),
+         create(7, "ats-qsig-b : { slot 5, subslot 1 }"),
+         create(8, "ats-qsig-b : { slot 5, subslot 3 }"),
+         create(8, "ats-qsig-b : { slot 3, subslot 1 }"),
+         create(9, "ats-qsig-b : { slot 40, subslot 2 }"),
+         create(10, "trunk : { trunk 0, timeslot 5 }"),
+         cmd(NoSeq, 10, "connect : 6"),
+         "hal switch map",
+         "dsp-data links",
+         cmd(NoSeq, 5, "activate : empty : NULL"),
+         "dsp-data receive 512 000173",
+         cmd(NoSeq, 7, "destroy : NULL"),
+         cmd(NoSeq, 5, "destroy : NULL"),
+         cmd(NoSeq, 6, "destroy : NULL"),
+         "dsp-data journal",
+         "dsp-data links"});
   EXPECT_TRUE(golden("qsig-slot"));
 }
 

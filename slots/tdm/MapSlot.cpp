@@ -69,12 +69,14 @@ void MapFactory::ReleaseMapSlot(MapSlot* slot) {
     const unsigned logical = unsigned(slot->Rx() - FirstChannel);
     std::clog << "map: disable map channel " << logical << std::endl;
     HwMux::instance().Disable(slot->Rx());
-    if (mapChannels[logical] != slot) std::cerr << "map-slot: internal error! MapFactory::ReleaseMapSlot() code 1" << std::endl;
+    if (mapChannels[logical] != slot)
+      std::cerr << "map-slot: internal error! MapFactory::ReleaseMapSlot() code 1" << std::endl;
     mapChannels[logical] = nullptr;
   }
   if (slot->Tx() >= 0) {
     const unsigned logical = unsigned(slot->Tx() - FirstChannel);
-    if (mapChannels[logical] != slot) std::cerr << "map-slot: internal error! MapFactory::ReleaseMapSlot() code 2" << std::endl;
+    if (mapChannels[logical] != slot)
+      std::cerr << "map-slot: internal error! MapFactory::ReleaseMapSlot() code 2" << std::endl;
     mapChannels[logical] = nullptr;
   }
 }

@@ -1,10 +1,10 @@
 #include "slots/tdm/MccSlot.h"
 
+#include <fcntl.h>
+#include <poll.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
-#include <poll.h>
 
 #include "board/Board.h"
 #include "board/dev/Mcc.h"
@@ -73,7 +73,8 @@ Slot* MccFactory::INewSlot(const LGCP::CreateParams& params) {
   const unsigned type = unsigned(mcc.get_type().getValue());
   if (type >= sizeof TypeCodes / sizeof TypeCodes[0]) return nullptr;
   const uint32_t code = mcc.get_mode().getValue() == LGCP::MccMode::ss7 ? uint32_t(Ctl::Ss7) : TypeCodes[type];
-  std::clog << ext::header(this) << "MCC_ALLOCATE" << " type=" << code << std::endl;
+  std::clog << ext::header(this) << "MCC_ALLOCATE"
+            << " type=" << code << std::endl;
 
   channel.allocate({code, 512, 1, 1});
   if (!channel) {

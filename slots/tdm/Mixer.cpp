@@ -36,8 +36,9 @@ bool Mixer::ValidChannel(const LGCP::MixerChannel& channel) {
 int Mixer::channel2timeslot(int number) {
   const int channel = tdmChannel(Point(number));
   if (channel < 0) {
-    std::cerr << ext::header(this) << "MIX_TDM" << " dev_no=" << unit << " type=" << mix_slot::Tdm
-              << " number=" << number << " fail : " << std::strerror(errno) << std::endl;
+    std::cerr << ext::header(this) << "MIX_TDM"
+              << " dev_no=" << unit << " type=" << mix_slot::Tdm << " number=" << number
+              << " fail : " << std::strerror(errno) << std::endl;
     return -1;
   }
   return channel;
@@ -57,7 +58,8 @@ TdmInput* Mixer::New(const LGCP::MixerInParams& params) {
     } else {
       input->SetSummator(summator.get_tdm().getValue());
       if (addInput(Point(input->GetSummator()), Point(number), DefaultGain) < 0) {
-        std::cerr << ext::header(this) << "MIX_RX_ADD" << " fail : " << std::strerror(errno) << std::endl;
+        std::cerr << ext::header(this) << "MIX_RX_ADD"
+                  << " fail : " << std::strerror(errno) << std::endl;
       }
     }
   }
@@ -82,8 +84,9 @@ TdmOutput* Mixer::New(const LGCP::MixerOutParams& params) {
 
 bool Mixer::ClearTX(const mix_slot& point) {
   if (clearPoint(point) < 0) {
-    std::cerr << ext::header(this) << "MIX_RX_CLEAR" << " dev_no=" << point.dev_no << " type=" << point.type
-              << " number=" << point.number << " fail : " << std::strerror(errno) << std::endl;
+    std::cerr << ext::header(this) << "MIX_RX_CLEAR"
+              << " dev_no=" << point.dev_no << " type=" << point.type << " number=" << point.number
+              << " fail : " << std::strerror(errno) << std::endl;
     return false;
   }
   return true;
@@ -100,7 +103,8 @@ bool Mixer::SetTX(const LGCP::MixerOutParams& params) {
   // Without inputs the output carries its own channel.
   if (inputs.size() == 0) {
     if (addInput(point, point, DefaultGain) < 0) {
-      std::cerr << ext::header(this) << "MIX_RX_ADD" << " fail : " << std::strerror(errno) << std::endl;
+      std::cerr << ext::header(this) << "MIX_RX_ADD"
+                << " fail : " << std::strerror(errno) << std::endl;
       return false;
     }
     return true;
@@ -112,7 +116,8 @@ bool Mixer::SetTX(const LGCP::MixerOutParams& params) {
       return false;
     }
     if (addInput(point, input, in.get_gain().getValue()) < 0) {
-      std::cerr << ext::header(this) << "MIX_RX_ADD" << " fail : " << std::strerror(errno) << std::endl;
+      std::cerr << ext::header(this) << "MIX_RX_ADD"
+                << " fail : " << std::strerror(errno) << std::endl;
       return false;
     }
   }
@@ -133,8 +138,9 @@ void stopTones(Hardware::TonecReceiver& receiver) {
 void Mixer::Release(TdmInput& input) {
   stopTones(input);
   if (input.GetSummator() >= 0 && removeInput(Point(input.GetSummator()), Point(input.GetNumber())) < 0) {
-    std::cerr << ext::header(this) << "MIX_RX_REMOVE" << " rx.number=" << input.GetSummator()
-              << " tx.number=" << input.GetNumber() << " fail : " << std::strerror(errno) << std::endl;
+    std::cerr << ext::header(this) << "MIX_RX_REMOVE"
+              << " rx.number=" << input.GetSummator() << " tx.number=" << input.GetNumber()
+              << " fail : " << std::strerror(errno) << std::endl;
   }
   UnRegister(&input);
 }

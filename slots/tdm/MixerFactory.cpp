@@ -50,8 +50,8 @@ void MixerFactory::RefreshResources() {
   // The unit query opens the device for itself, and ends the list as it fails: a device that is not there
   // would only look like a board without mixers.
   if (probeDevice() < 0)
-    std::cerr << ext::header(this) << "device " << ext::quoted(GetMixerDevName()) << " open fail: "
-              << std::strerror(errno) << std::endl;
+    std::cerr << ext::header(this) << "device " << ext::quoted(GetMixerDevName())
+              << " open fail: " << std::strerror(errno) << std::endl;
   for (Mixer* mixer : mixers) mixer->SetOrphan(true);
   mix_unit record;
   tdmChannels = mixerInputs = -1;
@@ -78,8 +78,8 @@ void MixerFactory::RefreshResources() {
 void MixerFactory::ReadVersion() {
   const Fd voice = VoiceDevice::open();
   if (!voice) {
-    std::cerr << ext::header(this) << "device " << ext::quoted(GetVoiceDevName()) << " open fail: "
-              << std::strerror(errno) << std::endl;
+    std::cerr << ext::header(this) << "device " << ext::quoted(GetVoiceDevName())
+              << " open fail: " << std::strerror(errno) << std::endl;
     versionValid = false;
     return;
   }

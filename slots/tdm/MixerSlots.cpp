@@ -21,7 +21,9 @@ void toneFilter(Receiver& slot, const LGCP::ToneFilter& f) {
 
 template <class Receiver>
 void delays(Receiver& slot, Mixer& mixer, const LGCP::Delays& d) {
-  auto value = [&](unsigned id, const ASN1::INTEGER& v) { return d.hasOptionalField(id) ? unsigned(v.getValue()) : 0u; };
+  auto value = [&](unsigned id, const ASN1::INTEGER& v) {
+    return d.hasOptionalField(id) ? unsigned(v.getValue()) : 0u;
+  };
   if (d.hasOptionalField(LGCP::Delays::o_selcal)) {
     std::cerr << ext::header(&mixer) << "error: selcal delay isn't supported for mixer!!! Set to zero." << std::endl;
   }
@@ -32,33 +34,18 @@ void delays(Receiver& slot, Mixer& mixer, const LGCP::Delays& d) {
 template <class S>
 std::optional<bool> common(S& slot, Mixer& mixer, const P& p) {
   switch (p.currentSelection()) {
-    case P::e_translateDTMF:
-      slot.translateDTMF(p.get_translateDTMF());
-      return true;
-    case P::e_dtmf_params:
-      return slot.configureDTMF(p.get_dtmf_params());
-    case P::e_vad_params:
-      return slot.configureVAD(p.get_vad_params());
-    case P::e_vad_enable:
-      return slot.enableVAD(p.get_vad_enable().getValue());
-    case P::e_vad_disable:
-      return slot.disableVAD();
-    case P::e_sd_params:
-      return slot.configureSD();
-    case P::e_sd_enable:
-      return slot.enableSD(p.get_sd_enable().getValue());
-    case P::e_sd_disable:
-      return slot.disableSD();
-    case P::e_iva_enable:
-      return slot.enableIVA(p.get_iva_enable().getValue());
-    case P::e_delays:
-      delays(slot, mixer, p.get_delays());
-      return true;
-    case P::e_tone_filter:
-      toneFilter(slot, p.get_tone_filter());
-      return true;
-    default:
-      return std::nullopt;
+    case P::e_translateDTMF: slot.translateDTMF(p.get_translateDTMF()); return true;
+    case P::e_dtmf_params: return slot.configureDTMF(p.get_dtmf_params());
+    case P::e_vad_params: return slot.configureVAD(p.get_vad_params());
+    case P::e_vad_enable: return slot.enableVAD(p.get_vad_enable().getValue());
+    case P::e_vad_disable: return slot.disableVAD();
+    case P::e_sd_params: return slot.configureSD();
+    case P::e_sd_enable: return slot.enableSD(p.get_sd_enable().getValue());
+    case P::e_sd_disable: return slot.disableSD();
+    case P::e_iva_enable: return slot.enableIVA(p.get_iva_enable().getValue());
+    case P::e_delays: delays(slot, mixer, p.get_delays()); return true;
+    case P::e_tone_filter: toneFilter(slot, p.get_tone_filter()); return true;
+    default: return std::nullopt;
   }
 }
 
@@ -80,19 +67,12 @@ bool TdmInput::IBeforeDestroy() {
 bool TdmInput::Ioctl(const LGCP::IoctlParams& p) {
   if (const auto answer = common(*this, mixer, p)) return *answer;
   switch (p.currentSelection()) {
-    case P::e_echoSuppressor:
-      return echoCancel(p.get_echoSuppressor().getValue());
-    case P::e_dtmf_enable:
-      return enableDTMF(p.get_dtmf_enable().getValue());
-    case P::e_dtmf_reject_enable:
-      return enableDTMFReject(p.get_dtmf_reject_enable().getValue());
-    case P::e_iva_params:
-      return configureIVA(p.get_iva_params());
-    case P::e_rx_gain:
-      configureRxGain((signed char)(p.get_rx_gain().get_gainDB().getValue()));
-      return true;
-    default:
-      return false;
+    case P::e_echoSuppressor: return echoCancel(p.get_echoSuppressor().getValue());
+    case P::e_dtmf_enable: return enableDTMF(p.get_dtmf_enable().getValue());
+    case P::e_dtmf_reject_enable: return enableDTMFReject(p.get_dtmf_reject_enable().getValue());
+    case P::e_iva_params: return configureIVA(p.get_iva_params());
+    case P::e_rx_gain: configureRxGain((signed char)(p.get_rx_gain().get_gainDB().getValue())); return true;
+    default: return false;
   }
 }
 
@@ -112,22 +92,17 @@ bool TdmOutput::IBeforeDestroy() {
 bool TdmOutput::Ioctl(const LGCP::IoctlParams& p) {
   if (const auto answer = common(*this, mixer, p)) return *answer;
   switch (p.currentSelection()) {
-    case P::e_dtmf_disable:
-      return disableToneGenerator(false);
-    case P::e_dtmf_reject_disable:
-      return enableDTMFReject(false);
+    case P::e_dtmf_disable: return disableToneGenerator(false);
+    case P::e_dtmf_reject_disable: return enableDTMFReject(false);
     case P::e_tone_gen_enable: {
       const LGCP::ToneGenerator& tone = p.get_tone_gen_enable();
       disableToneGenerator(false);
-      enableToneGenerator((unsigned short)(tone.get_freq().getValue()), 0,
-                          (unsigned short)(tone.get_amp().getValue()), 0);
+      enableToneGenerator((unsigned short)(tone.get_freq().getValue()), 0, (unsigned short)(tone.get_amp().getValue()),
+                          0);
       return true;
     }
-    case P::e_tone_gen_disable:
-      disableToneGenerator(true);
-      return true;
-    default:
-      return false;
+    case P::e_tone_gen_disable: disableToneGenerator(true); return true;
+    default: return false;
   }
 }
 

@@ -72,5 +72,4 @@ public:
 
 // Built before main runs, each at the head of the factory chain in turn.
 extern TrunkFactory trunk0, trunk1, trunk2, trunk3;
-extern TrunkBRIFactory trunk_bri0, trunk_bri1, trunk_bri2, trunk_bri3, trunk_bri4, trunk_bri5, trunk_bri6,
-    trunk_bri7;
+extern TrunkBRIFactory trunk_bri0, trunk_bri1, trunk_bri2, trunk_bri3, trunk_bri4, trunk_bri5, trunk_bri6, trunk_bri7;

@@ -30,9 +30,9 @@ void setKey(Block& b, const std::string& key, const std::string& val, const std:
     const char* key;
     std::string Block::*field;
   } keys[] = {
-      {"id", &Block::id},         {"type", &Block::type},     {"note", &Block::note},
+      {"id", &Block::id},         {"type", &Block::type},         {"note", &Block::note},
       {"flags", &Block::flags},   {"encoding", &Block::encoding}, {"expect", &Block::expect},
-      {"reason", &Block::reason}, {"aper", &Block::aper},     {"uper", &Block::uper},
+      {"reason", &Block::reason}, {"aper", &Block::aper},         {"uper", &Block::uper},
       {"ber", &Block::ber},       {"data", &Block::data},
   };
   for (const auto& k : keys) {

@@ -16,7 +16,7 @@ const IniFile::Symbol<AddressType> addressTypes[] = {
 enum class Small : std::int8_t { none = 0 };
 
 class ReaderTest : public ::testing::Test {
- protected:
+protected:
   IniFile::SubSection& load(const std::string& text) {
     std::istringstream in("[agent]\n" + text);
     in >> file;

@@ -174,8 +174,7 @@ TEST_F(ControllerCheck, TheTickSeesAPeerWhoseSocketLeftEstablished) {
   }
   std::string peer = acceptor.peer();
   EXPECT_NE(log_.str().find("connection from " + peer + " closed: tcp socket change state.\n"), std::string::npos);
-  EXPECT_NE(log_.str().find("control connection " + peer + " closed.\nCheckConnectionState Idle\n"),
-            std::string::npos);
+  EXPECT_NE(log_.str().find("control connection " + peer + " closed.\nCheckConnectionState Idle\n"), std::string::npos);
   // The loss itself is handled on the loop's next deferred-call run.
   EXPECT_EQ(sink.disconnects, 1);
   EXPECT_EQ(acceptor.state(), Control::Service::State::Connecting);
@@ -259,9 +258,7 @@ TEST_F(ControlLink, SendOutsideAConnectionIsRefused) {
 class Connector : public ControlLink {
 protected:
   // Attempts so far: refusals seen at once or on the socket.
-  size_t attempts() const {
-    return count(err_.str(), "can't connect to ") + count(err_.str(), "fail to connect to ");
-  }
+  size_t attempts() const { return count(err_.str(), "can't connect to ") + count(err_.str(), "fail to connect to "); }
   bool attempt_after(unsigned ms) {
     size_t before = attempts();
     clock_.advance(ms);

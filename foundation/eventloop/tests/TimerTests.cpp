@@ -136,11 +136,12 @@ TEST_F(TimerTest, WaitBeyondTwoHoursIsReportedOnceAndTimersRebased) {
   uint32_t now = Mux::milliseconds();
   testing::internal::CaptureStderr();
   EXPECT_EQ(1000u, multiplexer.timers_schedule());
-  EXPECT_EQ("******** RUNTIME ERROR CONDITION *************"
-            "Multiplexer::timers_schedule() invalid wait time detected!\n"
-            "now = " + std::to_string(now) + "\nfirst = " + std::to_string(now + 3 * 3600 * 1000 + 10) +
-                "\ncount = 2\n",
-            testing::internal::GetCapturedStderr());
+  EXPECT_EQ(
+      "******** RUNTIME ERROR CONDITION *************"
+      "Multiplexer::timers_schedule() invalid wait time detected!\n"
+      "now = " +
+          std::to_string(now) + "\nfirst = " + std::to_string(now + 3 * 3600 * 1000 + 10) + "\ncount = 2\n",
+      testing::internal::GetCapturedStderr());
   testing::internal::CaptureStderr();
   EXPECT_EQ(1000u, multiplexer.timers_schedule());
   EXPECT_EQ("", testing::internal::GetCapturedStderr()) << "reported once";

@@ -87,9 +87,9 @@ TEST(LogFiles, LinePrefixesAndTheHourlyFile) {
     out.flush();
   }
   const std::string late = minuteSecond(start + 3600) + ":00999: ";
-  EXPECT_EQ(stamp + "a line longer than one sixteen-byte area ends here\n" + later + "second\n" + later +
-                "third done\n",
-            readFile(hourFile(dir, start)));
+  EXPECT_EQ(
+      stamp + "a line longer than one sixteen-byte area ends here\n" + later + "second\n" + later + "third done\n",
+      readFile(hourFile(dir, start)));
   EXPECT_EQ(late + "next hour\n", readFile(hourFile(dir, start + 3600)));
 }
 

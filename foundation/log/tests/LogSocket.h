@@ -16,7 +16,7 @@
 #include "board/Paths.h"
 
 class LogSocket {
- public:
+public:
   explicit LogSocket(int type, const std::string& path = Board::Paths::path(Board::Paths::SyslogSocket))
       : mType(type), mPath(path) {
     ::mkdir(path.substr(0, path.rfind('/')).c_str(), 0755);
@@ -73,7 +73,7 @@ class LogSocket {
     return all;
   }
 
- private:
+private:
   int mType;
   std::string mPath;
   int mFd = -1;

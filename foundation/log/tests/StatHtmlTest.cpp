@@ -11,7 +11,7 @@ namespace {
 // A statistics tree built by the test: values, named sub-objects and named
 // collections of objects.
 class Node : public Stat::Object {
- public:
+public:
   std::map<std::string, std::string> values;
   std::map<std::string, Node> children;
   std::map<std::string, std::vector<Node>> collections;
@@ -29,13 +29,13 @@ class Node : public Stat::Object {
 };
 
 class NodeIterator : public Stat::IteratorBase {
- public:
+public:
   explicit NodeIterator(const std::vector<Node>& nodes) : mNodes(nodes) {}
   bool valid() const override { return mAt < mNodes.size(); }
   bool next() override { return ++mAt < mNodes.size(); }
   const Stat::Object& current() const override { return mNodes[mAt]; }
 
- private:
+private:
   const std::vector<Node>& mNodes;
   std::size_t mAt = 0;
 };

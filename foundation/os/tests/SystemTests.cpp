@@ -25,8 +25,8 @@ TEST(Select, DescriptorsOutsideTheSetAreRefused) {
 // network-interface model, set up here.
 TEST(Net, InterfaceSelectionByModeAndFlags) {
   Board::Sim::reset();
-  for (const char* line : {"net add eth0 192.168.1.10 0x41", "net add eth1 169.254.3.4 0x1",
-                           "net add hdlc0 none 0x51", "net add LO 10.1.1.1 0x0"}) {
+  for (const char* line : {"net add eth0 192.168.1.10 0x41", "net add eth1 169.254.3.4 0x1", "net add hdlc0 none 0x51",
+                           "net add LO 10.1.1.1 0x0"}) {
     ASSERT_EQ(Board::Sim::control(line).back(), "OK") << line;
   }
   const struct {

@@ -20,8 +20,8 @@ TEST(OutBufInHex, UpperCaseBytesEachFollowedByABlank) {
 TEST(OutUnsignedInHex, PrefixDigitsAndPadding) {
   std::ostringstream out;
   out.fill('*');
-  out << ext::OutUnsignedInHex(10) << ' ' << ext::OutUnsignedInHex(10, 4) << ' '
-      << ext::OutUnsignedInHex(0xABCDEF, 2) << ' ' << 255 << ' ';
+  out << ext::OutUnsignedInHex(10) << ' ' << ext::OutUnsignedInHex(10, 4) << ' ' << ext::OutUnsignedInHex(0xABCDEF, 2)
+      << ' ' << 255 << ' ';
   out.width(3);
   out << 7;
   EXPECT_EQ("0xA 0x000A 0xABCDEF 255   7", out.str()) << "flags restored, fill reset to a blank";
@@ -42,10 +42,11 @@ TEST(Table, CutCellsPartialRowsAndCellsPastTheEnd) {
   {
     ext::Table::Sentry s(out, t);
     s << ext::beginrow << "toolong" << ext::nextrow << 7 << ext::nextrow << 1u << ext::nextrow;
-    s << "dropped" << ext::nextrow;  // past the last column, before beginrow
+    s << "dropped" << ext::nextrow;             // past the last column, before beginrow
     s << ext::beginrow << "x" << ext::nextrow;  // the odd blank goes right
-    s << ext::delimeter;  // completes the row first
-    s << ext::beginrow << "ab" << "c" << ext::nextrow;
+    s << ext::delimeter;                        // completes the row first
+    s << ext::beginrow << "ab"
+      << "c" << ext::nextrow;
   }  // the sentry completes the last row
   EXPECT_EQ(
       "|tool| 7 |1 |\n"

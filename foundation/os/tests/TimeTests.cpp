@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include "foundation/os/TimeVal.h"
 
 namespace {

@@ -57,9 +57,7 @@ public:
     events.push_back("owner activated");
     ProtocolsFamily::on_activated(p);
   }
-  void on_deactivated(Protocol* p, Protocol_status status) override {
-    deactivations.push_back({p, status});
-  }
+  void on_deactivated(Protocol* p, Protocol_status status) override { deactivations.push_back({p, status}); }
 
   std::vector<std::string> sent;
   std::vector<std::string> received;

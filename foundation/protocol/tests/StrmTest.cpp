@@ -14,8 +14,8 @@
 
 namespace {
 
-using Testing::tpkt;
 using Testing::runUntil;
+using Testing::tpkt;
 
 // A stream-and-TPKT stack over one end of a socket pair.
 class Link : public ProtocolsFamily {
@@ -26,12 +26,8 @@ public:
     add_protocol_tail(new Tpkt_protocol);
     strm->service_name("test");
   }
-  void on_message(Packet& p) override {
-    received.emplace_back(reinterpret_cast<const char*>(p.data()), p.length());
-  }
-  void on_deactivated(Protocol* from, Protocol_status status) override {
-    reports.push_back({from, status});
-  }
+  void on_message(Packet& p) override { received.emplace_back(reinterpret_cast<const char*>(p.data()), p.length()); }
+  void on_deactivated(Protocol* from, Protocol_status status) override { reports.push_back({from, status}); }
   void send(const std::string& payload) {
     Packet p;
     prepare_head(p);

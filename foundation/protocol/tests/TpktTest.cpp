@@ -13,7 +13,6 @@
 
 namespace {
 
-
 // The bottom of a test stack: records what is sent, passes chunks up.
 class Wire : public Protocol {
 public:
@@ -29,9 +28,7 @@ public:
 
 class Owner : public ProtocolsFamily {
 public:
-  void on_message(Packet& p) override {
-    received.emplace_back(reinterpret_cast<const char*>(p.data()), p.length());
-  }
+  void on_message(Packet& p) override { received.emplace_back(reinterpret_cast<const char*>(p.data()), p.length()); }
   void on_deactivated(Protocol*, Protocol_status status) override { statuses.push_back(status->message()); }
   std::vector<std::string> received;
   std::vector<std::string> statuses;
@@ -45,9 +42,7 @@ protected:
     owner.add_protocol_tail(wire);
     owner.add_protocol_tail(tpkt);
   }
-  ~TpktFraming() override {
-    EXPECT_EQ(multiplexer.timer_count(), 0u);
-  }
+  ~TpktFraming() override { EXPECT_EQ(multiplexer.timer_count(), 0u); }
   void TearDown() override {
     tpkt->reset();
     EXPECT_EQ(packet_pool().count(), 1024u);

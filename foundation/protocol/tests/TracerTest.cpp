@@ -14,8 +14,8 @@
 namespace {
 
 using Testing::Client;
-using Testing::tpkt;
 using Testing::runUntil;
+using Testing::tpkt;
 
 class Broadcast : public ::testing::Test, public TPKTTracer::Listener {
 protected:

@@ -161,13 +161,13 @@ TEST_F(Monitoring, TheControllerHearsThePowerAndDrivesTheLeds) {
   EXPECT_EQ(monitored("powerstatus"), "3");
 
   const std::pair<const char*, const char*> displays[] = {
-      {"e1 1, info line : TRUE", "0x0C"}, {"e1 1, info line : TRUE", "0x0C"}, {"e1 3, info link : FALSE", "0x4C"},
+      {"e1 1, info line : TRUE", "0x0C"},  {"e1 1, info line : TRUE", "0x0C"}, {"e1 3, info link : FALSE", "0x4C"},
       {"e1 1, info line : FALSE", "0x40"}, {"e1 2, info line : TRUE", "0x70"}, {"e1 3, info link : TRUE", "0x30"},
   };
   for (const auto& [info, leds] : displays) {
-    EXPECT_EQ(exchange(*c, Testing::lgcp(Testing::cmd(NoSeq, NoSlot, "display : framer : { " + std::string(info) +
-                                                                         " }"))),
-              Lines{Testing::lgcp(Testing::ok(NoSeq, NoSlot))});
+    EXPECT_EQ(
+        exchange(*c, Testing::lgcp(Testing::cmd(NoSeq, NoSlot, "display : framer : { " + std::string(info) + " }"))),
+        Lines{Testing::lgcp(Testing::ok(NoSeq, NoSlot))});
     EXPECT_EQ(board("hal panel leds"), Lines{leds}) << info;
   }
   LGCP::DisplayParams beyond;
@@ -183,7 +183,8 @@ TEST_F(Monitoring, TheControllerHearsThePowerAndDrivesTheLeds) {
     LGCP::Signal sig;
     ASSERT_TRUE(sig.setFromValueNotation(std::string("trunkStatus : { trunk 1, state lossCarrier, slips 0, lossBF 0, "
                                                      "lossCarrier 0, lossAIS 0, lossRAI 0, name \"\", clockMaster "
-                                                     "FALSE, type ") + type + " }"));
+                                                     "FALSE, type ") +
+                                         type + " }"));
     m.OnSignal(sig);
     EXPECT_EQ(m.store().framers.back().status, type[0] == 'b' ? "absent" : "No Carrier");
   }

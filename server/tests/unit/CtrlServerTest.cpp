@@ -7,8 +7,8 @@
 
 using Testing::Capture;
 using Testing::count;
-using Testing::firstProbe;
 using Testing::ctrlHeader;
+using Testing::firstProbe;
 using Testing::secondProbe;
 using Replies = std::vector<std::string>;
 
@@ -128,7 +128,8 @@ TEST_F(CtrlServerTest, MessagesThatCannotGoAreLoggedAndDropped) {
     Capture err(std::cerr);
     firstProbe().SendSignal(digit());
     firstProbe().SendSignal(digit());
-    EXPECT_EQ(err.str(), "ctrl [null]: send fail: Service not attached!\nctrl [null]: send fail: Service not attached!\n");
+    EXPECT_EQ(err.str(),
+              "ctrl [null]: send fail: Service not attached!\nctrl [null]: send fail: Service not attached!\n");
   }
 }
 

@@ -66,7 +66,7 @@ TEST_F(HeartbeatTest, FramesThatAreNoCommandsDoNotRearmIt) {
     Capture err(std::cerr);
     EXPECT_EQ(exchange(*c, "c0010907d018"), Replies{"80010962"});  // slot 2000
     EXPECT_EQ(exchange(*c, "10"), Replies{"1900"});                // a response
-    EXPECT_TRUE(sendQuietly(*c, "ff").empty());                   // undecodable
+    EXPECT_TRUE(sendQuietly(*c, "ff").empty());                    // undecodable
   }
   clock.advance(20000);
   EXPECT_TRUE(dropped(*c));

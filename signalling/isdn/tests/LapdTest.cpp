@@ -38,7 +38,10 @@ std::vector<uint8_t> tei(uint16_t ri, uint8_t type, uint8_t ai) {
 class PriLink : public isdn_test::LinkTest, public ::testing::WithParamInterface<isdn_test::Line> {
 protected:
   PriLink()
-      : LinkTest(GetParam()), net_end(bus.add("net ")), user_end(bus.add("user")), net(attach(net_stack, Side::network, net_end)),
+      : LinkTest(GetParam()),
+        net_end(bus.add("net ")),
+        user_end(bus.add("user")),
+        net(attach(net_stack, Side::network, net_end)),
         user(attach(user_stack, Side::user, user_end)) {}
 
   LAPD* attach(Upper& stack, Side::type side, Bus::End& end) {
@@ -105,8 +108,7 @@ TEST_P(PriLink, LostIFrameIsRejectedAndTheRestSentAgainInOrder) {
   user_stack.send(numbered(1));
   user_stack.send(numbered(2));
   settle();
-  EXPECT_EQ(net_stack.received,
-            (std::vector<std::string>{"08 01 05 7B 00", "08 01 05 7B 01", "08 01 05 7B 02"}));
+  EXPECT_EQ(net_stack.received, (std::vector<std::string>{"08 01 05 7B 00", "08 01 05 7B 01", "08 01 05 7B 02"}));
   EXPECT_EQ(net->stats.rejected, 1u);
   EXPECT_EQ(user->stats.retrains, 2u);
   EXPECT_TRUE(golden("pri-reject"));
@@ -265,7 +267,7 @@ TEST_F(UserLink, PeerEventsInEachState) {
   inject({0x02, 0x01, 0x00, 0x00, 0x08, 0x01, 0x01, 0x05});
   inject({0x02, 0x01, 0x7F});  // SABME while established: UA, MDL-ERROR 32, counters reset
   EXPECT_EQ(unsigned(user->full_state().vr), 0u);
-  elapse(10000);               // T203: timer recovery, not logged at level 3
+  elapse(10000);                     // T203: timer recovery, not logged at level 3
   inject({0x00, 0x01, 0x01, 0x0A});  // RR with N(R) 5 beyond V(S) 0
   EXPECT_EQ(user->full_state().state, ISDN::AwaitingEstablishment);
   EXPECT_EQ(user->stats.bad_confirm, 1u);
@@ -311,8 +313,8 @@ TEST_F(UserLink, BasicRateTeiAssignmentRemovalAndBroadcasts) {
   elapse(2000);
   inject(tei(user->ri, 2, 70));
   EXPECT_EQ(user->full_state().self_tei, 70);
-  inject(tei(0, 4, 127));  // check: answered
-  inject(tei(0, 4, 71));   // another TEI's check: not
+  inject(tei(0, 4, 127));                              // check: answered
+  inject(tei(0, 4, 71));                               // another TEI's check: not
   inject({0x02, 0xFF, 0x03, 0x08, 0x01, 0x05, 0x05});  // a broadcast SETUP wakes the link
   inject({0x00, 0x8F, 0x73});                          // for TEI 71: not ours
   inject({0x00, 0x8D, 0x73});
@@ -452,9 +454,9 @@ TEST_F(UserLink, EmptyPacketPoolAtTheEntryPointsIsLoggedCountedAndSurvived) {
     for (;;) hoard.push_back(bytes({}));
   } catch (const std::bad_alloc&) {
   }
-  user->message(message);        // the I frame cannot be built: the message waits
-  user->on_hdlc_receive(poll);   // no answer to the poll, and the I frame tried again
-  elapse(10000);                 // no enquiry either: T203 goes on to timer recovery
+  user->message(message);       // the I frame cannot be built: the message waits
+  user->on_hdlc_receive(poll);  // no answer to the poll, and the I frame tried again
+  elapse(10000);                // no enquiry either: T203 goes on to timer recovery
   std::string dropped;
   for (int i = 0; i < 4; ++i) dropped += "LAPD[1] (Multiple frame established): packet pool empty: frame dropped\n";
   EXPECT_EQ(errors.str(), dropped);

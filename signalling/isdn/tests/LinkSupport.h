@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "foundation/protocol/Protocol.h"
-#include "testing/Capture.h"
-#include "testing/Loop.h"
 #include "signalling/isdn/tests/Bus.h"
+#include "testing/Capture.h"
 #include "testing/Golden.h"
+#include "testing/Loop.h"
 
 namespace isdn_test {
 

@@ -58,7 +58,10 @@ private:
     End& to = &from == &a ? b : a;
     const bool lost = !from.blocked && from.lose && (from.lose < 0 || from.lose--);
     std::clog << from.name << ">" << to.name << " " << frame.text()
-              << (from.blocked ? " (refused)" : lost ? " (lost)" : "") << "\n";
+              << (from.blocked ? " (refused)"
+                  : lost       ? " (lost)"
+                               : "")
+              << "\n";
     // The receiver gets a buffer of its own, as from a read().
     if (!from.blocked && !lost) flight_.emplace_back(&to, frame.sub(frame.length(), 0));
     return !from.blocked;

@@ -11,12 +11,12 @@
 #include <string>
 
 #include "asn1/modules/ACP.h"
-#include "testing/Capture.h"
-#include "testing/Loop.h"
 #include "signalling/ss7/LinkInfo.h"
 #include "signalling/ss7/SLC.h"
 #include "signalling/ss7/tests/ChannelPair.h"
+#include "testing/Capture.h"
 #include "testing/Golden.h"
+#include "testing/Loop.h"
 
 namespace ss7test {
 
@@ -41,7 +41,9 @@ private:
 struct Owner : ProtocolsFamily {
   explicit Owner(char name) : name(name) {}
   void on_activated(Protocol*) override { std::clog << name << ": activated\n"; }
-  void on_deactivated(Protocol*, Protocol_status s) override { std::clog << name << ": deactivated " << s->message() << "\n"; }
+  void on_deactivated(Protocol*, Protocol_status s) override {
+    std::clog << name << ": deactivated " << s->message() << "\n";
+  }
   void on_message(Packet& p) override { std::clog << name << ": msu " << p.text() << "\n"; }
   const char name;
 };

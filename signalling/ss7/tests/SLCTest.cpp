@@ -78,12 +78,24 @@ TEST_F(LinkPair, AlignmentTimersT2T3T1) {
 // Each failure from in service, then realignment from idle.
 TEST_F(LinkPair, FailuresAndRealignment) {
   const std::vector<std::pair<const char*, std::function<void()>>> failures = {
-      {"lssu", [&] { line.inject(line.b, su({0xFF, 0xFF, 1, SS7::SLC::SIO})); }},
-      {"unknown status", [&] { line.inject(line.b, su({0xFF, 0xFF, 1, 4})); }},
+      {"lssu",
+       [&] {
+         line.inject(line.b, su({0xFF, 0xFF, 1, SS7::SLC::SIO}));
+       }},
+      {"unknown status",
+       [&] {
+         line.inject(line.b, su({0xFF, 0xFF, 1, 4}));
+       }},
       {"trunk down", [&] { A.OnTrunkHardStatus(true), A.OnTrunkHardStatus(false); }},
       {"hdlc error", [&] { B.on_hdlc_error(HDLC::Notify::Cause::receiveFailure); }},
-      {"two bad FIBs", [&] { line.inject(line.b, su({0xFF, 0x7F, 0})), line.inject(line.b, su({0xFF, 0x7F, 0})); }},
-      {"two bad BSNs", [&] { line.inject(line.b, su({0x80, 0xFF, 0})), line.inject(line.b, su({0x80, 0xFF, 0})); }},
+      {"two bad FIBs",
+       [&] {
+         line.inject(line.b, su({0xFF, 0x7F, 0})), line.inject(line.b, su({0xFF, 0x7F, 0}));
+       }},
+      {"two bad BSNs",
+       [&] {
+         line.inject(line.b, su({0x80, 0xFF, 0})), line.inject(line.b, su({0x80, 0xFF, 0}));
+       }},
       {"local deactivation, twice", [&] { A.local_deactivate(), A.local_deactivate(); }},
   };
   for (const auto& failure : failures) {
@@ -111,12 +123,12 @@ TEST_F(LinkPair, MalformedShortAndLongUnits) {
   line.deliver();
   line.inject(line.b, "");
   line.inject(line.b, su({0xFF, 0xFF}));
-  line.inject(line.b, su({0xFF, 0x82, 10}) + octets(12));  // LI 10, 12 follow: cut to 10
-  line.inject(line.b, su({0xFF, 0x83, 12}) + octets(10));  // LI 12, 10 follow
+  line.inject(line.b, su({0xFF, 0x82, 10}) + octets(12));   // LI 10, 12 follow: cut to 10
+  line.inject(line.b, su({0xFF, 0x83, 12}) + octets(10));   // LI 12, 10 follow
   line.inject(line.b, su({0xFF, 0x84, 0x43}) + octets(3));  // a spare bit set
   line.inject(line.b, su({0xFF, 0x85, 63}) + octets(70));
   line.inject(line.b, su({0xFF, 0x86, 48}) + octets(300));  // longer than any MSU
-  line.inject(line.b, su({0xFF, 0x86, 0, 1, 2}));  // LI 0, 2 follow: a FISU
+  line.inject(line.b, su({0xFF, 0x86, 0, 1, 2}));           // LI 0, 2 follow: a FISU
   line.deliver();
   golden("malformed");
 }

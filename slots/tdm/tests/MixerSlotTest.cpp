@@ -83,9 +83,9 @@ TEST_F(MixerSlots, InputsAndOutputsAnswerTheirOwnRequests) {
   EXPECT_TRUE(ioctl(in, "rx-gain : { gainDB -3 }"));
   EXPECT_FALSE(ioctl(out, "rx-gain : { gainDB -3 }"));
   EXPECT_TRUE(ioctl(out, "tone-filter : { freq 2600, enable TRUE, duration-th-msec 40, det-level-dB -30 }"));
-  EXPECT_EQ(journal("dsp"), (Lines{"configure 4097 0x20 0000000a0000000000000000",
-                                   "configure 4097 0x40 fd0000000000000000000000",
-                                   "configure 4098 0x100 0a2801000028e20000000000"}));
+  EXPECT_EQ(journal("dsp"),
+            (Lines{"configure 4097 0x20 0000000a0000000000000000", "configure 4097 0x40 fd0000000000000000000000",
+                   "configure 4098 0x100 0a2801000028e20000000000"}));
 
   const std::string toneOn = "tone-gen-enable : { freq 65976, amp 900 }";  // 0x10000 + 440
   EXPECT_FALSE(ioctl(in, "dtmf-reject-disable : NULL"));
@@ -105,8 +105,8 @@ TEST_F(MixerSlots, TheBssScoreTextIsCutTo30Characters) {
   Hardware::DSProcReceiverService& dsp = Hardware::DSProcReceiverService::instance();
   dsp.OnEvent(dsp.fd().get(), POLLIN);
   // Of 1000000015047466219876688855040.000000.
-  EXPECT_EQ(Testing::firstProbe().seen, Lines{from<LGCP::Signal>("bss : { score \"100000001504746621987668885504\" }")
-                                                  .asValueNotation()});
+  EXPECT_EQ(Testing::firstProbe().seen,
+            Lines{from<LGCP::Signal>("bss : { score \"100000001504746621987668885504\" }").asValueNotation()});
 }
 
 TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {

@@ -49,7 +49,7 @@ Fd fileWith(const std::string& name, const std::string& content) {
 
 // The test's side of a copy: hears the outcomes and drains the destination.
 class CopyTest : public ::testing::Test {
- protected:
+protected:
   static void SetUpTestSuite() { ::signal(SIGPIPE, SIG_IGN); }
 
   void SetUp() override { copy.Bind(&CopyTest::OnDone, this); }
@@ -138,12 +138,12 @@ TEST_F(CopyTest, FailuresOfEitherSide) {
 
 // Fills the destination, then takes its reader away while data is buffered.
 class HangUp {
- public:
+public:
   explicit HangUp(Fd& reader) : mReader(reader) {}
   void OnTimer(Timer*) { mReader.close(); }
   Timer timer;
 
- private:
+private:
   Fd& mReader;
 };
 
@@ -168,7 +168,7 @@ TEST_F(CopyTest, DestinationHangingUpMidCopyAndReconfiguration) {
 
 // The test's side of a connect.
 class ConnectTest : public ::testing::Test {
- protected:
+protected:
   void SetUp() override { connect.Bind(&ConnectTest::OnDone, this); }
 
   void OnDone(Connect::Status::Type status, Fd socket) {

@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <memory>
 #include <iostream>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -52,7 +52,7 @@ std::string logLine(pid_t pid, int status) {
 }
 
 class ChildWaitTest : public ::testing::Test {
- protected:
+protected:
   static void SetUpTestSuite() { ChildWait::Activate(); }
 };
 
@@ -71,7 +71,8 @@ TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
   ASSERT_TRUE(runUntil([&] { return exited.calls > 0; }, 5000));
   EXPECT_EQ(0, killed.calls);
   ::kill(waitingPid, SIGKILL);
-  ASSERT_TRUE(runUntil([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; }, 5000));
+  ASSERT_TRUE(
+      runUntil([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; }, 5000));
 
   EXPECT_EQ(1, exited.calls);
   EXPECT_TRUE(WIFEXITED(exited.status));
@@ -90,7 +91,7 @@ TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
 // Forks children from a loop callback and stays busy until the signal
 // handler has reaped them all; the loop hears of them afterwards.
 class BusyForker {
- public:
+public:
   explicit BusyForker(std::size_t count) : watchers(count) {}
 
   void OnTimer(Timer*) {
