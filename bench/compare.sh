@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
 # Our PER codec beside asn1c's generated one, on the LGCP message mix, in one
-# run: asn1c's unaligned PER (anchor-asn1c/run.sh), then our unaligned and
-# aligned PER (bench_messages, release build), then the instructions per call
-# of both under callgrind, and one table of it all. Run by hand, not by CI.
+# run: asn1c's unaligned PER (anchor-asn1c/run.sh) and our unaligned and
+# aligned PER (bench_messages, release build) in alternating rounds, then the
+# instructions per call of both under callgrind, and one table of it all.
+# Run by hand, not by CI.
 #
-#   bench/compare.sh           BUILD_DIR (default build-bench), BENCH_MS (asn1c, default 500),
-#                              MIN_TIME (ours, seconds per figure, default 0.5), CALLS (callgrind, default 200)
-# Needs the Debian packages asn1c, gcc, binutils, python3, libbenchmark-dev, valgrind.
+# Both benchmarks run on the same CPU (the last this shell may use): on a
+# shared machine a process moved between CPUs can take twice as long. Each
+# time in the table is the best of the rounds, for both alike, so a round
+# that the machine disturbed counts for neither.
+#
+#   bench/compare.sh           BUILD_DIR (default build-bench), ROUNDS (default 5), BENCH_MS (asn1c, default 300),
+#                              MIN_TIME (ours, seconds per figure, default 0.3), CALLS (callgrind, default 200)
+# Needs the Debian packages asn1c, gcc, binutils, python3, libbenchmark-dev, valgrind, util-linux.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -27,12 +33,18 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_BENCH=ON >"$out/
 cmake --build "$build" -j2 --target bench_messages >"$out/build.log"
 bench=$build/bench/messages/bench_messages
 
-echo "== asn1c (anchor-asn1c/run.sh)"
-KEEP=1 BENCH_MS=${BENCH_MS:-500} "$here/anchor-asn1c/run.sh" "$mix" >"$out/asn1c.txt"
+rounds=${ROUNDS:-5}
+cpu=$(taskset -pc $$ | sed 's/.*: //; s/.*[,-]//')
+pin() { taskset -c "$cpu" "$@"; }
+echo "== asn1c (anchor-asn1c/run.sh) and ours (bench_messages), $rounds rounds on cpu $cpu"
+export BENCH_MS=${BENCH_MS:-300}
+KEEP=1 "$here/anchor-asn1c/run.sh" "$mix" >"$out/asn1c.txt"
 asn1c_scratch=$(sed -n 's/^scratch: //p' "$out/asn1c.txt")
-echo "== ours (bench_messages)"
-GW_SOURCE_DIR=$root "$bench" --benchmark_min_time="${MIN_TIME:-0.5}" --benchmark_format=json \
-    >"$out/ours.json" 2>"$out/ours.err"
+for round in $(seq "$rounds"); do
+    (cd "$asn1c_scratch" && pin ./bench "$mix") >"$out/asn1c.$round.txt"
+    GW_SOURCE_DIR=$root pin "$bench" --benchmark_min_time="${MIN_TIME:-0.3}" --benchmark_format=json \
+        >"$out/ours.$round.json" 2>"$out/ours.err"
+done
 
 : >"$out/instructions.txt"
 if command -v valgrind >/dev/null && [ -f /usr/include/valgrind/callgrind.h ]; then
@@ -62,25 +74,30 @@ sections() {
 runtime=$(sections "$objs"/{Types,PerCoder,BitCursor,Allocator,CoderEnv,Visitor}.cpp.o)
 modules=$(sections $(for m in LGCP TERM ACP MON LEMZGW HSP BASE; do ls "$mods"/${m}_*.cpp.o; done))
 
-python3 - "$out" "$mix" "$calls" "$runtime" "$modules" <<'PY'
+python3 - "$out" "$mix" "$calls" "$runtime" "$modules" "$rounds" <<'PY'
 import json, re, sys
 out, mix, calls = sys.argv[1], sys.argv[2], int(sys.argv[3])
-runtime, modules = sys.argv[4].split(), sys.argv[5].split()
+runtime, modules, rounds = sys.argv[4].split(), sys.argv[5].split(), int(sys.argv[6])
 ids = re.findall(r'^id: (\S+)', open(mix).read(), re.M)
 
 asn1c_text = open(f'{out}/asn1c.txt').read()
-asn1c = {}
-for line in asn1c_text.splitlines():
-    f = line.split()
-    if len(f) >= 8 and f[0] in ids:
-        asn1c[f[0]] = {'enc': float(f[1]), 'dec': float(f[2]), 'dec_heap': float(f[6]), 'enc_heap': float(f[7])}
+# Times: the best of the rounds; heap calls are the same in every round.
+asn1c, ours = {}, {}
+def keep(table, key, figures):
+    row = table.setdefault(key, {})
+    for name, value in figures.items():
+        row[name] = min(row.get(name, value), value) if not name.endswith('_heap') else value
 
-ours = {}
-for b in json.load(open(f'{out}/ours.json'))['benchmarks']:
-    op, rule, mid = b['name'].split('/')[:3]
-    ns = b['real_time'] * {'ns': 1, 'us': 1e3, 'ms': 1e6}[b['time_unit']]
-    ours.setdefault((rule, mid), {})[op] = ns
-    ours[(rule, mid)][op + '_heap'] = b.get('allocs', 0.0)
+for r in range(1, rounds + 1):
+    for line in open(f'{out}/asn1c.{r}.txt'):
+        f = line.split()
+        if len(f) >= 8 and f[0] in ids:
+            keep(asn1c, f[0], {'enc': float(f[1]), 'dec': float(f[2]),
+                               'dec_heap': float(f[6]), 'enc_heap': float(f[7])})
+    for b in json.load(open(f'{out}/ours.{r}.json'))['benchmarks']:
+        op, rule, mid = b['name'].split('/')[:3]
+        ns = b['real_time'] * {'ns': 1, 'us': 1e3, 'ms': 1e6}[b['time_unit']]
+        keep(ours, (rule, mid), {op: ns, op + '_heap': b.get('allocs', 0.0)})
 
 instr = {}
 for line in open(f'{out}/instructions.txt'):
@@ -100,7 +117,7 @@ def figure(coder, mid, key):
     return mean([get(i) for i in ids]) if mid == 'mean' else get(mid)
 
 print('\n' + '\n'.join(l for l in asn1c_text.splitlines() if l.startswith(('==', '  '))))
-print(f'\nns per call (decode: from a new value, released after); heap calls per call; '
+print(f'\nns per call, best of {rounds} rounds (decode: from a new value, released after); heap calls per call; '
       f'ratio = asn1c UPER / ours, encode + decode')
 head = f"{'':12}" + ''.join(f'{h:>22}' for h in ('asn1c UPER enc/dec', 'ours UPER enc/dec', 'ours APER enc/dec')) \
     + f"{'heap enc/dec a|u|a':>22}{'ratio U':>9}{'ratio A':>9}"
