@@ -242,17 +242,19 @@ inline void BitWriter::putOctetWord(Cursor& c, std::uint64_t word, unsigned coun
 namespace detail {
 
 // Eight 7-bit fields, first in the top bits, to and from the low seven bits
-// of eight octets, halving the lanes each step.
+// of eight octets, halving the lanes each step. Moving a lane's upper part
+// by k bits adds (2^k - 1) times it; packing adds that to the lower part
+// first and shifts the whole word, the lanes' low bits being clear by then.
 inline std::uint64_t spreadSevens(std::uint64_t x) {
-  x = (x & 0x00FFFFFFF0000000u) << 4 | (x & 0x000000000FFFFFFFu);
-  x = (x & 0x0FFFC0000FFFC000u) << 2 | (x & 0x00003FFF00003FFFu);
-  return (x & 0x3F803F803F803F80u) << 1 | (x & 0x007F007F007F007Fu);
+  x += (x & 0x00FFFFFFF0000000u) * 15;
+  x += (x & 0x0FFFC0000FFFC000u) * 3;
+  return x + (x & 0x3F803F803F803F80u);
 }
 
-inline std::uint64_t packSevens(std::uint64_t x) {
-  x = (x & 0x7F007F007F007F00u) >> 1 | (x & 0x007F007F007F007Fu);
-  x = (x & 0x3FFF00003FFF0000u) >> 2 | (x & 0x00003FFF00003FFFu);
-  return (x & 0x0FFFFFFF00000000u) >> 4 | (x & 0x000000000FFFFFFFu);
+inline std::uint64_t packSevens(std::uint64_t x) {  // octets below 0x80
+  x = (x + (x & 0x007F007F007F007Fu)) >> 1;
+  x = (x + (x & 0x00003FFF00003FFFu) * 3) >> 2;
+  return (x + (x & 0x000000000FFFFFFFu) * 15) >> 4;
 }
 
 }  // namespace detail
@@ -285,12 +287,19 @@ bool BitWriter::putFields(const char* octets, std::size_t count) {
     detail::storeBigEndian(out, head | word << (8 - used));
   }
   c.bits = 8 * static_cast<std::size_t>(out - c.data) + used;
-  // The last few fields as one more, shorter group.
+  // The last few fields as one more, shorter group: behind a whole group,
+  // out of the eight octets that end with them.
   unsigned rest = static_cast<unsigned>(count % group);
   std::uint64_t word = 0;
-  for (unsigned k = 0; k < rest; ++k) {
-    seen |= in[k];
-    word = word << bits | (in[k] & ((1u << bits) - 1));
+  if (bits == 7 && rest && count >= 8) {
+    std::uint64_t eight = detail::loadBigEndian(in + rest - 8) << (64 - 8 * rest);
+    seen |= eight;
+    word = detail::packSevens(eight) >> (56 - 7 * rest);
+  } else {
+    for (unsigned k = 0; k < rest; ++k) {
+      seen |= in[k];
+      word = word << bits | (in[k] & ((1u << bits) - 1));
+    }
   }
   putBits(c, word, rest * bits);
   cursor_ = c;

@@ -807,7 +807,12 @@ bool PERDecoder::decodeCharacterString(AbstractString& value) {
   }
   if (layout.alignFirst) reader_.align();
   if (static_cast<std::uint64_t>(count) * layout.bits > reader_.bitsRemaining()) return false;
-  value.resize(count);
+  // An empty string is made at its size (growing it would clear it first).
+  CharacterVector& chars = value;
+  if (chars.empty())
+    chars = CharacterVector(count, '\0');
+  else
+    chars.resize(count);
   char* text = &value[0];
   if (ownCode && layout.bits == 7) return reader_.getFields<7>(text, count);
   if (ownCode && layout.bits == 8) return reader_.getFields<8>(text, count);
@@ -966,8 +971,9 @@ bool PERDecoder::decodeSequenceOf(SEQUENCE_OF_Base& value) {
   // input does not back costs no element.
   if (value.size() > count) value.resize(count);
   value.reserve(count);
+  const AbstractData::InfoType* element = value.info()->elementInfo;
   for (unsigned i = 0; i < count; ++i) {
-    if (i == value.size()) value.resize(i + 1);
+    if (i == value.size()) value.append(element->create(element));
     if (!decode(*value.elementAt(i))) {
       value.erase(value.baseBegin() + i, value.baseEnd());
       return false;

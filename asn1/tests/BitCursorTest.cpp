@@ -242,6 +242,21 @@ TEST(BitCursor, CharacterFieldsMatchTheModel) {
   checkFields<8>(random);
 }
 
+// An octet above 0x7F anywhere, in a whole group or among the last few,
+// fails a 7-bit write.
+TEST(BitCursor, SevenBitFieldsRefuseAnOctetAbove127) {
+  for (unsigned count = 1; count <= 26; ++count)
+    for (unsigned at = 0; at < count; ++at) {
+      std::vector<char> text(count, 'a');
+      text[at] = static_cast<char>(0xC1);
+      std::vector<char> out;
+      BitWriter writer(out);
+      EXPECT_FALSE(writer.putFields<7>(text.data(), count)) << "count " << count << ", at " << at;
+      text[at] = 'b';
+      EXPECT_TRUE(writer.putFields<7>(text.data(), count)) << "count " << count << ", at " << at;
+    }
+}
+
 TEST(ValuePool, FreedBlocksComeBackForTheirSizeClass) {
   if (!detail::Pool::enabled) GTEST_SKIP() << "blocks go to the heap under the address sanitizer";
   void* a = detail::poolAllocate(24);
