@@ -93,12 +93,13 @@ bool inCharacterSet(const AbstractString::InfoType* rec, const CharacterVector& 
                      [rec](char c) { return charIndex(rec, static_cast<unsigned char>(c)) >= 0; });
 }
 
-bool encodeValue(const AbstractData& value, std::vector<char>& out, bool aligned) {
+[[gnu::always_inline]] inline bool encodeValue(const AbstractData& value, std::vector<char>& out, bool aligned) {
   PEREncoder encoder(out, aligned);
   return encoder.encode(value);
 }
 
-bool decodeValue(const char* first, const char* last, AbstractData& value, CoderEnv* env, bool aligned) {
+[[gnu::always_inline]] inline bool decodeValue(const char* first, const char* last, AbstractData& value, CoderEnv* env,
+                                               bool aligned) {
   if (last - first >= 8) {
     PERDecoder decoder(first, last, env, aligned);
     return decoder.decode(value);
