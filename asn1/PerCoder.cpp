@@ -885,13 +885,13 @@ inline bool PERDecoder::decodeNested(AbstractData& value) {
 
 bool PERDecoder::decodeChoice(CHOICE& value) {
   // A root alternative of a narrow index range: preamble read in place.
+  // The extension bit and the index in one read.
   const CHOICE::InfoType* rec = value.info();
   BitReader::Cursor c = reader_.cursor();
-  bool extension = false;
+  const unsigned indexBits = bitsFor(rec->numChoices - 1);
   unsigned index = 0;
   if (!(aligned_ && rec->numChoices > 255) && !reader_.atEnd() &&
-      (!rec->extendable || (reader_.getBit(c, extension) && !extension)) &&
-      reader_.getBits(c, bitsFor(rec->numChoices - 1), index) && index < rec->numChoices) {
+      reader_.getBits(c, indexBits + rec->extendable, index) && !(index >> indexBits) && index < rec->numChoices) {
     reader_.setCursor(c);
     if (value.getSelectionId() != static_cast<int>(index) || !value.getSelection())
       if (!value.setID(static_cast<int>(index))) return false;
