@@ -924,13 +924,18 @@ bool PERDecoder::decodeSequence(SEQUENCE& value) {
     if (!decodeBitMap(present, optionals)) return false;
     c = reader_.cursor();
   }
+  // Optional ids run in field order: each optional field takes the next
+  // presence bit, from the top of `next`.
   const int* ids = rec->fieldIds;
   const unsigned count = rec->numFields;
+  std::uint64_t next = optionals && optionals <= 32 ? std::uint64_t{bits} << (64 - optionals) : 0;
   for (unsigned i = 0; i < count; ++i) {
     int id = ids[i];
-    if (id >= 0 && (static_cast<unsigned>(id) >= optionals ||
-                    (optionals <= 32 ? !(bits >> (optionals - 1 - id) & 1) : !(present[id / 8] >> (7 - id % 8) & 1))))
-      continue;
+    if (id >= 0) {
+      bool on = optionals <= 32 ? next >> 63 : optional[static_cast<unsigned>(id)];
+      next <<= 1;
+      if (!on) continue;
+    }
     AbstractData* field = value.getField(i);
     if (!field) {
       if (!value.takeKeptMember(i) && !value.createField(i)) return false;
