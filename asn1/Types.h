@@ -80,7 +80,7 @@
 // the slots past the fields' (one per field index up to the last such
 // field), and making the field takes it instead of a new object:
 //
-//   class Message : private ASN1::FieldSlots<3 + 2>, public ASN1::SEQUENCE { ... ASN1::INTEGER seq_; ... };
+//   class Message : private ASN1::FieldSlots<3, 2>, public ASN1::SEQUENCE { ... ASN1::INTEGER seq_; ... };
 //   Message::Message(const InfoType* info) : SEQUENCE(info, fieldSlots, true) { reserve(e_seq, seq_); ... }
 //
 // A class that holds every mandatory field says so to the SEQUENCE (the
@@ -109,6 +109,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace ASN1 {
@@ -848,16 +849,26 @@ private:
   BitMap extensionMap_;
 };
 
-// Storage for the field pointers of a generated SEQUENCE (then the addresses
-// of the members kept for optional fields), a base of its class ahead of
-// SEQUENCE so that it exists before the SEQUENCE fills it. A copy takes none
-// of it: the SEQUENCE copies its own fields.
-template <unsigned count>
+// Storage for the field pointers of a generated SEQUENCE, then `kept`
+// slots for the addresses of the members kept for optional fields, a base of
+// its class ahead of SEQUENCE so that it exists before the SEQUENCE fills it.
+// Only the field pointers start null: a kept slot is read only once
+// reserve() wrote it. A copy takes none of it: the SEQUENCE copies its own
+// fields.
+template <unsigned fields, unsigned kept = 0>
 struct FieldSlots {
-  FieldSlots() = default;
-  FieldSlots(const FieldSlots&) {}
+  FieldSlots() { clear(std::make_index_sequence<fields>()); }
+  FieldSlots(const FieldSlots&) : FieldSlots() {}
   FieldSlots& operator=(const FieldSlots&) { return *this; }
-  AbstractData* fieldSlots[count] = {};  // null, cleared in line (the count is known here)
+  AbstractData* fieldSlots[fields + kept];
+
+private:
+  // One store per pointer, in line (a cleared block of this size would be a
+  // string instruction, slow to start).
+  template <std::size_t... i>
+  void clear(std::index_sequence<i...>) {
+    ((fieldSlots[i] = nullptr), ...);
+  }
 };
 
 // Size constraint parameter of SEQUENCE_OF.

@@ -274,7 +274,7 @@ def sequence_class(t):
     members = sorted(member_fields(t) + reserved)
     # The field pointers live in the class (a base ahead of SEQUENCE), then
     # a slot per index up to the last optional field kept as a member.
-    span = ' + %d' % (reserved[-1][0] + 1) if reserved else ''
+    span = ', %d' % (reserved[-1][0] + 1) if reserved else ''
     slots = 'private ASN1::FieldSlots<%d%s>, ' % (len(fields), span) if fields else ''
     out.append('class %s : %spublic ASN1::SEQUENCE {\npublic:\n' % (t.name, slots))
     out.append('    static const InfoType theInfo;\n')
