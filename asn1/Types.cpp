@@ -825,6 +825,8 @@ void SEQUENCE::BitMap::grow(unsigned bytes) {
   capacity_ = bytes;
 }
 
+void SEQUENCE::BitMap::resizeOutOfLine(unsigned bits) { resize(bits); }
+
 void SEQUENCE::BitMap::set(unsigned bit) {
   if (bit < bitCount_) data()[bit / 8] |= static_cast<char>(0x80 >> (bit % 8));
 }

@@ -679,7 +679,7 @@ public:
       if (bytesFor(bits) <= inlineBytes)
         bitCount_ = bits;
       else
-        resize(bits);
+        resizeOutOfLine(bits);
     }
     BitMap(const BitMap& other);
     BitMap& operator=(const BitMap& other);
@@ -715,6 +715,8 @@ public:
   private:
     static unsigned bytesFor(unsigned bits) { return bits / 8 + (bits % 8 != 0); }
     void grow(unsigned bytes);
+    // A map made with more bits than fit inside: its constructor stays small.
+    [[gnu::noinline]] void resizeOutOfLine(unsigned bits);
 
     static constexpr unsigned inlineBytes = 16;
     unsigned bitCount_ = 0;
