@@ -484,13 +484,14 @@ bool PEREncoder::encodeSequence(const SEQUENCE& value) {
   // Locals: the octets written may alias anything held in memory.
   const int* ids = rec->fieldIds;
   const unsigned count = rec->numFields;
+  const AbstractData* const* fields = value.fieldPointers();
   BitWriter::Cursor c = writer_.cursor();
   for (unsigned i = 0; i < count; ++i) {
     int id = ids[i];
     if (id >= 0 && (optionals <= 56 ? !(present >> (optionals - 1 - static_cast<unsigned>(id)) & 1)
                                     : !optional[static_cast<unsigned>(id)]))
       continue;
-    const AbstractData* field = value.getField(i);
+    const AbstractData* field = fields[i];
     if (!field || !encodeField(c, *field)) return false;
   }
   writer_.setCursor(c);
@@ -929,6 +930,7 @@ bool PERDecoder::decodeSequence(SEQUENCE& value) {
   const int* ids = rec->fieldIds;
   const unsigned count = rec->numFields;
   std::uint64_t next = optionals && optionals <= 32 ? std::uint64_t{bits} << (64 - optionals) : 0;
+  AbstractData* const* fields = value.fieldPointers();
   for (unsigned i = 0; i < count; ++i) {
     int id = ids[i];
     if (id >= 0) {
@@ -936,10 +938,10 @@ bool PERDecoder::decodeSequence(SEQUENCE& value) {
       next <<= 1;
       if (!on) continue;
     }
-    AbstractData* field = value.getField(i);
+    AbstractData* field = fields[i];
     if (!field) {
       if (!value.takeKeptMember(i) && !value.createField(i)) return false;
-      field = value.getField(i);
+      field = fields[i];
     }
     if (!decodeField(c, *field)) return false;
   }

@@ -745,6 +745,7 @@ public:
     AbstractData*& operator[](unsigned i) { return items_[i]; }
     AbstractData* operator[](unsigned i) const { return items_[i]; }
     AbstractData** begin() { return items_; }
+    const AbstractData* const* begin() const { return items_; }
     AbstractData** end() { return items_ + count_; }
     // Slots in a class stay there: their pointers are exchanged instead.
     void swap(FieldArray& other) {
@@ -783,6 +784,10 @@ public:
   unsigned fieldCount() const { return fields_.size(); }
   AbstractData* getField(unsigned index) { return fields_[index]; }
   const AbstractData* getField(unsigned index) const { return fields_[index]; }
+  // The field pointers, where they stay for the value's life (for a coder's
+  // loop, which then need not find them again after each field).
+  AbstractData* const* fieldPointers() { return fields_.begin(); }
+  const AbstractData* const* fieldPointers() const { return fields_.begin(); }
   // Builds field `index` from its record when null; false when it has none.
   bool createField(unsigned index) { return index < fields_.size() && (fields_[index] || makeField(index)); }
   // Makes null field `index` from the member the class keeps for it, with
