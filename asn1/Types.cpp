@@ -742,9 +742,6 @@ bool GeneralizedTime::do_accept(ConstVisitor& v) const { return v.do_visit(*this
 
 // ---- CHOICE ------------------------------------------------------------------------
 
-CHOICE::CHOICE(const InfoType* info, int id, AbstractData* selection)
-    : AbstractData(info, ValueKind::Choice), selection_(selection), selectionId_(id) {}
-
 CHOICE::CHOICE(const CHOICE& other)
     : AbstractData(other), selection_(cloneOrNull(other.selection_)), selectionId_(other.selectionId_) {}
 
@@ -753,8 +750,6 @@ CHOICE& CHOICE::operator=(const CHOICE& other) {
   swap(copy);
   return *this;
 }
-
-CHOICE::~CHOICE() { delete selection_; }
 
 const char* CHOICE::getSelectionName() const {
   int id = currentSelection();

@@ -588,11 +588,13 @@ public:
   };
   enum { unselected_ = -1, unknownSelection_ = -2 };
 
-  // Takes ownership of `selection`.
-  explicit CHOICE(const InfoType* info, int id = unselected_, AbstractData* selection = nullptr);
+  // Takes ownership of `selection`. In line, as the destructor: every
+  // generated class that holds a CHOICE makes and frees one.
+  explicit CHOICE(const InfoType* info, int id = unselected_, AbstractData* selection = nullptr)
+      : AbstractData(info, ValueKind::Choice), selection_(selection), selectionId_(id) {}
   CHOICE(const CHOICE& other);
   CHOICE& operator=(const CHOICE& other);
-  ~CHOICE() override;
+  ~CHOICE() override { delete selection_; }
   const InfoType* info() const { return static_cast<const InfoType*>(info_); }
 
   // The selected index, or -1 when nothing usable is selected (an id with
