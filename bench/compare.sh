@@ -38,7 +38,7 @@ cpu=$(taskset -pc $$ | sed 's/.*: //; s/.*[,-]//')
 pin() { taskset -c "$cpu" "$@"; }
 echo "== asn1c (anchor-asn1c/run.sh) and ours (bench_messages), $rounds rounds on cpu $cpu"
 export BENCH_MS=${BENCH_MS:-300}
-KEEP=1 "$here/anchor-asn1c/run.sh" "$mix" >"$out/asn1c.txt"
+KEEP=1 BUILD_ONLY=1 "$here/anchor-asn1c/run.sh" "$mix" >"$out/asn1c.txt"
 asn1c_scratch=$(sed -n 's/^scratch: //p' "$out/asn1c.txt")
 for round in $(seq "$rounds"); do
     (cd "$asn1c_scratch" && pin ./bench "$mix") >"$out/asn1c.$round.txt"

@@ -7,6 +7,8 @@
 #
 # Environment: BENCH_MS  time per figure in ms (default 500)
 #              KEEP=1    keep the scratch directory and print its path
+#              BUILD_ONLY=1  build and print the code sizes, time nothing
+#                        (for a caller that runs the kept ./bench itself)
 # Needs the Debian packages asn1c, gcc, binutils and python3.
 set -euo pipefail
 
@@ -143,4 +145,4 @@ printf '  benchmark - trivial - driver:    %8d %9d %9d %7s   (+ .rela.dyn %d)\n'
     "$((b_c - t_c - d_c))" "$((b_r - t_r - d_r))" "$((b_d - t_d - d_d))" "-" "$((b_x - t_x))"
 
 echo "== $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), $(nproc) cpus; mix $(basename "$mix")"
-./bench "$mix"
+[ "${BUILD_ONLY:-0}" = 1 ] || ./bench "$mix"
