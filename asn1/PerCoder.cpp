@@ -885,8 +885,8 @@ inline bool PERDecoder::decodeNested(AbstractData& value) {
 }
 
 bool PERDecoder::decodeChoice(CHOICE& value) {
-  // A root alternative of a narrow index range: preamble read in place.
-  // The extension bit and the index in one read.
+  // A root alternative of a narrow index range: the extension bit and the
+  // index read in place, in one read.
   const CHOICE::InfoType* rec = value.info();
   BitReader::Cursor c = reader_.cursor();
   const unsigned indexBits = bitsFor(rec->numChoices - 1);
