@@ -63,6 +63,34 @@ TEST_F(LinkPair, T7FailsTheLinkAndTheBsnSurvivesForChangeover) {
   golden("t7");
 }
 
+// A busy link: the far end acknowledges each MSU only after the next has gone
+// out, so one is always outstanding. Every acknowledgement that frees part of
+// the RTB starts T7 again; sending does not, nor does a FISU that acknowledges
+// nothing new, so T7 runs out one period after the last acknowledgement.
+TEST_F(LinkPair, EachAcknowledgementRestartsT7) {
+  align();
+  line.b.lose = -1;  // the far end's acknowledgements come by hand
+  send(A, octets(3));
+  line.deliver();
+  const auto acknowledge = [&](unsigned bsn) { line.inject(line.a, su({uint8_t(0x80 | bsn), 0xFF, 0})); };
+  for (unsigned bsn = 0; bsn < 4; ++bsn) {
+    wait(SS7::SLC::T7.ms / 2);
+    send(A, octets(4));
+    line.deliver();
+    wait(2000);
+    acknowledge(bsn);
+    ASSERT_EQ(A.get_state_id(), SS7::SLC::State::inService) << "after the acknowledgement of " << bsn;
+    EXPECT_EQ(A.statistics().rtbSize, 1u);
+  }
+  wait(SS7::SLC::T7.ms / 2);
+  acknowledge(3);
+  wait(SS7::SLC::T7.ms - SS7::SLC::T7.ms / 2 - 1);
+  EXPECT_EQ(A.get_state_id(), SS7::SLC::State::inService);
+  wait(1);
+  EXPECT_EQ(A.get_state_id(), SS7::SLC::State::idle);
+  EXPECT_NE(text.find("(worked): T7 expired: 1 packets in RTB.\n"), std::string::npos);
+}
+
 TEST_F(LinkPair, AlignmentTimersT2T3T1) {
   line.a.lose = -1;
   A.local_activate();
