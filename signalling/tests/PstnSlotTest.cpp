@@ -8,7 +8,7 @@
 
 namespace {
 
-class PstnSlots : public tdm::SlotKindTest, public ::testing::WithParamInterface<const char*> {
+class PstnSlotKinds : public tdm::SlotKindTest {
 protected:
   void SetUp() override {
     PstnFactory::instance();
@@ -39,11 +39,55 @@ protected:
   size_t shown = 0;
 };
 
+class PstnSlots : public PstnSlotKinds, public ::testing::WithParamInterface<const char*> {};
+
 TEST_P(PstnSlots, Script) {
   EXPECT_TRUE(ServiceTest::script(std::string("signalling/tests/golden/pstn-") + GetParam() + ".txt"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, PstnSlots,
                          ::testing::Values("ss7-back-to-back", "ss7-emergency-t7", "isdn-and-cas"));
+
+// The peer that transmits to an SS7, CAS or primary-rate slot must sit on
+// trunk 0..3: an E1 trunk or a BRI line 0..3 (a BRI slot gives its line as
+// the trunk), never a BRI line 4..7.
+TEST_F(PstnSlotKinds, ConnectTakesPeersOnTrunksZeroToThree) {
+  static const char* const kinds[] = {
+      "ss7 : { trunk 1, slc 0, dpc 2, opc 1, emergency FALSE }",
+      "cas : { trunk 1 }",
+      "isdn : { type pri, trunk 1, log 0, side user : NULL }",
+  };
+  struct Peer {
+    const char* create;
+    int refusedTrunk;  // -1 when taken
+  };
+  static const Peer peers[] = {
+      {"trunk : { trunk 0, timeslot 1 }", -1},     {"trunk : { trunk 1, timeslot 16 }", -1},
+      {"trunk : { trunk 2, timeslot 30 }", -1},    {"trunk : { trunk 3, timeslot 31 }", -1},
+      {"trunk_bri : { trunk 0, timeslot 0 }", -1}, {"trunk_bri : { trunk 1, timeslot 1 }", -1},
+      {"trunk_bri : { trunk 2, timeslot 2 }", -1}, {"trunk_bri : { trunk 3, timeslot 3 }", -1},
+      {"trunk_bri : { trunk 4, timeslot 0 }", 4},  {"trunk_bri : { trunk 5, timeslot 1 }", 5},
+      {"trunk_bri : { trunk 6, timeslot 2 }", 6},  {"trunk_bri : { trunk 7, timeslot 3 }", 7},
+  };
+  for (const char* kind : kinds) {
+    for (const Peer& peer : peers) {
+      SCOPED_TRACE(std::string(kind) + " from " + peer.create);
+      send(std::string("{ slot 1, pdu command : create : pstn : ") + kind + " }");
+      send(std::string("{ slot 2, pdu command : create : ") + peer.create + " }");
+      logged();
+      const std::string answer = step("{ slot 2, pdu command : connect : 1 }");
+      const bool refused = peer.refusedTrunk >= 0;
+      const std::string response = refused ? "error : connectFail" : "success : NULL";
+      EXPECT_NE(answer.find("{ slot 2, pdu response : " + response + " }\n"), std::string::npos) << answer;
+      if (refused) {
+        const std::string line = "| pstn-slot: invalid trunk number: " + std::to_string(peer.refusedTrunk) + "\n";
+        EXPECT_NE(answer.find(line), std::string::npos) << answer;
+      } else {
+        EXPECT_EQ(answer.find("invalid"), std::string::npos) << answer;
+      }
+      for (const char* slot : {"1", "2"}) send(std::string("{ slot ") + slot + ", pdu command : destroy : NULL }");
+    }
+  }
+}
 
 }  // namespace
