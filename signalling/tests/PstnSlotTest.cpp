@@ -46,7 +46,7 @@ TEST_P(PstnSlots, Script) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, PstnSlots,
-                         ::testing::Values("ss7-back-to-back", "ss7-emergency-t7", "isdn-and-cas"));
+                         ::testing::Values("ss7-back-to-back", "ss7-emergency-t7", "ss7-trunk-alarm", "isdn-and-cas"));
 
 // The peer that transmits to an SS7, CAS or primary-rate slot must sit on
 // trunk 0..3: an E1 trunk or a BRI line 0..3 (a BRI slot gives its line as
