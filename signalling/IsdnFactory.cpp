@@ -52,20 +52,24 @@ Slot* IsdnFactory::FindSlot(unsigned number) const {
 }
 
 Slot* IsdnFactory::NewIsdnSlot(const LGCP::IsdnParams& params) {
+  MccChannel mcc = MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (!mcc) return refused(mcc);
+  // The link layer is made before the channel is allocated, so its trace line
+  // comes first; a refusal deletes it before it has started anything.
   const bool bri = params.get_type().getValue() == LGCP::IsdnType::bri;
-  const uint32_t type = bri ? Ctl::Bri : Ctl::Data;
-  const MccChannel mcc =
-      MccChannel::open(O_RDWR | O_NONBLOCK | O_CLOEXEC, {type, RxPacketSize, RxThreshold, TxThreshold});
-  if (!mcc) {
-    std::cerr << ext::header(this)
-              << mcc.failure("fail to open MCC device: ", "MCC_ALLOCATE fail: ", "MCC_TIMESLOT fail: ")
-              << std::strerror(mcc.error) << std::endl;
-    return nullptr;
-  }
   auto lapd = std::make_unique<ISDN::LAPD>(sideOf(params.get_side()), unsigned(params.get_log().getValue()));
   if (bri) lapd->change_to_bri();
   lapd->trunk = uint32_t(params.get_trunk().getValue());
+  mcc.allocate({bri ? Ctl::Bri : Ctl::Data, RxPacketSize, RxThreshold, TxThreshold});
+  if (!mcc) return refused(mcc);
   return new IsdnSlot(mcc.fd, mcc.timeslot, lapd.release());
+}
+
+Slot* IsdnFactory::refused(const MccChannel& mcc) const {
+  std::cerr << ext::header(this)
+            << mcc.failure("fail to open MCC device: ", "MCC_ALLOCATE fail: ", "MCC_TIMESLOT fail: ")
+            << std::strerror(mcc.error) << std::endl;
+  return nullptr;
 }
 
 Slot* IsdnFactory::NewAtsQsigSlot(const LGCP::AtsQsigParams& params) {

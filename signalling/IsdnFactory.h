@@ -8,6 +8,7 @@
 #include "asn1/modules/LGCP.h"
 #include "server/slot/SlotFactory.h"
 
+class MccChannel;
 class Slot;
 
 class IsdnFactory : public SlotFactory {
@@ -28,4 +29,6 @@ private:
   Slot* NewIsdnSlot(const LGCP::IsdnParams& params);
   Slot* NewAtsQsigSlot(const LGCP::AtsQsigParams& params);
   Slot* NewAtsQsigBSlot(const LGCP::AtsQsigBParams& params);
+  // Logs the controller channel's failed step; null.
+  Slot* refused(const MccChannel& mcc) const;
 };

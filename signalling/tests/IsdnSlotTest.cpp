@@ -6,6 +6,8 @@
 #include <map>
 
 #include "foundation/config/TraceCtl.h"
+#include "foundation/eventloop/Multiplexer.h"
+#include "foundation/packet/Packet.h"
 #include "signalling/IsdnFactory.h"
 #include "slots/tdm/tests/SlotKinds.h"
 #include "testing/Golden.h"
@@ -76,6 +78,20 @@ TEST_F(IsdnSlots, IsdnSlotCarriesLayer3MessagesAndReportsTheLink) {
   traces.signalling_isdn = false;
   steps({"mcc hangup 256", cmd(NoSeq, 3, "destroy : NULL"), "mcc channels"});
   EXPECT_TRUE(golden("isdn-slot"));
+}
+
+TEST_F(IsdnSlots, RefusedChannelFollowsTheTracedLinkLayerAndLeavesNothingBehind) {
+  steps({"absent mcc", create(4, "isdn : { type bri, trunk 4, log 1, side user : NULL }"), "present mcc"});
+  // The controller's first command has armed its heartbeat.
+  const unsigned timers = multiplexer.timer_count();
+  const unsigned packets = packet_pool().count();
+  steps({"fail mcc ioctl 0x40144D00 ENOSPC", create(4, "isdn : { type bri, trunk 1, log 3, side user : NULL }"),
+         create(4, "isdn : { type pri, trunk 2, log 1, side network : NULL }"), "heal mcc",
+         "fail mcc ioctl 0x20004D02 EIO", create(4, "isdn : { type pri, trunk 3, log 1, side user : NULL }"),
+         "heal mcc", "mcc channels"});
+  EXPECT_EQ(multiplexer.timer_count(), timers);
+  EXPECT_EQ(packet_pool().count(), packets);
+  EXPECT_TRUE(golden("isdn-slot-refused"));
 }
 
 TEST_F(IsdnSlots, QsigSlotHandsOutBChannelsAndReleasesThemFirstOrLast) {
