@@ -1,10 +1,12 @@
 // The network side of a BRI line against our basic-rate terminals on one
 // bus, and against frames written by hand: TEI assignment, check and
-// removal, 8 terminals, routing by call reference, polling, retransmission.
+// removal, 8 terminals, routing by call reference, polling, retransmission,
+// the messages held for a terminal that stops taking frames.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <iomanip>
 
@@ -198,6 +200,47 @@ TEST_P(BriBus, AtMostSevenIFramesOutstandingAndRejectSendsTheRestAgain) {
   EXPECT_EQ(net->user(0).unacknowledged(), 6u);
   inject({0x02, 0x81, 0x01, 0x20});  // RR N(R) 16, beyond V(S) 9: the TEI is freed
   EXPECT_EQ(net->user(0).state, LAPD_NT_user::unassigned);
+}
+
+TEST_P(BriBus, StalledTerminalHoldsAtMostTheLimitAndGetsTheHeldOnesInOrderOnceItAcknowledges) {
+  // The terminal stops taking frames with its window full, or at once with RNR.
+  struct Stall {
+    const char* how;
+    std::vector<uint8_t> frame;
+    unsigned in_flight;
+  };
+  const Stall stalls[] = {{"no acknowledgement", {}, LAPD_NT_user::window}, {"RNR", {0x02, 0x81, 0x05, 0x00}, 0}};
+  const auto iframe = [](unsigned ns, unsigned message) {
+    char text[48];
+    std::snprintf(text, sizeof text, "net  02 81 %02X 03 08 01 05 7B %02X", ns % 128 * 2, message);
+    return std::string(text);
+  };
+  net->set_log(0);
+  net_stack.activate();
+  for (const Stall& stall : stalls) {
+    SCOPED_TRACE(stall.how);
+    inject(tei_message(0x1234, 1, 127));
+    inject({0x00, 0x81, 0x00, 0x00, 0x08, 0x01, 0x85, 0x01});  // TEI 64 uses call reference 5
+    if (!stall.frame.empty()) inject(stall.frame);
+    bus.written.clear();
+    // One message more than the window and the held ones take: the oldest held makes way.
+    const unsigned messages = stall.in_flight + LAPD_NT_user::held_limit + 1;
+    for (unsigned i = 0; i < messages; ++i) net_stack.send({0x08, 0x01, 0x05, 0x7B, uint8_t(i)});
+    EXPECT_EQ(bus.written.size(), stall.in_flight);
+    EXPECT_EQ(net->user(0).unacknowledged(), stall.in_flight);
+    EXPECT_EQ(net->user(0).held(), 128u);
+    for (int round = 0; round < 30 && (net->user(0).held() > 0 || net->user(0).unacknowledged() > 0); ++round) {
+      inject({0x02, 0x81, 0x01, uint8_t(unsigned(net->user(0).vs) << 1)});  // RR acknowledging all sent
+    }
+    Strings sent;
+    for (unsigned i = 0; i < messages; ++i) {
+      if (i != stall.in_flight) sent.push_back(iframe(unsigned(sent.size()), i));
+    }
+    EXPECT_EQ(bus.written, sent);
+    EXPECT_EQ(net->user(0).held(), 0u);
+    EXPECT_EQ(net->user(0).unacknowledged(), 0u);
+    inject({0x00, 0x81, 0x53});  // DISC: the TEI is free for the next case
+  }
 }
 
 TEST_P(BriBus, EmptyPacketPoolDropsTheMessageWithOneLine) {
