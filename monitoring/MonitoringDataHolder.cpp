@@ -203,12 +203,16 @@ void MonitoringDataHolder::setTermCounter(const LGCP::TermCounter& counter) {
     SaveStatusToFile(monitoringPath(file), &MonitoringDataHolder::TermCounterSaver, arg);
   }
 
-  // A counter is its owner and ownerId: a kept one without an ownerId must
-  // not take the count of a board that has one (it would never be published).
+  // A board's counter is its ownerId: an id-less one must not take a board's
+  // count (that count would never be published), nor a board's an id-less
+  // count. For the other owners an id missing on either side matches: one
+  // counter reported with and without an id must stay one entry, or the
+  // stale count is published after the current one.
   auto kept = std::find_if(termCounters.begin(), termCounters.end(), [&](const LGCP::TermCounter& entry) {
+    if (entry.get_owner().getValue() != owner) return false;
     const bool entryHasId = entry.hasOptionalField(LGCP::TermCounter::o_ownerId);
-    return entry.get_owner().getValue() == owner && entryHasId == hasId &&
-           (!hasId || entry.get_ownerId().getValue() == id);
+    if (entryHasId && hasId) return entry.get_ownerId().getValue() == id;
+    return owner != LGCP::TermCounterOwner::extBoard || entryHasId == hasId;
   });
   if (kept == termCounters.end())
     termCounters.push_back(counter);

@@ -6,8 +6,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "board/Paths.h"
 #include "foundation/os/Version.h"
@@ -53,6 +56,12 @@ protected:
     text >> file;
     ctrl.CreateInstances(file["snmpagent"]);
     ctrl.Bind(this);
+  }
+  // A display command's value, in value notation, to the store.
+  void show(const std::string& text) {
+    LGCP::DisplayParams params;
+    ASSERT_TRUE(params.setFromValueNotation(text)) << text;
+    store->setDisplayStatus(params);
   }
   // The agent's lines of the log stream, without its prefix.
   std::string agentLog(const std::string& prefix) {
@@ -162,11 +171,6 @@ TEST_F(AgentLink, ValuesGoByAgentKindWithDistinctUniqsToEveryAgent) {
 
 TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
   std::ofstream(Board::Paths::path(Board::Paths::VoiceVersion)) << "Voice 2.1.0 2024-05-01 r17 extra\n";
-  const auto show = [&](const std::string& text) {
-    LGCP::DisplayParams params;
-    ASSERT_TRUE(params.setFromValueNotation(text)) << text;
-    store->setDisplayStatus(params);
-  };
   show("snmpTrapReceivers : { \"10.0.0.1\" }");
   show("board : boardStatus : { position 0, version '31 2e 32'H, status ready, type fxs }");
   show(
@@ -206,6 +210,75 @@ TEST_F(AgentLink, TwoAgentsUpInOnePassGetOneFullRefresh) {
     text.replace(at, std::string(Version::current.tag).size(), "<tag>");
   EXPECT_TRUE(Testing::matchesGolden("monitoring/tests/golden/full-refresh.txt", text));
   EXPECT_EQ(hex(first.frames[0]), vector("MON-v0002"));
+}
+
+// Term counters by owner over a few report sequences: what the four
+// routines send (the first group's items, without their uniqs) and the
+// counter files. A counter reported with and without an id stays one entry
+// for the gateway's own owners; a board counter without an id stays apart
+// from the boards' rows.
+TEST_F(AgentLink, EachTermCounterIsPublishedOnceWithItsLastCount) {
+  StandInAgent agent;
+  configure({"host = 127.0.0.1:" + std::to_string(agent.port) + "\nname = kelo\n"});
+  ASSERT_TRUE(runUntil([&] { return agent.linked() && names.size() == 1; }));
+  using Values = std::vector<std::string>;
+  using Files = std::map<std::string, std::string>;
+  const struct {
+    Values reports;  // after the owner
+    Values own;      // router, controller and server: the values sent
+    std::string ownFile;
+    Values rows;  // extBoard: row and value
+    Files boardFiles;
+  } sequences[] = {
+      {{"cnt 5", "ownerId 0, cnt 7", "cnt 9"}, {"9"}, "9", {"[0] = \"7\""}, {{"board0", "7"}}},
+      {{"ownerId 0, cnt 7", "cnt 9"}, {"9"}, "9", {"[0] = \"7\""}, {{"board0", "7"}}},
+      {{"ownerId 1, cnt 3", "ownerId 2, cnt 4", "cnt -1", "ownerId 2, cnt 6"},
+       {"4294967295", "6"},
+       "6",
+       {"[1] = \"3\"", "[2] = \"6\""},
+       {{"board1", "3"}, {"board2", "6"}}},
+  };
+  const std::string dir = Board::Paths::path(Board::Paths::MonitoringDir);
+  for (const auto& sequence : sequences) {
+    for (const std::string owner : {"router", "controller", "server", "extBoard", "none"}) {
+      SCOPED_TRACE(owner + " after " + sequence.reports.front());
+      publisher.reset();
+      store.reset();
+      fs::remove_all(dir);
+      store = std::make_unique<MonitoringDataHolder>();
+      publisher = std::make_unique<MonitoringPublisher>(*store, ctrl);
+      for (const std::string& report : sequence.reports) show("termCounter : { owner " + owner + ", " + report + " }");
+      agent.frames.clear();
+      publisher->sendSnmpRouterTermCnt();
+      publisher->sendSnmpControllerTermCnt();
+      publisher->sendSnmpServerTermCnt();
+      publisher->sendSnmpBoardTermCnt();
+      ctrl.Send(SnmpAgentCtrl::temperature, "41");  // its group leaves in any case
+      ASSERT_TRUE(runUntil([&] { return !agent.frames.empty(); }));
+      runFor(20);
+
+      Values sent, expected;
+      std::istringstream lines(summary(agent.frames.front()));
+      for (std::string line; std::getline(lines, line);)
+        if (line != "set") sent.push_back(line.substr(line.find(' ', 2) + 1));
+      Files files, expectedFiles;
+      for (const auto& entry : fs::directory_iterator(dir + "term_cnts")) {
+        std::ifstream in(entry.path());
+        std::getline(in, files[entry.path().filename()]);
+      }
+      if (owner == "extBoard") {
+        for (const std::string& row : sequence.rows) expected.push_back("extBoardTermCntTable.extBoardTermCnt" + row);
+        expectedFiles = sequence.boardFiles;
+      } else if (owner != "none") {
+        for (const std::string& value : sequence.own)
+          expected.push_back("gatewayTermCounters." + owner + "TermCnt[0] = \"" + value + "\"");
+        expectedFiles[owner] = sequence.ownFile;
+      }
+      expected.push_back("gatewayCommon.temperature[0] = \"41\"");
+      EXPECT_EQ(sent, expected);
+      EXPECT_EQ(files, expectedFiles);
+    }
+  }
 }
 
 // The driver's version line is read up to 126 characters: what lies beyond is not seen.
