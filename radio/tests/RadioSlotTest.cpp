@@ -216,6 +216,42 @@ TEST_P(RadioSlotsOnClock, Ed137) {
   EXPECT_TRUE(Testing::matchesGolden("radio/tests/golden/ed137-slot.txt", transcript));
 }
 
+// A header like the last one but from another source is news, reported at
+// once; only a header of the same source is held back as a repeat. Two
+// sources at one address are told apart by their SSRC, in one burst or in
+// two. The clock stands still: every repeat falls within the status interval.
+TEST_F(RadioSlots, Ed137HeaderOfAnotherSourceIsReportedAtOnce) {
+  SlotPtr slot(
+      RtpED137Factory::instance().NewSlot(create(1, "{ status ed-137 : { " + header("ptt-off", "squ-off") + " } }")));
+  ASSERT_TRUE(slot);
+  Testing::firstProbe().seen.clear();
+  using Sources = std::vector<std::pair<std::string, uint32_t>>;
+  const struct {
+    Sources burst;  // one TX header each, all alike
+    Sources reported;
+  } steps[] = {
+      {{{"10.0.0.9", 9}}, {{"10.0.0.9", 9}}},
+      {{{"10.0.0.9", 10}}, {{"10.0.0.9", 10}}},
+      {{{"10.0.0.9", 10}}, {}},
+      {{{"10.0.0.9", 9}, {"10.0.0.9", 10}}, {{"10.0.0.9", 9}, {"10.0.0.9", 10}}},
+      {{{"10.0.0.8", 10}}, {{"10.0.0.8", 10}}},
+      {{{"10.0.0.8", 10}}, {}},
+  };
+  for (const auto& step : steps) {
+    for (const auto& [from, ssrc] : step.burst) receive(1, from, ssrc, "40800000");
+    drain();
+    Sources reported;
+    for (const std::string& text : Testing::firstProbe().seen) {
+      const LGCP::Signal signal = value<LGCP::Signal>(text);
+      ASSERT_EQ(signal.currentSelection(), LGCP::Signal::e_rtpExt) << text;
+      const TERM::RadioModifierAddr& addr = signal.get_rtpExt().get_request().get_ed_137().get_addr();
+      reported.emplace_back(addr.get_session_addr().getValue(), addr.get_session_ssrc().getUnsignedValue());
+    }
+    Testing::firstProbe().seen.clear();
+    EXPECT_EQ(reported, step.reported) << "step " << &step - steps;
+  }
+}
+
 TEST_P(RadioSlotsOnClock, Lemz) {
   const std::string status = "lemz : { " + flags(5, false) +
                              ", freq { channel 3, frequency \"145.500000\" }, remote { no 1, ch 2 }, squelshe on, rte "
