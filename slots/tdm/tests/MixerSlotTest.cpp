@@ -141,6 +141,26 @@ TEST_F(MixerSlots, ReleaseStopsDigitsAndAVanishedUnitWaitsForItsLastSlot) {
   EXPECT_EQ(journal("mixer").front(), "query -1");
 }
 
+// Channel 0 is a channel like any other, as the summing point or as the
+// input: added on create, removed on release, nothing left on the device.
+TEST_F(MixerSlots, AnInputOnChannelZeroLeavesItsSummatorWhenReleased) {
+  const struct {
+    int channel;
+    int summator;
+  } cases[] = {{3, 0}, {0, 2}};
+  for (const auto& c : cases) {
+    const std::string in = "0." + std::to_string(c.channel), point = "0." + std::to_string(c.summator);
+    SlotPtr slot = make("mixerIn : { unit 0, channel tdm : " + std::to_string(c.channel) +
+                        ", summator tdm : " + std::to_string(c.summator) + " }");
+    ASSERT_TRUE(slot) << in;
+    EXPECT_EQ(journal("mixer"), (Lines{"tdm " + in, "add " + point + " " + in + " gain=32767"}));
+    slot.reset();
+    EXPECT_EQ(journal("mixer"), Lines{"remove " + point + " " + in});
+    for (const std::string& line : control("mixer state")) EXPECT_NE(line.compare(0, 6, "point "), 0) << line;
+  }
+  EXPECT_EQ(errors.str(), "");
+}
+
 TEST_F(MixerSlots, ASummatorThatIsNoTdmChannelJoinsNothing) {
   SlotPtr slot = make("mixerIn : { unit 0, channel tdm : 7, summator rtp : 1 }");
   ASSERT_TRUE(slot);
