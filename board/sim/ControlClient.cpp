@@ -3,6 +3,7 @@
 #include "board/Paths.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -56,6 +57,17 @@ bool ControlClient::send(const std::string& bytes) {
     done += size_t(n);
   }
   return true;
+}
+
+bool ControlClient::drained(int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    int unread = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &unread) < 0) return false;
+    if (unread == 0) return true;
+    if (remaining(deadline) == 0) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 bool ControlClient::readLine(std::string& line, int timeoutMs) {

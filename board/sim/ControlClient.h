@@ -25,6 +25,9 @@ public:
   std::vector<std::string> command(const std::string& line, int timeoutMs = 2000);
   // Sends raw bytes, newlines included.
   bool send(const std::string& bytes);
+  // Waits until the board has read every byte sent, so that what is sent
+  // next reaches it in reads of its own.
+  bool drained(int timeoutMs);
   // The next line, without its newline; false on timeout or end of stream.
   bool readLine(std::string& line, int timeoutMs);
 

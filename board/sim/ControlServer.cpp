@@ -37,6 +37,13 @@ bool sendAll(int fd, const std::string& text) {
   return true;
 }
 
+// Sends a reply; a connection that cannot take it is closed.
+bool answer(int fd, const std::string& text) {
+  if (sendAll(fd, text)) return true;
+  ::close(fd);
+  return false;
+}
+
 std::string joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const auto& l : lines) text += l + "\n";
@@ -139,14 +146,13 @@ bool ControlServer::receive(Client& client) {
       continue;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!runLine(client.fd, line)) return false;
+    if (!(line.size() > MaxLine ? answer(client.fd, "ERR line too long\n") : runLine(client.fd, line))) return false;
   }
-  if (client.input.size() > MaxLine) {
+  // Refused before its end comes once not even a closing "\r" can make it fit,
+  // so an endless line holds no more than this.
+  if (client.input.size() > MaxLine + 1) {
     client.input.clear();
-    if (!client.skipping && !sendAll(client.fd, "ERR line too long\n")) {
-      ::close(client.fd);
-      return false;
-    }
+    if (!client.skipping && !answer(client.fd, "ERR line too long\n")) return false;
     client.skipping = true;
   }
   return true;
@@ -167,9 +173,7 @@ bool ControlServer::runLine(int fd, const std::string& line) {
     return false;
   }
   guard.unlock();
-  if (sendAll(fd, text)) return true;
-  ::close(fd);
-  return false;
+  return answer(fd, text);
 }
 
 void ControlServer::forget(int fd) {

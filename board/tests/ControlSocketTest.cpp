@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <set>
 #include <sstream>
@@ -131,6 +132,48 @@ TEST_F(ControlSocket, LinesSentTogetherAreAnsweredInOrderAndAnEndlessOneIsRefuse
   ASSERT_TRUE(client.send(std::string(3 * Board::Sim::ControlServer::MaxLine, 'x')));
   EXPECT_EQ(client.command("tail of the long line\r"), Lines{"ERR line too long"});
   EXPECT_EQ(client.command("devices").back(), "OK");
+}
+
+// A line is refused for its length alone (its end not counted), however it
+// is cut into the reads of the board; one at the limit is run as a command.
+TEST_F(ControlSocket, ALineOverTheLimitIsRefusedWhateverTheReadsAndTheNextIsServed) {
+  const size_t limit = Board::Sim::ControlServer::MaxLine;
+  const Lines tooLong{"ERR line too long"};
+  const struct {
+    size_t length;
+    const char* end;
+    Lines reply;
+  } lines[] = {
+      {limit, "\n", {std::to_string((limit - 12) / 2), "OK"}},
+      {limit, "\r\n", {std::to_string((limit - 12) / 2), "OK"}},
+      {limit + 1, "\n", tooLong},
+      {limit + 1, "\r\n", tooLong},
+      {5000, "\n", tooLong},
+      {6000, "\r\n", tooLong},
+      {65536, "\n", tooLong},
+  };
+  // Pieces each read on their own: the whole line at once, pieces smaller
+  // than a read, and cuts just before and after the limit.
+  const size_t pieces[] = {SIZE_MAX, 1000, limit - 1, limit + 1, limit + 2};
+  for (const auto& c : lines) {
+    for (size_t piece : pieces) {
+      SCOPED_TRACE(std::to_string(c.length) + " bytes in pieces of " +
+                   (piece == SIZE_MAX ? "all" : std::to_string(piece)));
+      // "probe bytes 0000...": run, it counts the bytes its hex digits make.
+      const std::string line = "probe bytes " + std::string(c.length - 12, '0') + c.end;
+      for (size_t at = 0; at < line.size(); at += piece) {
+        ASSERT_TRUE(client.send(line.substr(at, piece)));
+        ASSERT_TRUE(client.drained(2000));
+      }
+      Lines reply;
+      for (std::string l; reply.empty() || (reply.back() != "OK" && reply.back().rfind("ERR ", 0) != 0);) {
+        ASSERT_TRUE(client.readLine(l, 2000));
+        reply.push_back(l);
+      }
+      EXPECT_EQ(reply, c.reply);
+      EXPECT_EQ(client.command("probe sum 1 2 3 4"), (Lines{"10", "OK"}));
+    }
+  }
 }
 
 TEST_F(ControlSocket, FollowSendsTheHistoryThenEveryNewWrite) {
