@@ -10,6 +10,7 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <fstream>
@@ -19,7 +20,16 @@ namespace Sim {
 
 namespace {
 Registry* theBoard = nullptr;
+
+// A power-on line without its comment: a word starting with '#' begins one,
+// which runs to the end of the line (no argument of a command starts so).
+std::string uncommented(const std::string& line) {
+  for (size_t at = line.find('#'); at != std::string::npos; at = line.find('#', at + 1)) {
+    if (at == 0 || std::isspace(static_cast<unsigned char>(line[at - 1]))) return line.substr(0, at);
+  }
+  return line;
 }
+}  // namespace
 
 Registry& Registry::instance() {
   static Registry* board = theBoard = new Registry;
@@ -41,12 +51,14 @@ Registry::Registry() {
 
 void Registry::powerOn() {
   std::ifstream lines(Paths::path(Paths::SimPowerOn));
+  unsigned number = 0;
   for (std::string line; std::getline(lines, line);) {
-    // A line starting with '#' is a comment.
-    if (Commands::split(line).empty() || line.find_first_not_of(" \t") == line.find('#')) continue;
-    const Reply reply = Commands(*this).run(line, -1).reply;
+    ++number;
+    const std::string command = uncommented(line);
+    if (Commands::split(command).empty()) continue;
+    const Reply reply = Commands(*this).run(command, -1).reply;
     if (reply.failed())
-      std::fprintf(stderr, "board-sim: power-on line %s: %s\n", line.c_str(), reply.text().back().c_str());
+      std::fprintf(stderr, "board-sim: power-on line %u: %s: %s\n", number, line.c_str(), reply.text().back().c_str());
   }
 }
 

@@ -184,6 +184,34 @@ TEST(Startup, TheTypicalBoardFileFitsTheSimulatedBoard) {
   EXPECT_EQ(daemon.err().find("board-sim: power-on line"), std::string::npos) << daemon.err();
 }
 
+// Comments start at any word beginning with '#'; a '#' inside a word is the
+// word's. A refused line is named by its number.
+TEST(Startup, TheBoardFileTakesCommentsAfterCommandsAndNumbersTheLinesItRefuses) {
+  Daemon daemon;
+  const std::string file = daemon.file(Board::Paths::SimPowerOn);
+  std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+  std::ofstream(file) << "# modems\n"
+                         "mctl add 0 300 # the first\n"
+                         "\n"
+                         "mctl add 1 x\n"
+                         "mctl add 2 302#3\n"
+                         "  # indented\n"
+                         "mctl add 4 304\t#tab\n"
+                         "#mctl add 5 305\n";
+  ASSERT_TRUE(daemon.serve());
+  e2e::BoardControl control;
+  ASSERT_TRUE(control.connect(daemon));
+  const e2e::Lines modems = control("mctl modems");
+  ASSERT_EQ(modems.size(), 2u);
+  EXPECT_EQ(modems[0].rfind("0 channel=300 ", 0), 0u) << modems[0];
+  EXPECT_EQ(modems[1].rfind("4 channel=304 ", 0), 0u) << modems[1];
+  EXPECT_TRUE(
+      daemon.errHas("board-sim: power-on line 4: mctl add 1 x: ERR bad channel: x\n"
+                    "board-sim: power-on line 5: mctl add 2 302#3: ERR bad channel: 302#3\n"))
+      << daemon.err();
+  EXPECT_EQ(Testing::count(daemon.err(), "board-sim: power-on line"), 2u) << daemon.err();
+}
+
 TEST(CommandLine, MistakesHelpAndVersionEndTheProcessWithTheirTextAndStatus) {
   const std::string versionText = "server version: " + version() + "\n";
   const struct {
