@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -20,6 +21,9 @@ namespace Board {
 namespace Sim {
 
 namespace {
+
+// The server whose socket path goes at exit (one per process).
+const ControlServer* listening = nullptr;
 
 void makeParents(const std::string& path) {
   for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
@@ -93,7 +97,23 @@ bool ControlServer::listen() {
     listen_ = -1;
     return false;
   }
+  path_ = path;
+  struct stat node;
+  if (::stat(path.c_str(), &node) == 0) {
+    pathDevice_ = node.st_dev;
+    pathInode_ = node.st_ino;
+  }
+  listening = this;
+  std::atexit([] { listening->removePath(); });
   return true;
+}
+
+void ControlServer::removePath() const {
+  // A forked child that never served the socket leaves it to its parent.
+  if (!running_.load(std::memory_order_acquire)) return;
+  struct stat node;
+  if (::stat(path_.c_str(), &node) == 0 && node.st_dev == pathDevice_ && node.st_ino == pathInode_)
+    ::unlink(path_.c_str());
 }
 
 void ControlServer::serve() {

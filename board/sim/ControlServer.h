@@ -4,6 +4,8 @@
 // in, reply lines out. Served by one thread of its own; the daemon itself
 // stays single-threaded.
 
+#include <sys/types.h>
+
 #include <atomic>
 #include <string>
 #include <vector>
@@ -34,6 +36,10 @@ private:
   };
 
   bool listen();
+  // At the exit of a process that serves the socket, its path goes, unless
+  // another board has bound it since. A forked child that serves it owns it
+  // (the parent of daemon mode leaves through _exit()).
+  void removePath() const;
   void serve();
   void accept();
   // False when the connection is over (closed, or handed to a device's followers).
@@ -45,6 +51,9 @@ private:
   std::atomic<bool> running_{false};
   Registry* board_ = nullptr;
   int listen_ = -1;
+  std::string path_;
+  dev_t pathDevice_ = 0;
+  ino_t pathInode_ = 0;
   std::vector<Client> clients_;  // changed with the board locked
 };
 

@@ -135,6 +135,7 @@ TEST(Startup, RunsWithTheWatchdogAndStopsInOrderOnSigtermAndSigint) {
     EXPECT_EQ(daemon.wait(), 0) << signo;
     EXPECT_TRUE(controller.seesClose());
     EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+    EXPECT_FALSE(e2e::exists(daemon.file(Board::Paths::SimControl))) << signo;
     EXPECT_EQ(e2e::count(daemon.err(), "Mux: terminating...\n"), 1u);
   }
 }
@@ -344,6 +345,10 @@ TEST(Daemon, DetachesAndLogsToSyslogUnderItsIdentity) {
   Controller controller;
   ASSERT_TRUE(controller.connect(port));
   controller.expectPing();
+  // The board's control socket stayed with the detached daemon when the parent left.
+  Board::Sim::ControlClient control;
+  ASSERT_TRUE(control.connect(1000, daemon.file(Board::Paths::SimControl)));
+  EXPECT_EQ(control.command("devices").back(), "OK");
 
   ASSERT_EQ(::kill(std::stoi(pid), SIGTERM), 0);
   // The log stream at debug.
@@ -352,4 +357,5 @@ TEST(Daemon, DetachesAndLogsToSyslogUnderItsIdentity) {
   EXPECT_NE(stopping.find(" " + ident + ": "), std::string::npos) << stopping;
   EXPECT_TRUE(controller.seesClose());
   EXPECT_TRUE(e2e::waitFor([&] { return !e2e::exists(pidFile(daemon)); }));
+  EXPECT_TRUE(e2e::waitFor([&] { return !e2e::exists(daemon.file(Board::Paths::SimControl)); }));
 }
