@@ -1,6 +1,7 @@
 #include "board/Paths.h"
 
 #include <cstdlib>
+#include <iostream>
 
 namespace Board {
 namespace Paths {
@@ -19,14 +20,21 @@ const std::string& root() {
 std::string path(const char* fixed) { return root() + fixed; }
 
 unsigned short authPort() {
-  static const unsigned short port = [] {
-    constexpr unsigned long Default = 52000;
-    const char* env = std::getenv("SERVER_AUTH_PORT");
-    char* end = nullptr;
-    const unsigned long n = env && *env ? std::strtoul(env, &end, 10) : 0;
-    return (unsigned short)(n > 0 && n <= 65535 && *end == '\0' ? n : Default);
-  }();
+  static const unsigned short port = authPort(std::getenv("SERVER_AUTH_PORT"));
   return port;
+}
+
+unsigned short authPort(const char* value) {
+  constexpr unsigned long Default = 52000;
+  if (!value || !*value) return Default;
+  // Decimal digits only: no blank, sign or base, and no wrap however long.
+  unsigned long n = 0;
+  const char* c = value;
+  for (; *c >= '0' && *c <= '9' && n <= 65535; ++c) n = n * 10 + unsigned(*c - '0');
+  if (!*c && n >= 1 && n <= 65535) return (unsigned short)n;
+  std::cerr << "SERVER_AUTH_PORT \"" << value << "\" is not a port from 1 to 65535: using port " << Default
+            << std::endl;
+  return Default;
 }
 
 }  // namespace Paths

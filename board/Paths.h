@@ -72,8 +72,12 @@ std::string path(const char* fixed);
 
 // The local TCP port of the PPP authentication proxy: 52000, or
 // $SERVER_AUTH_PORT when set (so that daemons run side by side by tests
-// each have their own).
+// each have their own); read once.
 unsigned short authPort();
+// The port a value of $SERVER_AUTH_PORT names, in decimal digits from 1 to
+// 65535; 52000 for no value or an empty one, and, with a line on std::cerr,
+// for one that names no port.
+unsigned short authPort(const char* value);
 
 }  // namespace Paths
 }  // namespace Board

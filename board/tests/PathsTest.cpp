@@ -1,0 +1,28 @@
+// The fixed places the environment moves: the PPP authentication proxy's port.
+
+#include "board/Paths.h"
+
+#include <gtest/gtest.h>
+
+#include "testing/Capture.h"
+
+TEST(Paths, TheAuthPortIsTheVariablesWhenItNamesOneElseTheFixedOneAndALineSaysSo) {
+  const struct {
+    const char* value;
+    unsigned short port;
+  } valid[] = {
+      {nullptr, 52000}, {"", 52000}, {"1", 1}, {"20002", 20002}, {"65535", 65535}, {"052001", 52001},
+  };
+  for (const auto& c : valid) {
+    Testing::Capture err(std::cerr);
+    EXPECT_EQ(Board::Paths::authPort(c.value), c.port) << (c.value ? c.value : "(unset)");
+    EXPECT_EQ(err.str(), "") << (c.value ? c.value : "(unset)");
+  }
+  for (const char* value :
+       {"abc", "0", "00", "65536", "123x", "-1", "-5", "+5", " 5", "5 ", "0x50", "1e3", "99999999999999999999999"}) {
+    Testing::Capture err(std::cerr);
+    EXPECT_EQ(Board::Paths::authPort(value), 52000) << value;
+    EXPECT_EQ(err.str(),
+              "SERVER_AUTH_PORT \"" + std::string(value) + "\" is not a port from 1 to 65535: using port 52000\n");
+  }
+}
