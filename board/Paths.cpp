@@ -1,20 +1,30 @@
 #include "board/Paths.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
 namespace Board {
 namespace Paths {
 
 const std::string& root() {
-  static const std::string dir = [] {
-    const char* env = std::getenv("SERVER_ROOT");
-    std::string d = env ? env : "";
-    // "/tmp/root/" and "/tmp/root" name the same tree; "/" is the machine itself.
-    while (!d.empty() && d.back() == '/') d.pop_back();
-    return d;
-  }();
+  static const std::string dir = root(std::getenv("SERVER_ROOT"));
   return dir;
+}
+
+std::string root(const char* value) {
+  std::string d = value ? value : "";
+  // A relative root is taken where it lies now: the daemon changes its
+  // working directory later.
+  if (!d.empty() && d.front() != '/') {
+    std::error_code error;
+    const std::filesystem::path whole = std::filesystem::absolute(d, error);
+    if (!error) d = whole.lexically_normal().string();
+  }
+  // "/tmp/root/" and "/tmp/root" name the same tree; "/" is the machine itself.
+  while (!d.empty() && d.back() == '/') d.pop_back();
+  return d;
 }
 
 std::string path(const char* fixed) { return root() + fixed; }

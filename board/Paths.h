@@ -64,8 +64,12 @@ constexpr const char* SimMccFarEnd = "/var/run/board-sim-mcc-%d.sock";
 // The far end of a simulated QSIG D channel on "/dev/dsp-data", by its switch channel.
 constexpr const char* SimDspDataFarEnd = "/var/run/board-sim-dsp-data-%d.sock";
 
-// The directory that every path is placed under: $SERVER_ROOT, or "" when unset.
+// The directory that every path is placed under: $SERVER_ROOT, or "" when
+// unset; read once, at the first call.
 const std::string& root();
+// The root a value of $SERVER_ROOT names: without trailing slashes ("" for
+// "/"), and a relative one made absolute from the working directory.
+std::string root(const char* value);
 
 // A fixed path placed under the root directory.
 std::string path(const char* fixed);

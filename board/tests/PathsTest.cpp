@@ -1,10 +1,37 @@
-// The fixed places the environment moves: the PPP authentication proxy's port.
+// The fixed places the environment moves: the root of every path and the PPP
+// authentication proxy's port.
 
 #include "board/Paths.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "testing/Capture.h"
+
+// The daemon changes its working directory after start: a relative root must
+// already be the absolute path it named.
+TEST(Paths, TheRootIsAnAbsolutePathWithoutTrailingSlashes) {
+  const std::string here = std::filesystem::current_path().string();
+  const struct {
+    const char* value;
+    std::string root;
+  } cases[] = {
+      {nullptr, ""},
+      {"", ""},
+      {"/", ""},
+      {"//", ""},
+      {"/tmp/gw", "/tmp/gw"},
+      {"/tmp/gw/", "/tmp/gw"},
+      {"gw", here + "/gw"},
+      {"gw/", here + "/gw"},
+      {"./gw", here + "/gw"},
+      {"a/../gw", here + "/gw"},
+      {".", here},
+      {"..", std::filesystem::path(here).parent_path().string()},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Board::Paths::root(c.value), c.root) << (c.value ? c.value : "(unset)");
+}
 
 TEST(Paths, TheAuthPortIsTheVariablesWhenItNamesOneElseTheFixedOneAndALineSaysSo) {
   const struct {

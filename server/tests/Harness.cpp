@@ -157,6 +157,7 @@ void Daemon::start(const std::vector<std::string>& args) {
   for (const auto& e : env_) ::setenv(e.first.c_str(), e.second.c_str(), 1);
   if (!std::freopen((root_ + "/stdout").c_str(), "w", stdout)) ::_exit(127);
   if (!std::freopen((root_ + "/stderr").c_str(), "w", stderr)) ::_exit(127);
+  if (!workDir_.empty() && ::chdir(workDir_.c_str()) != 0) ::_exit(127);
   std::vector<std::string> line = Testing::commandLine(serverBinary(), args);
   std::vector<char*> argv;
   for (std::string& word : line) argv.push_back(&word[0]);

@@ -53,6 +53,8 @@ public:
   bool serve(const std::vector<std::string>& args = {});
   // An environment variable of the daemons started from now on (beside SERVER_ROOT).
   void setenv(const std::string& name, const std::string& value) { env_.emplace_back(name, value); }
+  // The working directory of the daemons started from now on (a relative SERVER_ROOT is taken from it).
+  void workIn(const std::string& dir) { workDir_ = dir; }
 
   // The exit status (128 + signal when killed), -1 when still running after the time.
   int wait(int timeoutMs = 3000);
@@ -78,6 +80,7 @@ private:
 
   std::string root_;
   std::vector<std::pair<std::string, std::string>> env_;
+  std::string workDir_;
   pid_t pid_ = -1;
   int port_ = 0;
   bool exited_ = false;

@@ -165,6 +165,25 @@ TEST(Startup, ReadsTheTracesOfItsConfigurationFile) {
 
 // The board file scripts/run-server gives a developer's run, comments and all: a board with modems, a
 // mixer unit and RTP channels, not an empty one.
+// The daemon changes its working directory to the configuration directory: a
+// relative root must still name the tree it named at start.
+TEST(Startup, ARelativeRootIsTheDirectoryItNamedAtStart) {
+  Daemon daemon;
+  const std::filesystem::path root(daemon.root());
+  daemon.workIn(root.parent_path());
+  daemon.setenv("SERVER_ROOT", root.filename());
+  std::filesystem::create_directories(daemon.file(Board::Paths::ConfigDir));
+  std::ofstream(daemon.file(Board::Paths::ConfigDir) + "config.00000010-0000000000000020");
+  ASSERT_TRUE(daemon.serve());
+  EXPECT_EQ(e2e::readFile(pidFile(daemon)), std::to_string(daemon.pid()));
+  const std::string monitoring = daemon.file(Board::Paths::MonitoringDir);
+  EXPECT_TRUE(e2e::waitFor([&] { return e2e::exists(monitoring + "dip"); }, 8000));
+  EXPECT_TRUE(
+      e2e::waitFor([&] { return e2e::readFile(monitoring + "config_version") == "00000010-0000000000000020"; }, 8000));
+  daemon.signal(SIGUSR2);
+  EXPECT_TRUE(e2e::waitFor([&] { return e2e::exists(daemon.file(Board::Paths::StatusDump)); }));
+}
+
 TEST(Startup, TheTypicalBoardFileFitsTheSimulatedBoard) {
   Daemon daemon;
   const std::string file = daemon.file(Board::Paths::SimPowerOn);
