@@ -58,7 +58,9 @@ void CheckUpdateResources() {
 }
 
 void WriteStatusDump(std::ostream& out) {
-  out << "gateway server status" << '\n';
+  // The lines' fields read "min=.. max=.. avg=.. counter=..", where avg is no mean.
+  out << "gateway server status (times in microseconds: min= the shortest, max= the longest, avg= the latest, "
+         "counter= how many)\n";
   out << "version : " << Version::current << '\n';
   out << "packets : " << packet_pool().count() << " free of " << Packet_pool::size() << '\n';
   multiplexer.dump(out);

@@ -306,6 +306,13 @@ TEST(Signals, Sigusr2WritesTheStatusDumpEachTimeAfresh) {
     ASSERT_TRUE(e2e::waitFor(written));
     // The loop's part of the dump is its own test's; here the version and the real handlers.
     const std::string text = e2e::readFile(dump);
+    // The title names the fields of every measurement line, in their order.
+    const std::string title = text.substr(0, text.find('\n'));
+    size_t at = 0;
+    for (const char* field : {"microseconds", "min=", "max=", "avg=", "counter="}) {
+      at = title.find(field, at);
+      EXPECT_NE(at, std::string::npos) << field << " in " << title;
+    }
     EXPECT_NE(text.find("\nversion : " + version() + "\n"), std::string::npos) << text;
     EXPECT_EQ(e2e::count(text, "version : "), 1u);
     EXPECT_NE(text.find("\npackets : 1024 free of 1024\n"), std::string::npos) << text;
