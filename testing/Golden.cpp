@@ -5,14 +5,13 @@
 #include <fstream>
 #include <sstream>
 
+#include "testing/Environment.h"
+
 namespace Testing {
 
 namespace {
 
-std::string sourcePath(const std::string& path) {
-  const char* root = std::getenv("GW_SOURCE_DIR");
-  return std::string(root ? root : ".") + "/" + path;
-}
+std::string sourcePath(const std::string& path) { return required("GW_SOURCE_DIR") + "/" + path; }
 
 bool rewriting() {
   const char* flag = std::getenv("GW_REWRITE_GOLDEN");

@@ -20,6 +20,7 @@
 #include "server/slot/Slots.h"
 #include "testing/Capture.h"
 #include "testing/CtrlServerFixture.h"
+#include "testing/Environment.h"
 #include "testing/Lgcp.h"
 
 namespace media {
@@ -43,7 +44,7 @@ inline void install(const std::string& program, const std::string& steps) {
   fs::create_directories(fs::path(path).parent_path());
   // A copy that still runs cannot be overwritten, only replaced.
   for (const std::string& old : {path, path + ".log"}) fs::remove(old);
-  fs::copy_file(std::getenv("GW_STANDIN"), path);
+  fs::copy_file(Testing::required("GW_STANDIN"), path);
   std::ofstream(path + ".do") << steps << "\n";
 }
 

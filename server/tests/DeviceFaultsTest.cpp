@@ -21,6 +21,7 @@
 #include "board/Paths.h"
 #include "server/tests/Harness.h"
 #include "testing/Emulator.h"
+#include "testing/Environment.h"
 #include "testing/Golden.h"
 #include "testing/Loopback.h"
 
@@ -162,7 +163,7 @@ private:
 // The script's paragraphs, each a row: its comments and inputs.
 std::vector<Lines> rows() {
   std::vector<Lines> all(1);
-  std::ifstream in(std::string(std::getenv("GW_SOURCE_DIR")) + "/" + script);
+  std::ifstream in(Testing::required("GW_SOURCE_DIR") + "/" + script);
   for (std::string line; std::getline(in, line);) {
     if (line.empty() && !all.back().empty()) all.emplace_back();
     if (line.rfind("#", 0) == 0 || line.rfind("> ", 0) == 0) all.back().push_back(line);

@@ -21,6 +21,7 @@
 
 #include "board/Paths.h"
 #include "testing/Emulator.h"
+#include "testing/Environment.h"
 #include "testing/Frames.h"
 #include "testing/Loopback.h"
 
@@ -108,13 +109,6 @@ bool listening(int port) {
 
 }  // namespace
 
-// The daemon: named by ctest, else beside this program.
-std::string serverBinary() {
-  const char* named = std::getenv("GW_SERVER_BINARY");
-  if (named && *named) return named;
-  return std::filesystem::read_symlink("/proc/self/exe").parent_path() / "server";
-}
-
 Daemon::Daemon() : root_(freshRoot()) {}
 
 Daemon::~Daemon() {
@@ -150,6 +144,7 @@ pid_t Daemon::detachedPid() const {
 }
 
 void Daemon::start(const std::vector<std::string>& args) {
+  std::vector<std::string> line = Testing::commandLine(Testing::required("GW_SERVER_BINARY"), args);
   std::fflush(nullptr);
   pid_ = ::fork();
   if (pid_ != 0) return;
@@ -158,7 +153,6 @@ void Daemon::start(const std::vector<std::string>& args) {
   if (!std::freopen((root_ + "/stdout").c_str(), "w", stdout)) ::_exit(127);
   if (!std::freopen((root_ + "/stderr").c_str(), "w", stderr)) ::_exit(127);
   if (!workDir_.empty() && ::chdir(workDir_.c_str()) != 0) ::_exit(127);
-  std::vector<std::string> line = Testing::commandLine(serverBinary(), args);
   std::vector<char*> argv;
   for (std::string& word : line) argv.push_back(&word[0]);
   argv.push_back(nullptr);

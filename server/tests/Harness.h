@@ -1,6 +1,6 @@
 #pragma once
 // The end-to-end harness: the real daemon (named by GW_SERVER_BINARY, else
-// the "server" beside this program; started through the build's emulator
+// the build tree's; started through the build's emulator
 // when there is one) in a root directory of its own (fresh per test) on the
 // simulated board and a free control port, a controller speaking
 // TPKT-framed LGCP messages to it over TCP, written in value notation and

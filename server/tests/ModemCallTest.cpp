@@ -12,6 +12,7 @@
 
 #include "board/Paths.h"
 #include "server/tests/Harness.h"
+#include "testing/Environment.h"
 #include "testing/Frames.h"
 #include "testing/Loopback.h"
 
@@ -29,7 +30,7 @@ protected:
     ::setenv("SERVER_AUTH_PORT", std::to_string(authPort).c_str(), 1);
     const std::string pppd = daemon.file(Board::Paths::Pppd);
     std::filesystem::create_directories(std::filesystem::path(pppd).parent_path());
-    std::filesystem::copy_file(std::getenv("GW_STANDIN"), pppd);
+    std::filesystem::copy_file(Testing::required("GW_STANDIN"), pppd);
     std::ofstream(pppd + ".do") << "wait\n";
     Served::SetUp();
   }

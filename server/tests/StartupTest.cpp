@@ -20,6 +20,7 @@
 #include "board/sim/ControlClient.h"
 #include "foundation/os/Version.h"
 #include "server/tests/Harness.h"
+#include "testing/Environment.h"
 #include "testing/Golden.h"
 #include "testing/Loopback.h"
 
@@ -188,7 +189,7 @@ TEST(Startup, TheTypicalBoardFileFitsTheSimulatedBoard) {
   Daemon daemon;
   const std::string file = daemon.file(Board::Paths::SimPowerOn);
   std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-  std::filesystem::copy_file(std::string(std::getenv("GW_SOURCE_DIR")) + "/board/sim/board-sim.conf", file);
+  std::filesystem::copy_file(Testing::required("GW_SOURCE_DIR") + "/board/sim/board-sim.conf", file);
   ASSERT_TRUE(daemon.serve());
   Controller controller;
   ASSERT_TRUE(controller.connect(daemon.port()));

@@ -13,6 +13,7 @@
 
 #include "board/Paths.h"
 #include "server/tests/Harness.h"
+#include "testing/Environment.h"
 #include "testing/Frames.h"
 #include "testing/Loopback.h"
 
@@ -34,7 +35,7 @@ protected:
     std::ofstream(phrases + "two") << "\x03";
     const std::string t38 = daemon.file(Board::Paths::T38);
     fs::create_directories(fs::path(t38).parent_path());
-    fs::copy_file(std::getenv("GW_STANDIN"), t38);
+    fs::copy_file(Testing::required("GW_STANDIN"), t38);
     Served::SetUp();
   }
   // The stand-in T.38 program's steps for its next runs.

@@ -125,7 +125,8 @@ std::string directory() {
 
 std::string ownDirectory() {
   const char* root = std::getenv("GW_SOURCE_DIR");
-  return std::string(root ? root : ".") + "/asn1/modules/tests/vectors";
+  if (!root || !*root) throw std::runtime_error("GW_SOURCE_DIR is not set (ctest sets it)");
+  return std::string(root) + "/asn1/modules/tests/vectors";
 }
 
 const Block& named(const std::string& id) {
