@@ -166,7 +166,8 @@ bool ControlServer::receive(Client& client) {
       continue;
     }
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!(line.size() > MaxLine ? answer(client.fd, "ERR line too long\n") : runLine(client.fd, line))) return false;
+    const bool open = line.size() > MaxLine ? answer(client.fd, "ERR line too long\n") : runLine(client.fd, line);
+    if (!open) return false;
   }
   // Refused before its end comes once not even a closing "\r" can make it fit,
   // so an endless line holds no more than this.
