@@ -21,7 +21,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string Dir = Board::Paths::path(Board::Paths::MonitoringDir);
+// Not a constant made at start: the root is placed when the program starts
+// running, and is read once.
+std::string dir() { return Board::Paths::path(Board::Paths::MonitoringDir); }
 
 LGCP::DisplayParams display(const std::string& text) {
   LGCP::DisplayParams params;
@@ -30,7 +32,7 @@ LGCP::DisplayParams display(const std::string& text) {
 }
 
 std::string content(const std::string& name) {
-  std::ifstream in(Dir + name, std::ios::binary);
+  std::ifstream in(dir() + name, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return in ? text.str() : "<missing>";
@@ -107,13 +109,13 @@ TEST_F(Store, EveryFileHoldsItsValueAloneAndAnEqualValueWritesNothing) {
     expected.insert(std::string("/var/monitoring/") + name);
   }
   EXPECT_EQ(tree(), expected);  // no temporary left, nothing for channels, none or extBoard without id
-  EXPECT_EQ(fs::status(Dir + "sec/2").permissions(), fs::perms(0755));
+  EXPECT_EQ(fs::status(dir() + "sec/2").permissions(), fs::perms(0755));
   EXPECT_EQ(store->termCounters.size(), 5u);
   EXPECT_EQ(store->boards.size(), 2u);
   EXPECT_EQ(store->snmpCommands.get_commands().size(), 2u);
 
   // Equal values write nothing.
-  for (const auto& file : files) fs::remove(Dir + file.first);
+  for (const auto& file : files) fs::remove(dir() + file.first);
   EXPECT_FALSE(store->setDipValue(0));
   EXPECT_FALSE(store->setConfigVersion(0x1A, 0x2B));
   EXPECT_FALSE(store->setPowerStatus(both));
@@ -140,9 +142,9 @@ TEST_F(Store, ControllerDirectoriesAndTheSelfLink) {
   };
   EXPECT_TRUE(report(own, "ok"));
   EXPECT_EQ(content("controller/" + own + "/status"), "1");
-  EXPECT_EQ(fs::read_symlink(Dir + "controller/self"), Dir + "controller/" + own);
+  EXPECT_EQ(fs::read_symlink(dir() + "controller/self"), dir() + "controller/" + own);
   EXPECT_EQ(store->controllerStatus.getValue(), HSP::ControllerStatus::ok);
-  fs::remove(Dir + "controller/" + own + "/status");
+  fs::remove(dir() + "controller/" + own + "/status");
   EXPECT_FALSE(report(own, "ok"));
   EXPECT_EQ(content("controller/" + own + "/status"), "<missing>");
   EXPECT_TRUE(report(own, "notrun"));
@@ -154,7 +156,7 @@ TEST_F(Store, ControllerDirectoriesAndTheSelfLink) {
   EXPECT_FALSE(report("no address", "standby"));
   EXPECT_EQ(content("controller/" + other + "/status"), "2");
   EXPECT_EQ(content("controller/0.0.0.0/status"), "3");
-  EXPECT_EQ(fs::read_symlink(Dir + "controller/self"), Dir + "controller/" + own);
+  EXPECT_EQ(fs::read_symlink(dir() + "controller/self"), dir() + "controller/" + own);
   EXPECT_EQ(store->controllers.size(), 3u);
   EXPECT_EQ(store->controllerStatus.getValue(), HSP::ControllerStatus::notrun);
   EXPECT_EQ(log.str(), "New controller " + own + " status - ok\nNew controller " + own + " status - notrun\n" +
@@ -162,11 +164,11 @@ TEST_F(Store, ControllerDirectoriesAndTheSelfLink) {
 
   // A stale link of an earlier run is kept, and the failure said.
   store.reset();
-  fs::remove_all(Dir + "controller/" + own);
+  fs::remove_all(dir() + "controller/" + own);
   store = std::make_unique<MonitoringDataHolder>();
   log.clear();
   EXPECT_TRUE(report(own, "ok"));
-  EXPECT_EQ(log.str(), "New controller " + own + " status - ok\nFAIL create symlink to monitoring catalog <" + Dir +
+  EXPECT_EQ(log.str(), "New controller " + own + " status - ok\nFAIL create symlink to monitoring catalog <" + dir() +
                            "controller/" + own + "> with code=17\n");
 }
 
@@ -182,7 +184,7 @@ TEST_F(Store, ControllerLossTakesTheBoardsAndStartAndExitTakeTheTopFiles) {
                                            "/var/monitoring/term_cnts", "/var/monitoring/term_cnts/router"}));
 
   // Files and empty directories go; a directory with files stays whole.
-  fs::create_directory(Dir + "empty");
+  fs::create_directory(dir() + "empty");
   store.reset();
   store = std::make_unique<MonitoringDataHolder>();
   EXPECT_EQ(tree(), (std::set<std::string>{"/var", "/var/monitoring", "/var/monitoring/term_cnts",
@@ -219,22 +221,22 @@ TEST_F(Store, SetCommandsNamingPathsOutsideTheTreeWriteNothing) {
 }
 
 TEST_F(Store, AFileThatCannotBeMadeIsLoggedAndTheValueKept) {
-  fs::remove_all(Dir);
+  fs::remove_all(dir());
   EXPECT_TRUE(store->setDipValue(1));
   store->setDisplayStatus(display("board : boardStatus : { position 2, version ''H, status ready, type fxs }"));
   EXPECT_EQ(store->dipValue, 1);
   EXPECT_TRUE(store->boards.empty());
-  EXPECT_EQ(log.str(), "FAIL create temporary file <" + Dir + "dip> with code=2\nFAIL create temporary file <" + Dir +
-                           "board2> with code=2\n");
+  EXPECT_EQ(log.str(), "FAIL create temporary file <" + dir() + "dip> with code=2\nFAIL create temporary file <" +
+                           dir() + "board2> with code=2\n");
 
   // A file that cannot be replaced keeps what it had, and no temporary stays.
-  fs::create_directories(Dir + "powerstatus/x");
+  fs::create_directories(dir() + "powerstatus/x");
   const std::set<std::string> before = tree();
   log.clear();
   LGCP::POWERStatus main;
   main = LGCP::POWERStatus::main;
   EXPECT_TRUE(store->setPowerStatus(main));
-  EXPECT_EQ(log.str(), "FAIL rename temporary file <" + Dir + "powerstatus> with code=21\n");
+  EXPECT_EQ(log.str(), "FAIL rename temporary file <" + dir() + "powerstatus> with code=21\n");
   EXPECT_EQ(tree(), before);
 }
 
