@@ -10,27 +10,46 @@
 #include "testing/Capture.h"
 
 // The daemon changes its working directory after start: a relative root must
-// already be the absolute path it named.
+// already be the absolute path it named. Taken from two working directories
+// made known here, one of them the machine's top, where ".." stays at "/".
 TEST(Paths, TheRootIsAnAbsolutePathWithoutTrailingSlashes) {
-  const std::string here = std::filesystem::current_path().string();
+  namespace fs = std::filesystem;
+  const fs::path before = fs::current_path();
+  const fs::path deep = Board::Paths::root() + "/cwd/deep";
+  fs::create_directories(deep);
+  fs::current_path(deep);
+  // The kernel's name of it, links resolved, as the daemon would see it.
+  const std::string here = fs::current_path().string();
+  const std::string up = fs::current_path().parent_path().string();
   const struct {
+    std::string cwd;
     const char* value;
     std::string root;
   } cases[] = {
-      {nullptr, ""},
-      {"", ""},
-      {"/", ""},
-      {"//", ""},
-      {"/tmp/gw", "/tmp/gw"},
-      {"/tmp/gw/", "/tmp/gw"},
-      {"gw", here + "/gw"},
-      {"gw/", here + "/gw"},
-      {"./gw", here + "/gw"},
-      {"a/../gw", here + "/gw"},
-      {".", here},
-      {"..", std::filesystem::path(here).parent_path().string()},
+      {here, nullptr, ""},
+      {here, "", ""},
+      {here, "/", ""},
+      {here, "//", ""},
+      {here, "/tmp/gw", "/tmp/gw"},
+      {here, "/tmp/gw/", "/tmp/gw"},
+      {here, "gw", here + "/gw"},
+      {here, "gw/", here + "/gw"},
+      {here, "./gw", here + "/gw"},
+      {here, "a/../gw", here + "/gw"},
+      {here, ".", here},
+      {here, "..", up},
+      {"/", "gw", "/gw"},
+      {"/", "gw/", "/gw"},
+      {"/", "a/../gw", "/gw"},
+      {"/", ".", ""},
+      {"/", "..", ""},
+      {"/", "/tmp/gw", "/tmp/gw"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Board::Paths::root(c.value), c.root) << (c.value ? c.value : "(unset)");
+  for (const auto& c : cases) {
+    fs::current_path(c.cwd);
+    EXPECT_EQ(Board::Paths::root(c.value), c.root) << (c.value ? c.value : "(unset)") << " in " << c.cwd;
+  }
+  fs::current_path(before);
 }
 
 TEST(Paths, TheAuthPortIsTheVariablesWhenItNamesOneElseTheFixedOneAndALineSaysSo) {
