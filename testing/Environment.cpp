@@ -2,7 +2,6 @@
 
 #include <stdlib.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -41,13 +40,6 @@ void useBuildPrograms() {
     byDefault("GW_STANDIN_TARGET", tree / "media/standin");
     byDefault("GW_STANDIN", tree / "testing/standin-launcher");
   }
-}
-
-std::string required(const char* name) {
-  const char* value = std::getenv(name);
-  if (value && *value) return value;
-  std::fprintf(stderr, "tests: %s is not set (ctest sets it)\n", name);
-  std::exit(1);
 }
 
 }  // namespace Testing

@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "testing/Environment.h"
+
 namespace VectorFile {
 
 bool Block::hasFlag(const std::string& flag) const {
@@ -123,11 +125,7 @@ std::string directory() {
   return ownDirectory();
 }
 
-std::string ownDirectory() {
-  const char* root = std::getenv("GW_SOURCE_DIR");
-  if (!root || !*root) throw std::runtime_error("GW_SOURCE_DIR is not set (ctest sets it)");
-  return std::string(root) + "/asn1/modules/tests/vectors";
-}
+std::string ownDirectory() { return Testing::required("GW_SOURCE_DIR") + "/asn1/modules/tests/vectors"; }
 
 const Block& named(const std::string& id) {
   static const std::map<std::string, Block> set = [] {

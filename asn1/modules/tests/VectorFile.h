@@ -32,7 +32,7 @@ std::vector<std::string> listTextFiles(const std::string& dir);
 std::string directory();
 
 // The tree's own set, kept beside these tests ($GW_SOURCE_DIR locates the
-// source tree; throws when it is unset).
+// source tree; unset, the program ends with one line naming it).
 std::string ownDirectory();
 
 // A vector of the tree's own set by its id, for tests that take one as a
