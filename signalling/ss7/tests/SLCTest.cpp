@@ -66,7 +66,8 @@ TEST_F(LinkPair, T7FailsTheLinkAndTheBsnSurvivesForChangeover) {
 // A busy link: the far end acknowledges each MSU only after the next has gone
 // out, so one is always outstanding. Every acknowledgement that frees part of
 // the RTB starts T7 again; sending does not, nor does a FISU that acknowledges
-// nothing new, so T7 runs out one period after the last acknowledgement.
+// nothing new, so T7 runs out one period after the last acknowledgement,
+// although an MSU went out and a FISU came in since.
 TEST_F(LinkPair, EachAcknowledgementRestartsT7) {
   align();
   line.b.lose = -1;  // the far end's acknowledgements come by hand
@@ -82,13 +83,17 @@ TEST_F(LinkPair, EachAcknowledgementRestartsT7) {
     ASSERT_EQ(A.get_state_id(), SS7::SLC::State::inService) << "after the acknowledgement of " << bsn;
     EXPECT_EQ(A.statistics().rtbSize, 1u);
   }
-  wait(SS7::SLC::T7.ms / 2);
+  wait(SS7::SLC::T7.ms / 3);
+  send(A, octets(5));
+  line.deliver();
+  wait(SS7::SLC::T7.ms / 3);
   acknowledge(3);
-  wait(SS7::SLC::T7.ms - SS7::SLC::T7.ms / 2 - 1);
+  wait(SS7::SLC::T7.ms - 2 * (SS7::SLC::T7.ms / 3) - 1);
   EXPECT_EQ(A.get_state_id(), SS7::SLC::State::inService);
+  EXPECT_EQ(A.statistics().rtbSize, 2u);
   wait(1);
   EXPECT_EQ(A.get_state_id(), SS7::SLC::State::idle);
-  EXPECT_NE(text.find("(worked): T7 expired: 1 packets in RTB.\n"), std::string::npos);
+  EXPECT_NE(text.find("(worked): T7 expired: 2 packets in RTB.\n"), std::string::npos);
 }
 
 TEST_F(LinkPair, AlignmentTimersT2T3T1) {
