@@ -5,6 +5,7 @@
 
 #include <map>
 
+#include "board/Paths.h"
 #include "foundation/config/TraceCtl.h"
 #include "foundation/eventloop/Multiplexer.h"
 #include "foundation/packet/Packet.h"
@@ -80,15 +81,34 @@ TEST_F(IsdnSlots, IsdnSlotCarriesLayer3MessagesAndReportsTheLink) {
   EXPECT_TRUE(golden("isdn-slot"));
 }
 
+// The controller device's open files as the board counts them: a file ends
+// with its last descriptor, so a duplicate kept open still counts.
+unsigned mccFilesOpen() {
+  for (const std::string& line : control("devices")) {
+    if (line.rfind(std::string(Board::Paths::MccCtl) + " ", 0) == 0)
+      return unsigned(std::stoul(line.substr(line.find("open=") + 5)));
+  }
+  ADD_FAILURE() << "the board lists no " << Board::Paths::MccCtl;
+  return 0;
+}
+
 TEST_F(IsdnSlots, RefusedChannelFollowsTheTracedLinkLayerAndLeavesNothingBehind) {
+  const unsigned files = mccFilesOpen();
   steps({"absent mcc", create(4, "isdn : { type bri, trunk 4, log 1, side user : NULL }"), "present mcc"});
+  EXPECT_EQ(mccFilesOpen(), files) << "after the absent device";
   // The controller's first command has armed its heartbeat.
   const unsigned timers = multiplexer.timer_count();
   const unsigned packets = packet_pool().count();
-  steps({"fail mcc ioctl 0x40144D00 ENOSPC", create(4, "isdn : { type bri, trunk 1, log 3, side user : NULL }"),
-         create(4, "isdn : { type pri, trunk 2, log 1, side network : NULL }"), "heal mcc",
-         "fail mcc ioctl 0x20004D02 EIO", create(4, "isdn : { type pri, trunk 3, log 1, side user : NULL }"),
-         "heal mcc", "mcc channels"});
+  const Lines refusals[] = {
+      {"fail mcc ioctl 0x40144D00 ENOSPC", create(4, "isdn : { type bri, trunk 1, log 3, side user : NULL }")},
+      {create(4, "isdn : { type pri, trunk 2, log 1, side network : NULL }")},
+      {"heal mcc", "fail mcc ioctl 0x20004D02 EIO", create(4, "isdn : { type pri, trunk 3, log 1, side user : NULL }")},
+  };
+  for (const Lines& refusal : refusals) {
+    steps(refusal);
+    EXPECT_EQ(mccFilesOpen(), files) << refusal.back();
+  }
+  steps({"heal mcc", "mcc channels"});
   EXPECT_EQ(multiplexer.timer_count(), timers);
   EXPECT_EQ(packet_pool().count(), packets);
   EXPECT_TRUE(golden("isdn-slot-refused"));
