@@ -1,6 +1,7 @@
 // What only a process whose services do not exist yet can show: devices
-// missing from the start, and register access switched off for good. Each scenario runs in a forked copy of this test
-// program; death-test suites run before all others, so nothing is built yet.
+// missing from the start, and register access switched off for good. Each
+// scenario runs in this test program started again for it alone, so nothing
+// is built yet, whatever ran before (a repeated run included).
 
 #include <iostream>
 
@@ -15,6 +16,8 @@ namespace {
 
 // Runs the scenario in a child process; its failures make the child fail.
 void inNewProcess(void (*scenario)()) {
+  // A forked copy would inherit the services a test before built.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         scenario();

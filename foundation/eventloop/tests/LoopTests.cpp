@@ -222,9 +222,10 @@ int failingPoll(pollfd*, nfds_t, int) {
   return -1;
 }
 
+// Reset by the test that uses it, so that it runs alike when repeated.
+int interruptedCalls = 0;
 int interruptedPoll(pollfd*, nfds_t, int) {
-  static int calls = 0;
-  if (++calls == 3) multiplexer.terminate();
+  if (++interruptedCalls == 3) multiplexer.terminate();
   errno = EINTR;
   return -1;
 }
@@ -239,6 +240,7 @@ TEST_F(MuxDeathTest, PollFailureAbortsButAnInterruptDoesNot) {
   Watched a("a", log);
   multiplexer.set_poll(failingPoll);
   EXPECT_DEATH(multiplexer.run(false, true), "^multiplexer poll failed: Bad file descriptor\n");
+  interruptedCalls = 0;
   multiplexer.set_poll(interruptedPoll);
   runLoop();
   EXPECT_TRUE(log.empty());
