@@ -64,6 +64,11 @@ TEST(PidFile, CreatedWithThePidAndRemovedAtTheEnd) {
   std::string dir = Board::Paths::path(Board::Paths::RunDir);
   shell("mkdir -p '" + dir + "'");
   std::string path = dir + "server.pid";
+  // The modes asked for, whatever mask the machine running the tests sets.
+  struct Mask {
+    mode_t saved = ::umask(022);
+    ~Mask() { ::umask(saved); }
+  } mask;
   std::ofstream(path) << "99999999 left behind by a crash\n";
   {
     Linux::Run run("server");
