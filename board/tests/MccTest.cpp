@@ -28,10 +28,11 @@ int allocate() {
   return fd;
 }
 
+// The next frame on the channel; the far end's thread passes it on, as soon as a loaded machine lets it.
 std::string frameOn(int fd) {
   pollfd p{fd, POLLIN, 0};
   char buf[64];
-  const ssize_t n = ::poll(&p, 1, 200) == 1 ? Board::read(fd, buf, sizeof buf) : -1;
+  const ssize_t n = ::poll(&p, 1, 5000) == 1 ? Board::read(fd, buf, sizeof buf) : -1;
   return n < 0 ? "(nothing)" : std::string(buf, size_t(n));
 }
 

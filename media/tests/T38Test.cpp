@@ -54,7 +54,8 @@ TEST_F(T38, TheInstanceQueryAnswersWithinItsLimit) {
   install(Board::Paths::T38, "wait");
   const auto begin = std::chrono::steady_clock::now();
   EXPECT_EQ(factory.QueryNumOfInstances(), 0);
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(2500));
+  // Its limit, and time to spare for the fork and the wake-up on a loaded machine or an emulator.
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(T38SoftFactory::QueryLimitMs + 1000));
   EXPECT_EQ(Testing::count(logs.str(), "t38soft: t38: can't detect T38 resources\n"), 2u);
   // A missing program starts all the same: its child ends without a word.
   fs::remove(rooted(Board::Paths::T38));

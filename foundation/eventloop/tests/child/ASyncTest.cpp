@@ -21,6 +21,10 @@ using CopyOutcomes = std::vector<Copy::Status::Type>;
 using ConnectOutcomes = std::vector<Connect::Status::Type>;
 using Testing::runUntil;
 
+// The bound of a wait for what must happen: it ends as soon as it happens, so
+// the bound only says when to give up, generous for a loaded emulator.
+constexpr int PatienceMs = 20000;
+
 struct PipeEnds {
   PipeEnds() {
     int fds[2];
@@ -80,9 +84,10 @@ TEST_F(CopyTest, PumpsEveryByteThroughASmallBufferThenFlushes) {
   copy.set_bufsize(700);
   EXPECT_EQ(Copy::Status::Idle, copy.state());
   EXPECT_EQ(0, copy.Start(fileWith("copy-source", content), destination.write.dup()));
-  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }));
+  // Some 300 passes of the loop, each a piece through the small buffer.
+  ASSERT_TRUE(runUntil([&] { return !outcomes.empty(); }, PatienceMs));
   ASSERT_EQ(CopyOutcomes{Copy::Status::Done}, outcomes);
-  runUntil([&] { return received.size() >= content.size(); }, 1000);
+  runUntil([&] { return received.size() >= content.size(); }, PatienceMs);
   EXPECT_EQ(content, received);
   EXPECT_EQ(200000u, copy.total());
 }

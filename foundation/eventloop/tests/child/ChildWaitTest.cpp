@@ -18,6 +18,11 @@ namespace {
 
 using Testing::runUntil;
 
+// The bound of a wait for what must happen: it ends as soon as it happens, so
+// the bound only says when to give up, generous for a loaded emulator, where
+// each fork copies the emulator too.
+constexpr int PatienceMs = 20000;
+
 // Counts the exits it is told of.
 struct Watcher {
   ChildWait wait;
@@ -68,11 +73,11 @@ TEST_F(ChildWaitTest, ExitedAndKilledChildrenAreEachToldOnce) {
   killed.wait.Attach(waitingPid);
   EXPECT_TRUE(exited.wait.waiting());
 
-  ASSERT_TRUE(runUntil([&] { return exited.calls > 0; }, 5000));
+  ASSERT_TRUE(runUntil([&] { return exited.calls > 0; }, PatienceMs));
   EXPECT_EQ(0, killed.calls);
   ::kill(waitingPid, SIGKILL);
-  ASSERT_TRUE(
-      runUntil([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; }, 5000));
+  ASSERT_TRUE(runUntil([&] { return killed.calls > 0 && log.str().find(logLine(orphanPid, 0)) != std::string::npos; },
+                       PatienceMs));
 
   EXPECT_EQ(1, exited.calls);
   EXPECT_TRUE(WIFEXITED(exited.status));
@@ -124,7 +129,7 @@ TEST_F(ChildWaitTest, ChildrenExitingWhileTheLoopIsBusyAreAllDelivered) {
     }
     return true;
   };
-  ASSERT_TRUE(runUntil(allTold, 5000));
+  ASSERT_TRUE(runUntil(allTold, PatienceMs));
   for (auto& watcher : forker.watchers) {
     EXPECT_EQ(1, watcher->calls);
     EXPECT_EQ(7, WEXITSTATUS(watcher->status));
@@ -146,7 +151,7 @@ TEST_F(ChildWaitTest, WaiterListStaysIntactAcrossReattachAndDestruction) {
   {
     Watcher told;
     told.wait.Attach(spawnExiting(1));
-    ASSERT_TRUE(runUntil([&] { return told.calls > 0; }, 5000));
+    ASSERT_TRUE(runUntil([&] { return told.calls > 0; }, PatienceMs));
     // Rebinding replaces the handler in place.
     told.wait.Bind(&second, &Watcher::OnExit);
   }
