@@ -3,6 +3,7 @@
 // repeat counts and refused names, the network player and the recorder
 // against TCP peers that refuse, accept and close.
 
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 
 #include "media/tests/MediaSlots.h"
@@ -11,6 +12,23 @@
 using namespace media;
 
 namespace {
+
+// A port of 127.0.0.1 that refuses connections: bound, never listening, and
+// held for the test, so that no other socket is given it meanwhile (nor the
+// connecting one, which would then be connected to itself).
+struct RefusingPort {
+  RefusingPort() : socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    EXPECT_EQ(::bind(socket.get(), reinterpret_cast<sockaddr*>(&a), size), 0);
+    ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&a), &size);
+    port = ntohs(a.sin_port);
+  }
+  Fd socket;
+  unsigned short port = 0;
+};
 
 class Voice : public SlotTest {
 protected:
@@ -54,7 +72,8 @@ TEST_F(Voice, TheFilePlayerPlaysItsPhrasesInOrderAsOftenAsAsked) {
 }
 
 TEST_F(Voice, TheNetworkPlayerStreamsWhatItsPeerSends) {
-  const unsigned short refusing = Testing::freePort();
+  const RefusingPort held;
+  const unsigned short refusing = held.port;
   expect(cmd(3, "create : voice : player : network : { host " + peer(refusing) + ", id 7 }"), {ok(3)});
   expect(cmd(3, "connect : 1"),
          {sig(3, "transmitter : active : 256"), ok(3), sig(3, "transmitter : inactive : NULL"), sig(3, "abort : 0")});
@@ -75,24 +94,37 @@ TEST_F(Voice, TheNetworkPlayerStreamsWhatItsPeerSends) {
 }
 
 TEST_F(Voice, TheRecorderStreamsItsChannelToANewConnectionEachTime) {
-  expect(cmd(5, "create : voice : record : " + peer(Testing::freePort())), {ok(5), sig(5, "receiver : active : 256")});
+  const RefusingPort refusing;
+  expect(cmd(5, "create : voice : record : " + peer(refusing.port)), {ok(5), sig(5, "receiver : active : 256")});
   expect(cmd(1, "connect : 5"), {ok(1), sig(5, "ioctl : stopRecording : connectionFail")});
   expect(cmd(5, "destroy : NULL"), {ok(5)});
 
   unsigned short port = 0;
   const Fd listener = Testing::listenLoopback(port);
   expect(cmd(5, "create : voice : record : " + peer(port)), {ok(5), sig(5, "receiver : active : 256")});
+  const std::string connected = "recorder[256]: connected to 127.0.0.1:" + std::to_string(port) + ".\n";
+  size_t connections = 0;
   for (const char* frame : {"CAFE", "F00D"}) {
     expect(cmd(1, "connect : 5"), {ok(1)});
-    Testing::Client sink(Fd(::accept(listener.get(), nullptr, nullptr)));
+    Fd accepted(::accept(listener.get(), nullptr, nullptr));
+    // The recorder copies to this connection once it has seen it complete; a frame before that goes the
+    // way of the one before (to the connection the disconnect left open).
+    ++connections;
+    EXPECT_TRUE(Testing::runUntil([&] { return Testing::count(logs.str(), connected) == connections; }));
     control(std::string("mcc receive 256 ") + frame);
-    Testing::runFor(20);
+    // The loop copies the frame, so it runs until the bytes are there: the read below does not run it.
+    EXPECT_TRUE(Testing::runUntil([&] {
+      int queued = 0;
+      return ::ioctl(accepted.get(), FIONREAD, &queued) == 0 && queued >= 2;
+    }));
+    Testing::Client sink(std::move(accepted));
     EXPECT_EQ(Testing::hex(sink.read(2)), Testing::hex(Testing::bytes(frame)));
     expect(cmd(5, "disconnect : NULL"), {ok(5)});
   }
   // A peer that goes away ends the recording.
   expect(cmd(1, "connect : 5"), {ok(1)});
   Fd(::accept(listener.get(), nullptr, nullptr)).close();
+  EXPECT_TRUE(Testing::runUntil([&] { return Testing::count(logs.str(), connected) == connections + 1; }));
   for (int i = 0; i < 3; ++i) {
     control("mcc receive 256 01");
     Testing::runFor(20);

@@ -74,11 +74,12 @@ protected:
   }
   void TearDown() override { Mux::set_milliseconds_offset(0); }
 
-  // An rtp create on port 41000 + n with the radio request given, and the fields around it.
+  // An rtp create on port 31000 + n with the radio request given, and the fields around it. The slot binds
+  // its RTCP socket to the next port: one below the kernel's ephemeral ports, which no other program is given.
   static LGCP::CreateParams create(int n, const std::string& radio, const std::string& before = "",
                                    const std::string& after = "") {
     return value<LGCP::CreateParams>("rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port " +
-                                     std::to_string(41000 + n) + " }" + before + ", radio " + radio + after +
+                                     std::to_string(31000 + n) + " }" + before + ", radio " + radio + after +
                                      " }, txPayload ptG711-Alaw, rxPayload ptG711-Alaw }");
   }
   static bool ioctl(Slot& slot, const std::string& request) { return slot.Ioctl(value<LGCP::IoctlParams>(request)); }
@@ -305,7 +306,7 @@ TEST_P(RadioSlotsOnClock, Lemz) {
 
 TEST_F(RadioSlots, EachFactoryTakesItsKindAndAnEd137SessionItsRadioResponse) {
   const std::string plain =
-      "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port 41000 } }, "
+      "rtp : { codecRTP { payload ptG711-Alaw, dhost { iaddr \"127.0.0.1\", port 31000 } }, "
       "txPayload ptG711-Alaw, rxPayload ptG711-Alaw }";
   const std::string lemzStatus = "{ status lemz : { " + flags(5, false) +
                                  ", freq { channel 0, frequency \"0\" }, "
@@ -385,6 +386,8 @@ TEST_F(RadioSlots, ControllerFailuresAreLoggedAndTheSlotGoesOn) {
       control(c.fault);
       ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, true) + " }"));
       ioctl(*slot, lemz("gw-set-ptt : { " + flags(5, false) + " }"));
+      // A hang-up is seen by the loop: waited for, then a while for anything more.
+      Testing::runUntil([&] { return logs.str().find(c.line) != std::string::npos; });
       Testing::runFor(30);
     }
     if (c.when == BeforeDestroy) control(c.fault);
