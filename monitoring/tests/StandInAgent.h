@@ -4,10 +4,15 @@
 // MON vector set's ping response); it can drop the link and refuse new ones.
 // The agent link tests and the end-to-end tests share it.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -35,12 +40,17 @@ inline const std::string& monPingResponse() {
 class StandInAgent {
 public:
   StandInAgent() : answer(monPingResponse()) { listen(); }
+  // Listens, after refuse() on the port it kept.
   void listen() {
-    listener_ = listenLoopback(port);
+    listener_ = bound(port, true);
+    kept_.close();
     accept_.Bind("agent accept", &StandInAgent::OnAccept, this);
     accept_.Schedule(listener_, POLLIN);
   }
+  // Connections are refused, and the port stays bound meanwhile, so that no
+  // other process gets it and the agent listens on it again.
   void refuse() {
+    kept_ = bound(port, false);
     accept_.Release();
     listener_.close();
   }
@@ -77,7 +87,29 @@ private:
     ASSERT_EQ(::write(link_.fd().get(), frame.data(), frame.size()), ssize_t(frame.size()));
   }
 
+  // A socket on 127.0.0.1:port (an ephemeral port, written back, when 0),
+  // sharing the port with the agent's other one.
+  static Fd bound(unsigned short& port, bool listening) {
+    Fd s(::socket(AF_INET, SOCK_STREAM, 0));
+    const int on = 1;
+    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    socklen_t size = sizeof a;
+    EXPECT_EQ(::bind(s.get(), reinterpret_cast<sockaddr*>(&a), size), 0) << port << ": " << std::strerror(errno);
+    if (listening) {
+      EXPECT_EQ(::listen(s.get(), 4), 0) << std::strerror(errno);
+    }
+    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &size);
+    port = ntohs(a.sin_port);
+    return s;
+  }
+
   Fd listener_;
+  Fd kept_;
   Event accept_;
   Event link_;
   std::string buffer_;

@@ -37,8 +37,11 @@ protected:
   void record(const std::string& what) {
     const bool message = what[0] == '{';
     transcript += (message ? "> " : "$ ") + what + "\n";
+    Lines frames;
     if (message) {
-      c->send(Testing::lgcp(what));
+      // A command's response is waited for: loopback TCP may hand the
+      // message over only after the loop has found a quiet pass.
+      frames = send(what);
     } else {
       // A journal's lines without their times.
       const size_t cut = what.size() > 8 && what.compare(what.size() - 8, 8, " journal") == 0;
@@ -46,7 +49,8 @@ protected:
         transcript += "  " + reply.substr(cut ? reply.find(' ') + 1 : 0) + "\n";
       }
     }
-    for (const std::string& frame : settle()) transcript += "< " + frame + "\n";
+    for (const std::string& frame : settle()) frames.push_back(frame);
+    for (const std::string& frame : frames) transcript += "< " + frame + "\n";
     // The loop's stops belong to the test, not to the scenario.
     std::istringstream lines(logs.str());
     for (std::string line; std::getline(lines, line);) {
