@@ -5,6 +5,13 @@
 // watchdog and idles. Rows run side by side (one at a time under the
 // emulator), each with a daemon of its own, which must also stop in order
 // (the harness checks it).
+//
+// A step is over once the daemon has handled all it caused, not after a
+// quiet spell: its loop takes what reaches it in order, so two pings sent one
+// after the other, each once the one before is answered, come back only after
+// everything the step made ready. What the daemon does on its own timers is
+// awaited by name ("await"), or raced only from just after one of its
+// once-a-second rounds ("round"); a "wait" is room for what must not happen.
 
 #include <gtest/gtest.h>
 
@@ -23,19 +30,27 @@
 #include "testing/Emulator.h"
 #include "testing/Environment.h"
 #include "testing/Golden.h"
-#include "testing/Loopback.h"
 
 using namespace e2e;
 
 namespace {
 
 const char* const script = "server/tests/golden/device-faults.txt";
-// How long nothing must arrive for a step to be over.
-constexpr int QuietMs = 100;
+// Standard error is read once it has not grown for this long: a child
+// program's end comes by a signal, a little after its output ended.
+constexpr int SettleMs = 50;
+// The seq of the pings that end each step.
+constexpr long Marker = 2147483647;
+// How long a watchdog that works may take to be pinged again: the loop passes
+// at least once a second and pings at the first pass a second after the last
+// ping, so up to two seconds; the rest is room for a loaded machine.
+constexpr int FreshPingMs = 6000;
 // Under the emulator one at a time: qemu-user 7.2 can fork a process while
 // another of its threads holds one of the emulator's own locks, and the child
 // then hangs at its first descriptor call, before it starts the daemon.
 const size_t RowsAtOnce = Testing::emulator().empty() ? 6 : 1;
+// The BRI line interfaces, whose status registers a round reads one each.
+constexpr unsigned long BriLines = 8;
 
 // The message coders serve one thread at a time.
 std::mutex coders;
@@ -48,28 +63,49 @@ std::string readable(const std::string& hex) {
   return Testing::notation(hex);
 }
 
+// The last number of a line ("... reads 7"), 0 for none.
+unsigned long lastNumber(const Lines& lines, size_t index) {
+  if (lines.size() <= index) return 0;
+  const std::string& line = lines[index];
+  return std::stoul(line.substr(line.rfind(' ') + 1));
+}
+
 // One row: inputs "start [LINE; ...]" (a fresh daemon on a board that ran those lines at power-on), a message
-// in value notation, "wait MS", "alive", or a board line; each answered by the board's reply (without "OK"),
-// the messages that came and the lines logged meanwhile.
+// in value notation, "wait MS", "await N TEXT" (until TEXT came N times, in a message or a logged line),
+// "round" (until a round of the daemon's once-a-second status reads is over), "alive", or a board line; each
+// answered by the board's reply (without "OK"), the messages that came and the lines logged meanwhile.
 class Row {
 public:
-  explicit Row(const std::set<std::string>& healthy) : healthy_(healthy) {}
+  explicit Row(const std::set<std::string>& healthy)
+      : healthy_(healthy),
+        marker_(coded(Testing::cmd(Marker, Testing::NoSlot, "ping : NULL"))),
+        markerReply_(coded(Testing::ok(Marker, Testing::NoSlot))) {}
 
   std::string step(const std::string& input) {
     if (input.rfind("start", 0) == 0) {
       launch(input.size() > 6 ? input.substr(6) : "");
       shown_ = 0;
-      return daemon_ ? logged(true) : "(no daemon)\n";
+      if (!daemon_) return "(no daemon)\n";
+      const std::string came = messages_;
+      messages_.clear();
+      return came + logged(true);
     }
+    if (!daemon_) return "(no daemon)\n";
     if (input == "alive") return alive();
+    if (input == "round") return round();
     std::string answer;
-    if (input.rfind("{", 0) == 0)
+    bool command = false;
+    if (input.rfind("{", 0) == 0) {
       controller_->sendHex(coded(input));
-    else if (input.rfind("wait ", 0) == 0)
+      command = input.find("pdu command") != std::string::npos;
+    } else if (input.rfind("wait ", 0) == 0) {
       std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(input.substr(5))));
-    else
+    } else if (input.rfind("await ", 0) == 0) {
+      await(input.substr(6));
+    } else {
       for (const std::string& line : (*control_)(input)) answer += line + "\n";
-    return answer + received(input.find("pdu command") != std::string::npos) + logged();
+    }
+    return answer + received(command) + logged();
   }
 
 private:
@@ -79,19 +115,16 @@ private:
       control_ = std::make_unique<BoardControl>();
       controller_ = std::make_unique<Controller>();
       daemon_ = std::make_unique<Daemon>();
+      messages_.clear();
       const std::string file = daemon_->file(Board::Paths::SimPowerOn);
       std::filesystem::create_directories(std::filesystem::path(file).parent_path());
       std::string text = powerOn + "\n";
       for (size_t at; (at = text.find("; ")) != std::string::npos;) text.replace(at, 2, "\n");
       std::ofstream(file) << text;
       // The PPP authentication proxy's port, of this daemon alone.
-      daemon_->setenv("SERVER_AUTH_PORT", std::to_string(Testing::freePort()));
+      daemon_->ownAuthPort();
       if (!daemon_->serve() || !controller_->connect(daemon_->port()) || !control_->connect(*daemon_)) continue;
-      const bool answered = ping();
-      const std::string err = logged();
-      if (answered && err.find("fail to bind auth socket") == std::string::npos &&
-          err.find("can't bind to socket") == std::string::npos)
-        return;
+      if (ping() && sync()) return;
     }
     ADD_FAILURE() << "no daemon in " << daemon_->root();
     daemon_.reset();
@@ -102,30 +135,90 @@ private:
     return controller_->receive() == coded(Testing::ok(Testing::NoSeq, Testing::NoSlot));
   }
 
+  // One message within the time, kept for the step's answer, or the marker's reply; false on timeout or close.
+  bool pull(int timeoutMs, bool* marked = nullptr) {
+    const std::string hex = controller_->receive(timeoutMs);
+    if (hex.empty()) return false;
+    if (hex == markerReply_) {
+      if (marked) *marked = true;
+    } else {
+      messages_ += readable(hex) + "\n";
+    }
+    return true;
+  }
+
+  // Two pings, the second once the first is answered: the loop pass that took the first took too whatever was
+  // ready then, and the second is taken once that pass is over.
+  bool sync() {
+    for (int round = 0; round < 2; ++round) {
+      controller_->sendHex(marker_);
+      for (bool marked = false; !marked;)
+        if (!pull(PatienceMs, &marked)) return false;
+    }
+    return true;
+  }
+
+  // Takes in messages until the condition holds; false when it did not in time.
+  bool until(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(PatienceMs);
+    while (!condition()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      pull(20);
+    }
+    return true;
+  }
+
+  // The messages the step brought: for a command, up to its reply (what it caused may come first), then
+  // whatever the daemon sent before it answered the pings that end the step.
+  std::string received(bool command) {
+    if (command) until([&] { return messages_.find("pdu response") != std::string::npos; });
+    const bool synced = sync();
+    std::string answer = messages_;
+    messages_.clear();
+    if (command && answer.find("pdu response") == std::string::npos) answer += "(no reply)\n";
+    if (!synced) answer += "(pings unanswered)\n";
+    return answer;
+  }
+
+  // "N TEXT": until TEXT came N times since the last look, in the messages or on standard error.
+  void await(const std::string& spec) {
+    const size_t space = spec.find(' ');
+    const size_t times = std::stoul(spec.substr(0, space));
+    const std::string text = spec.substr(space + 1);
+    until([&] {
+      const std::string err = daemon_->err();
+      return Testing::count(messages_ + err.substr(std::min(shown_, err.size())), text) >= times;
+    });
+  }
+
+  // Until the daemon has just read every E1 trunk's status and every BRI line's status register, which it does
+  // in one pass of its loop once a second: the steps after it, a few loop passes each, come before the next.
+  std::string round() {
+    const auto e1 = [&] { return lastNumber((*control_)("maintenance status"), 3); };
+    const auto bri = [&] { return lastNumber((*control_)("hal spi reads"), 0); };
+    const unsigned long e1Before = e1(), briBefore = bri();
+    const bool over = waitFor([&] {
+      const unsigned long lines = bri();
+      return e1() > e1Before && lines > briBefore && lines % BriLines == 0;
+    });
+    return over ? "" : "(no round)\n";
+  }
+
   std::string alive() {
-    if (!daemon_ || !ping()) return "ping unanswered\n";
-    // The journal's times are the monotonic clock's milliseconds, as the steady clock's are.
-    const Lines journal = (*control_)("watchdog journal");
-    const long long now = std::chrono::steady_clock::now().time_since_epoch() / std::chrono::milliseconds(1);
-    const bool pinged = !journal.empty() && journal.back().find(" PING") != std::string::npos &&
-                        now - std::stoll(journal.back()) < 1500;
+    if (!ping()) return "ping unanswered\n";
+    // A ping written since this step began.
+    (*control_)("watchdog clear");
+    const bool pinged = waitFor(
+        [&] {
+          const Lines journal = (*control_)("watchdog journal");
+          return !journal.empty() && journal.back().find(" PING") != std::string::npos;
+        },
+        FreshPingMs);
     const long long before = onCpuNs();
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const bool idle = onCpuNs() - before < 50000000;
     return std::string("ping answered") + (pinged ? ", watchdog pinged" : ", watchdog silent") +
            (idle ? ", idle\n" : ", busy\n") + logged();
-  }
-
-  // The messages that came until a quiet spell (after the reply, for a command).
-  std::string received(bool command) {
-    std::string answer;
-    bool replied = !command;
-    for (std::string hex; !(hex = controller_->receive(replied ? QuietMs : 2000)).empty();) {
-      const std::string text = readable(hex);
-      replied |= text.find("pdu response") != std::string::npos;
-      answer += text + "\n";
-    }
-    return replied ? answer : answer + "(no reply)\n";
   }
 
   // The lines logged since the last look, once standard error stops growing, paths without the daemon's root
@@ -135,7 +228,7 @@ private:
     std::string err;
     do {
       err = daemon_->err();
-      std::this_thread::sleep_for(std::chrono::milliseconds(QuietMs / 2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(SettleMs));
     } while (err.size() != daemon_->err().size());
     std::string answer;
     std::istringstream fresh(err.substr(std::min(shown_, err.size())));
@@ -154,9 +247,12 @@ private:
   long long onCpuNs() const { return std::stoll(readFile("/proc/" + std::to_string(daemon_->pid()) + "/schedstat")); }
 
   const std::set<std::string>& healthy_;
+  const std::string marker_, markerReply_;
   std::unique_ptr<Daemon> daemon_;
   std::unique_ptr<Controller> controller_;
   std::unique_ptr<BoardControl> control_;
+  // The messages taken in and not yet shown.
+  std::string messages_;
   size_t shown_ = 0;
 };
 

@@ -161,20 +161,32 @@ void Daemon::start(const std::vector<std::string>& args) {
 }
 
 bool Daemon::serve(const std::vector<std::string>& args) {
+  return serve([&](const std::string& port) {
+    std::vector<std::string> all{"--port", port};
+    all.insert(all.end(), args.begin(), args.end());
+    return all;
+  });
+}
+
+bool Daemon::serve(const std::function<std::vector<std::string>(const std::string& port)>& line) {
   // A port free when picked may be taken by another test before the daemon
   // binds it: then the daemon waits for it, and the test tries another.
   for (int attempt = 0; attempt < 3; ++attempt) {
     port_ = Testing::freePort();
-    std::vector<std::string> all{"--port", std::to_string(port_)};
-    all.insert(all.end(), args.begin(), args.end());
-    start(all);
+    if (ownAuthPort_) {
+      authPort_ = Testing::freePort();
+      setenv("SERVER_AUTH_PORT", std::to_string(authPort_));
+    }
+    start(line(std::to_string(port_)));
     if (!outHas("Starting server [")) return false;
     bool bound = false;
     waitFor([&] {
       bound = listening(port_);
       return bound || err().find("can't bind to socket") != std::string::npos;
     });
-    if (bound) return true;
+    // The proxy binds its port before the daemon announces itself.
+    const bool proxy = !ownAuthPort_ || err().find("fail to bind auth socket") == std::string::npos;
+    if (bound && proxy) return true;
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
   }
@@ -295,11 +307,11 @@ bool Controller::quiet(int ms) {
 }
 
 bool BoardControl::connect(const Daemon& daemon) {
-  return client_.connect(3000, daemon.file(Board::Paths::SimControl));
+  return client_.connect(PatienceMs, daemon.file(Board::Paths::SimControl));
 }
 
 Lines BoardControl::operator()(const std::string& line) {
-  Lines lines = client_.command(line);
+  Lines lines = client_.command(line, PatienceMs);
   EXPECT_FALSE(lines.empty()) << line;
   if (lines.empty()) return lines;
   EXPECT_EQ(lines.back(), "OK") << line;

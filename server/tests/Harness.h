@@ -35,8 +35,13 @@ using Testing::sig;
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 
+// The bound of every wait for what must happen. Such a wait ends as soon as
+// it happens, so the bound only says when a test gives up: generous enough
+// for a loaded machine that runs the daemon and the test under an emulator.
+constexpr int PatienceMs = 20000;
+
 // Polls the condition every few milliseconds; false when it did not hold in time.
-bool waitFor(const std::function<bool()>& condition, int timeoutMs = 3000);
+bool waitFor(const std::function<bool()>& condition, int timeoutMs = PatienceMs);
 
 class Daemon {
 public:
@@ -51,13 +56,19 @@ public:
   // On a free port (plus the given arguments); true once it has started.
   // A controller's connect retries until it listens.
   bool serve(const std::vector<std::string>& args = {});
+  // The same with a command line made for the free port given.
+  bool serve(const std::function<std::vector<std::string>(const std::string& port)>& line);
+  // The daemons served from now on run the PPP authentication proxy on a
+  // free port of their own (authPort()), not on the fixed one.
+  void ownAuthPort() { ownAuthPort_ = true; }
+  int authPort() const { return authPort_; }
   // An environment variable of the daemons started from now on (beside SERVER_ROOT).
   void setenv(const std::string& name, const std::string& value) { env_.emplace_back(name, value); }
   // The working directory of the daemons started from now on (a relative SERVER_ROOT is taken from it).
   void workIn(const std::string& dir) { workDir_ = dir; }
 
   // The exit status (128 + signal when killed), -1 when still running after the time.
-  int wait(int timeoutMs = 3000);
+  int wait(int timeoutMs = PatienceMs);
   void signal(int signo) const;
 
   pid_t pid() const { return pid_; }
@@ -68,8 +79,8 @@ public:
   std::string out() const { return readFile(root_ + "/stdout"); }
   std::string err() const { return readFile(root_ + "/stderr"); }
   // Waits until the stream's file holds the text.
-  bool outHas(const std::string& text, int timeoutMs = 3000) const;
-  bool errHas(const std::string& text, int timeoutMs = 3000) const;
+  bool outHas(const std::string& text, int timeoutMs = PatienceMs) const;
+  bool errHas(const std::string& text, int timeoutMs = PatienceMs) const;
 
 private:
   // SIGTERM to a daemon still running, then its exit status 0 and a
@@ -83,6 +94,8 @@ private:
   std::string workDir_;
   pid_t pid_ = -1;
   int port_ = 0;
+  bool ownAuthPort_ = false;
+  int authPort_ = 0;
   bool exited_ = false;
 };
 
@@ -95,13 +108,13 @@ public:
   Controller& operator=(const Controller&) = delete;
 
   // Retries until the port accepts or the time is up.
-  bool connect(int port, int timeoutMs = 3000);
+  bool connect(int port, int timeoutMs = PatienceMs);
   // A message in value notation.
   void send(const std::string& message) { sendHex(Testing::lgcp(message)); }
   // Bytes no encoder would write, as hex.
   void sendHex(const std::string& hexPayload);
   // The next frame's payload as hex; "" on timeout or close.
-  std::string receive(int timeoutMs = 2000);
+  std::string receive(int timeoutMs = PatienceMs);
   // Expects exactly these messages next, in order (`after` names the cause).
   void expectNext(const Lines& messages, const std::string& after);
   // Sends one message and expects exactly these messages back, in order.
@@ -112,7 +125,7 @@ public:
   // A ping without seq and slot is answered.
   void expectPing() { expect(cmd(NoSeq, NoSlot, "ping : NULL"), {ok(NoSeq, NoSlot)}); }
   // True when the daemon closed the connection within the time.
-  bool seesClose(int timeoutMs = 3000);
+  bool seesClose(int timeoutMs = PatienceMs);
   // True when nothing arrived within the time.
   bool quiet(int ms);
   // The E1 and BRI trunk statuses the daemon sends every second while a

@@ -18,12 +18,12 @@ class Isdn : public e2e::Served {
 protected:
   // The peer on a D channel's far end, once the board has taken it as the line; then the frame it reads next.
   void attach(const std::string& path, const std::string& farend) {
-    ASSERT_TRUE(line.connectPath(daemon.root() + path, 3000));
+    ASSERT_TRUE(line.connectPath(daemon.root() + path, PatienceMs));
     ASSERT_TRUE(e2e::waitFor([&] { return control(farend)[0].find(" attached") != std::string::npos; }));
   }
   std::string next() {
     std::string frame;
-    line.receive(frame);
+    line.receive(frame, PatienceMs);
     return frame;
   }
 

@@ -25,16 +25,14 @@ std::string word(uint32_t w) { return {char(w >> 24), char(w >> 16), char(w >> 8
 class ModemCall : public Served {
 protected:
   void SetUp() override {
-    // The proxy's port, of this daemon alone.
-    authPort = Testing::freePort();
-    ::setenv("SERVER_AUTH_PORT", std::to_string(authPort).c_str(), 1);
+    // The proxy's port, of this daemon alone (not of this process: the tests after it start daemons too).
+    daemon.ownAuthPort();
     const std::string pppd = daemon.file(Board::Paths::Pppd);
     std::filesystem::create_directories(std::filesystem::path(pppd).parent_path());
     std::filesystem::copy_file(Testing::required("GW_STANDIN"), pppd);
     std::ofstream(pppd + ".do") << "wait\n";
     Served::SetUp();
   }
-  unsigned short authPort = 0;
 };
 
 TEST_F(ModemCall, APppCallLogsInGetsItsAddressesAndEnds) {
@@ -48,7 +46,7 @@ TEST_F(ModemCall, APppCallLogsInGetsItsAddressesAndEnds) {
     return readFile(log) == "/usr/local/sbin/pppd file /usr/local/etc/ppp/aoptions /dev/mdm0 remotenumber 5551234\n";
   })) << readFile(log);
 
-  Testing::Client plugIn = Testing::Client::tcp(authPort);
+  Testing::Client plugIn = Testing::Client::tcp(static_cast<unsigned short>(daemon.authPort()));
   const std::string name = "bob" + std::string(61, '\0'), password = "pw" + std::string(62, '\0');
   plugIn.write(word(140) + word(1) + word(0) + name + password);
   controller.expectNext({sig(2, R"(modemProceeding : auth : { username "bob", password "pw" })")}, "the login");

@@ -54,7 +54,7 @@ protected:
   }
   std::string monitored(const std::string& name) { return readFile(daemon.file(Board::Paths::MonitoringDir) + name); }
   // Runs this process's loop, where the agent lives, until the condition holds.
-  bool until(const std::function<bool()>& condition) { return Testing::runUntil(condition, 8000); }
+  bool until(const std::function<bool()>& condition) { return Testing::runUntil(condition, PatienceMs); }
   // What the agent received, its bytes outside printable ASCII as dots.
   std::string received() const {
     std::string text;

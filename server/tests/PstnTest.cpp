@@ -25,7 +25,7 @@ protected:
     for (const std::string& m : messages) {
       std::string got;
       do {
-        got = controller.receive(4000);
+        got = controller.receive();
       } while (!got.empty() && got != Testing::lgcp(m) && passes(Testing::notation(got)));
       EXPECT_TRUE(Testing::sameFrames({Testing::lgcp(m)}, {got}));
     }
@@ -46,7 +46,7 @@ protected:
     connect(trunk, pstn, "receiver : active : -1");
     if (bri) connect(pstn, trunk, "transmitter : active : -1");
     const int32_t channel = 255 + int32_t(control("mcc channels").size());
-    ASSERT_TRUE(line.connect(channel, 3000, daemon.root()));
+    ASSERT_TRUE(line.connect(channel, PatienceMs, daemon.root()));
     const std::string farEnd = "mcc farend " + std::to_string(channel);
     ASSERT_TRUE(waitFor([&] { return control(farEnd)[0].find(" attached") != std::string::npos; }));
   }
@@ -54,7 +54,7 @@ protected:
   static void hears(Line& line, const Lines& frames, const std::string& reply = "") {
     for (const std::string& want : frames) {
       std::string frame;
-      EXPECT_TRUE(line.receive(frame, 3000)) << want;
+      EXPECT_TRUE(line.receive(frame, PatienceMs)) << want;
       EXPECT_EQ(Testing::hex(frame), want);
     }
     if (!reply.empty()) {
@@ -102,7 +102,7 @@ TEST_F(Pstn, Ss7IsdnAndCasSlotsCarryTheirUnitsAndReportTheirLinks) {
   const std::string bri = sig(NoSlot,
                               "trunkStatus : { trunk 0, state lossBF, slips 0, lossBF 0, lossCarrier 0, "
                               "lossAIS 0, lossRAI 0, name \"\", clockMaster FALSE, type bri }");
-  for (std::string got; got != Testing::lgcp(bri);) ASSERT_FALSE((got = controller.receive(3000)).empty()) << bri;
+  for (std::string got; got != Testing::lgcp(bri);) ASSERT_FALSE((got = controller.receive()).empty()) << bri;
   std::string frame;
   EXPECT_FALSE(ss7.receive(frame, 300)) << Testing::hex(frame);
   control("maintenance set 0 state 1");

@@ -28,7 +28,7 @@ TEST_F(RawHdlc, FramesCrossBetweenTheControllerAndAPeerOnTheLineAndStatisticsFol
   EXPECT_EQ(control("hal switch map"), (Lines{"69 <- 256", "256 <- 69"}));
 
   Board::Sim::FarEndClient line;
-  ASSERT_TRUE(line.connect(256, 3000, daemon.root()));
+  ASSERT_TRUE(line.connect(256, PatienceMs, daemon.root()));
   ASSERT_TRUE(e2e::waitFor([&] { return control("mcc farend 256")[0].find(" attached") != std::string::npos; }));
   // More follows, another address that holds the batch too, then the last of the burst: one signal.
   ASSERT_TRUE(line.send(std::string("\x12\x34\xE0\x01\x80", 5)));
@@ -38,14 +38,14 @@ TEST_F(RawHdlc, FramesCrossBetweenTheControllerAndAPeerOnTheLineAndStatisticsFol
 
   expect(cmd(4, 2, "ioctl : hdlcPackages : { { body 'AB'H }, { body '0102'H } }"), {ok(4, 2)});
   std::string frame;
-  ASSERT_TRUE(line.receive(frame));
+  ASSERT_TRUE(line.receive(frame, PatienceMs));
   EXPECT_EQ(frame, std::string("\x12\x34\x00\xAB", 4));  // tx_seq 0, rx_seq 0
-  ASSERT_TRUE(line.receive(frame));
+  ASSERT_TRUE(line.receive(frame, PatienceMs));
   EXPECT_EQ(frame, std::string("\x12\x34\x20\x01\x02", 5));  // tx_seq 1
 
   const std::string statistics =
       sig(2, "ioctl : hdlcLinkInfo : { txSU 2, txDiscard 0, txError 0, txOverflow 0, rxSU 3 }");
-  EXPECT_TRUE(Testing::sameFrames({Testing::lgcp(statistics)}, {controller.receive(4000)}));
+  EXPECT_TRUE(Testing::sameFrames({Testing::lgcp(statistics)}, {controller.receive()}));
 
   expect(cmd(5, 2, "destroy : NULL"), {ok(5, 2)});  // the channel and its line go
   EXPECT_FALSE(line.receive(frame, 1000));
