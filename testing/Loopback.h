@@ -16,20 +16,30 @@
 
 namespace Testing {
 
-// A listening socket on 127.0.0.1 and the port, or an ephemeral port
-// (written back) when the port is 0; an empty Fd when that fails.
-inline Fd listenLoopback(unsigned short& port) {
+// A socket bound to 127.0.0.1 and the port, or an ephemeral port (written
+// back) when the port is 0; an empty Fd when that fails. Not listening, it
+// holds the port while connections to it are refused. `shared`: other
+// sockets bound so as well may hold the same port at the same time.
+inline Fd bindLoopback(unsigned short& port, bool shared = false) {
   Fd s(::socket(AF_INET, SOCK_STREAM, 0));
   int on = 1;
   ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  if (shared) ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   a.sin_port = htons(port);
   socklen_t size = sizeof a;
-  if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), size) != 0 || ::listen(s.get(), 4) != 0) return Fd();
+  if (::bind(s.get(), reinterpret_cast<sockaddr*>(&a), size) != 0) return Fd();
   ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &size);
   port = ntohs(a.sin_port);
+  return s;
+}
+
+// A listening socket on 127.0.0.1 and the port, as bindLoopback().
+inline Fd listenLoopback(unsigned short& port, bool shared = false) {
+  Fd s = bindLoopback(port, shared);
+  if (!s || ::listen(s.get(), 4) != 0) return Fd();
   return s;
 }
 

@@ -17,17 +17,9 @@ namespace {
 // held for the test, so that no other socket is given it meanwhile (nor the
 // connecting one, which would then be connected to itself).
 struct RefusingPort {
-  RefusingPort() : socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    EXPECT_EQ(::bind(socket.get(), reinterpret_cast<sockaddr*>(&a), size), 0);
-    ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&a), &size);
-    port = ntohs(a.sin_port);
-  }
-  Fd socket;
+  RefusingPort() : socket(Testing::bindLoopback(port)) { EXPECT_TRUE(socket); }
   unsigned short port = 0;
+  Fd socket;
 };
 
 class Voice : public SlotTest {

@@ -90,21 +90,9 @@ private:
   // A socket on 127.0.0.1:port (an ephemeral port, written back, when 0),
   // sharing the port with the agent's other one.
   static Fd bound(unsigned short& port, bool listening) {
-    Fd s(::socket(AF_INET, SOCK_STREAM, 0));
-    const int on = 1;
-    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    socklen_t size = sizeof a;
-    EXPECT_EQ(::bind(s.get(), reinterpret_cast<sockaddr*>(&a), size), 0) << port << ": " << std::strerror(errno);
-    if (listening) {
-      EXPECT_EQ(::listen(s.get(), 4), 0) << std::strerror(errno);
-    }
-    ::getsockname(s.get(), reinterpret_cast<sockaddr*>(&a), &size);
-    port = ntohs(a.sin_port);
+    const unsigned short asked = port;
+    Fd s = listening ? listenLoopback(port, true) : bindLoopback(port, true);
+    EXPECT_TRUE(s) << asked << ": " << std::strerror(errno);
     return s;
   }
 
