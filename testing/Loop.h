@@ -17,6 +17,11 @@
 
 namespace Testing {
 
+// The bound of a wait for what must happen. Such a wait ends as soon as it
+// happens, so the bound only says when a test gives up: generous enough for a
+// loaded machine that runs the test, and the programs it starts, under an emulator.
+constexpr int PatienceMs = 20000;
+
 // Runs the main loop until done() holds or limitMs of real time has passed;
 // returns whether done() held.
 inline bool runUntil(const std::function<bool()>& done, int limitMs = 3000) {

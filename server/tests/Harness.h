@@ -18,6 +18,7 @@
 #include "board/sim/ControlClient.h"
 #include "testing/Capture.h"
 #include "testing/Lgcp.h"
+#include "testing/Loop.h"
 
 namespace e2e {
 
@@ -35,10 +36,7 @@ using Testing::sig;
 std::string readFile(const std::string& path);
 bool exists(const std::string& path);
 
-// The bound of every wait for what must happen. Such a wait ends as soon as
-// it happens, so the bound only says when a test gives up: generous enough
-// for a loaded machine that runs the daemon and the test under an emulator.
-constexpr int PatienceMs = 20000;
+using Testing::PatienceMs;
 
 // Polls the condition every few milliseconds; false when it did not hold in time.
 bool waitFor(const std::function<bool()>& condition, int timeoutMs = PatienceMs);

@@ -22,13 +22,10 @@ namespace {
 using Testing::Client;
 using Testing::count;
 using Testing::freePort;
+using Testing::PatienceMs;
 using Testing::runFor;
 using Testing::runUntil;
 using Testing::tpkt;
-
-// The bound of a wait for what must happen: it ends as soon as it happens, so
-// the bound only says when to give up, generous for a loaded emulator.
-constexpr int PatienceMs = 20000;
 
 class Sink : public Control::Notify {
 public:

@@ -19,11 +19,8 @@ using ASync::Connect;
 using ASync::Copy;
 using CopyOutcomes = std::vector<Copy::Status::Type>;
 using ConnectOutcomes = std::vector<Connect::Status::Type>;
+using Testing::PatienceMs;
 using Testing::runUntil;
-
-// The bound of a wait for what must happen: it ends as soon as it happens, so
-// the bound only says when to give up, generous for a loaded emulator.
-constexpr int PatienceMs = 20000;
 
 struct PipeEnds {
   PipeEnds() {

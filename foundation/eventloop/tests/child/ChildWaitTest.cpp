@@ -16,12 +16,8 @@
 
 namespace {
 
+using Testing::PatienceMs;
 using Testing::runUntil;
-
-// The bound of a wait for what must happen: it ends as soon as it happens, so
-// the bound only says when to give up, generous for a loaded emulator, where
-// each fork copies the emulator too.
-constexpr int PatienceMs = 20000;
 
 // Counts the exits it is told of.
 struct Watcher {
