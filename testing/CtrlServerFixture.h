@@ -128,10 +128,13 @@ protected:
     return c.frames;
   }
 
-  // Sends a frame and lets the loop run a while: for frames that get no reply.
-  std::vector<std::string> sendQuietly(Controller& c, const std::string& hexPayload) {
+  // Sends a frame that gets no reply: the frames that came within 50 ms of the
+  // loop, counted from when `taken` holds (the loop has read it), when given.
+  std::vector<std::string> sendQuietly(Controller& c, const std::string& hexPayload,
+                                       const std::function<bool()>& taken = nullptr) {
     c.frames.clear();
     c.send(hexPayload);
+    if (taken) runUntil(taken);
     runFor(50);
     c.pump();
     return c.frames;

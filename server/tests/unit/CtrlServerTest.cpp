@@ -56,26 +56,17 @@ TEST_F(CtrlServerTest, ADelayedSuccessCarriesTheTokenAndTheGivenSlot) {
     return true;
   };
   Capture err(std::cerr);
-  // seq 33, slot 5, destroy: no reply yet, and no complaint. Taken once the
-  // loop has read it, however late the machine lets it.
-  c->frames.clear();
-  c->send("c0012100050a");
-  ASSERT_TRUE(Testing::runUntil([&] { return token != 0; }));
+  // seq 33, slot 5, destroy: no reply yet, and no complaint, once the loop
+  // has read it, however late the machine lets it.
+  const auto taken = [&] { return token != 0; };
+  EXPECT_TRUE(sendQuietly(*c, "c0012100050a", taken).empty());
   EXPECT_EQ(token, 33u);
-  Testing::runFor(50);
-  c->pump();
-  EXPECT_TRUE(c->frames.empty());
   firstProbe().delayedSuccess(5, token);
   EXPECT_EQ(exchange(*c, "0600", 2), (Replies{"c00121000540", "10"}));
   // A destroy without seq gets the last seq seen as its token.
   token = 0;
-  c->frames.clear();
-  c->send("0280");
-  ASSERT_TRUE(Testing::runUntil([&] { return token != 0; }));
+  EXPECT_TRUE(sendQuietly(*c, "0280", taken).empty());
   EXPECT_EQ(token, 33u);
-  Testing::runFor(50);
-  c->pump();
-  EXPECT_TRUE(c->frames.empty());
   firstProbe().delayedSuccess(9, token);
   EXPECT_EQ(exchange(*c, "0600", 2), (Replies{"c00121000940", "10"}));
   EXPECT_EQ(err.str(), "");
