@@ -17,14 +17,15 @@
 namespace Testing {
 
 // A socket bound to 127.0.0.1 and the port, or an ephemeral port (written
-// back) when the port is 0; an empty Fd when that fails. Not listening, it
-// holds the port while connections to it are refused. `shared`: other
-// sockets bound so as well may hold the same port at the same time.
+// back) when the port is 0; an empty Fd when that fails. `shared`: other
+// sockets of this user bound so too may hold the port at once, and no other
+// socket: one that does not listen keeps the port, refusing connections,
+// even from programs that reuse addresses (the daemon's listeners do).
+// Otherwise the port may be bound again while old connections linger.
 inline Fd bindLoopback(unsigned short& port, bool shared = false) {
   Fd s(::socket(AF_INET, SOCK_STREAM, 0));
   int on = 1;
-  ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-  if (shared) ::setsockopt(s.get(), SOL_SOCKET, SO_REUSEPORT, &on, sizeof on);
+  ::setsockopt(s.get(), SOL_SOCKET, shared ? SO_REUSEPORT : SO_REUSEADDR, &on, sizeof on);
   sockaddr_in a{};
   a.sin_family = AF_INET;
   a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);

@@ -17,7 +17,7 @@ namespace {
 // held for the test, so that no other socket is given it meanwhile (nor the
 // connecting one, which would then be connected to itself).
 struct RefusingPort {
-  RefusingPort() : socket(Testing::bindLoopback(port)) { EXPECT_TRUE(socket); }
+  RefusingPort() : socket(Testing::bindLoopback(port, true)) { EXPECT_TRUE(socket); }
   unsigned short port = 0;
   Fd socket;
 };

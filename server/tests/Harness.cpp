@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -92,17 +93,33 @@ bool waitFor(const std::function<bool()>& condition, int timeoutMs) {
 
 namespace {
 
-// True once some socket listens on the TCP port (any local address).
-bool listening(int port) {
+// The inodes of the sockets that listen on the TCP port (any local address).
+std::set<std::string> listeners(int port) {
   std::istringstream table(readFile("/proc/net/tcp"));
   std::string line;
   char wanted[8];
   std::snprintf(wanted, sizeof wanted, ":%04X", unsigned(port));
+  std::set<std::string> inodes;
   while (std::getline(table, line)) {
     std::istringstream fields(line);
-    std::string slot, local, remote, state;
-    fields >> slot >> local >> remote >> state;
-    if (state == "0A" && local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0) return true;
+    std::string slot, local, remote, state, queues, timer, retransmits, uid, timeout, inode;
+    fields >> slot >> local >> remote >> state >> queues >> timer >> retransmits >> uid >> timeout >> inode;
+    if (state == "0A" && local.size() > 5 && local.compare(local.size() - 5, 5, wanted) == 0) inodes.insert(inode);
+  }
+  return inodes;
+}
+
+// True once the process itself listens on the TCP port: a port found free
+// may have gone to another process meanwhile, whose listener is no proof.
+bool listens(pid_t pid, int port) {
+  const std::set<std::string> inodes = listeners(port);
+  if (inodes.empty()) return false;
+  std::error_code error;
+  for (std::filesystem::directory_iterator fd("/proc/" + std::to_string(pid) + "/fd", error), end; !error && fd != end;
+       fd.increment(error)) {
+    std::error_code gone;
+    const std::string target = std::filesystem::read_symlink(fd->path(), gone).string();
+    if (target.rfind("socket:[", 0) == 0 && inodes.count(target.substr(8, target.size() - 9))) return true;
   }
   return false;
 }
@@ -139,13 +156,16 @@ void Daemon::stopInOrder() {
 
 // Named by the pid file in this root only.
 pid_t Daemon::detachedPid() const {
-  const pid_t detached = std::atoi(readFile(file(Board::Paths::RunDir) + "server.pid").c_str());
+  const pid_t detached = std::atoi(readFile(pidFile()).c_str());
   return detached != pid_ ? detached : 0;
 }
 
 void Daemon::start(const std::vector<std::string>& args) {
   std::vector<std::string> line = Testing::commandLine(Testing::required("GW_SERVER_BINARY"), args);
   std::fflush(nullptr);
+  // Emptied before the fork: what a daemon started before wrote is no answer of this one.
+  for (const char* stream : {"/stdout", "/stderr"}) std::ofstream(root_ + stream, std::ios::trunc);
+  exited_ = false;
   pid_ = ::fork();
   if (pid_ != 0) return;
   ::setenv("SERVER_ROOT", root_.c_str(), 1);
@@ -181,7 +201,7 @@ bool Daemon::serve(const std::function<std::vector<std::string>(const std::strin
     if (!outHas("Starting server [")) return false;
     bool bound = false;
     waitFor([&] {
-      bound = listening(port_);
+      bound = listens(pid_, port_);
       return bound || err().find("can't bind to socket") != std::string::npos;
     });
     // The proxy binds its port before the daemon announces itself.
@@ -189,6 +209,22 @@ bool Daemon::serve(const std::function<std::vector<std::string>(const std::strin
     if (bound && proxy) return true;
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, nullptr, 0);
+  }
+  return false;
+}
+
+bool Daemon::serveDetached() {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    port_ = Testing::freePort();
+    start({"-D", "--port", std::to_string(port_)});
+    if (wait() != 0) return false;
+    pid_t detached = 0;
+    if (waitFor([&] { return (detached = detachedPid()) > 0 && listens(detached, port_); })) return true;
+    if (detached > 0) {
+      ::kill(detached, SIGKILL);
+      waitFor([&] { return gone(detached); });
+    }
+    std::remove(pidFile().c_str());
   }
   return false;
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "board/Paths.h"
 #include "board/sim/ControlClient.h"
 #include "testing/Capture.h"
 #include "testing/Lgcp.h"
@@ -56,6 +57,9 @@ public:
   bool serve(const std::vector<std::string>& args = {});
   // The same with a command line made for the free port given.
   bool serve(const std::function<std::vector<std::string>(const std::string& port)>& line);
+  // Detached ("-D") on a free port: true once the process started has
+  // ended with status 0 and the daemon it left behind listens on the port.
+  bool serveDetached();
   // The daemons served from now on run the PPP authentication proxy on a
   // free port of their own (authPort()), not on the fixed one.
   void ownAuthPort() { ownAuthPort_ = true; }
@@ -74,6 +78,8 @@ public:
   const std::string& root() const { return root_; }
   // A fixed path of the daemon, placed under its root.
   std::string file(const char* fixed) const { return root_ + fixed; }
+  // The pid file a detached daemon writes.
+  std::string pidFile() const { return file(Board::Paths::RunDir) + "server.pid"; }
   std::string out() const { return readFile(root_ + "/stdout"); }
   std::string err() const { return readFile(root_ + "/stderr"); }
   // Waits until the stream's file holds the text.

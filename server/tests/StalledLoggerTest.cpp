@@ -8,7 +8,6 @@
 #include "board/Paths.h"
 #include "foundation/log/tests/LogSocket.h"
 #include "server/tests/Harness.h"
-#include "testing/Loopback.h"
 
 using namespace e2e;
 
@@ -17,11 +16,9 @@ namespace {
 TEST(StalledLogger, TheDaemonKeepsServingPingingAndStoppingAndCountsWhatWasLost) {
   Daemon daemon;
   LogSocket logger(SOCK_DGRAM, daemon.file(Board::Paths::SyslogSocket));
-  const int port = Testing::freePort();
-  daemon.start({"-D", "--port", std::to_string(port)});
-  ASSERT_EQ(daemon.wait(), 0);
+  ASSERT_TRUE(daemon.serveDetached());
   Controller controller;
-  ASSERT_TRUE(controller.connect(port));
+  ASSERT_TRUE(controller.connect(daemon.port()));
   controller.expectPing();
 
   // Two lines for each frame that does not decode: far more than the logger's queue and the client's batch.
@@ -42,10 +39,10 @@ TEST(StalledLogger, TheDaemonKeepsServingPingingAndStoppingAndCountsWhatWasLost)
     });
   };
   EXPECT_TRUE(logged(" records dropped"));
-  ASSERT_EQ(::kill(std::stoi(readFile(daemon.file(Board::Paths::RunDir) + "server.pid")), SIGTERM), 0);
+  ASSERT_EQ(::kill(std::stoi(readFile(daemon.pidFile())), SIGTERM), 0);
   EXPECT_TRUE(logged("Mux: terminating..."));
   EXPECT_TRUE(controller.seesClose());
-  EXPECT_TRUE(waitFor([&] { return !exists(daemon.file(Board::Paths::RunDir) + "server.pid"); }));
+  EXPECT_TRUE(waitFor([&] { return !exists(daemon.pidFile()); }));
 }
 
 }  // namespace

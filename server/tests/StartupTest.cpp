@@ -22,7 +22,6 @@
 #include "server/tests/Harness.h"
 #include "testing/Environment.h"
 #include "testing/Golden.h"
-#include "testing/Loopback.h"
 
 using e2e::Controller;
 using e2e::Daemon;
@@ -51,8 +50,6 @@ std::vector<Entry> journal(Board::Sim::ControlClient& client) {
   }
   return entries;
 }
-
-std::string pidFile(const Daemon& daemon) { return daemon.file(Board::Paths::RunDir) + "server.pid"; }
 
 // The syslog socket the daemon finds at "/dev/log" under its root.
 // Drains the socket all the time, as syslogd does: a daemon whose datagrams
@@ -123,7 +120,7 @@ TEST(Startup, RunsWithTheWatchdogAndStopsInOrderOnSigtermAndSigint) {
     ASSERT_TRUE(e2e::waitFor([&] { return (entries = journal(control)).size() >= 2; }));
     EXPECT_EQ(entries[0].text, "START");
     EXPECT_EQ(entries[1].text, "PING");
-    EXPECT_EQ(e2e::readFile(pidFile(daemon)), std::to_string(daemon.pid()));
+    EXPECT_EQ(e2e::readFile(daemon.pidFile()), std::to_string(daemon.pid()));
 
     // The stream outlives the daemon: its last write is read after it has gone.
     Board::Sim::ControlClient follower;
@@ -136,7 +133,7 @@ TEST(Startup, RunsWithTheWatchdogAndStopsInOrderOnSigtermAndSigint) {
     EXPECT_EQ(last.substr(last.find(' ') + 1), "STOP") << signo;
     EXPECT_EQ(daemon.wait(), 0) << signo;
     EXPECT_TRUE(controller.seesClose());
-    EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+    EXPECT_FALSE(e2e::exists(daemon.pidFile()));
     EXPECT_FALSE(e2e::exists(daemon.file(Board::Paths::SimControl))) << signo;
     EXPECT_EQ(e2e::count(daemon.err(), "Mux: terminating...\n"), 1u);
   }
@@ -146,7 +143,7 @@ TEST(Startup, AnnouncesItselfWithVersionAndPortAndWritesItsPidFile) {
   Daemon daemon;
   ASSERT_TRUE(daemon.serve());
   EXPECT_EQ(daemon.out(), "Starting server [" + version() + "], port=" + std::to_string(daemon.port()) + "\n");
-  EXPECT_EQ(e2e::readFile(pidFile(daemon)), std::to_string(daemon.pid()));
+  EXPECT_EQ(e2e::readFile(daemon.pidFile()), std::to_string(daemon.pid()));
   // No configuration file: nothing to complain about.
   Controller controller;
   ASSERT_TRUE(controller.connect(daemon.port()));
@@ -177,7 +174,7 @@ TEST(Startup, ARelativeRootIsTheDirectoryItNamedAtStart) {
   std::filesystem::create_directories(daemon.file(Board::Paths::ConfigDir));
   std::ofstream(daemon.file(Board::Paths::ConfigDir) + "config.00000010-0000000000000020");
   ASSERT_TRUE(daemon.serve());
-  EXPECT_EQ(e2e::readFile(pidFile(daemon)), std::to_string(daemon.pid()));
+  EXPECT_EQ(e2e::readFile(daemon.pidFile()), std::to_string(daemon.pid()));
   const std::string monitoring = daemon.file(Board::Paths::MonitoringDir);
   EXPECT_TRUE(e2e::waitFor([&] { return e2e::exists(monitoring + "dip"); }));
   EXPECT_TRUE(
@@ -270,7 +267,7 @@ TEST(CommandLine, MistakesHelpAndVersionEndTheProcessWithTheirTextAndStatus) {
     } else {
       EXPECT_EQ(daemon.out(), versionText);
     }
-    EXPECT_FALSE(e2e::exists(pidFile(daemon)));
+    EXPECT_FALSE(e2e::exists(daemon.pidFile()));
   }
 }
 
@@ -353,25 +350,20 @@ TEST(Daemon, DetachesAndLogsToSyslogUnderItsIdentity) {
   Daemon daemon;
   SyslogSink syslog(daemon.file(Board::Paths::SyslogSocket));
   ASSERT_TRUE(syslog.bound());
-  const int port = Testing::freePort();
-  daemon.start({"-D", "--port", std::to_string(port)});
   // The process started returns once the daemon has detached.
-  EXPECT_EQ(daemon.wait(), 0);
+  ASSERT_TRUE(daemon.serveDetached());
   const std::string ident = "tvd-" + version();
-  const std::string started = syslog.await("Starting server [");
+  const std::string started =
+      syslog.await(" " + ident + ": Starting server [" + version() + "], port=" + std::to_string(daemon.port()));
   ASSERT_FALSE(started.empty());
   // Standard output at notice of the daemon facility.
   EXPECT_EQ(started.rfind("<29>", 0), 0u) << started;
-  EXPECT_NE(started.find(" " + ident + ": Starting server [" + version() + "], port=" + std::to_string(port)),
-            std::string::npos)
-      << started;
   EXPECT_EQ(daemon.out(), "");
 
-  std::string pid;
-  ASSERT_TRUE(e2e::waitFor([&] { return !(pid = e2e::readFile(pidFile(daemon))).empty(); }));
+  const std::string pid = e2e::readFile(daemon.pidFile());
   EXPECT_NE(pid, std::to_string(daemon.pid()));
   Controller controller;
-  ASSERT_TRUE(controller.connect(port));
+  ASSERT_TRUE(controller.connect(daemon.port()));
   controller.expectPing();
   // The board's control socket stayed with the detached daemon when the parent left.
   Board::Sim::ControlClient control;
@@ -384,6 +376,6 @@ TEST(Daemon, DetachesAndLogsToSyslogUnderItsIdentity) {
   EXPECT_EQ(stopping.rfind("<31>", 0), 0u) << stopping;
   EXPECT_NE(stopping.find(" " + ident + ": "), std::string::npos) << stopping;
   EXPECT_TRUE(controller.seesClose());
-  EXPECT_TRUE(e2e::waitFor([&] { return !e2e::exists(pidFile(daemon)); }));
+  EXPECT_TRUE(e2e::waitFor([&] { return !e2e::exists(daemon.pidFile()); }));
   EXPECT_TRUE(e2e::waitFor([&] { return !e2e::exists(daemon.file(Board::Paths::SimControl)); }));
 }

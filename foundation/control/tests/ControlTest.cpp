@@ -283,7 +283,8 @@ protected:
 };
 
 TEST_F(Connector, RetriesQuicklySevenTimesThenSlowly) {
-  unsigned short port = freePort();
+  unsigned short port = 0;
+  const Fd refusing = Testing::bindLoopback(port, true);
   Control::ConnectorNet connector("127.0.0.1:" + std::to_string(port));
   connector.Bind(&sink);
   ASSERT_TRUE(connector.Activate());
@@ -306,14 +307,16 @@ TEST_F(Connector, RetriesQuicklySevenTimesThenSlowly) {
 }
 
 TEST_F(Connector, ReconnectsToAListenerThatComesAndGoes) {
-  unsigned short port = freePort();
+  // Held between the listeners, so that no other program listens there.
+  unsigned short port = 0;
+  const Fd held = Testing::bindLoopback(port, true);
   Control::ConnectorNet connector("127.0.0.1", port);
   connector.Bind(&sink);
   ASSERT_TRUE(connector.Activate());
   ASSERT_TRUE(runUntil([&] { return attempts() == 1; }, PatienceMs));
 
-  Fd listener = Testing::listenLoopback(port);
-  ASSERT_TRUE(listener) << "port " << port << " was taken meanwhile";
+  Fd listener = Testing::listenLoopback(port, true);
+  ASSERT_TRUE(listener);
   attempt_after(1000);
   ASSERT_TRUE(runUntil([&] { return sink.connects == 1; }));
   EXPECT_EQ(connector.state(), Control::Service::State::Connected);
@@ -335,7 +338,7 @@ TEST_F(Connector, ReconnectsToAListenerThatComesAndGoes) {
   EXPECT_TRUE(attempt_after(1));
 
   // And gets through once the agent is back.
-  listener = Testing::listenLoopback(port);
+  listener = Testing::listenLoopback(port, true);
   ASSERT_TRUE(listener);
   for (int i = 0; i < 10 && sink.connects < 2; ++i) moved(1000, 200);
   EXPECT_TRUE(runUntil([&] { return sink.connects == 2; }, PatienceMs));
