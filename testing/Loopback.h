@@ -17,11 +17,11 @@
 namespace Testing {
 
 // A socket bound to 127.0.0.1 and the port, or an ephemeral port (written
-// back) when the port is 0; an empty Fd when that fails. `shared`: other
-// sockets of this user bound so too may hold the port at once, and no other
-// socket: one that does not listen keeps the port, refusing connections,
-// even from programs that reuse addresses (the daemon's listeners do).
-// Otherwise the port may be bound again while old connections linger.
+// back) when the port is 0; an empty Fd when that fails. `shared`: sockets of
+// this user bound so too may hold the port at once, and no other socket may,
+// not even one that reuses addresses as the daemon's listeners do; so one that
+// does not listen keeps the port while refusing connections. Without it, the
+// port may be bound again while old connections linger.
 inline Fd bindLoopback(unsigned short& port, bool shared = false) {
   Fd s(::socket(AF_INET, SOCK_STREAM, 0));
   int on = 1;

@@ -110,22 +110,19 @@ public:
 
 private:
   void launch(const std::string& powerOn) {
-    // A port found free may be taken before the daemon binds it (by another row's daemon too): it starts again.
-    for (int attempt = 0; attempt < 3; ++attempt) {
-      control_ = std::make_unique<BoardControl>();
-      controller_ = std::make_unique<Controller>();
-      daemon_ = std::make_unique<Daemon>();
-      messages_.clear();
-      const std::string file = daemon_->file(Board::Paths::SimPowerOn);
-      std::filesystem::create_directories(std::filesystem::path(file).parent_path());
-      std::string text = powerOn + "\n";
-      for (size_t at; (at = text.find("; ")) != std::string::npos;) text.replace(at, 2, "\n");
-      std::ofstream(file) << text;
-      // The PPP authentication proxy's port, of this daemon alone.
-      daemon_->ownAuthPort();
-      if (!daemon_->serve() || !controller_->connect(daemon_->port()) || !control_->connect(*daemon_)) continue;
-      if (ping() && sync()) return;
-    }
+    control_ = std::make_unique<BoardControl>();
+    controller_ = std::make_unique<Controller>();
+    daemon_ = std::make_unique<Daemon>();
+    messages_.clear();
+    const std::string file = daemon_->file(Board::Paths::SimPowerOn);
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path());
+    std::string text = powerOn + "\n";
+    for (size_t at; (at = text.find("; ")) != std::string::npos;) text.replace(at, 2, "\n");
+    std::ofstream(file) << text;
+    // The PPP authentication proxy's port, of this daemon alone.
+    daemon_->ownAuthPort();
+    if (daemon_->serve() && controller_->connect(daemon_->port()) && control_->connect(*daemon_) && ping() && sync())
+      return;
     ADD_FAILURE() << "no daemon in " << daemon_->root();
     daemon_.reset();
   }
