@@ -4,11 +4,8 @@
 // MON vector set's ping response); it can drop the link and refuse new ones.
 // The agent link tests and the end-to-end tests share it.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>

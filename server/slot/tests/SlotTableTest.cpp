@@ -191,7 +191,7 @@ TEST_F(SlotTable, ControllerLossDestroysEverySlotPausingOnlyForThoseThatWait) {
   sleeps().clear();
   c.reset();
   // The second's pause lies within the run: room for it on a loaded machine.
-  ASSERT_TRUE(Testing::runUntil([] { return slots().Live().empty(); }, 20000));
+  ASSERT_TRUE(Testing::runUntil([] { return slots().Live().empty(); }, Testing::PatienceMs));
   EXPECT_EQ(sleeps(), std::vector<unsigned>{1}) << "one pause of a second";
   EXPECT_TRUE(factory().GetSlots().empty());
 }
